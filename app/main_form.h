@@ -1,0 +1,179 @@
+#pragma once
+// The program's main window: the site panels, the log, the statistics, the run controls and the
+// tool buttons that open the project and options windows.
+//
+// It owns the log pipeline (TLogThread), the log view, the journal and the Qt site host. What it
+// needs from the site engine comes through MainFormEngine, so the window stays independent of
+// how the engine is assembled; start-up binds it.
+#include <QMainWindow>
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "site/thread_info.h"
+
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QPlainTextEdit;
+class QPushButton;
+class QToolBar;
+class QToolButton;
+class QStatusBar;
+class QFrame;
+class Journal;
+class NamedLocks;
+class QtSiteHost;
+class TLogThread;
+class TLogView;
+class TSiteFrame;
+class MouseFlush;
+struct S_SystemPara;
+struct SystemPaths;
+
+// The site engine as the main window sees it.
+class MainFormEngine {
+ public:
+  virtual ~MainFormEngine() = default;
+  // Rescans the bus and binds new units to free sites; the number of units present.
+  virtual int RescanUnits() = 0;
+  // Starts a worker on the site with the queue (Command); false when nothing started.
+  virtual bool StartCommand(int site, OpcodeQueue queue) = 0;
+  // Returns when no selected site is busy, keeping the event loop running.
+  virtual void WaitForSites() = 0;
+  // Resets the site's per-run results before a run.
+  virtual void ResetRunResults(int site) = 0;
+  // Whether site 0's loaded project selects at least one procedure step.
+  virtual bool ProcedureSelected() = 0;
+};
+
+class TMainForm : public QMainWindow {
+  Q_OBJECT
+ public:
+  // settings, paths and locks outlive the window. The log pipeline starts running at once.
+  TMainForm(S_SystemPara& settings, SystemPaths& paths, NamedLocks& locks,
+            QWidget* parent = nullptr);
+  ~TMainForm() override;
+
+  // --- wiring done by start-up ---
+  void SetEngine(MainFormEngine* engine) { engine_ = engine; }
+  // The options window: shown by "Options"; `activate` is its activation handler, also run after
+  // a device notice that found units.
+  void SetOptionsWindow(QWidget* window, std::function<void()> activate);
+  void SetProjectWindow(QWidget* window, std::function<void()> activate);
+  // The exit clean-up run by the close query's log step.
+  void SetExitCleanup(std::function<void()> cleanup) { exitCleanup_ = std::move(cleanup); }
+  // Every shown log line is also written to standard output.
+  void SetMirrorLogToStdout(bool on);
+  // The journal's folder (default BaseDir + "History/Journal"); call before lines are shown.
+  void SetJournalFolder(const std::string& folder);
+  // Lays out the eight panels Site1..Site8 in " Site Status " and resets them (siNone, counters
+  // 0, ID i+1). Done by the constructor; may be run again.
+  void LayoutSitePanels();
+
+  // --- what other windows and the engine use ---
+  TLogThread& LogThread() { return *log_; }
+  QtSiteHost& SiteHost() { return *host_; }
+  TLogView& LogView() { return *RichEdit1; }
+  Journal& LogJournal() { return *journal_; }
+  TSiteFrame* SiteFrame(int site) const;
+  // Status bar panel 0: the loaded project's file path, empty when none.
+  void SetProjectPath(const std::string& path);
+  std::string ProjectPath() const;
+  bool ProjectLoaded() const;
+  // Enables or disables "Run Program" and "Auto Run" together.
+  void SetRunControlsEnabled(bool on);
+  void SetStopAllEnabled(bool on);
+  // Grey or restore "Close": while greyed the close query refuses.
+  void SetCloseEnabled(bool on) { closeEnabled_ = on; }
+  bool CloseEnabled() const { return closeEnabled_; }
+  bool Busy() const { return busy_.load(); }
+
+  // Row-limit check with the current settings (the options window's Execute commands).
+  void CheckLogLimit(std::int32_t clearSelection, std::int32_t rowLimit);
+  // Recomputes the statistics; any thread (the label change is ordered with the panel calls).
+  void UpdateStatistics();
+  // The close query; true when the window may close (also used by closeEvent).
+  bool FormCloseQuery();
+
+  // Published controls (objectName = member name).
+  QToolBar* ToolBar1;
+  QToolButton* ToolButton1;
+  QToolButton* ToolButton2;
+  QGroupBox* GroupBox1;
+  QFrame* Panel2;
+  QFrame* Panel3;
+  QFrame* Panel5;
+  QPushButton* Button3;
+  QPushButton* Button4;
+  TLogView* RichEdit1;
+  QGroupBox* GroupBox3;
+  QGroupBox* GroupBox4;
+  QPlainTextEdit* Memo1;
+  QGroupBox* GroupBox5;
+  QLabel* Label1;
+  QLabel* Label2;
+  QLabel* Label3;
+  QLabel* Label4;
+  QLabel* Label5;
+  QLabel* Label6;
+  QLabel* Label7;
+  QLabel* Label8;
+  QPushButton* Button5;
+  QGroupBox* GroupBox2;
+  QPushButton* RunProgramButton;
+  QCheckBox* AutoRunCheckBox;
+  QPushButton* StopAllButton;
+  QStatusBar* StatusBar1;
+  QLabel* StatusPanel0;
+
+ public slots:
+  // The platform's device arrival or removal notice.
+  void OnDeviceChange();
+  // The rescan of the notice; the number of units found.
+  int RunRescan();
+  void RunProgramButtonClick();
+  void StopAllButtonClick();
+  void Button3Click();  // log Clear
+  void Button4Click();  // log Save
+  void Button5Click();  // statistics Reset
+  void ToolButton1Click();
+  void ToolButton2Click();
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void BuildWindow();
+  void BuildToolBar();
+  void BuildLogGroup();
+  void BuildSiteGroup();
+  void BuildInformationGroup();
+  void BuildStatisticsGroup();
+  void BuildActionGroup();
+  void ConnectHandlers();
+  void StartLogPipeline();
+  void ShowStatistics(std::uint32_t pass, std::uint32_t fail);
+  void RunSites(bool sdCardRun);
+  void SetRunLocked(bool running, bool autoRun);
+  void ShowCentred(QWidget* window);
+
+  S_SystemPara& settings_;
+  SystemPaths& paths_;
+  NamedLocks& locks_;
+  MainFormEngine* engine_ = nullptr;
+  std::unique_ptr<QtSiteHost> host_;
+  std::unique_ptr<Journal> journal_;
+  std::unique_ptr<TLogThread> log_;
+  std::unique_ptr<MouseFlush> mouseFlush_;
+  QWidget* optionsWindow_ = nullptr;
+  std::function<void()> optionsActivate_;
+  QWidget* projectWindow_ = nullptr;
+  std::function<void()> projectActivate_;
+  std::function<void()> exitCleanup_;
+  std::atomic<bool> busy_{false};
+  bool closeEnabled_ = true;
+  bool closing_ = false;
+};
