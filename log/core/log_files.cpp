@@ -9,7 +9,7 @@ namespace {
 // The free-name loop waits for the clock's next second; a few seconds of a taken name mean
 // the clock does not move, and waiting longer would hang the UI thread.
 constexpr std::chrono::milliseconds kRetryPause{20};
-constexpr int kMaxAttempts = 250;
+constexpr int kMaxAttempts = 150;  // 3 s
 }  // namespace
 
 std::int32_t ClampLogLimitRows(std::int32_t rows) {
