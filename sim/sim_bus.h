@@ -1,0 +1,114 @@
+#pragma once
+// A simulated USB bus with the libusb-0.1 interface the link uses. Units are plugged and
+// pulled at run time from any thread; find_devices rebuilds the bus list as the real library
+// does. Device records and handles are never freed while the bus lives, so a record that a
+// link remembers, or a handle that a read thread still holds, stays valid after a pull; a
+// pulled unit simply answers every call on them with -19.
+//
+// Errors are libusb-0.1's negative errno values: -19 unit gone (or handle closed), -110
+// timeout, -5 failed write, -16 interface claimed by another handle, -22 bad argument.
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "link/usb_library.h"
+#include "sim/sim_unit.h"
+
+namespace sim {
+
+struct DeviceNotice {
+  enum class Kind { Arrival, Removal };
+  Kind kind = Kind::Arrival;
+  std::string name;  // the unit's name, or "foreign" for a device that is not a unit
+};
+
+struct PluggedDevice;  // one plug event: its usb_device record and attachment
+struct SimHandle;
+
+class SimBus final : public UsbLibrary {
+ public:
+  using NoticeCallback = std::function<void(const DeviceNotice&)>;
+
+  SimBus();
+  ~SimBus() override;
+  SimBus(const SimBus&) = delete;
+  SimBus& operator=(const SimBus&) = delete;
+
+  // False when the unit is plugged already (into this bus or another).
+  bool plug(const std::shared_ptr<SimUnit>& unit);
+  // False when the unit is not plugged here. Its handles fail from now on; blocked reads
+  // return -19 at once.
+  bool pull(const SimUnit& unit);
+  // A device of another kind (other vendor and product) on the same bus; returns its id.
+  int plugForeign(std::uint16_t vendor, std::uint16_t product);
+  bool pullForeign(int id);
+  std::vector<std::shared_ptr<SimUnit>> pluggedUnits() const;  // in bus order
+  bool isPlugged(const SimUnit& unit) const;
+  std::size_t openHandleCount() const;
+
+  // The platform's device-change notice: called on the bus's own notice thread, in order,
+  // for every plug and pull. Setting another callback (or none) waits until a running call
+  // has ended, so the owner may die after clearing it.
+  void setNoticeCallback(NoticeCallback callback);
+  // Returns when every notice raised so far has been delivered.
+  void waitForNotices();
+
+  // ---- UsbLibrary ----
+  void init() override;
+  void set_debug(int level) override;
+  int find_busses() override;
+  int find_devices() override;
+  usb_bus* get_busses() override;
+  usb_dev_handle* open(usb_device* dev) override;
+  int close(usb_dev_handle* dev) override;
+  int set_configuration(usb_dev_handle* dev, int configuration) override;
+  int claim_interface(usb_dev_handle* dev, int interface) override;
+  int release_interface(usb_dev_handle* dev, int interface) override;
+  int bulk_write(usb_dev_handle* dev, int ep, char* bytes, int size, int timeout) override;
+  int bulk_read(usb_dev_handle* dev, int ep, char* bytes, int size, int timeout) override;
+  int clear_halt(usb_dev_handle* dev, unsigned int ep) override;
+  int resetep(usb_dev_handle* dev, unsigned int ep) override;
+  int reset(usb_dev_handle* dev) override;
+  usb_device* device(usb_dev_handle* dev) override;
+  const char* strerror() override;
+
+ private:
+  SimHandle* handleOf(usb_dev_handle* dev);
+  int fail(int error);
+  int checkIo(SimHandle* handle, int ep, int wantedEp);
+  void raiseNotice(DeviceNotice::Kind kind, std::string name);
+  void noticeLoop();
+  PluggedDevice& newDevice(std::uint16_t vendor, std::uint16_t product);
+
+  mutable std::mutex mutex_;
+  std::deque<std::unique_ptr<PluggedDevice>> devices_;  // every plug event, never freed
+  std::vector<PluggedDevice*> plugged_;                 // present now, in bus order
+  std::map<const usb_device*, PluggedDevice*> byRecord_;
+  std::deque<std::unique_ptr<SimHandle>> handles_;      // never freed while the bus lives
+  std::unique_ptr<PluggedDevice> root_;
+  std::unique_ptr<usb_bus> bus_;
+  bool bussesFound_ = false;
+  std::vector<PluggedDevice*> listed_;  // what the last find_devices put in the list
+  std::uint8_t nextDevnum_ = 2;
+  int nextForeignId_ = 1;
+  std::atomic<int> lastError_{0};
+
+  std::mutex noticeMutex_;
+  std::condition_variable noticeWake_;
+  std::condition_variable noticeIdle_;
+  std::deque<DeviceNotice> notices_;
+  NoticeCallback callback_;
+  bool delivering_ = false;
+  bool stopping_ = false;
+  std::thread noticeThread_;
+};
+
+}  // namespace sim
