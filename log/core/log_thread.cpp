@@ -93,6 +93,11 @@ void TLogThread::RequestLimitCheck(std::int32_t clearSelection, std::int32_t row
   wake_.notify_one();
 }
 
+bool TLogThread::LimitCheckPending() const {
+  std::lock_guard lock(mutex_);
+  return limitPending_;
+}
+
 void TLogThread::SetOnLogMessage(MessageCallback callback) {
   {
     std::lock_guard lock(mutex_);

@@ -77,6 +77,8 @@ class TLogThread final : public LogSink {
   // Posts a row-limit check for OnLimitCheck. Dropped after Terminate() and while an earlier
   // request is still pending (dropped, not merged). Any thread.
   void RequestLimitCheck(std::int32_t clearSelection, std::int32_t rowLimit);
+  // True from an accepted request until its check has run.
+  bool LimitCheckPending() const;
 
   // Lines stay queued until OnLogMessage or OnLogBatch is set. When OnLogBatch is set it
   // receives every batch whole, in order, instead of per-line calls to OnLogMessage.

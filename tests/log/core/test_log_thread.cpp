@@ -203,6 +203,7 @@ TEST(LogThread, LimitRequestWhilePendingIsDroppedAndServedAfterLines) {
     seen.Add("limit " + std::to_string(sel) + " " + std::to_string(rows));
   });
   ASSERT_TRUE(seen.WaitFor(2));
+  while (log.LimitCheckPending()) std::this_thread::sleep_for(1ms);
   log.RequestLimitCheck(0, 15000);  // the first was served: this one is taken
   ASSERT_TRUE(seen.WaitFor(3));
   std::this_thread::sleep_for(30ms);
