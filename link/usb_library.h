@@ -7,7 +7,8 @@
 //
 // The record types are libusb-0.1's own (usb.h): the simulated bus builds the same
 // usb_bus / usb_device lists that the real library does; its handles are its own objects
-// passed as usb_dev_handle pointers.
+// passed as usb_dev_handle pointers. usb.h also declares a function usb_device(), which hides
+// the struct's name in C++: write `struct usb_device`.
 #include <usb.h>
 
 class UsbLibrary {
@@ -20,7 +21,7 @@ class UsbLibrary {
   virtual int find_devices() = 0;
   virtual usb_bus* get_busses() = 0;
 
-  virtual usb_dev_handle* open(usb_device* dev) = 0;
+  virtual usb_dev_handle* open(struct usb_device* dev) = 0;
   virtual int close(usb_dev_handle* dev) = 0;
   virtual int set_configuration(usb_dev_handle* dev, int configuration) = 0;
   virtual int claim_interface(usb_dev_handle* dev, int interface) = 0;
@@ -34,7 +35,7 @@ class UsbLibrary {
   virtual int clear_halt(usb_dev_handle* dev, unsigned int ep) = 0;
   virtual int resetep(usb_dev_handle* dev, unsigned int ep) = 0;
   virtual int reset(usb_dev_handle* dev) = 0;
-  virtual usb_device* device(usb_dev_handle* dev) = 0;
+  virtual struct usb_device* device(usb_dev_handle* dev) = 0;
   virtual const char* strerror() = 0;
 };
 
