@@ -22,8 +22,7 @@ struct DriverIndex {
   void Clear();
   // First entry whose manufacturer equals `manufacturer` ignoring letter case; from there
   // to the end of the index, the first entry whose part name equals `partNumber` exactly.
-  std::optional<std::size_t> Find(std::string_view manufacturer,
-                                  std::string_view partNumber) const;
+  std::optional<std::size_t> Find(std::string_view manufacturer, std::string_view partNumber) const;
 };
 
 // Splits text into lines (LF, CR LF or CR) and distributes lines 2, 3, 4, 5 + 4k.

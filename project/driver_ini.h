@@ -29,10 +29,10 @@ struct ZV_Driver_INI {
   std::string UserWav = kNotSet;   // driver file below "DataBase/Driver/"
   std::string FPGAFile = kNotSet;  // FPGA image below "DataBase/FPGA/"
   std::string ICSIZE = kNotSet;
-  std::string Type = kNotSet;      // "NAND FLASH" makes a passed run read the bad block table
-  std::string NOTE = kNotSet;      // "^" already turned into "\r\n"
+  std::string Type = kNotSet;  // "NAND FLASH" makes a passed run read the bad block table
+  std::string NOTE = kNotSet;  // "^" already turned into "\r\n"
   std::string Date = kNotSet;
-  std::string MenuFile = kNotSet;  // below "DataBase/Menu/", or "NONE"
+  std::string MenuFile = kNotSet;                // below "DataBase/Menu/", or "NONE"
   std::array<std::string, kUcfPinCount> UcfPin;  // keys "UCFPIN1" .. "UCFPIN56", default " "
   std::int32_t Close_ProgSelection = 0;
 

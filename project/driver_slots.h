@@ -4,11 +4,11 @@
 #include <cstddef>
 
 namespace DriverSlot {
-inline constexpr std::size_t PinLevelLow = 5;     // expected pin levels, bits 0..31
-inline constexpr std::size_t PinLevelHigh = 6;    // expected pin levels, bits 32..63
-inline constexpr std::size_t PinIgnoreLow = 7;    // pins not examined, bits 0..31
-inline constexpr std::size_t PinIgnoreHigh = 8;   // pins not examined, bits 32..63
-inline constexpr std::size_t AreaRanges = 25;     // 25..40: four ranges of four slots
+inline constexpr std::size_t PinLevelLow = 5;    // expected pin levels, bits 0..31
+inline constexpr std::size_t PinLevelHigh = 6;   // expected pin levels, bits 32..63
+inline constexpr std::size_t PinIgnoreLow = 7;   // pins not examined, bits 0..31
+inline constexpr std::size_t PinIgnoreHigh = 8;  // pins not examined, bits 32..63
+inline constexpr std::size_t AreaRanges = 25;    // 25..40: four ranges of four slots
 inline constexpr std::size_t ShowErrorAddress = 73;
 inline constexpr std::size_t ProgramNoUnProtect = 74;
 inline constexpr std::size_t IDCheckSupport = 78;
@@ -21,10 +21,18 @@ inline constexpr std::size_t PinCount = 167;
 inline constexpr std::size_t DataMask = 168;
 
 // Area a (0 main, 1 Ext1, 2 Ext2, 3 Ext3): start high, start low, end high, end low.
-inline constexpr std::size_t AreaStartHigh(std::size_t area) { return AreaRanges + 4 * area; }
-inline constexpr std::size_t AreaStartLow(std::size_t area) { return AreaRanges + 4 * area + 1; }
-inline constexpr std::size_t AreaEndHigh(std::size_t area) { return AreaRanges + 4 * area + 2; }
-inline constexpr std::size_t AreaEndLow(std::size_t area) { return AreaRanges + 4 * area + 3; }
+inline constexpr std::size_t AreaStartHigh(std::size_t area) {
+  return AreaRanges + 4 * area;
+}
+inline constexpr std::size_t AreaStartLow(std::size_t area) {
+  return AreaRanges + 4 * area + 1;
+}
+inline constexpr std::size_t AreaEndHigh(std::size_t area) {
+  return AreaRanges + 4 * area + 2;
+}
+inline constexpr std::size_t AreaEndLow(std::size_t area) {
+  return AreaRanges + 4 * area + 3;
+}
 }  // namespace DriverSlot
 
 // Key names of those slots in our order table (and so in the driver INIs of the database).

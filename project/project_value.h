@@ -41,16 +41,16 @@ struct S_ProjectValue {
 
 struct SiteProcessPlan {
   std::uint64_t MainLength = 0;
-  std::uint64_t ExtLength = 0;   // Ext1 + Ext2 + Ext3
+  std::uint64_t ExtLength = 0;  // Ext1 + Ext2 + Ext3
   std::uint64_t Ext3Length = 0;
   std::array<std::uint8_t, kAreaCount> AreaCode{};  // 0xA0 enabled, 0xA3 not
   std::uint8_t SocketCount = 0;                     // enabled sockets, 0..4
   std::array<std::uint8_t, kSocketCount> SocketCode{};
-  std::array<std::uint8_t, 4> RunField{};           // 0xA5 when built; the runs use them
+  std::array<std::uint8_t, 4> RunField{};  // 0xA5 when built; the runs use them
 };
 
 // end - start + 1 over the two 32-bit words of each address (64-bit carry and borrow),
-// or 0 when the end address is 0. `area` 0 main, 1..3 Ext1..Ext3.
+// or 0 when the end address is 0 (or below the start). `area` 0 main, 1..3 Ext1..Ext3.
 std::uint64_t AreaLength(const ZV_Driver_INI& driver, std::size_t area);
 
 SiteProcessPlan MakeSiteProcessPlan(const ZV_Driver_INI& driver, const S_ProjectValue& value);

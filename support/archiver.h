@@ -23,33 +23,33 @@ enum class ArchiveStatus {
 
 struct ArchiveResult {
   ArchiveStatus Status = ArchiveStatus::Failed;
-  int ExitCode = -1;                   // of the last 7zz run; -1 when none ran
-  std::vector<std::string> Missing;    // requested members the archive lacks
-  std::string Error;                   // short reason for logs; never holds the password
+  int ExitCode = -1;                 // of the last 7zz run; -1 when none ran
+  std::vector<std::string> Missing;  // requested members the archive lacks
+  std::string Error;                 // short reason for logs; never holds the password
   bool Ok() const { return Status == ArchiveStatus::Ok; }
 };
 
 struct ExtractRequest {
-  std::string Archive;                 // path of the archive
-  std::string OutDir;                  // target folder ("-o"), created when missing
-  std::vector<std::string> Members;    // plain names; "/", "\", "..", wildcards are refused
-  std::string Password;                // empty: none is offered
-  bool Recurse = false;                // "-r": also find the members in sub-folders
-  bool TypeSevenZip = false;           // "-t7z": accept only the 7z format
+  std::string Archive;               // path of the archive
+  std::string OutDir;                // target folder ("-o"), created when missing
+  std::vector<std::string> Members;  // plain names; "/", "\", "..", wildcards are refused
+  std::string Password;              // empty: none is offered
+  bool Recurse = false;              // "-r": also find the members in sub-folders
+  bool TypeSevenZip = false;         // "-t7z": accept only the 7z format
 };
 
 struct ArchiveEntry {
-  std::string Path;                    // as stored, folders joined by "/"
+  std::string Path;  // as stored, folders joined by "/"
   std::uint64_t Size = 0;
   bool Folder = false;
   bool Encrypted = false;
 };
 
 struct ArchiveCheckResult {
-  bool Opened = false;                 // the archive exists and 7zz read its directory
-  bool PasswordAccepted = false;       // an encrypted member decrypted with the password
-  std::vector<bool> Found;             // per required member; filled only after the password fit
-  bool Valid() const;                  // opened, password fit and every member found
+  bool Opened = false;            // the archive exists and 7zz read its directory
+  bool PasswordAccepted = false;  // an encrypted member decrypted with the password
+  std::vector<bool> Found;        // per required member; filled only after the password fit
+  bool Valid() const;             // opened, password fit and every member found
 };
 
 class Archiver {

@@ -56,7 +56,8 @@ class IniFile {
 
   // Sets one key: replaces the value on the key's line, or adds the line at the end of its
   // section, or adds the section at the end of the text. Every other line stays untouched.
-  // Line breaks inside section, key or value are refused (false): they would forge lines.
+  // Refused (false): line breaks anywhere (they would forge lines), an empty section or key,
+  // "]" in the section, "=" in the key.
   bool WriteString(std::string_view section, std::string_view key, std::string_view value);
   bool WriteInteger(std::string_view section, std::string_view key, std::int64_t value);
   bool WriteBool(std::string_view section, std::string_view key, bool value);

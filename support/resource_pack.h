@@ -9,18 +9,18 @@
 #include <string>
 #include <string_view>
 
-// What the module exports, with C linkage so that it is found by name with dlsym.
+// What the module exports, with C linkage so that dlsym finds it by name: an array of
+// entries and its length, as data (no function pointer casts needed).
 extern "C" {
 struct PlusResource {
   const char* Name;  // "SelfTest", "INIOrder"
   const unsigned char* Data;
   std::size_t Size;
 };
-// Returns the table and stores its length in *count.
-using PlusResourceTableFn = const PlusResource* (*)(std::size_t* count);
 }
-inline constexpr char kPlusTableSymbol[] = "ZvPlusResourceTable";
-inline constexpr char kPlusModulePath[] = "System/Plus.dll";  // below BaseDir
+inline constexpr char kPlusTableSymbol[] = "ZvPlusResources";      // const PlusResource[]
+inline constexpr char kPlusCountSymbol[] = "ZvPlusResourceCount";  // const std::size_t
+inline constexpr char kPlusModulePath[] = "System/Plus.dll";       // below BaseDir
 
 // The message box of a failure the user must see: (text, caption). The Qt layer shows a box
 // and ends the program; tests record the call.
