@@ -13,6 +13,7 @@
 #include <typeindex>
 
 #include "sim/command_block.h"
+#include "sim/faults.h"
 #include "sim/unit_record.h"
 
 namespace sim {
@@ -38,7 +39,7 @@ using TransferDone = std::function<void(CommandContext&)>;
 // handlers simply answer as a healthy unit would.
 class CommandContext {
  public:
-  CommandContext(UnitCore& core, const ReceivedCommand& command, bool acceptanceSent);
+  CommandContext(UnitCore& core, ReceivedCommand& command, bool acceptanceSent);
 
   const DecodedBlock& block() const { return command_.block; }
   std::uint16_t code() const { return command_.code(); }
@@ -55,6 +56,8 @@ class CommandContext {
   void accept();
   void refuse();
   bool acceptanceSent() const { return acceptanceSent_; }
+  // Frames 0xA5 and 0xA9: every reply of the command is dropped.
+  bool silent() const;
 
   // The completion reply, due after the command's duration in the timing model.
   void complete(std::uint8_t result);
@@ -87,7 +90,7 @@ class CommandContext {
   void ensureAccepted();
 
   UnitCore& core_;
-  const ReceivedCommand& command_;
+  ReceivedCommand& command_;
   bool acceptanceSent_;
 };
 

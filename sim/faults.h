@@ -39,10 +39,22 @@ struct Fault {
   std::uint32_t count = 1;
   std::uint32_t repeat = 1;  // how many times it fires; 0 = every time
 
-  Fault& onCode(std::uint16_t c) { code = c; return *this; }
-  Fault& atCommand(std::uint64_t n) { nth = n; return *this; }
-  Fault& atChunk(std::uint32_t index) { chunk = index; return *this; }
-  Fault& times(std::uint32_t n) { repeat = n; return *this; }
+  Fault& onCode(std::uint16_t c) {
+    code = c;
+    return *this;
+  }
+  Fault& atCommand(std::uint64_t n) {
+    nth = n;
+    return *this;
+  }
+  Fault& atChunk(std::uint32_t index) {
+    chunk = index;
+    return *this;
+  }
+  Fault& times(std::uint32_t n) {
+    repeat = n;
+    return *this;
+  }
 
   // The usual faults by name.
   static Fault refuse() { return reply(ReplyStage::Acceptance, 0xA1); }

@@ -67,7 +67,7 @@ class SimBus final : public UsbLibrary {
   int find_busses() override;
   int find_devices() override;
   usb_bus* get_busses() override;
-  usb_dev_handle* open(usb_device* dev) override;
+  usb_dev_handle* open(struct usb_device* dev) override;
   int close(usb_dev_handle* dev) override;
   int set_configuration(usb_dev_handle* dev, int configuration) override;
   int claim_interface(usb_dev_handle* dev, int interface) override;
@@ -77,13 +77,14 @@ class SimBus final : public UsbLibrary {
   int clear_halt(usb_dev_handle* dev, unsigned int ep) override;
   int resetep(usb_dev_handle* dev, unsigned int ep) override;
   int reset(usb_dev_handle* dev) override;
-  usb_device* device(usb_dev_handle* dev) override;
+  struct usb_device* device(usb_dev_handle* dev) override;
   const char* strerror() override;
 
  private:
   SimHandle* handleOf(usb_dev_handle* dev);
   int fail(int error);
   int checkIo(SimHandle* handle, int ep, int wantedEp);
+  bool pullSession(const SimUnit* unit, std::uint64_t session);
   void raiseNotice(DeviceNotice::Kind kind, std::string name);
   void noticeLoop();
   PluggedDevice& newDevice(std::uint16_t vendor, std::uint16_t product);
@@ -91,8 +92,8 @@ class SimBus final : public UsbLibrary {
   mutable std::mutex mutex_;
   std::deque<std::unique_ptr<PluggedDevice>> devices_;  // every plug event, never freed
   std::vector<PluggedDevice*> plugged_;                 // present now, in bus order
-  std::map<const usb_device*, PluggedDevice*> byRecord_;
-  std::deque<std::unique_ptr<SimHandle>> handles_;      // never freed while the bus lives
+  std::map<const struct usb_device*, PluggedDevice*> byRecord_;
+  std::deque<std::unique_ptr<SimHandle>> handles_;  // never freed while the bus lives
   std::unique_ptr<PluggedDevice> root_;
   std::unique_ptr<usb_bus> bus_;
   bool bussesFound_ = false;

@@ -16,8 +16,8 @@ namespace sim {
 
 struct RigOptions {
   int units = 8;
-  bool timing = false;                              // off for tests, on for demos
-  TimingModel model = TimingModel::realistic();     // used when `timing` is on
+  bool timing = false;                           // off for tests, on for demos
+  TimingModel model = TimingModel::realistic();  // used when `timing` is on
   bool discardData = false;
   std::filesystem::path sdCardRoot;  // when set, unit k keeps its card in sdCardRoot/"SiteK"
 };

@@ -8,6 +8,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -88,8 +89,7 @@ class SimUnit {
   // inside the data buffer) and each is acknowledged with a 512-byte 0xA0 reply, without an
   // announcing block, until `expectedBytes` arrived (0: until leaveDataStream). Replaces any
   // transfer in progress.
-  void enterDataStream(std::uint64_t expectedBytes = 0,
-                       std::uint32_t address = 0x20000000);
+  void enterDataStream(std::uint64_t expectedBytes = 0, std::uint32_t address = 0x20000000);
   void leaveDataStream();
   UnitPhase phase() const;
   std::uint64_t streamedBytes() const;  // of the current or last data stream
@@ -97,22 +97,22 @@ class SimUnit {
   bool attached() const { return attached_.load(); }
 
   // ---- endpoint side, called by the bus ----
-  struct WriteOutcome {
-    int result = 0;           // bytes taken, or a negative error
-    bool leaveBus = false;    // a fault asks the bus to pull the unit now
-  };
+  // Called (outside the unit's lock, on the PC's thread) when a fault makes the unit leave
+  // the bus; the bus sets it while the unit is plugged.
+  using LeaveHook = std::function<void(std::uint64_t session)>;
   // Starts a new attachment (plug); none when the unit is attached already.
-  std::optional<std::uint64_t> attach();
+  std::optional<std::uint64_t> attach(LeaveHook hook);
   // Ends the attachment: protocol state reset, pending replies dropped, readers released.
   void detach(std::uint64_t session);
-  WriteOutcome bulkWrite(std::uint64_t session, const std::uint8_t* bytes, int size);
+  // Bytes taken, or a negative error (-19 when the session is over, -5 for a failed write).
+  int bulkWrite(std::uint64_t session, const std::uint8_t* bytes, int size);
   // Blocks until a reply is due, the session ends or `closed` is set (-19), or the timeout
   // (ms, 0 = without limit) runs out (-110).
-  int bulkRead(std::uint64_t session, const std::atomic<bool>& closed, std::uint8_t* out,
-               int size, int timeoutMs);
+  int bulkRead(std::uint64_t session, const std::atomic<bool>& closed, std::uint8_t* out, int size,
+               int timeoutMs);
   // Wakes blocked readers so that they look at their `closed` flag again.
   void wakeReaders();
-  // Recovery calls: each clears a stalled OUT endpoint.
+  // Recovery calls; each clears a stalled OUT endpoint.
   void clearHalt();
   void resetEndpoint();
   void resetDevice();
@@ -125,6 +125,11 @@ class SimUnit {
   std::unique_ptr<UnitCore> core_;  // guarded by mutex_
   FaultSet faults_;
   std::atomic<bool> attached_{false};
+  std::uint64_t session_ = 0;  // guarded by mutex_
+  LeaveHook leaveHook_;        // guarded by mutex_
+
+  // The bus's leave hook when a fault asked the unit to leave (lock held), else empty.
+  LeaveHook takePendingLeave();
 };
 
 }  // namespace sim

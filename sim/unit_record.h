@@ -21,7 +21,7 @@ enum class WriteKind {
 struct WriteRecord {
   WriteKind kind = WriteKind::Command;
   std::uint32_t size = 0;
-  int result = 0;  // what bulk_write returned (size, or a negative error)
+  int result = 0;             // what bulk_write returned (size, or a negative error)
   std::uint32_t address = 0;  // unit memory address for Chunk and Stream
   // The bytes of writes up to 1024 bytes (command blocks, PC acknowledgements, small
   // chunks); larger chunks are left in unit memory only.
@@ -32,19 +32,19 @@ struct WriteRecord {
 struct ReceivedCommand {
   std::uint64_t index = 0;  // 1 for the first block the unit received
   DecodedBlock block;
-  bool known = false;     // a handler was registered for it
-  bool refused = false;   // acceptance byte was not 0xA0 (unknown, malformed or a fault)
+  bool known = false;    // a handler was registered for it
+  bool refused = false;  // acceptance byte was not 0xA0 (unknown, malformed or a fault)
   std::uint16_t code() const { return block.codes.empty() ? 0 : block.codes.front(); }
 };
 
 struct UnitRecord {
   std::vector<ReceivedCommand> commands;
   std::vector<WriteRecord> writes;
-  std::uint64_t commandCount = 0;     // every command block ever decoded
-  std::uint64_t writeCount = 0;       // every bulk_write call, failed ones included
+  std::uint64_t commandCount = 0;  // every command block ever decoded
+  std::uint64_t writeCount = 0;    // every bulk_write call, failed ones included
   std::uint64_t failedWriteCount = 0;
-  std::uint64_t bytesWritten = 0;     // by successful writes
-  std::uint64_t repliesSent = 0;      // replies and chunks the PC read
+  std::uint64_t bytesWritten = 0;  // by successful writes
+  std::uint64_t repliesSent = 0;   // replies and chunks the PC read
   std::uint32_t clearHaltCalls = 0;
   std::uint32_t resetEndpointCalls = 0;
   std::uint32_t resetCalls = 0;

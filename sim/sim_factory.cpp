@@ -1,0 +1,67 @@
+#include "sim/sim_factory.h"
+
+#include <cstdio>
+#include <numeric>
+
+namespace sim {
+
+namespace {
+
+// First identifier: 2025-01-01 09:30:00, as the units' EEPROM holds it (date word high).
+inline constexpr std::uint32_t kFirstDate = 20250101;
+inline constexpr std::uint32_t kFirstTime = 93000;
+
+// A stride coprime with `total` and above half of it spreads the ranks over the bus order.
+int strideFor(int total) {
+  for (int s = total / 2 + 1;; ++s) {
+    if (std::gcd(s, total) == 1) return s;
+  }
+}
+
+}  // namespace
+
+int rigOrderRank(int k, int total) {
+  if (total <= 1) return 0;
+  return total - 1 - (k * strideFor(total)) % total;
+}
+
+std::uint64_t rigDateTimeId(int k, int total) {
+  const auto rank = static_cast<std::uint32_t>(rigOrderRank(k, total));
+  const std::uint32_t date = kFirstDate + rank;
+  const std::uint32_t time = kFirstTime + 101 * rank;
+  return (std::uint64_t{date} << 32) | time;
+}
+
+std::string rigSerialText(int k) {
+  char text[32];
+  std::snprintf(text, sizeof text, "SIM-%06d", 100001 + k);
+  return text;
+}
+
+UnitConfig rigUnitConfig(int k, const RigOptions& options) {
+  UnitConfig config;
+  config.name = "unit " + std::to_string(k + 1);
+  config.serialText = rigSerialText(k);
+  config.dateTimeId = rigDateTimeId(k, options.units);
+  config.timing = options.model;
+  config.timing.enabled = options.timing;
+  config.discardData = options.discardData;
+  if (!options.sdCardRoot.empty()) {
+    config.sdCardFolder = options.sdCardRoot / ("Site" + std::to_string(k + 1));
+  }
+  return config;
+}
+
+SimRig makeSimRig(const RigOptions& options) {
+  SimRig rig;
+  rig.bus = std::make_unique<SimBus>();
+  rig.bus->find_busses();
+  for (int k = 0; k < options.units; ++k) {
+    auto unit = std::make_shared<SimUnit>(rigUnitConfig(k, options));
+    rig.bus->plug(unit);
+    rig.units.push_back(std::move(unit));
+  }
+  return rig;
+}
+
+}  // namespace sim

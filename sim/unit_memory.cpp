@@ -1,0 +1,88 @@
+#include "sim/unit_memory.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace sim {
+
+UnitMemory::UnitMemory(std::uint32_t base, std::uint32_t size)
+    : base_(base), size_(size), pages_((size + kPageSize - 1) / kPageSize) {}
+
+bool UnitMemory::contains(std::uint32_t address, std::uint64_t length) const {
+  if (address < base_) return false;
+  const std::uint64_t offset = address - base_;
+  return offset <= size_ && length <= size_ - offset;
+}
+
+UnitMemory::Page& UnitMemory::pageFor(std::size_t index) {
+  auto& page = pages_[index];
+  if (!page) {
+    page = std::make_unique<Page>();
+    page->fill(0xFF);
+  }
+  return *page;
+}
+
+bool UnitMemory::write(std::uint32_t address, std::span<const std::uint8_t> bytes) {
+  if (!contains(address, bytes.size())) return false;
+  std::size_t offset = address - base_;
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const std::size_t inPage = offset % kPageSize;
+    const std::size_t n = std::min(kPageSize - inPage, bytes.size() - done);
+    std::memcpy(pageFor(offset / kPageSize).data() + inPage, bytes.data() + done, n);
+    done += n;
+    offset += n;
+  }
+  return true;
+}
+
+bool UnitMemory::read(std::uint32_t address, std::span<std::uint8_t> out) const {
+  if (!contains(address, out.size())) return false;
+  std::size_t offset = address - base_;
+  std::size_t done = 0;
+  while (done < out.size()) {
+    const std::size_t inPage = offset % kPageSize;
+    const std::size_t n = std::min(kPageSize - inPage, out.size() - done);
+    const auto& page = pages_[offset / kPageSize];
+    if (page) {
+      std::memcpy(out.data() + done, page->data() + inPage, n);
+    } else {
+      std::memset(out.data() + done, 0xFF, n);
+    }
+    done += n;
+    offset += n;
+  }
+  return true;
+}
+
+bool UnitMemory::fill(std::uint32_t address, std::uint64_t length, std::uint8_t value) {
+  if (!contains(address, length)) return false;
+  std::size_t offset = address - base_;
+  std::size_t left = static_cast<std::size_t>(length);
+  while (left > 0) {
+    const std::size_t inPage = offset % kPageSize;
+    const std::size_t n = std::min(kPageSize - inPage, left);
+    std::memset(pageFor(offset / kPageSize).data() + inPage, value, n);
+    left -= n;
+    offset += n;
+  }
+  return true;
+}
+
+std::vector<std::uint8_t> UnitMemory::readVector(std::uint32_t address, std::size_t length) const {
+  std::vector<std::uint8_t> out(length, 0xFF);
+  if (!read(address, out)) out.clear();
+  return out;
+}
+
+void UnitMemory::clear() {
+  for (auto& page : pages_) page.reset();
+}
+
+std::size_t UnitMemory::allocatedPages() const {
+  return static_cast<std::size_t>(
+      std::count_if(pages_.begin(), pages_.end(), [](const auto& p) { return p != nullptr; }));
+}
+
+}  // namespace sim
