@@ -77,8 +77,8 @@ PacketPtr MakeParameterPacket(std::uint32_t p1, std::uint32_t p2, std::uint32_t 
 CodeWord MakeCodeWord(std::uint16_t code);
 PacketPtr MakeByteQuadPacket(std::uint8_t b0, std::uint8_t b1, std::uint8_t b2, std::uint8_t b3);
 // Byte 4 is 0xA0 for a non-zero flag, 0xA3 for zero.
-PacketPtr MakeByteQuadFlagPacket(std::uint8_t b0, std::uint8_t b1, std::uint8_t b2,
-                                 std::uint8_t b3, std::uint8_t flag);
+PacketPtr MakeByteQuadFlagPacket(std::uint8_t b0, std::uint8_t b1, std::uint8_t b2, std::uint8_t b3,
+                                 std::uint8_t flag);
 // Each text contributes its first 8 bytes; a shorter one is zero-padded to 8.
 PacketPtr MakeNamePacket(std::string_view text1, std::string_view text2, std::uint8_t byte,
                          std::string_view text3);

@@ -4,7 +4,8 @@
 // pulled unit ends a waiting transfer with -19 (or a short count), transfers move in 16 KiB
 // pieces, hub children are filled only when the hub ioctl is allowed, and closing a handle
 // under a blocked transfer would leave that transfer polling a dead descriptor for ever, so
-// close() first cancels the handle's transfers and waits for them.
+// close() first cancels the handle's transfers and waits for them, and calls with a handle
+// that is closed or being closed return -ENODEV without reaching the library.
 #include <condition_variable>
 #include <map>
 #include <mutex>
@@ -20,7 +21,7 @@ class LibusbLibrary : public UsbLibrary {
   int find_devices() override;
   usb_bus* get_busses() override;
 
-  usb_dev_handle* open(usb_device* dev) override;
+  usb_dev_handle* open(struct usb_device* dev) override;
   int close(usb_dev_handle* dev) override;
   int set_configuration(usb_dev_handle* dev, int configuration) override;
   int claim_interface(usb_dev_handle* dev, int interface) override;
@@ -32,7 +33,7 @@ class LibusbLibrary : public UsbLibrary {
   int clear_halt(usb_dev_handle* dev, unsigned int ep) override;
   int resetep(usb_dev_handle* dev, unsigned int ep) override;
   int reset(usb_dev_handle* dev) override;
-  usb_device* device(usb_dev_handle* dev) override;
+  struct usb_device* device(usb_dev_handle* dev) override;
   const char* strerror() override;
 
  private:
@@ -40,6 +41,7 @@ class LibusbLibrary : public UsbLibrary {
   // wait for the transfers before the library frees the handle.
   struct HandleState {
     int transfers = 0;
+    bool closing = false;
     std::set<int> interfaces;
   };
   class Transfer;

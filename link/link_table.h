@@ -21,12 +21,12 @@ inline constexpr int kLinkCount = 8;
 // bus order (records owned by the library, valid until the next search).
 struct UnitScan {
   bool Attached = false;
-  std::vector<usb_device*> Units;
+  std::vector<struct usb_device*> Units;
 };
 
 // The pure judgement of a bus list (no searching, no lock). Exposed for the tests.
 UnitScan ScanBusList(usb_bus* busses);
-bool IsUnitDevice(const usb_device* device);
+bool IsUnitDevice(const struct usb_device* device);
 
 struct LinkTableOptions {
   SleepFunction Sleep = SleepFor;
@@ -57,7 +57,7 @@ class LinkTable {
   // True when a matching device is the device of the site's open handle.
   bool IsUnitPresent(int site);
   // The first matching device that no link's open handle holds, or none.
-  usb_device* FindFreeDevice();
+  struct usb_device* FindFreeDevice();
   // Ascending OrderKey by seven passes of adjacent exchange; equal keys keep their order.
   // Only while no worker uses the links.
   void SortLinksByKey();

@@ -39,8 +39,8 @@ struct ExchangeTexts {
 
 // How the reply after a successful SendCommand ends the exchange.
 enum class PresenceCheck {
-  Ask,            // IsUnitPresent; gone: CloseDevice, 0xA1
-  HandleOnly,     // CloseDevice only when the link holds no handle any more
+  Ask,         // IsUnitPresent; gone: CloseDevice, 0xA1
+  HandleOnly,  // CloseDevice only when the link holds no handle any more
   None,
 };
 

@@ -22,6 +22,10 @@ class UsbLibrary {
   virtual usb_bus* get_busses() = 0;
 
   virtual usb_dev_handle* open(struct usb_device* dev) = 0;
+  // May be called while other threads are inside calls on the same handle: those calls return
+  // with an error, and every later call with the closed handle returns an error (-19) without
+  // touching freed memory. release_interface also makes a blocked transfer return (the kernel
+  // cancels the interface's transfers).
   virtual int close(usb_dev_handle* dev) = 0;
   virtual int set_configuration(usb_dev_handle* dev, int configuration) = 0;
   virtual int claim_interface(usb_dev_handle* dev, int interface) = 0;

@@ -31,11 +31,13 @@ void SleepFor(std::chrono::milliseconds duration);  // the real sleep
 // What every link of one table shares. Owned by the LinkTable.
 struct LinkServices {
   UsbLibrary& Usb;
-  NamedLock& UnitLock;     // "USBDevThread": every bus enumeration and every open
-  SleepFunction Sleep;     // recovery pauses, chunk pauses, reply polls
-  LocalClock Clock;        // the date stamp of every block
+  NamedLock& UnitLock;  // "USBDevThread": every bus enumeration and every open
+  SleepFunction Sleep;  // recovery pauses, chunk pauses, reply polls
+  LocalClock Clock;     // the date stamp of every block
   TraceSwitch& Trace;
 };
+
+inline constexpr std::size_t kStreamChunk = 1048576;
 
 namespace LinkTiming {
 inline constexpr int WriteTimeoutMs = 15000;
@@ -83,9 +85,9 @@ class USB : public USBThread {
   USB(LinkServices& services, int site);
   ~USB() override;
 
-  virtual usb_device* FindFreeDevice() = 0;
+  virtual struct usb_device* FindFreeDevice() = 0;
 
-  bool OpenDevice(usb_device* device);
+  bool OpenDevice(struct usb_device* device);
   void CloseDevice();
   std::uint8_t IsOpened() const { return Opened.load(); }
   std::uint8_t IsBusy() const { return Busy.load(); }
@@ -105,7 +107,7 @@ class USB : public USBThread {
   SiteResult AwaitReply(std::uint8_t* buffer, bool pausePolls = true);
 
   // The device record of the open handle, or none.
-  usb_device* DeviceOfHandle();
+  struct usb_device* DeviceOfHandle();
 
   // Packet makers with this link's words.
   PacketPtr MakeCommandPacket(std::uint8_t frameType, std::uint8_t b1, std::uint8_t b2,
@@ -121,9 +123,8 @@ class USB : public USBThread {
 
   // Builds and writes the block, sets Busy (left set for the operation to clear), and reads
   // the acceptance reply unless the frame type has none. Takes every packet over.
-  bool SendCommand(PacketPtr command, PacketPtr parameter, PacketPtr byteQuad,
-                   std::uint32_t word96, PacketPtr byteQuadFlag, CodeWord code, PacketPtr name,
-                   PacketPtr value);
+  bool SendCommand(PacketPtr command, PacketPtr parameter, PacketPtr byteQuad, std::uint32_t word96,
+                   PacketPtr byteQuadFlag, CodeWord code, PacketPtr name, PacketPtr value);
   bool SendCommand(CommandParts parts);
 
   int SiteIndex() const { return site_.load(); }
@@ -138,16 +139,24 @@ class USB : public USBThread {
   std::atomic<std::uint32_t> ParameterTail{0};
   std::atomic<std::uint8_t> ModeByte{0xA3};
 
+  // The chunk buffer of SendFileRange (1 MiB), kept so that a stream of chunk requests does
+  // not allocate and fault in a fresh megabyte each time. Worker thread only.
+  std::vector<std::uint8_t>& StreamBuffer();
+
  private:
+  // One open handle and the library calls in progress on it.
+  struct HandleSlot {
+    usb_dev_handle* Handle = nullptr;
+    int InFlight = 0;
+  };
   class HandleUse;
   friend class HandleUse;
 
   bool WriteOnce(const std::uint8_t* buffer, int length);
   bool RecoverWrite();
   bool ReadNow(usb_dev_handle* expected, std::uint8_t* buffer, int length, int* result);
-  void ReadThreadBody(usb_dev_handle* handle, int length,
-                      std::shared_ptr<std::vector<std::uint8_t>> data);
-  bool IsCurrentDevice(usb_device* device);
+  bool IsListed(struct usb_device* device);
+  void ReleaseAndClose(const std::shared_ptr<HandleSlot>& slot);
   void TraceTransfer(TraceDirection direction, int endpoint, int asked, int result,
                      const std::uint8_t* bytes) const;
 
@@ -155,23 +164,22 @@ class USB : public USBThread {
   std::atomic<int> site_;
   std::atomic<std::uint8_t> Opened{0};
   std::atomic<std::uint8_t> Busy{0};
-  usb_device* Device = nullptr;  // worker thread only (write recovery)
+  std::atomic<struct usb_device*> Device{nullptr};  // the record last opened or found
 
-  mutable std::mutex handleMutex_;  // guards Handle and inFlight_
+  mutable std::mutex handleMutex_;  // guards slot_ and every slot's InFlight
   std::condition_variable idle_;
-  usb_dev_handle* Handle = nullptr;
-  int inFlight_ = 0;
+  std::shared_ptr<HandleSlot> slot_;  // the open handle ("Handle"), or none
+  std::vector<std::uint8_t> streamBuffer_;
 };
 
 class ZvUsb : public USB {
  public:
   static constexpr std::uint64_t kUnknownKey = ~std::uint64_t{0};
 
-  ZvUsb(LinkServices& services, LinkTable& table, int site)
-      : USB(services, site), table_(table) {}
+  ZvUsb(LinkServices& services, LinkTable& table, int site) : USB(services, site), table_(table) {}
 
   // A connected unit that no link of the table holds, or none.
-  usb_device* FindFreeDevice() override;
+  struct usb_device* FindFreeDevice() override;
 
   void SetOrderKey(std::uint64_t key) { OrderKey = key; }
   std::uint64_t GetOrderKey() const { return OrderKey.load(); }
