@@ -64,4 +64,11 @@ SimRig makeSimRig(const RigOptions& options) {
   return rig;
 }
 
+SimRig makeSimRig(int units, bool timing) {
+  RigOptions options;
+  options.units = units;
+  options.timing = timing;
+  return makeSimRig(options);
+}
+
 }  // namespace sim

@@ -35,5 +35,7 @@ int rigOrderRank(int k, int total);
 UnitConfig rigUnitConfig(int k, const RigOptions& options);
 
 SimRig makeSimRig(const RigOptions& options = {});
+// Shorthand: `units` units, timing on or off, everything else as RigOptions has it.
+SimRig makeSimRig(int units, bool timing = false);
 
 }  // namespace sim
