@@ -81,4 +81,5 @@ class QtSiteHost final : public QObject, public SiteHost {
   std::mutex mutex_;  // guards queue_ and drainPosted_
   std::deque<std::function<void()>> queue_;
   bool drainPosted_ = false;
+  bool draining_ = false;  // UI thread only
 };

@@ -20,6 +20,7 @@
 #include "log/core/log_thread.h"
 
 class NamedLock;
+class QTimer;
 class LogSink;
 
 // One line as it was shown: its local time of appending and the stamped text.
@@ -94,6 +95,7 @@ class TLogView : public QPlainTextEdit {
   LineObserver observer_;
   LocalTimeSource clock_;
   std::deque<TLogThread::LogInfo> pending_;
+  QTimer* drainTimer_ = nullptr;
   bool drainScheduled_ = false;
   int turnBudgetMs_ = 20;
   int lineCount_ = 0;
