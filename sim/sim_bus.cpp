@@ -176,7 +176,9 @@ std::size_t SimBus::openHandleCount() const {
 
 void SimBus::raiseNotice(DeviceNotice::Kind kind, std::string name) {
   {
+    // Like the platform's notice, nobody hears it before a callback is set.
     std::lock_guard lock(noticeMutex_);
+    if (!callback_) return;
     notices_.push_back(DeviceNotice{kind, std::move(name)});
   }
   noticeWake_.notify_all();

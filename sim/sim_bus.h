@@ -55,8 +55,9 @@ class SimBus final : public UsbLibrary {
   std::size_t openHandleCount() const;
 
   // The platform's device-change notice: called on the bus's own notice thread, in order,
-  // for every plug and pull. Setting another callback (or none) waits until a running call
-  // has ended, so the owner may die after clearing it.
+  // for every plug and pull made while a callback is set (earlier ones are not kept). Setting
+  // another callback (or none) waits until a running call has ended, so the owner may die after
+  // clearing it.
   void setNoticeCallback(NoticeCallback callback);
   // Returns when every notice raised so far has been delivered.
   void waitForNotices();

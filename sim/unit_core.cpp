@@ -207,8 +207,8 @@ void UnitCore::sendReply(ReplyBytes reply, ReplyStage stage, const FaultTarget& 
       case FaultKind::NeverAnswer:
         hang();
         return;
-      default:  // LeaveBus: gone while the PC waits for this reply
-        leaveNow_ = true;
+      default:  // LeaveBus: gone once the PC has read what came before, awaiting this
+        leaveWhenDrained = true;
         return;
     }
   }
