@@ -27,8 +27,8 @@ inline constexpr std::int32_t Unpacked6 = 6;
 
 // Value types of a component of type 2.
 namespace MenuValueType {
-inline constexpr std::int32_t Low16 = 0;  // 0, 3: the low 16 bits of the value
-inline constexpr std::int32_t Int32 = 1;  // 1, 4: the value as a 32-bit integer
+inline constexpr std::int32_t Low16 = 0;   // 0, 3: the low 16 bits of the value
+inline constexpr std::int32_t Int32 = 1;   // 1, 4: the value as a 32-bit integer
 inline constexpr std::int32_t Field6 = 2;  // 2, 5: the 32-bit value in a 6-byte field
 inline constexpr std::int32_t Low16B = 3;
 inline constexpr std::int32_t Int32B = 4;

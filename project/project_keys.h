@@ -67,8 +67,8 @@ struct ProjectKeys {
 };
 
 // One key: its name and the field it fills; the field's type is the key's type.
-using ProjectKeyField = std::variant<std::string ProjectKeys::*, bool ProjectKeys::*,
-                                     std::int32_t ProjectKeys::*>;
+using ProjectKeyField =
+    std::variant<std::string ProjectKeys::*, bool ProjectKeys::*, std::int32_t ProjectKeys::*>;
 struct ProjectKey {
   const char* name;
   ProjectKeyField field;
@@ -80,3 +80,12 @@ extern const std::array<ProjectKey, kProjectKeyCount> kProjectKeys;
 // Integer text of a key that holds one ("ICBlockStart", "ProcessBlocks"); `fallback` when
 // the text is not a decimal integer that fits 32 bits.
 std::int32_t ProjectKeyInteger(const std::string& text, std::int32_t fallback = 0);
+
+class IniFile;
+
+// Reads the 49 keys of section "ProjectInfo" into `keys`, each with its default when absent;
+// a flag or integer that is no integer reads as its default.
+void ReadProjectKeys(const IniFile& ini, ProjectKeys& keys);
+
+// Writes the 49 keys in table order (flags as 1 or 0); false when a value holds a line break.
+bool WriteProjectKeys(IniFile& ini, const ProjectKeys& keys);

@@ -1,0 +1,165 @@
+// CProject::LoadProject and its steps, in the order a load runs them.
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+
+#include "project/cproject.h"
+#include "project/database_path.h"
+#include "project/driver_index.h"
+#include "project/driver_ini.h"
+#include "project/menu_file.h"
+#include "project/project_records.h"
+#include "support/archiver.h"
+#include "support/ini_file.h"
+#include "support/named_lock.h"
+#include "support/system_paths.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+constexpr const char* kRecoverySection = "RecoveryInfo";
+constexpr const char* kTempSizeKey = "TempSize";
+constexpr const char* kMenuFileKey = "MenuFile";
+constexpr const char* kMenuDateKey = "Date";
+
+ArchiveResult ExtractMembers(const Archiver& archiver, const std::string& archive,
+                             const std::string& outDir, std::vector<std::string> members) {
+  ExtractRequest request;
+  request.Archive = archive;
+  request.OutDir = outDir;
+  request.Members = std::move(members);
+  request.Password = ArchivePassword::Project;
+  return archiver.Extract(request);
+}
+
+void RemoveFile(const std::string& path) {
+  std::error_code error;
+  fs::remove(path, error);
+}
+
+bool IsRegularFile(const std::string& path) {
+  std::error_code error;
+  return fs::is_regular_file(path, error);
+}
+
+// "TempSize" as a byte count: nullopt for a text that is no size at all; a decimal number
+// too large for 64 bits is a size no disk has room for.
+std::optional<std::uint64_t> TempSizeOf(const std::string& text) {
+  const std::string_view trimmed = TrimIniBlanks(text);
+  if (!trimmed.empty() && trimmed.find_first_not_of("0123456789") == std::string_view::npos &&
+      trimmed.size() > 19) {
+    return UINT64_MAX;
+  }
+  const std::optional<std::int64_t> value = ParseIniInteger(trimmed);
+  if (!value || *value < 0) return std::nullopt;
+  return static_cast<std::uint64_t>(*value);
+}
+
+// The recovery files may be left by an earlier project; a project without "MenuOption.sav"
+// must not pack the values of another one.
+bool OnlyMenuValuesMissing(const ArchiveResult& result) {
+  return result.Status == ArchiveStatus::MissingMembers && result.Missing.size() == 1 &&
+         result.Missing.front() == kMenuValuesMember;
+}
+}  // namespace
+
+int CProject::LoadProject(const std::string& path, bool deleteInfo) {
+  if (!IsRegularFile(path)) return LoadCode::NoProjectFile;
+  if (const int code = ExtractInfo(path, deleteInfo); code != LoadCode::Loaded) return code;
+  if (const int code = CheckDriverFiles(); code != LoadCode::Loaded) return code;
+  const int recovery = ExtractRecovery(path);
+  ExtractGroupDefine(path);  // runs whatever the recovery step gave; never decides the result
+  if (recovery != LoadCode::Loaded) return recovery;
+  return LoadDriverRecords();
+}
+
+int CProject::ExtractInfo(const std::string& path, bool deleteInfo) {
+  const std::string infoPath = env_.Paths.TempDir + kInfoMember;
+  RemoveFile(infoPath);
+  if (!ExtractMembers(env_.Archive, path, env_.Paths.TempDir, {kInfoMember}).Ok()) {
+    RemoveFile(infoPath);
+    return LoadCode::ExtractFailed;
+  }
+  IniFile info;
+  const bool read = info.Load(infoPath);
+  if (read) ReadProjectKeys(info, *this);
+  if (deleteInfo || !read) RemoveFile(infoPath);
+  return read ? LoadCode::Loaded : LoadCode::ExtractFailed;
+}
+
+int CProject::CheckDriverFiles() const {
+  const std::string& base = env_.Paths.BaseDir;
+  const std::optional<std::string> folder = FindInFolder(base + "DataBase/INI", Manufacturer);
+  std::error_code error;
+  if (!folder || !fs::is_directory(*folder, error)) return LoadCode::NoManufacturer;
+  const std::optional<std::string> part = FindInFolder(*folder, PartsNumber + ".ini");
+  if (!part || !IsRegularFile(*part)) return LoadCode::NoPartFile;
+
+  IniFile driver;
+  if (!driver.Load(*part)) return LoadCode::NoPartFile;
+  const std::string menuFile = driver.ReadString(kDriverSection, kMenuFileKey, "0");
+  if (IsNoMenu(menuFile)) return LoadCode::Loaded;
+  const std::optional<std::string> menuPath = FindInFolder(base + "DataBase/Menu", menuFile);
+  IniFile menu;
+  if (!menuPath || !IsRegularFile(*menuPath) || !menu.Load(*menuPath)) return LoadCode::NoMenuFile;
+  // Compared as text: "2024/01/05" and "2024/1/05" are different menus.
+  if (menu.ReadString(kMenuMainSection, kMenuDateKey, "0") != MenuDate) {
+    return LoadCode::MenuDateDiffers;
+  }
+  return LoadCode::Loaded;
+}
+
+int CProject::ExtractRecovery(const std::string& path) const {
+  const std::string& base = env_.Paths.BaseDir;
+  const std::string recoveryDir = base + "History/Recovery/";
+  RemoveFile(recoveryDir + kRecoveryMember);
+  RemoveFile(recoveryDir + kMenuValuesMember);
+  const ArchiveResult recovery =
+      ExtractMembers(env_.Archive, path, recoveryDir, {kRecoveryMember, kMenuValuesMember});
+  if (!recovery.Ok() && !OnlyMenuValuesMissing(recovery)) return LoadCode::ExtractFailed;
+
+  IniFile info;
+  if (!info.Load(recoveryDir + kRecoveryMember)) return LoadCode::ExtractFailed;
+  const std::optional<std::uint64_t> size =
+      TempSizeOf(info.ReadString(kRecoverySection, kTempSizeKey, "0"));
+  if (!size) return LoadCode::BadRecoveryInfo;
+  // The free space must exceed twice the image, strictly.
+  const std::uint64_t free = FreeBytes(base);
+  if (*size > UINT64_MAX / 2 || free <= 2 * *size) return LoadCode::NoDiskSpace;
+
+  if (!ExtractMembers(env_.Archive, path, base + "Temp/", {kImageMember}).Ok()) {
+    return LoadCode::ExtractFailed;
+  }
+  return LoadCode::Loaded;
+}
+
+void CProject::ExtractGroupDefine(const std::string& path) const {
+  const std::string target = env_.Paths.TempDir + kGroupDefineMember;
+  NamedLockGuard guard(env_.GroupDefineLock);
+  RemoveFile(target);
+  const ArchiveResult result =
+      ExtractMembers(env_.Archive, path, env_.Paths.TempDir, {kGroupDefineMember});
+  if (result.Status == ArchiveStatus::MissingMembers) {
+    std::ofstream empty(target, std::ios::binary | std::ios::trunc);
+  }
+}
+
+int CProject::LoadDriverRecords() {
+  S_ProjectValue value;
+  value.Textool = {Textool1Check, Textool2Check, Textool3Check, Textool4Check};
+  value.MemArea = {MainMeMCheck, Ext1MeMCheck, Ext2MeMCheck, Ext3MeMCheck};
+  value.Step = {PinscanCheck, IDCheck,     EraseCheck,  BlankCheck,
+                ProgramCheck, VerifyCheck, ProtectCheck};
+  value.Manufacturer = Manufacturer;
+  value.PartsNumber = PartsNumber;
+  FillProjectValues(value, env_.Records);
+  const DriverIniSources sources{env_.Paths.BaseDir, env_.Paths.TempDir, env_.Index, env_.Pack};
+  if (!LoadDriverIni(sources, Manufacturer, PartsNumber, env_.Records)) {
+    return LoadCode::NoPartFile;
+  }
+  for (std::size_t site = 0; site < kProjectSiteCount; ++site) {
+    BuildSiteProcessPlan(env_.Records, site);
+  }
+  return LoadCode::Loaded;
+}
