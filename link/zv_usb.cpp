@@ -116,6 +116,19 @@ void USB::ReleaseAndClose(const std::shared_ptr<HandleSlot>& slot) {
   idle_.wait(lock, [&] { return slot->InFlight == 0; });
 }
 
+void USB::CloseDevice() {
+  std::shared_ptr<HandleSlot> slot;
+  {
+    std::lock_guard lock(handleMutex_);
+    slot = std::move(slot_);
+    slot_.reset();
+    Busy = 0;
+    Opened = 0;
+  }
+  if (slot) ReleaseAndClose(slot);
+  JoinReadThread();
+}
+
 void USB::TraceTransfer(TraceDirection direction, int endpoint, int asked, int result,
                         const std::uint8_t* bytes) const {
   if (TransferTrace* trace = services_.Trace.Current()) {
