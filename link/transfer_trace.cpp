@@ -6,7 +6,8 @@
 
 namespace {
 
-constexpr int kWholeDumpLimit = 128;
+// Command blocks (1024) and replies (512) are shown whole; data chunks beyond are cut.
+constexpr int kWholeDumpLimit = 1024;
 constexpr int kDumpEdge = 64;
 constexpr char kDigits[] = "0123456789ABCDEF";
 

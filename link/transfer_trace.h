@@ -6,9 +6,9 @@
 //
 // Line format (fields separated by one blank):
 //   <hh:mm:ss.uuuuuu> S<site> <OUT|IN> EP<xx> ask=<n> <got=<m>|err=<e>> [<hex bytes>]
-// Byte dumps of up to 128 bytes are whole; longer ones show the first and last 64 bytes
-// around "... (<k> bytes) ...". "got" counts the bytes moved; "err" is the library's negative
-// result; failed transfers show no bytes.
+// Transfers of up to 1024 bytes (command blocks, replies, acknowledgements) are dumped whole;
+// longer data chunks show the first and last 64 bytes around "... (<k> bytes) ...". "got" counts
+// the bytes moved; "err" is the library's negative result; failed transfers show no bytes.
 #include <atomic>
 #include <chrono>
 #include <cstdint>
