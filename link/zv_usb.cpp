@@ -94,14 +94,16 @@ bool USB::OpenDevice(struct usb_device* device) {
       slot_ = std::make_shared<HandleSlot>();
       slot_->Handle = handle;
       handle = nullptr;
+      // Under the lock, so that a CloseDevice in between cannot leave Opened set without a
+      // handle.
+      Device = device;
+      Opened = 1;
     }
   }
   if (handle != nullptr) {  // another thread opened this link meanwhile
     usb.release_interface(handle, UnitUsb::Interface);
     usb.close(handle);
   }
-  Device = device;
-  Opened = 1;
   return true;
 }
 
