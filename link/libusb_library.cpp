@@ -66,7 +66,9 @@ int LibusbLibrary::close(usb_dev_handle* dev) {
   if (it == handles_.end()) return -ENODEV;
   it->second.closing = true;
   while (it->second.transfers > 0) {
-    const std::set<int> interfaces = it->second.interfaces;
+    // Interface 0 when none was claimed: the kernel claims it itself for a transfer.
+    const std::set<int> interfaces =
+        it->second.interfaces.empty() ? std::set<int>{0} : it->second.interfaces;
     lock.unlock();
     for (int interface : interfaces) usb_release_interface(dev, interface);
     lock.lock();

@@ -109,6 +109,16 @@ TEST_F(ExchangeTest, UnitPulledWhileAwaitedIsAnAckErrorAndClosesTheLink) {
   EXPECT_FALSE(Link().HasHandle());
 }
 
+TEST_F(ExchangeTest, HandleOnlyPresenceLeavesTheLinkOfAPulledUnitToTheRescan) {
+  Unit().armFault(sim::Fault::leaveBus(sim::ReplyStage::Completion));
+  ExchangeOptions options;
+  options.Presence = PresenceCheck::HandleOnly;
+  EXPECT_EQ(Eeprom(options).Result, 0xA1);
+  EXPECT_EQ(Texts().back(), "Site #1 - EEPROM Read Ack Error!");
+  EXPECT_EQ(Link().IsOpened(), 1);  // the handle is still held; the rescan will close it
+  EXPECT_EQ(Link().IsBusy(), 0);
+}
+
 TEST_F(ExchangeTest, LinkClosedByARescanWhileAwaited) {
   Unit().armFault(sim::Fault::neverAnswer());
   std::thread rescan([&] {
