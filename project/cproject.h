@@ -15,8 +15,8 @@
 #include "project/menu_record.h"
 #include "project/message_box_fn.h"
 #include "project/project_keys.h"
+#include "support/archiver.h"
 
-class Archiver;
 class LogSink;
 class NamedLock;
 class ResourcePack;
@@ -101,15 +101,16 @@ class CProject : public ProjectKeys {
   ProjectEnvironment& Environment() { return env_; }
 
  private:
-  int ExtractInfo(const std::string& path, bool deleteInfo);
+  int ExtractInfo(const std::string& path, const std::string& stage, bool deleteInfo);
   int CheckDriverFiles() const;
-  int ExtractRecovery(const std::string& path) const;
-  void ExtractGroupDefine(const std::string& path) const;
+  int ExtractRecovery(const std::string& path, const std::string& stage) const;
+  void PlaceGroupDefine(const std::string& stage) const;
   int LoadDriverRecords();
   std::uint64_t FreeBytes(const std::string& path) const;
 
   ProjectEnvironment env_;
   std::unique_ptr<MenuRecord> menu_;
+  ArchiveResult stageResult_;      // the load's extraction of the small members
   mutable std::mutex groupMutex_;  // the table itself; the named lock guards the file
   std::vector<GroupDefineEntry> groupDefine_;
 };

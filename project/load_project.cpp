@@ -1,4 +1,5 @@
 // CProject::LoadProject and its steps, in the order a load runs them.
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -56,29 +57,49 @@ std::optional<std::uint64_t> TempSizeOf(const std::string& text) {
   return static_cast<std::uint64_t>(*value);
 }
 
-// The recovery files may be left by an earlier project; a project without "MenuOption.sav"
-// must not pack the values of another one.
-bool OnlyMenuValuesMissing(const ArchiveResult& result) {
-  return result.Status == ArchiveStatus::MissingMembers && result.Missing.size() == 1 &&
-         result.Missing.front() == kMenuValuesMember;
+// The small members, taken out in one run into a folder of the load's own. They lie in front
+// of the data image in the archive, so this run decodes almost nothing, and every later step
+// finds its member there instead of starting the archiver again.
+constexpr const char* kStageFolder = "ProjectLoad";
+
+bool Missing(const ArchiveResult& result, const char* member) {
+  return std::find(result.Missing.begin(), result.Missing.end(), member) != result.Missing.end();
+}
+
+// Moves a staged member to its place (a copy where the two folders are on different disks).
+bool Place(const std::string& from, const std::string& to) {
+  std::error_code error;
+  fs::rename(from, to, error);
+  if (!error) return true;
+  fs::copy_file(from, to, fs::copy_options::overwrite_existing, error);
+  return !error;
 }
 }  // namespace
 
 int CProject::LoadProject(const std::string& path, bool deleteInfo) {
   if (!IsRegularFile(path)) return LoadCode::NoProjectFile;
-  if (const int code = ExtractInfo(path, deleteInfo); code != LoadCode::Loaded) return code;
-  if (const int code = CheckDriverFiles(); code != LoadCode::Loaded) return code;
-  const int recovery = ExtractRecovery(path);
-  ExtractGroupDefine(path);  // runs whatever the recovery step gave; never decides the result
-  if (recovery != LoadCode::Loaded) return recovery;
-  return LoadDriverRecords();
+  const std::string stage = env_.Paths.TempDir + kStageFolder + "/";
+  std::error_code error;
+  fs::remove_all(stage, error);
+  int code = ExtractInfo(path, stage, deleteInfo);
+  if (code == LoadCode::Loaded) code = CheckDriverFiles();
+  if (code == LoadCode::Loaded) {
+    code = ExtractRecovery(path, stage);
+    PlaceGroupDefine(stage);  // whatever the recovery step gave; never decides the result
+    if (code == LoadCode::Loaded) code = LoadDriverRecords();
+  }
+  fs::remove_all(stage, error);
+  return code;
 }
 
-int CProject::ExtractInfo(const std::string& path, bool deleteInfo) {
+int CProject::ExtractInfo(const std::string& path, const std::string& stage, bool deleteInfo) {
   const std::string infoPath = env_.Paths.TempDir + kInfoMember;
   RemoveFile(infoPath);
-  if (!ExtractMembers(env_.Archive, path, env_.Paths.TempDir, {kInfoMember}).Ok()) {
-    RemoveFile(infoPath);
+  stageResult_ =
+      ExtractMembers(env_.Archive, path, stage,
+                     {kInfoMember, kRecoveryMember, kMenuValuesMember, kGroupDefineMember});
+  const bool opened = stageResult_.Ok() || stageResult_.Status == ArchiveStatus::MissingMembers;
+  if (!opened || Missing(stageResult_, kInfoMember) || !Place(stage + kInfoMember, infoPath)) {
     return LoadCode::ExtractFailed;
   }
   IniFile info;
@@ -110,14 +131,23 @@ int CProject::CheckDriverFiles() const {
   return LoadCode::Loaded;
 }
 
-int CProject::ExtractRecovery(const std::string& path) const {
+int CProject::ExtractRecovery(const std::string& path, const std::string& stage) const {
   const std::string& base = env_.Paths.BaseDir;
   const std::string recoveryDir = base + "History/Recovery/";
+  // An earlier project's files must not stay: without "MenuOption.sav" of its own a project
+  // would pack another one's menu values.
   RemoveFile(recoveryDir + kRecoveryMember);
   RemoveFile(recoveryDir + kMenuValuesMember);
-  const ArchiveResult recovery =
-      ExtractMembers(env_.Archive, path, recoveryDir, {kRecoveryMember, kMenuValuesMember});
-  if (!recovery.Ok() && !OnlyMenuValuesMissing(recovery)) return LoadCode::ExtractFailed;
+  std::error_code error;
+  fs::create_directories(recoveryDir, error);
+  if (Missing(stageResult_, kRecoveryMember) ||
+      !Place(stage + kRecoveryMember, recoveryDir + kRecoveryMember)) {
+    return LoadCode::ExtractFailed;
+  }
+  if (!Missing(stageResult_, kMenuValuesMember) &&
+      !Place(stage + kMenuValuesMember, recoveryDir + kMenuValuesMember)) {
+    return LoadCode::ExtractFailed;
+  }
 
   IniFile info;
   if (!info.Load(recoveryDir + kRecoveryMember)) return LoadCode::ExtractFailed;
@@ -134,13 +164,12 @@ int CProject::ExtractRecovery(const std::string& path) const {
   return LoadCode::Loaded;
 }
 
-void CProject::ExtractGroupDefine(const std::string& path) const {
+void CProject::PlaceGroupDefine(const std::string& stage) const {
   const std::string target = env_.Paths.TempDir + kGroupDefineMember;
   NamedLockGuard guard(env_.GroupDefineLock);
   RemoveFile(target);
-  const ArchiveResult result =
-      ExtractMembers(env_.Archive, path, env_.Paths.TempDir, {kGroupDefineMember});
-  if (result.Status == ArchiveStatus::MissingMembers) {
+  // The archive was read: a project without the member gets an empty table.
+  if (Missing(stageResult_, kGroupDefineMember) || !Place(stage + kGroupDefineMember, target)) {
     std::ofstream empty(target, std::ios::binary | std::ios::trunc);
   }
 }

@@ -81,6 +81,7 @@ TEST_F(LoadProjectTest, LoadFillsKeysRecordsAndExtractedFiles) {
   EXPECT_TRUE(fs::exists(sys.Base("History/Recovery/Recovery.ini")));
   EXPECT_TRUE(fs::exists(sys.Base("History/Recovery/MenuOption.sav")));
   EXPECT_TRUE(fs::exists(sys.Temp("Info.meg")));  // kept: the delete flag was clear
+  EXPECT_FALSE(fs::exists(sys.Temp("ProjectLoad")));  // the load's own folder is gone
   for (std::size_t site = 0; site < kProjectSiteCount; ++site) {
     EXPECT_EQ(sys.records.ProjectValue[site].PartsNumber, "MX25L8005");
     EXPECT_EQ(sys.records.ProjectValue[site].Textool[1], 1);

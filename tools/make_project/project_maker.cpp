@@ -1,5 +1,6 @@
 #include "tools/make_project/project_maker.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -126,6 +127,11 @@ bool MakeProject(const Archiver& archiver, const ProjectSpec& spec, const std::s
   }
   std::vector<std::string> members;
   bool ok = StageMembers(spec, stage, members, error);
+  // The members share one solid block: the data image goes last, so that extracting the
+  // small members never decodes the image first.
+  std::stable_partition(members.begin(), members.end(), [](const std::string& member) {
+    return fs::path(member).filename() != "Temp.BIN";
+  });
   if (ok) {
     fs::remove(outPath, ec);
     const ArchiveResult result = archiver.Create(outPath, members, spec.Password);

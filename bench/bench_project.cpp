@@ -1,0 +1,147 @@
+// LoadProject of a project with a 64 MiB data image, against 7zz's own extraction of every
+// member of the same archive into a folder, measured on the same machine in the same run.
+//   zv_bench_project [image MiB]   (default 64)
+// Prints NAME = VALUE UNIT lines; exit code 0 when LoadProject takes at most 1.2 times as long.
+#include <stdlib.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "log/core/log_sink.h"
+#include "project/cproject.h"
+#include "project/driver_index.h"
+#include "project/hardware_ini.h"
+#include "project/project_records.h"
+#include "support/archiver.h"
+#include "support/child_process.h"
+#include "support/named_lock.h"
+#include "support/resource_pack.h"
+#include "support/system_paths.h"
+#include "tools/make_project/project_maker.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+constexpr double kTargetRatio = 1.2;
+constexpr int kRepeats = 5;
+
+// Best wall time of `repeats` runs: the least disturbed run on a shared machine.
+template <typename Work>
+double BestSeconds(int repeats, Work&& work) {
+  double best = 1e300;
+  for (int i = 0; i < repeats; ++i) {
+    const auto start = std::chrono::steady_clock::now();
+    work();
+    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+    best = std::min(best, took.count());
+  }
+  return best;
+}
+
+void Print(const std::string& name, double value, const std::string& unit) {
+  std::printf("%s = %.3f %s\n", name.c_str(), value, unit.c_str());
+  std::fflush(stdout);
+}
+
+// Incompressible, reproducible image bytes: the archive's data path at its slowest.
+void WriteRandomImage(const std::string& path, std::size_t bytes) {
+  std::mt19937_64 random(20240105);
+  std::vector<std::uint64_t> chunk(1 << 17);
+  std::ofstream file(path, std::ios::binary);
+  for (std::size_t written = 0; written < bytes; written += chunk.size() * 8) {
+    for (auto& word : chunk) word = random();
+    file.write(reinterpret_cast<const char*>(chunk.data()),
+               static_cast<std::streamsize>(std::min(bytes - written, chunk.size() * 8)));
+  }
+}
+
+class NullLog : public LogSink {
+ public:
+  void AddLogMessage(const std::string&, std::uint32_t, std::uint8_t, std::uint8_t) override {}
+};
+
+void WriteText(const fs::path& path, const std::string& text) {
+  fs::create_directories(path.parent_path());
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
+}
+
+// BaseDir with one part, its driver files, the resource pack and the hardware file.
+void MakeBase(const std::string& base) {
+  for (const char* dir : {"History/Recovery", "Temp", "DataBase/Menu", "System"}) {
+    fs::create_directories(base + dir);
+  }
+  fs::copy_file(ZV_PLUS_MODULE, base + kPlusModulePath);
+  WriteText(base + "DataBase/INI/Acme/BENCH64.ini",
+            "[ZV80ExternValue]\nMenuFile=NONE\nUserWav=drv.bin\nFPGAFile=fpga.bit\n"
+            "MainStartLow=0\nMainEndHigh=0\nMainEndLow=67108863\n");
+  WriteText(base + kSelectListPath,
+            "Device List\r\nBench\r\nAcme\r\nBENCH64\r\nx\r\nDataBase\\INI\\Acme\\BENCH64.ini\r\n");
+  WriteText(base + kHardwareIniPath, "[Hardware]\n");
+}
+
+// 7zz extracting every member, password on its standard input, as a person would run it.
+double SevenZipSeconds(const std::string& archive, const std::string& outDir) {
+  return BestSeconds(kRepeats, [&] {
+    fs::remove_all(outDir);
+    fs::create_directories(outDir);
+    const ChildResult run =
+        RunChild({"7zz", "e", "-o" + outDir, "-y", "-bd", "-bso0", "--", archive},
+                 std::string(ArchivePassword::Project) + "\n");
+    if (!run.Started || run.ExitCode != 0)
+      std::fprintf(stderr, "7zz failed: %s\n", run.Err.c_str());
+  });
+}
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::size_t mebibytes = argc > 1 ? std::stoul(argv[1]) : 64;
+  std::string root = (fs::temp_directory_path() / "zv_bench_project_XXXXXX").string();
+  if (mkdtemp(root.data()) == nullptr) return 2;
+  root += "/";
+  SystemPaths paths{root + "base/", root + "temp/", root};
+  fs::create_directories(paths.TempDir);
+  MakeBase(paths.BaseDir);
+
+  const Archiver archiver;
+  const std::string image = root + "image.bin";
+  WriteRandomImage(image, mebibytes << 20);
+  ProjectSpec spec;
+  spec.Keys.Manufacturer = "Acme";
+  spec.Keys.PartsNumber = "BENCH64";
+  spec.ImageFile = image;
+  const std::string archive = root + "bench.zvprj";
+  std::string error;
+  if (!MakeProject(archiver, spec, archive, root, error)) {
+    std::fprintf(stderr, "project not made: %s\n", error.c_str());
+    return 2;
+  }
+  fs::remove(image);
+
+  DriverIndex index;
+  NullLog log;
+  LoadSelectList(paths.BaseDir, index, log);
+  ResourcePack pack(paths.BaseDir, [](const std::string&, const std::string&) {});
+  ProjectRecords records;
+  HardwareValues hardware;
+  NamedLock groupLock;
+  CProject project({paths, archiver, index, pack, records, hardware, groupLock, log, {}, {}});
+
+  int code = -1;
+  const double load = BestSeconds(kRepeats, [&] { code = project.LoadProject(archive, true); });
+  const double sevenZip = SevenZipSeconds(archive, root + "7zz_out");
+  const double ratio = load / sevenZip;
+  Print("LoadProject_image", static_cast<double>(mebibytes), "MiB");
+  Print("LoadProject_code", code, "");
+  Print("LoadProject", load * 1e3, "ms");
+  Print("SevenZip_extract", sevenZip * 1e3, "ms");
+  Print("LoadProject_ratio", ratio, "x (target <= 1.2)");
+  fs::remove_all(root);
+  return code == LoadCode::Loaded && ratio <= kTargetRatio ? 0 : 1;
+}
