@@ -1,7 +1,12 @@
 #include "bench/bench_util.h"
 
+#include <unistd.h>
+
 #include <cstring>
+#include <fstream>
 #include <memory>
+#include <random>
+#include <system_error>
 
 namespace bench {
 
@@ -15,6 +20,33 @@ double MemcpySeconds(std::size_t bytes, int repeats) {
     sink = static_cast<std::uint8_t>(sink + to[bytes / 2]);  // keeps the copy observable
   });
   return seconds;
+}
+
+}  // namespace bench
+
+namespace bench {
+
+std::vector<std::uint8_t> RandomBytes(std::size_t count) {
+  std::vector<std::uint8_t> bytes(count);
+  std::mt19937_64 random(1);
+  for (std::size_t i = 0; i + 8 <= count; i += 8) {
+    const std::uint64_t word = random();
+    for (int b = 0; b < 8; ++b) bytes[i + b] = static_cast<std::uint8_t>(word >> (8 * b));
+  }
+  return bytes;
+}
+
+TempFile::TempFile(const std::string& tag, std::span<const std::uint8_t> bytes)
+    : path_(std::filesystem::temp_directory_path() /
+            ("zv_bench_" + tag + "_" + std::to_string(::getpid()) + ".bin")) {
+  std::ofstream(path_, std::ios::binary)
+      .write(reinterpret_cast<const char*>(bytes.data()),
+             static_cast<std::streamsize>(bytes.size()));
+}
+
+TempFile::~TempFile() {
+  std::error_code error;
+  std::filesystem::remove(path_, error);
 }
 
 }  // namespace bench

@@ -4,7 +4,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
+#include <span>
 #include <string>
+#include <vector>
 
 namespace bench {
 
@@ -34,5 +37,21 @@ inline void Print(const std::string& name, double value, const std::string& unit
 
 // memcpy of `bytes` bytes between two buffers of that size, the reference of every ratio.
 double MemcpySeconds(std::size_t bytes, int repeats);
+
+// Reproducible pseudo-random bytes.
+std::vector<std::uint8_t> RandomBytes(std::size_t count);
+
+// A file in the temporary folder, removed with the object.
+class TempFile {
+ public:
+  TempFile(const std::string& tag, std::span<const std::uint8_t> bytes);
+  ~TempFile();
+  TempFile(const TempFile&) = delete;
+  TempFile& operator=(const TempFile&) = delete;
+  const std::filesystem::path& Path() const { return path_; }
+
+ private:
+  std::filesystem::path path_;
+};
 
 }  // namespace bench
