@@ -220,9 +220,18 @@ void IniFile::LoadText(std::string_view text) {
 }
 
 void IniFile::Reparse() {
+  // SimpleIni gets each line alone, and only the lines the line finder takes for sections
+  // and keys: a stray "[" could otherwise make it read across lines, and reads and writes
+  // would then disagree about which line holds a key.
+  std::string view;
+  for (std::size_t i = 0; i < lines_.size(); ++i) {
+    std::string_view content = Content(lines_[i]);
+    if (i == 0 && content.starts_with(kUtf8Bom)) content.remove_prefix(kUtf8Bom.size());
+    if (Classify(content).Kind != LineKind::Other) view += content;
+    view += '\n';
+  }
   parsed_ = std::make_unique<Parsed>();
-  const std::string text = Text();
-  parsed_->ini.LoadData(text.data(), text.size());
+  parsed_->ini.LoadData(view.data(), view.size());
 }
 
 std::string IniFile::Text() const {
