@@ -80,7 +80,7 @@ TEST_F(LoadProjectTest, LoadFillsKeysRecordsAndExtractedFiles) {
   EXPECT_EQ(SizeOf(sys.Base("Temp/Temp.BIN")), 3000u);
   EXPECT_TRUE(fs::exists(sys.Base("History/Recovery/Recovery.ini")));
   EXPECT_TRUE(fs::exists(sys.Base("History/Recovery/MenuOption.sav")));
-  EXPECT_TRUE(fs::exists(sys.Temp("Info.meg")));  // kept: the delete flag was clear
+  EXPECT_TRUE(fs::exists(sys.Temp("Info.meg")));      // kept: the delete flag was clear
   EXPECT_FALSE(fs::exists(sys.Temp("ProjectLoad")));  // the load's own folder is gone
   for (std::size_t site = 0; site < kProjectSiteCount; ++site) {
     EXPECT_EQ(sys.records.ProjectValue[site].PartsNumber, "MX25L8005");
@@ -262,4 +262,23 @@ TEST_F(LoadProjectTest, InformationTextOfAnArchiveLeavesTheLoadedInfoAlone) {
   ProjectSpec broken = sys.SpecFor("Beta", "B100");
   broken.OmitInfo = true;
   EXPECT_EQ(sys.project->ProjectInfoText(sys.Make(broken, "broken.zvprj")), "");
+}
+
+TEST_F(LoadProjectTest, DemoProjectOfEveryPartLoadsWithItsMenu) {
+  std::vector<std::string> written;
+  std::string error;
+  ASSERT_TRUE(
+      MakeDemoProjects(sys.archiver, sys.paths.BaseDir, sys.root + "work/demo", written, error))
+      << error;
+  ASSERT_EQ(written.size(), 4u);
+  EXPECT_EQ(fs::path(written[1]).filename(), "MX25L8005.zvprj");
+  for (const std::string& path : written) {
+    EXPECT_TRUE(sys.project->CheckArchive(path)) << path;
+    EXPECT_EQ(sys.project->LoadProject(path, true), LoadCode::Loaded) << path;
+    EXPECT_TRUE(sys.project->BuildMenuRecord()) << path;
+    EXPECT_EQ(SizeOf(sys.Base("Temp/Temp.BIN")), 4096u);  // the driver's main area
+  }
+  sys.project->LoadProject(written[1], true);
+  EXPECT_EQ(sys.project->MenuDate, "2024/01/05");
+  EXPECT_TRUE(sys.boxes.empty());
 }
