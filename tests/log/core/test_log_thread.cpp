@@ -173,6 +173,7 @@ TEST(LogThread, DisplayModeIsReadAtEveryMessage) {
 }
 
 TEST(LogThread, ProducersNeverWaitForABlockedConsumer) {
+  Watchdog watchdog;  // a writer that kept the queue's lock while it waits would hang here
   TLogThread log(LogDisplay::All);
   FakeUiQueue ui;  // the "UI thread" is busy: nothing posted to it runs for now
   log.SetDispatcher([&](std::function<void()> work) { ui.Post(std::move(work)); });
