@@ -1,0 +1,31 @@
+#pragma once
+// Starting work on a site: a Command copies the parameters, takes the caller's queue over,
+// sets the panel to siWorking and starts the site's worker. It returns at once; the starter
+// waits with WaitForSites.
+#include <memory>
+#include <string>
+
+#include "site/thread_info.h"
+
+class SiteSystem;
+
+class Command {
+ public:
+  // The queue is taken over: it is empty afterwards, whether the worker started or not.
+  Command(SiteSystem& system, int site, std::string text1, std::string text2, OpcodeQueue& queue);
+  Command(SiteSystem& system, int site, OpcodeQueue& queue);
+  Command(const Command&) = delete;
+  Command& operator=(const Command&) = delete;
+
+  // False when nothing was started (site index outside 0..7, or the system shutting down).
+  bool Started() const { return started_; }
+
+ private:
+  bool started_ = false;
+};
+
+// The worker's body: runs the queue of `info` on its site and sets the end state. Result 0.
+int SiteWorker(SiteSystem& system, std::unique_ptr<S_ThreadInfo> info);
+
+// Builds a queue from a list, for the starters: MakeQueue({1, 36}).
+OpcodeQueue MakeQueue(std::initializer_list<Opcode> opcodes);

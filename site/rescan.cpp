@@ -1,0 +1,109 @@
+#include "site/rescan.h"
+
+#include <array>
+
+#include "site/command.h"
+#include "site/site_system.h"
+#include "site/site_wait.h"
+
+namespace {
+
+constexpr int kWorkerPollMs = 10;
+
+using SiteFlags = std::array<bool, kSiteCount>;
+
+// A site whose worker still runs keeps its link: its operation may be watching it.
+bool SiteInUse(SiteSystem& system, int site) {
+  return system.Engine().IsRunning(site);
+}
+
+void DropSite(SiteSystem& system, int site) {
+  system.Link(site).CloseDevice();
+  system.Host().SetHintText(site, {});
+  system.Host().SetStatus(site, siNone);
+}
+
+void CloseMissingUnits(SiteSystem& system) {
+  for (int site = 0; site < kSiteCount; ++site) {
+    if (system.UnitPresent(site)) continue;
+    ZvUsb& link = system.Link(site);
+    link.CloseDevice();
+    link.ResetOrderKey();
+    if (!SiteInUse(system, site)) system.Host().SetStatus(site, siNone);
+  }
+}
+
+// Offers the device to every site in order: the first free one claims it, and the interface
+// can be claimed once only, so the later ones fail to open it and are shown empty.
+void OfferDevice(SiteSystem& system, struct usb_device* device, bool& anyUnit, SiteFlags& greeted) {
+  for (int site = 0; site < kSiteCount; ++site) {
+    ZvUsb& link = system.Link(site);
+    if (link.HasHandle()) {
+      anyUnit = true;
+      continue;
+    }
+    if (SiteInUse(system, site)) continue;
+    if (!link.OpenDevice(device)) {
+      DropSite(system, site);
+      continue;
+    }
+    anyUnit = true;
+    if (system.Host().Status(site) != siNone) continue;
+    system.Host().SetStatus(site, siReady);
+    OpcodeQueue queue = MakeQueue({Opcodes::ConnectNotice, Opcodes::GetDateTimeId});
+    greeted[static_cast<std::size_t>(site)] = Command(system, site, queue).Started();
+  }
+}
+
+// WaitForSites sees the end state; the sort must also wait until the workers have let go of
+// their links, which they do just after it.
+void WaitForGreetings(SiteSystem& system, const SiteFlags& greeted) {
+  WaitForSites(system.Host());
+  for (int site = 0; site < kSiteCount; ++site) {
+    while (greeted[static_cast<std::size_t>(site)] && SiteInUse(system, site)) {
+      MyDelay(system.Host(), kWorkerPollMs);
+    }
+  }
+}
+
+void ShowBoundSites(SiteSystem& system) {
+  for (int site = 0; site < kSiteCount; ++site) {
+    if (SiteInUse(system, site)) continue;
+    if (system.Link(site).HasHandle()) {
+      system.Host().SetBigStatus(site, 0);
+      system.Host().SetStatus(site, siReady);
+    } else {
+      system.Host().SetStatus(site, siNone);
+    }
+  }
+}
+
+bool ScanAndBind(SiteSystem& system) {
+  CloseMissingUnits(system);
+  const UnitScan scan = system.Links().EnumerateUnits();
+  if (!scan.Attached) {
+    for (int site = 0; site < kSiteCount; ++site) {
+      if (!SiteInUse(system, site)) DropSite(system, site);
+    }
+    return false;
+  }
+  bool anyUnit = false;
+  SiteFlags greeted{};
+  for (auto* device : scan.Units) OfferDevice(system, device, anyUnit, greeted);
+  WaitForGreetings(system, greeted);
+  // Reordering moves links between site indexes; a worker of another command (a rescan
+  // nested in its wait) would find a different unit under its index, so the order is left
+  // for the next rescan then.
+  if (!system.Engine().AnyRunning()) system.Links().SortLinksByKey();
+  ShowBoundSites(system);
+  return anyUnit;
+}
+
+}  // namespace
+
+bool RescanUnits(SiteSystem& system) {
+  system.Host().SetSiteGroupEnabled(false);
+  const bool anyUnit = ScanAndBind(system);
+  system.Host().SetSiteGroupEnabled(true);
+  return anyUnit;
+}

@@ -1,0 +1,55 @@
+#include "site/site_engine.h"
+
+#include <utility>
+
+#include "site/command.h"
+#include "site/site_system.h"
+
+namespace {
+bool ValidSite(int site) {
+  return site >= 0 && site < kSiteCount;
+}
+}  // namespace
+
+bool SiteEngine::Start(std::unique_ptr<S_ThreadInfo> info) {
+  const int site = info ? info->SiteIndex : -1;
+  if (!ValidSite(site)) return false;
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (closed_) return false;
+  std::thread& slot = workers_[static_cast<std::size_t>(site)];
+  // The previous worker has set its end state already when a starter sees the site idle; it
+  // may still be in its last empty step, so this wait is short.
+  if (slot.joinable()) slot.join();
+  // siWorking is set before the thread exists, so a WaitForSites right after the Command
+  // cannot miss the work.
+  system_.Host().SetStatus(site, siWorking);
+  running_[static_cast<std::size_t>(site)] = true;
+  ++started_;
+  slot = std::thread(&SiteEngine::Run, this, std::move(info));
+  return true;
+}
+
+void SiteEngine::Run(std::unique_ptr<S_ThreadInfo> info) {
+  const auto site = static_cast<std::size_t>(info->SiteIndex);
+  SiteWorker(system_, std::move(info));
+  running_[site] = false;
+}
+
+bool SiteEngine::IsRunning(int site) const {
+  return ValidSite(site) && running_[static_cast<std::size_t>(site)].load();
+}
+
+bool SiteEngine::AnyRunning() const {
+  for (const auto& running : running_) {
+    if (running.load()) return true;
+  }
+  return false;
+}
+
+void SiteEngine::JoinAll() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  closed_ = true;
+  for (std::thread& worker : workers_) {
+    if (worker.joinable()) worker.join();
+  }
+}

@@ -1,0 +1,37 @@
+#pragma once
+// What a worker is handed: the site, the two texts some operations take, and its queue.
+#include <cstdint>
+#include <queue>
+#include <string>
+
+// An operation number carried by a queue. Wider than the table (0..36) on purpose: a value
+// outside it must reach the worker intact and fail there, not wrap into a valid opcode.
+using Opcode = std::int32_t;
+using OpcodeQueue = std::queue<Opcode>;
+
+// Opcodes the site engine itself refers to; the operations name the rest where they register.
+namespace Opcodes {
+inline constexpr Opcode PowerLedFlash = 0;
+inline constexpr Opcode ConnectNotice = 1;
+inline constexpr Opcode CloseNotice = 2;
+inline constexpr Opcode EmptyStepA = 30;
+inline constexpr Opcode EmptyStepAfterQueue = 31;  // run by the worker after every queue
+inline constexpr Opcode EmptyStepB = 32;
+inline constexpr Opcode GetDateTimeId = 36;
+inline constexpr Opcode First = 0;
+inline constexpr Opcode Last = 36;
+inline constexpr int Count = Last + 1;
+}  // namespace Opcodes
+
+// Text 1 goes to opcode 20, text 2 to opcodes 21 and 22; the other operations ignore both.
+struct OperationTexts {
+  std::string Text1;
+  std::string Text2;
+};
+
+// One per started worker; the worker owns it and frees it when it ends.
+struct S_ThreadInfo {
+  std::int32_t SiteIndex = 0;
+  OperationTexts Texts;
+  OpcodeQueue Queue;
+};

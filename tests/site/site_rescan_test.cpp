@@ -1,0 +1,141 @@
+// The unit rescan on simulated units: binding in bus order, the greeting queue 1, 36, the
+// order by date-time identifier, lost units, and the panels it leaves behind.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "site/rescan.h"
+#include "tests/site/site_test_rig.h"
+
+namespace {
+
+// The bus's device record of unit k (plug order = the list order after the root hub).
+struct usb_device* DeviceOfUnit(sim::SimBus& bus, int k) {
+  usb_bus* first = bus.get_busses();
+  if (first == nullptr) return nullptr;
+  int index = -1;  // the root hub comes first
+  for (struct usb_device* device = first->devices; device != nullptr; device = device->next) {
+    if (device == first->root_dev) continue;
+    if (++index == k) return device;
+  }
+  return nullptr;
+}
+
+unsigned WorkersStarted(SiteRig& rig) {
+  return rig.system.Engine().StartedCount();
+}
+
+TEST(RescanTest, NoUnitFindsNothingAndStartsNoWorker) {
+  SiteRig rig(0);
+  EXPECT_FALSE(RescanUnits(rig.system));
+  for (int site = 0; site < kSiteCount; ++site) {
+    EXPECT_EQ(rig.host.Status(site), siNone);
+    EXPECT_FALSE(rig.system.Link(site).HasHandle());
+  }
+  EXPECT_EQ(WorkersStarted(rig), 0u);
+  // The site group is greyed for the scan and given back at the end.
+  const std::vector<HostCall> calls = rig.host.CallsFor(-1);
+  ASSERT_GE(calls.size(), 2u);
+  EXPECT_EQ(calls.front().kind, HostCall::Kind::SiteGroupEnabled);
+  EXPECT_EQ(calls.front().value, 0u);
+  EXPECT_EQ(calls.back().value, 1u);
+  EXPECT_TRUE(rig.host.SiteGroupEnabled());
+}
+
+TEST(RescanTest, UnitsAreBoundInBusOrderWhenTheirKeysAreEqual) {
+  SiteRig rig(2);
+  rig.Unit(0).setDateTimeId(7);
+  rig.Unit(1).setDateTimeId(7);
+  ASSERT_TRUE(RescanUnits(rig.system));
+  EXPECT_EQ(rig.system.Link(0).DeviceOfHandle(), DeviceOfUnit(*rig.rig.bus, 0));
+  EXPECT_EQ(rig.system.Link(1).DeviceOfHandle(), DeviceOfUnit(*rig.rig.bus, 1));
+  EXPECT_EQ(WorkersStarted(rig), 2u);
+}
+
+TEST(RescanTest, SitesAreOrderedByIdentifierWithAnUnreadOneLast) {
+  SiteRig rig(3);
+  rig.Unit(0).setDateTimeId(0x0000000300000000ULL);
+  rig.Unit(1).setDateTimeId(0x0000000100000005ULL);
+  rig.Unit(2).armFault(sim::Fault::fail().onCode(sim::Code::EepromRead));  // never identified
+  ASSERT_TRUE(RescanUnits(rig.system));
+
+  EXPECT_EQ(rig.system.Link(0).DeviceOfHandle(), DeviceOfUnit(*rig.rig.bus, 1));
+  EXPECT_EQ(rig.system.Link(0).GetOrderKey(), 0x0000000100000005ULL);
+  EXPECT_EQ(rig.system.Link(1).DeviceOfHandle(), DeviceOfUnit(*rig.rig.bus, 0));
+  EXPECT_EQ(rig.system.Link(2).DeviceOfHandle(), DeviceOfUnit(*rig.rig.bus, 2));
+  EXPECT_EQ(rig.system.Link(2).GetOrderKey(), ZvUsb::kUnknownKey);
+  for (int site = 0; site < 3; ++site) EXPECT_EQ(rig.host.Status(site), siReady) << site;
+  for (int site = 3; site < kSiteCount; ++site) EXPECT_EQ(rig.host.Status(site), siNone);
+  // Unit 2 was greeted on site index 2 before the sort.
+  EXPECT_TRUE(rig.captured.Has("Site #3 - EEPROM Read Fail!", LogColour::Red));
+}
+
+TEST(RescanTest, GreetingEndsReadyEvenWhenItsStepsFail) {
+  SiteRig rig(2);
+  rig.Unit(0).armFault(sim::Fault::refuse().onCode(sim::Code::ConnectNotice));
+  rig.Unit(1).armFault(sim::Fault::refuse().onCode(sim::Code::BulkIn));
+  ASSERT_TRUE(RescanUnits(rig.system));
+  EXPECT_EQ(rig.host.Status(0), siReady);
+  EXPECT_EQ(rig.host.Status(1), siReady);
+  EXPECT_TRUE(rig.host.Checked(0));
+  // The refused greeting stopped its queue: unit 0 was never asked for its identifier.
+  EXPECT_TRUE(rig.Unit(0).record().commandsWithCode(sim::Code::EepromRead).empty());
+  EXPECT_TRUE(rig.captured.Has("Site #2 - Get DateTime ID Fail!", LogColour::Red));
+  // Both keys unknown: the bus order stays.
+  EXPECT_EQ(rig.system.Link(0).DeviceOfHandle(), DeviceOfUnit(*rig.rig.bus, 0));
+}
+
+TEST(RescanTest, ARescanKeepsBoundUnitsAndDropsLostOnes) {
+  SiteRig rig(2);
+  rig.Unit(0).setDateTimeId(1);
+  rig.Unit(1).setDateTimeId(2);
+  ASSERT_TRUE(RescanUnits(rig.system));
+  rig.host.SetBigStatus(0, siPass);
+  rig.host.SetStatus(1, siFail);
+  const unsigned greeted = WorkersStarted(rig);
+
+  ASSERT_TRUE(RescanUnits(rig.system));  // nothing changed: nobody is greeted again
+  EXPECT_EQ(WorkersStarted(rig), greeted);
+  EXPECT_EQ(rig.host.BigStatus(0), 0);
+  EXPECT_EQ(rig.host.Status(1), siReady);
+
+  rig.rig.bus->pull(rig.Unit(0));  // the unit on site index 0
+  ASSERT_TRUE(RescanUnits(rig.system));
+  EXPECT_EQ(WorkersStarted(rig), greeted);
+  // The lost unit's link lost its key and sorts last; the other unit moves up.
+  EXPECT_EQ(rig.system.Link(0).GetOrderKey(), 2u);
+  EXPECT_EQ(rig.host.Status(0), siReady);
+  EXPECT_EQ(rig.host.Status(1), siNone);
+  EXPECT_FALSE(rig.system.Link(1).HasHandle());
+  EXPECT_EQ(rig.system.Link(1).GetOrderKey(), ZvUsb::kUnknownKey);
+
+  rig.rig.bus->pull(rig.Unit(1));
+  EXPECT_FALSE(RescanUnits(rig.system));
+  for (int site = 0; site < kSiteCount; ++site) EXPECT_EQ(rig.host.Status(site), siNone);
+  EXPECT_EQ(rig.rig.bus->openHandleCount(), 0u);
+}
+
+TEST(RescanTest, AReturningUnitIsGreetedAgain) {
+  SiteRig rig(1);
+  ASSERT_TRUE(RescanUnits(rig.system));
+  rig.rig.bus->pull(rig.Unit(0));
+  EXPECT_FALSE(RescanUnits(rig.system));
+  ASSERT_TRUE(rig.rig.bus->plug(rig.rig.units[0]));
+  const unsigned before = WorkersStarted(rig);
+  ASSERT_TRUE(RescanUnits(rig.system));
+  EXPECT_EQ(WorkersStarted(rig), before + 1);
+  EXPECT_EQ(rig.host.Status(0), siReady);
+  EXPECT_EQ(rig.system.Link(0).GetOrderKey(), sim::rigDateTimeId(0, 1));
+}
+
+TEST(RescanTest, MoreUnitsThanSitesFillEverySite) {
+  SiteRig rig(9);
+  ASSERT_TRUE(RescanUnits(rig.system));
+  for (int site = 0; site < kSiteCount; ++site) EXPECT_EQ(rig.host.Status(site), siReady);
+  for (int site = 1; site < kSiteCount; ++site) {
+    EXPECT_LE(rig.system.Link(site - 1).GetOrderKey(), rig.system.Link(site).GetOrderKey());
+  }
+  EXPECT_EQ(WorkersStarted(rig), 8u);
+}
+
+}  // namespace

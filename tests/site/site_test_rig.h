@@ -1,0 +1,93 @@
+#pragma once
+// A whole site engine on simulated units, for the integration tests: a bus with N units, the
+// settings, paths and locks, a log that captures every line, a recording headless host and the
+// system itself (declared last, so its workers end before everything they use).
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "log/core/log_sink.h"
+#include "sim/sim_factory.h"
+#include "site/headless_site_host.h"
+#include "site/site_system.h"
+#include "support/named_lock.h"
+#include "support/system_para.h"
+#include "support/system_paths.h"
+
+struct LoggedLine {
+  std::string text;
+  std::uint32_t colour;
+};
+
+class CapturingLog final : public LogSink {
+ public:
+  void AddLogMessage(const std::string& text, std::uint32_t colour, std::uint8_t,
+                     std::uint8_t) override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    lines_.push_back({text, colour});
+  }
+  std::vector<LoggedLine> Lines() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return lines_;
+  }
+  std::vector<std::string> TextsOf(int site) const {
+    const std::string prefix = "Site #" + std::to_string(site + 1) + " ";
+    std::vector<std::string> texts;
+    for (const LoggedLine& line : Lines()) {
+      if (line.text.rfind(prefix, 0) == 0) texts.push_back(line.text);
+    }
+    return texts;
+  }
+  bool Has(const std::string& text, std::uint32_t colour) const {
+    for (const LoggedLine& line : Lines()) {
+      if (line.text == text && line.colour == colour) return true;
+    }
+    return false;
+  }
+  void Clear() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    lines_.clear();
+  }
+
+ private:
+  mutable std::mutex mutex_;
+  std::vector<LoggedLine> lines_;
+};
+
+struct SiteRig {
+  explicit SiteRig(int units, LogSink* log = nullptr)
+      : rig(MakeRig(units)),
+        host(true),
+        system(para, paths, *rig.bus, log ? *log : captured, host, locks) {}
+
+  static sim::SimRig MakeRig(int units) {
+    sim::RigOptions options;
+    options.units = units;
+    return sim::makeSimRig(options);
+  }
+  sim::SimUnit& Unit(int k) { return *rig.units[static_cast<std::size_t>(k)]; }
+
+  sim::SimRig rig;
+  S_SystemPara para;
+  SystemPaths paths;
+  NamedLocks locks;
+  CapturingLog captured;
+  HeadlessSiteHost host;
+  SiteSystem system;
+};
+
+// Polls `done` until it holds or the time is up (tests fail instead of hanging).
+inline bool WaitUntil(const std::function<bool()>& done,
+                      std::chrono::milliseconds limit = std::chrono::seconds(10)) {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return true;
+}

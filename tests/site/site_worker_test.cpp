@@ -1,0 +1,208 @@
+// The worker: queue order, the stop at the first failure, the end-state rule, the empty step
+// after every queue, and the Command that starts it.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <future>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "site/command.h"
+#include "site/rescan.h"
+#include "site/site_wait.h"
+#include "tests/site/site_test_rig.h"
+
+namespace {
+
+class WorkerTest : public ::testing::Test {
+ protected:
+  WorkerTest() : rig(1) {
+    EXPECT_TRUE(RescanUnits(rig.system));
+    rig.host.ClearCalls();
+    Fake(Opcodes::EmptyStepAfterQueue, SiteResultCode::Pass);
+  }
+
+  // Replaces an opcode's operation by one that notes its run and returns `result`.
+  void Fake(Opcode opcode, SiteResult result, std::function<void()> also = {}) {
+    rig.system.Opcodes().Register(
+        opcode, [this, opcode, result, also](SiteSystem&, int, const OperationTexts&) {
+          {
+            std::lock_guard<std::mutex> lock(mutex);
+            ran.push_back(opcode);
+          }
+          if (also) also();
+          return result;
+        });
+  }
+
+  TSiteStatus Run(std::initializer_list<Opcode> opcodes) {
+    {
+      std::lock_guard<std::mutex> lock(mutex);
+      ran.clear();
+    }
+    OpcodeQueue queue = MakeQueue(opcodes);
+    Command command(rig.system, 0, queue);
+    EXPECT_TRUE(command.Started());
+    EXPECT_TRUE(queue.empty());
+    WaitForSites(rig.host);
+    EXPECT_TRUE(WaitUntil([this] { return !rig.system.Engine().IsRunning(0); }));
+    return rig.host.Status(0);
+  }
+
+  std::vector<Opcode> Ran() {
+    std::lock_guard<std::mutex> lock(mutex);
+    return ran;
+  }
+
+  SiteRig rig;
+  std::mutex mutex;
+  std::vector<Opcode> ran;
+};
+
+TEST_F(WorkerTest, PassingQueueEndsInPassAndRunsTheEmptyStepLast) {
+  Fake(9, SiteResultCode::Pass);
+  Fake(10, SiteResultCode::Pass);
+  EXPECT_EQ(Run({9, 10}), siPass);
+  EXPECT_EQ(Ran(), (std::vector<Opcode>{9, 10, Opcodes::EmptyStepAfterQueue}));
+}
+
+TEST_F(WorkerTest, FirstFailureStopsTheQueueAndEndsInFail) {
+  Fake(9, SiteResultCode::Pass);
+  Fake(10, SiteResultCode::Fail);
+  Fake(11, SiteResultCode::Pass);
+  EXPECT_EQ(Run({9, 10, 11, 12}), siFail);
+  EXPECT_EQ(Ran(), (std::vector<Opcode>{9, 10, Opcodes::EmptyStepAfterQueue}));
+
+  // Any result other than pass stops it, over-current codes included.
+  Fake(9, SiteResultCode::OverCurrentVddVio);
+  EXPECT_EQ(Run({9, 10}), siFail);
+  EXPECT_EQ(Ran(), (std::vector<Opcode>{9, Opcodes::EmptyStepAfterQueue}));
+}
+
+TEST_F(WorkerTest, NoticesAndIdentifierLeaveAPresentUnitReadyWhateverTheyReturn) {
+  for (Opcode last : {Opcodes::ConnectNotice, Opcodes::CloseNotice, Opcodes::GetDateTimeId}) {
+    for (SiteResult result : {SiteResultCode::Pass, SiteResultCode::Fail}) {
+      Fake(last, result);
+      Fake(9, SiteResultCode::Pass);
+      EXPECT_EQ(Run({9, last}), siReady) << "opcode " << last << " result " << int{result};
+    }
+  }
+  // Judged on the last opcode run: a failure before 36 is an ordinary failure.
+  Fake(9, SiteResultCode::Fail);
+  EXPECT_EQ(Run({9, Opcodes::GetDateTimeId}), siFail);
+}
+
+TEST_F(WorkerTest, OpcodesOutsideTheTableFailAndStopTheQueue) {
+  Fake(9, SiteResultCode::Pass);
+  for (Opcode bad : {99, 37, -1, 256}) {
+    EXPECT_EQ(Run({bad, 9}), siFail) << bad;
+    EXPECT_EQ(Ran(), (std::vector<Opcode>{Opcodes::EmptyStepAfterQueue})) << bad;
+  }
+}
+
+TEST_F(WorkerTest, EmptyQueueShowsAPresentUnitIdle) {
+  EXPECT_EQ(Run({}), siReady);
+  EXPECT_EQ(Ran(), (std::vector<Opcode>{Opcodes::EmptyStepAfterQueue}));
+}
+
+TEST_F(WorkerTest, UnitPulledMeanwhileEndsInNoneWithTheLinkClosed) {
+  Fake(9, SiteResultCode::Pass, [this] { rig.rig.bus->pull(rig.Unit(0)); });
+  EXPECT_EQ(Run({9}), siNone);
+  EXPECT_FALSE(rig.system.Link(0).HasHandle());
+  EXPECT_EQ(rig.system.Link(0).IsOpened(), 0);
+  EXPECT_FALSE(rig.host.Checked(0));
+  EXPECT_EQ(rig.rig.bus->openHandleCount(), 0u);
+}
+
+TEST_F(WorkerTest, OperationsGetTheSiteAndTheTexts) {
+  std::vector<std::string> seen;
+  rig.system.Opcodes().Register(20, [&](SiteSystem&, int site, const OperationTexts& texts) {
+    seen.push_back(std::to_string(site) + ":" + texts.Text1 + "|" + texts.Text2);
+    return SiteResultCode::Pass;
+  });
+  OpcodeQueue queue = MakeQueue({20});
+  { Command command(rig.system, 0, "PROJ0001", "PROJ0002", queue); }
+  WaitForSites(rig.host);
+  ASSERT_TRUE(WaitUntil([this] { return !rig.system.Engine().IsRunning(0); }));
+  EXPECT_EQ(seen, (std::vector<std::string>{"0:PROJ0001|PROJ0002"}));
+}
+
+TEST_F(WorkerTest, CommandShowsWorkingBeforeItReturnsAndUntilTheEnd) {
+  std::promise<void> release;
+  std::shared_future<void> released = release.get_future().share();
+  Fake(9, SiteResultCode::Pass, [released] { released.wait(); });
+  OpcodeQueue queue = MakeQueue({9});
+  Command command(rig.system, 0, queue);
+  ASSERT_TRUE(command.Started());
+  EXPECT_EQ(rig.host.Status(0), siWorking);
+  std::vector<HostCall> calls = rig.host.CallsFor(0);
+  ASSERT_FALSE(calls.empty());
+  EXPECT_EQ(calls.front().kind, HostCall::Kind::Status);
+  EXPECT_EQ(calls.front().value, siWorking);
+  release.set_value();
+  WaitForSites(rig.host);
+  EXPECT_EQ(rig.host.Status(0), siPass);
+}
+
+TEST_F(WorkerTest, CommandForAnInvalidSiteStartsNothingAndStillTakesTheQueue) {
+  for (int site : {-1, 8, 100}) {
+    OpcodeQueue queue = MakeQueue({9});
+    Command command(rig.system, site, queue);
+    EXPECT_FALSE(command.Started());
+    EXPECT_TRUE(queue.empty());
+  }
+  EXPECT_TRUE(rig.host.Calls().empty());
+}
+
+TEST(WorkerLifetime, SystemShutdownWaitsForRunningWorkers) {
+  std::atomic<bool> finished{false};
+  {
+    auto rig = std::make_unique<SiteRig>(1);
+    ASSERT_TRUE(RescanUnits(rig->system));
+    rig->system.Opcodes().Register(
+        9, [&finished](SiteSystem& system, int site, const OperationTexts&) {
+          std::this_thread::sleep_for(std::chrono::milliseconds(100));
+          system.CmdData(site).BiosNumber = 1;  // uses the system after the pause
+          finished = true;
+          return SiteResultCode::Pass;
+        });
+    OpcodeQueue queue = MakeQueue({9});
+    Command command(rig->system, 0, queue);
+    ASSERT_TRUE(command.Started());
+    rig.reset();  // joins the worker before the records go
+    EXPECT_TRUE(finished);
+  }
+}
+
+TEST(WorkerLifetime, NoCommandStartsAfterShutdown) {
+  SiteRig rig(1);
+  rig.system.Shutdown();
+  OpcodeQueue queue = MakeQueue({Opcodes::ConnectNotice});
+  Command command(rig.system, 0, queue);
+  EXPECT_FALSE(command.Started());
+}
+
+TEST(OpcodeTableTest, UnbuiltOpcodesFailAndRegistrationIsBounded) {
+  SiteRig rig(0);
+  OpcodeTable table;
+  const OperationTexts texts;
+  EXPECT_EQ(table.Run(rig.system, 12, 0, texts), SiteResultCode::Fail);
+  EXPECT_FALSE(table.IsBuilt(12));
+  const auto pass = [](SiteSystem&, int, const OperationTexts&) { return SiteResultCode::Pass; };
+  EXPECT_TRUE(table.Register(12, pass));
+  EXPECT_EQ(table.Run(rig.system, 12, 0, texts), SiteResultCode::Pass);
+  EXPECT_EQ(table.Run(rig.system, 12, 8, texts), SiteResultCode::Fail);  // no such site
+  EXPECT_FALSE(table.Register(37, pass));
+  EXPECT_FALSE(table.Register(-1, pass));
+  EXPECT_FALSE(table.Register(5, SiteOperation{}));
+  EXPECT_FALSE(table.IsBuilt(5));
+
+  // The system's own table: the empty steps and the operations built so far.
+  for (Opcode built : {1, 2, 30, 31, 32, 36}) EXPECT_TRUE(rig.system.Opcodes().IsBuilt(built));
+  for (Opcode empty : {30, 31, 32}) {
+    EXPECT_EQ(rig.system.Opcodes().Run(rig.system, empty, 0, texts), SiteResultCode::Pass);
+  }
+}
+
+}  // namespace
