@@ -254,13 +254,13 @@ bool IniFile::SaveAs(const std::string& path) const {
 }
 
 bool IniFile::SectionExists(std::string_view section) const {
-  const std::string name(section);
+  const std::string name(TrimSpace(section));
   return parsed_->ini.GetSection(name.c_str()) != nullptr;
 }
 
 bool IniFile::ValueExists(std::string_view section, std::string_view key) const {
-  const std::string s(section);
-  const std::string k(key);
+  const std::string s(TrimSpace(section));
+  const std::string k(TrimSpace(key));
   return parsed_->ini.GetValue(s.c_str(), k.c_str(), nullptr) != nullptr;
 }
 
@@ -274,7 +274,7 @@ std::vector<std::string> IniFile::Sections() const {
 }
 
 std::vector<std::string> IniFile::Keys(std::string_view section) const {
-  const std::string s(section);
+  const std::string s(TrimSpace(section));
   CSimpleIniA::TNamesDepend names;
   parsed_->ini.GetAllKeys(s.c_str(), names);
   names.sort(CSimpleIniA::Entry::LoadOrder());
@@ -290,8 +290,8 @@ std::vector<std::string> IniFile::Keys(std::string_view section) const {
 
 std::string IniFile::ReadString(std::string_view section, std::string_view key,
                                 std::string_view def) const {
-  const std::string s(section);
-  const std::string k(key);
+  const std::string s(TrimSpace(section));
+  const std::string k(TrimSpace(key));
   const char* value = parsed_->ini.GetValue(s.c_str(), k.c_str(), nullptr);
   if (value == nullptr) return std::string(def);
   return std::string(StripQuotes(TrimIniBlanks(value)));
@@ -386,7 +386,7 @@ bool IniFile::DeleteKey(std::string_view section, std::string_view key) {
     if (i == 0 && content.starts_with(kUtf8Bom)) content.remove_prefix(kUtf8Bom.size());
     const LineKind kind = Classify(content);
     if (kind.Kind == LineKind::Section) inSection = std::string(kind.Name);
-    if (kind.Kind == LineKind::Key && IniNamesEqual(inSection, section) &&
+    if (kind.Kind == LineKind::Key && IniNamesEqual(inSection, TrimSpace(section)) &&
         IniNamesEqual(kind.Name, TrimSpace(key))) {
       lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(i));
       removed = true;

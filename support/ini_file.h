@@ -42,7 +42,9 @@ class IniFile {
   std::vector<std::string> Sections() const;
   std::vector<std::string> Keys(std::string_view section) const;
 
-  // The raw value with surrounding blanks removed, or `def` when the key is absent.
+  // Names are looked up without surrounding blanks, as they are stored.
+  // The raw value with surrounding blanks (and one pair of quotes) removed, or `def` when the
+  // key is absent.
   std::string ReadString(std::string_view section, std::string_view key,
                          std::string_view def) const;
   // nullopt when the key is absent or its value is no integer by the rule above.

@@ -6,6 +6,8 @@
 
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <random>
 #include <sstream>
 
 #include "support/ini_file.h"
@@ -151,6 +153,37 @@ TEST(IniFileRobustness, GarbageNeverBreaksReadsOrWrites) {
   ASSERT_TRUE(ini.WriteString("Sec", "added", "3"));
   EXPECT_EQ(ini.ReadInteger("Sec", "added", 0), 3);
   EXPECT_TRUE(ini.Text().starts_with("\xEF\xBB\xBF[Sec]\r\nk=2\r\n"));
+}
+
+// Reads and writes must agree on which line holds a key, whatever the text: after a write
+// the key reads back as written and every other key keeps its value.
+TEST(IniFileRobustness, WritesAgreeWithReadsOnRandomText) {
+  std::mt19937 random(20261209);
+  const std::string alphabet = "[]=;# \r\n\tabAB";
+  const std::vector<std::string> names = {"a", "b", "A", "ab", " a", "b "};
+  for (int round = 0; round < 400; ++round) {
+    std::string text;
+    const int length = static_cast<int>(random() % 120);
+    for (int i = 0; i < length; ++i) text += alphabet[random() % alphabet.size()];
+    IniFile ini = FromText(text);
+    std::map<std::pair<std::string, std::string>, std::string> before;
+    for (const auto& section : ini.Sections()) {
+      for (const auto& key : ini.Keys(section)) {
+        before[{section, key}] = ini.ReadString(section, key, "?");
+      }
+    }
+    const std::string section = names[random() % names.size()];
+    const std::string key = names[random() % names.size()];
+    ASSERT_TRUE(ini.WriteString(section, key, "v1")) << text;
+    EXPECT_EQ(ini.ReadString(section, key, "?"), "v1") << "text: " << text;
+    for (const auto& [where, value] : before) {
+      if (IniNamesEqual(TrimIniBlanks(where.first), TrimIniBlanks(section)) &&
+          IniNamesEqual(where.second, TrimIniBlanks(key))) {
+        continue;
+      }
+      EXPECT_EQ(ini.ReadString(where.first, where.second, "?"), value) << "text: " << text;
+    }
+  }
 }
 
 }  // namespace
