@@ -66,7 +66,7 @@ enum class MenuPackResult {
 MenuPackResult PackMenuRecord(const MenuLayout& layout, const std::vector<std::string>& lines,
                               MenuRecord& record);
 
-// The lines of a values file: "\n" or "\r\n" ends a line; a final line break adds no line.
+// The lines of a values file: "\r\n", "\n" or "\r" ends a line; a final line break adds no line.
 std::vector<std::string> SplitValueLines(std::string_view text);
 
 // A decimal integer of 32 bits (signed or unsigned range), blanks around it allowed.

@@ -129,6 +129,7 @@ TEST(MenuValueLines, LineBreaksOfEitherKindAndNoExtraLineAtTheEnd) {
   EXPECT_EQ(SplitValueLines("1\r\n2\n3"), (std::vector<std::string>{"1", "2", "3"}));
   EXPECT_EQ(SplitValueLines("1\r\n"), (std::vector<std::string>{"1"}));
   EXPECT_EQ(SplitValueLines("1\r\n\r\n"), (std::vector<std::string>{"1", ""}));
+  EXPECT_EQ(SplitValueLines("1\r2\r\n\n3\r"), (std::vector<std::string>{"1", "2", "", "3"}));
   EXPECT_TRUE(SplitValueLines("").empty());
 }
 
