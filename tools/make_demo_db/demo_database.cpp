@@ -24,6 +24,10 @@ constexpr std::size_t kTrailerLength = 0x7FFF8;
 constexpr std::size_t kTrailerCrc = 0x7FFFC;
 constexpr std::size_t kFpgaLimit = 0x24C00;
 constexpr std::size_t kUcfPins = 56;
+constexpr char kHexDigits[] = "0123456789ABCDEF";
+// Control signals in the order of the program's pin name table, from bit 48 on.
+constexpr std::string_view kControlPins[] = {"IO_CE",   "IO_OE", "IO_WE", "IO_RP",
+                                             "IO_BYTE", "IO_WP", "IO_RB", "IO_C7"};
 
 bool WriteBytes(const std::string& path, std::string_view bytes, std::string& error) {
   std::error_code ec;
@@ -43,9 +47,8 @@ std::string Line(std::string_view key, std::uint64_t value) {
 }
 
 std::string Hex(std::uint32_t value) {
-  static constexpr char kDigits[] = "0123456789ABCDEF";
   std::string text = "0x";
-  for (int shift = 28; shift >= 0; shift -= 4) text += kDigits[(value >> shift) & 0xF];
+  for (int shift = 28; shift >= 0; shift -= 4) text += kHexDigits[(value >> shift) & 0xF];
   return text;
 }
 
@@ -92,15 +95,13 @@ std::vector<std::string> PinNames(const DemoPart& part) {
 
 // Bit of a signal in a unit's pin-check result (the program's pin name table order).
 int PinBit(const std::string& name) {
-  static constexpr std::string_view kControls[] = {"IO_CE",   "IO_OE", "IO_WE", "IO_RP",
-                                                   "IO_BYTE", "IO_WP", "IO_RB", "IO_C7"};
   auto indexIn = [&](std::string_view prefix) {
     return name.starts_with(prefix) ? std::stoi(name.substr(prefix.size())) : -1;
   };
   if (const int a = indexIn("IO_A<"); a >= 0) return a;
   if (const int d = indexIn("IO_D<"); d >= 0) return 32 + d;
   for (int i = 0; i < 8; ++i) {
-    if (name == kControls[i]) return 48 + i;
+    if (name == kControlPins[i]) return 48 + i;
   }
   return -1;
 }
