@@ -1,0 +1,104 @@
+// Whole-file writes, sizes, free space and the wiping delete.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <limits>
+#include <sstream>
+
+#include "support/file_helpers.h"
+
+namespace fs = std::filesystem;
+
+class FileHelpersTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() /
+           ("zv_files_" + std::to_string(::getpid()) + "_" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::create_directories(dir_);
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+  std::string Path(const char* name) const { return (dir_ / name).string(); }
+  static std::string Read(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+  }
+
+  fs::path dir_;
+};
+
+TEST_F(FileHelpersTest, WriteFileBytesCreatesTruncatesAndReportsFailure) {
+  const std::string path = Path("a.bin");
+  const char longer[] = "0123456789";
+  ASSERT_TRUE(WriteFileBytes(longer, 10, path));
+  EXPECT_EQ(GetFileSizeBytes(path), 10);
+  ASSERT_TRUE(WriteFileBytes("ab", 2, path));  // an old, longer file is cut to the new bytes
+  EXPECT_EQ(Read(path), "ab");
+
+  // An empty buffer or length leaves an empty file and counts as done.
+  EXPECT_TRUE(WriteFileBytes(nullptr, 5, path));
+  EXPECT_EQ(GetFileSizeBytes(path), 0);
+  EXPECT_TRUE(WriteFileBytes("x", 0, Path("b.bin")));
+  EXPECT_EQ(GetFileSizeBytes(Path("b.bin")), 0);
+
+  EXPECT_FALSE(WriteFileBytes("x", 1, Path("missing/c.bin")));
+  EXPECT_FALSE(WriteFileBytes("x", 1, dir_.string()));  // a folder is not a file
+}
+
+TEST_F(FileHelpersTest, SaveBufferToFileReplacesAndWritesNothingWhenItCannot) {
+  const std::string path = Path("s.bin");
+  const unsigned char bytes[] = {0x00, 0xFF, 0x7F};
+  SaveBufferToFile(path, bytes, sizeof bytes);
+  EXPECT_EQ(Read(path), std::string("\x00\xFF\x7F", 3));
+  EXPECT_FALSE(SaveBufferToFile(Path("none/s.bin"), bytes, sizeof bytes));
+  EXPECT_FALSE(fs::exists(Path("none")));
+}
+
+TEST_F(FileHelpersTest, FileSizeOfMissingOrFolderIsMinusOne) {
+  EXPECT_EQ(GetFileSizeBytes(Path("nothing")), -1);
+  EXPECT_EQ(GetFileSizeBytes(dir_.string()), -1);
+}
+
+TEST_F(FileHelpersTest, FreeSpaceComparesTheProductStrictly) {
+  const std::uint64_t free = GetDiskFreeBytes(dir_.string());
+  ASSERT_GT(free, 0u);
+  EXPECT_EQ(GetDiskFreeBytes(Path("no/such/folder")), 0u);
+  EXPECT_TRUE(HasFreeSpace(dir_.string(), 1, 1));
+  EXPECT_TRUE(HasFreeSpace(dir_.string(), 0, 8));
+  // size × count must stay below the free bytes, and a product beyond 64 bits never fits.
+  EXPECT_FALSE(HasFreeSpace(dir_.string(), free, 1));
+  EXPECT_FALSE(HasFreeSpace(dir_.string(), std::numeric_limits<std::uint64_t>::max() / 2 + 1, 2));
+  EXPECT_FALSE(HasFreeSpace(Path("no/such/folder"), 1, 1));
+}
+
+TEST_F(FileHelpersTest, CharTextIsOneCharacter) {
+  EXPECT_EQ(CharText('A'), "A");
+  EXPECT_EQ(CharText(0), std::string(1, '\0'));
+  EXPECT_EQ(CharText(0xFF).size(), 1u);
+}
+
+TEST_F(FileHelpersTest, WipeAndDeleteRemovesFilesAndLinksNeverTheirTargets) {
+  EXPECT_TRUE(WipeAndDeleteFile(Path("missing")));
+
+  const std::string file = Path("t.bin");
+  ASSERT_TRUE(WriteFileBytes("secret", 6, file));
+  EXPECT_TRUE(WipeAndDeleteFile(file));
+  EXPECT_FALSE(fs::exists(file));
+
+  // A link planted under a temporary name goes; the file it points to keeps its bytes.
+  const std::string target = Path("keep.bin");
+  ASSERT_TRUE(WriteFileBytes("keep", 4, target));
+  fs::create_symlink(target, Path("link.bin"));
+  EXPECT_TRUE(WipeAndDeleteFile(Path("link.bin")));
+  EXPECT_FALSE(fs::is_symlink(Path("link.bin")));
+  EXPECT_EQ(Read(target), "keep");
+
+  // A folder under the name cannot be deleted as a file.
+  fs::create_directory(Path("folder"));
+  EXPECT_FALSE(WipeAndDeleteFile(Path("folder")));
+}
