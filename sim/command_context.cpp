@@ -80,6 +80,12 @@ void CommandContext::receiveStream(std::uint64_t expectedBytes, std::uint32_t ad
   core_.startStream(&command_, expectedBytes, address, std::move(done));
 }
 
+void CommandContext::leaveBus(std::optional<std::chrono::milliseconds> rejoinAfter) {
+  ensureAccepted();
+  core_.leaveWhenDrained = true;
+  core_.rejoinAfter = rejoinAfter;
+}
+
 void CommandContext::protocolError(std::string text) {
   core_.record.addProtocolError(std::move(text));
 }

@@ -9,6 +9,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <typeindex>
 
@@ -81,6 +82,10 @@ class CommandContext {
     if (!slot) slot = std::make_shared<T>();
     return *static_cast<T*>(slot.get());
   }
+
+  // The unit leaves the bus once the PC has read what is queued, and comes back (a new
+  // attachment, protocol idle) after `rejoinAfter`; none: it stays away.
+  void leaveBus(std::optional<std::chrono::milliseconds> rejoinAfter);
 
   // Notes something the firmware found wrong in the PC's traffic (visible in the record).
   void protocolError(std::string text);

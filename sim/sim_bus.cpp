@@ -81,7 +81,10 @@ bool SimBus::plug(const std::shared_ptr<SimUnit>& unit) {
   {
     std::lock_guard lock(mutex_);
     SimUnit* raw = unit.get();
-    auto session = unit->attach([this, raw](std::uint64_t s) { pullSession(raw, s); });
+    auto session =
+        unit->attach([this, raw](std::uint64_t s, std::optional<std::chrono::milliseconds> rejoin) {
+          if (pullSession(raw, s) && rejoin) scheduleRejoin(raw, *rejoin);
+        });
     if (!session) return false;
     PluggedDevice& device = newDevice(UnitUsb::VendorId, UnitUsb::ProductId);
     device.unit = unit;
@@ -184,11 +187,55 @@ void SimBus::raiseNotice(DeviceNotice::Kind kind, std::string name) {
   noticeWake_.notify_all();
 }
 
+void SimBus::scheduleRejoin(const SimUnit* unit, std::chrono::milliseconds delay) {
+  std::shared_ptr<SimUnit> owner;
+  {
+    std::lock_guard lock(mutex_);
+    for (auto& d : devices_) {
+      if (d->unit.get() == unit) owner = d->unit;
+    }
+  }
+  if (!owner) return;
+  {
+    std::lock_guard lock(noticeMutex_);
+    rejoins_.emplace_back(std::chrono::steady_clock::now() + delay, std::move(owner));
+  }
+  noticeWake_.notify_all();
+}
+
+void SimBus::plugDueRejoins(std::unique_lock<std::mutex>& noticeLock) {
+  const auto now = std::chrono::steady_clock::now();
+  std::vector<std::shared_ptr<SimUnit>> due;
+  for (auto it = rejoins_.begin(); it != rejoins_.end();) {
+    if (it->first <= now) {
+      due.push_back(std::move(it->second));
+      it = rejoins_.erase(it);
+    } else {
+      ++it;
+    }
+  }
+  if (due.empty()) return;
+  noticeLock.unlock();
+  for (auto& unit : due) plug(unit);
+  noticeLock.lock();
+}
+
 void SimBus::noticeLoop() {
   std::unique_lock lock(noticeMutex_);
   for (;;) {
-    noticeWake_.wait(lock, [&] { return stopping_ || !notices_.empty(); });
+    plugDueRejoins(lock);
     if (stopping_) return;
+    if (notices_.empty()) {
+      if (rejoins_.empty()) {
+        noticeWake_.wait(lock);
+      } else {
+        auto next = std::min_element(rejoins_.begin(), rejoins_.end(), [](auto& a, auto& b) {
+                      return a.first < b.first;
+                    })->first;
+        noticeWake_.wait_until(lock, next);
+      }
+      continue;
+    }
     DeviceNotice notice = std::move(notices_.front());
     notices_.pop_front();
     NoticeCallback callback = callback_;

@@ -8,6 +8,7 @@
 // Errors are libusb-0.1's negative errno values: -19 unit gone (or handle closed), -110
 // timeout, -5 failed write, -16 interface claimed by another handle, -22 bad argument.
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -86,6 +87,8 @@ class SimBus final : public UsbLibrary {
   int fail(int error);
   int checkIo(SimHandle* handle, int ep, int wantedEp);
   bool pullSession(const SimUnit* unit, std::uint64_t session);
+  void scheduleRejoin(const SimUnit* unit, std::chrono::milliseconds delay);
+  void plugDueRejoins(std::unique_lock<std::mutex>& noticeLock);
   void raiseNotice(DeviceNotice::Kind kind, std::string name);
   void noticeLoop();
   PluggedDevice& newDevice(std::uint16_t vendor, std::uint16_t product);
@@ -107,6 +110,8 @@ class SimBus final : public UsbLibrary {
   std::condition_variable noticeWake_;
   std::condition_variable noticeIdle_;
   std::deque<DeviceNotice> notices_;
+  // Units that left for a restart, and when they come back (plugged by the notice thread).
+  std::vector<std::pair<std::chrono::steady_clock::time_point, std::shared_ptr<SimUnit>>> rejoins_;
   NoticeCallback callback_;
   bool delivering_ = false;
   bool stopping_ = false;

@@ -121,6 +121,10 @@ void SimUnit::registerFrame(std::uint8_t frameType, CommandHandler handler) {
   core_->registry.addFrame(frameType, std::move(handler));
 }
 
+std::shared_ptr<void>& SimUnit::stateSlotLocked(std::type_index type) {
+  return core_->stateSlot(type);
+}
+
 void SimUnit::enterDataStream(std::uint64_t expectedBytes, std::uint32_t address) {
   std::lock_guard lock(mutex_);
   core_->startStream(nullptr, expectedBytes, address, {});
@@ -162,9 +166,10 @@ void SimUnit::detach(std::uint64_t session) {
   replyReady_.notify_all();
 }
 
-SimUnit::LeaveHook SimUnit::takePendingLeave() {
+std::function<void()> SimUnit::takePendingLeave() {
+  const auto rejoin = core_->rejoinAfter;
   if (!core_->takeLeaveRequest() || !leaveHook_) return {};
-  return [hook = leaveHook_, session = session_](std::uint64_t) { hook(session); };
+  return [hook = leaveHook_, session = session_, rejoin] { hook(session, rejoin); };
 }
 
 int SimUnit::bulkWrite(std::uint64_t session, const std::uint8_t* bytes, int size) {
@@ -173,10 +178,10 @@ int SimUnit::bulkWrite(std::uint64_t session, const std::uint8_t* bytes, int siz
   if (!attached_.load() || session != session_) return kErrNoDevice;
   const int result = core_->write(bytes, size);
   const auto lineTime = core_->timing.lineTime(result > 0 ? static_cast<std::uint64_t>(result) : 0);
-  LeaveHook leave = takePendingLeave();
+  std::function<void()> leave = takePendingLeave();
   lock.unlock();
   replyReady_.notify_all();
-  if (leave) leave(session);
+  if (leave) leave();
   if (lineTime.count() > 0) std::this_thread::sleep_until(start + lineTime);
   return result;
 }
@@ -206,9 +211,9 @@ int SimUnit::bulkRead(std::uint64_t session, const std::atomic<bool>& closed, st
     }
   }
   const auto lineTime = core_->timing.lineTime(static_cast<std::uint64_t>(result));
-  LeaveHook leave = takePendingLeave();
+  std::function<void()> leave = takePendingLeave();
   lock.unlock();
-  if (leave) leave(session);
+  if (leave) leave();
   if (lineTime.count() > 0) std::this_thread::sleep_until(Clock::now() + lineTime);
   return result;
 }

@@ -5,6 +5,7 @@
 // SimBus; the bus calls the endpoint functions at the bottom.
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <filesystem>
@@ -14,6 +15,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <typeindex>
 #include <vector>
 
 #include "sim/command_context.h"
@@ -81,6 +83,15 @@ class SimUnit {
   UnitRecord record() const;
   void clearRecord();
 
+  // Runs `f` on the unit's state object of type T (see CommandContext::state) under the lock.
+  template <class T, class F>
+  void withState(F&& f) {
+    std::lock_guard lock(mutex_);
+    auto& slot = stateSlotLocked(std::type_index(typeid(T)));
+    if (!slot) slot = std::make_shared<T>();
+    f(*static_cast<T*>(slot.get()));
+  }
+
   // Extends or replaces the firmware's command table.
   void registerCommand(std::uint16_t code, CommandHandler handler);
   void registerFrame(std::uint8_t frameType, CommandHandler handler);
@@ -99,7 +110,8 @@ class SimUnit {
   // ---- endpoint side, called by the bus ----
   // Called (outside the unit's lock, on the PC's thread) when a fault makes the unit leave
   // the bus; the bus sets it while the unit is plugged.
-  using LeaveHook = std::function<void(std::uint64_t session)>;
+  using LeaveHook = std::function<void(std::uint64_t session,
+                                       std::optional<std::chrono::milliseconds> rejoinAfter)>;
   // Starts a new attachment (plug); none when the unit is attached already.
   std::optional<std::uint64_t> attach(LeaveHook hook);
   // Ends the attachment: protocol state reset, pending replies dropped, readers released.
@@ -128,8 +140,9 @@ class SimUnit {
   std::uint64_t session_ = 0;  // guarded by mutex_
   LeaveHook leaveHook_;        // guarded by mutex_
 
-  // The bus's leave hook when a fault asked the unit to leave (lock held), else empty.
-  LeaveHook takePendingLeave();
+  // The bus's leave, bound to this attachment, when the unit must leave now (lock held).
+  std::function<void()> takePendingLeave();
+  std::shared_ptr<void>& stateSlotLocked(std::type_index type);
 };
 
 }  // namespace sim

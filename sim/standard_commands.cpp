@@ -3,6 +3,7 @@
 #include <string>
 
 #include "sim/eeprom.h"
+#include "sim/unit_commands.h"
 #include "sim/unit_memory.h"
 
 namespace sim {
@@ -93,6 +94,9 @@ void installTransferCommands(CommandRegistry& registry) {
 void installStandardCommands(CommandRegistry& registry) {
   installInformationCommands(registry);
   installTransferCommands(registry);
+  installPreparationCommands(registry);
+  installMaintenanceCommands(registry);
+  installFirmwareCommands(registry);
 }
 
 }  // namespace sim

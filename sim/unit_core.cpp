@@ -51,6 +51,7 @@ void UnitCore::resetProtocol() {
   replies.clear();
   outHalted = false;
   leaveWhenDrained = false;
+  rejoinAfter.reset();
   leaveNow_ = false;
   transfer_ = Transfer{};
 }

@@ -75,6 +75,8 @@ class UnitCore {
   UnitPhase phase = UnitPhase::Idle;
   bool outHalted = false;
   bool leaveWhenDrained = false;
+  // Set with a leave: the unit comes back on the bus after this long (a reset, a restart).
+  std::optional<std::chrono::milliseconds> rejoinAfter;
   std::uint64_t lastStreamBytes = 0;
 
  private:
