@@ -144,8 +144,10 @@ bool MakeProject(const Archiver& archiver, const ProjectSpec& spec, const std::s
 
 std::vector<std::string> DefaultMenuValues(const MenuLayout& layout) {
   std::vector<std::string> values;
+  bool lastTookLine = true;
   for (const auto& page : layout.pages) {
     for (const MenuComponent& component : page) {
+      lastTookLine = true;
       switch (component.type) {
         case MenuComponentType::PackedInt0:
         case MenuComponentType::PackedInt1:
@@ -153,14 +155,21 @@ std::vector<std::string> DefaultMenuValues(const MenuLayout& layout) {
           values.emplace_back("0");
           break;
         case MenuComponentType::ByValueType:
-          if (!component.valueType || *component.valueType == MenuValueType::Unpacked) break;
+          if (!component.valueType || *component.valueType == MenuValueType::Unpacked) {
+            lastTookLine = false;
+            break;
+          }
           values.emplace_back(*component.valueType == MenuValueType::Text ? "TEXT" : "1");
           break;
         default:
+          lastTookLine = false;
           break;
       }
     }
   }
+  // The loader wants a line left for every component, also one that takes none: a menu that
+  // ends with components without value needs one spare line.
+  if (!lastTookLine) values.emplace_back("0");
   return values;
 }
 

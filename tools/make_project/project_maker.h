@@ -37,7 +37,8 @@ bool MakeProject(const Archiver& archiver, const ProjectSpec& spec, const std::s
 bool WriteGeneratedImage(const std::string& path, std::uint64_t size);
 
 // Values for every component of `layout` that takes a line: numbers 0 (1 for value-typed
-// numbers), "TEXT" for text fields.
+// numbers), "TEXT" for text fields; plus one spare line when the menu ends with components
+// that take none, as the loader checks that a line remains for each component.
 std::vector<std::string> DefaultMenuValues(const MenuLayout& layout);
 
 // One demo project per part of the demo database below `baseDir` (its "Select.SEL"), written
