@@ -305,7 +305,8 @@ ArchiveResult Archiver::Create(const std::string& archive, const std::vector<std
   if (files.empty()) return Failure("no file to store");
   if (password.empty() || !PasswordUsable(password)) return Failure("password not usable");
   for (const auto& file : files) {
-    if (!IsFile(file)) return Failure("file not found: " + file);
+    std::error_code ec;
+    if (!IsFile(file) && !fs::is_directory(file, ec)) return Failure("file not found: " + file);
   }
   std::error_code ec;
   fs::remove(archive, ec);  // "a" would add to an old archive

@@ -71,7 +71,8 @@ class Archiver {
   ArchiveResult List(const std::string& archive, const std::string& password,
                      std::vector<ArchiveEntry>& entries) const;
 
-  // Creates (replaces) a 7z archive holding `files` under their file names, every member and
+  // Creates (replaces) a 7z archive holding `files` under their file names (a folder is
+  // stored with its contents, below its own name), every member and
   // the directory encrypted with `password` (AES-256, headers too when `encryptHeaders`).
   // For the database and project makers.
   ArchiveResult Create(const std::string& archive, const std::vector<std::string>& files,

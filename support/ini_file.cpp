@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <limits>
@@ -178,8 +179,10 @@ IniFile& IniFile::operator=(IniFile&&) noexcept = default;
 
 bool IniFile::Load(const std::string& path) {
   path_ = path;
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
+  std::error_code ec;
+  std::ifstream in;
+  if (std::filesystem::is_regular_file(path, ec)) in.open(path, std::ios::binary);
+  if (!in.is_open()) {
     LoadText({});
     return false;
   }

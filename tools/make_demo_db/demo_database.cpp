@@ -216,7 +216,9 @@ void PutLE32(std::vector<std::uint8_t>& bytes, std::size_t at, std::uint32_t val
 }
 
 bool WriteFirmwareArchive(const Archiver& archiver, const std::string& base, std::string& error) {
-  const std::string work = base + "DataBase/Update/firmware.work/";
+  // The members lie in a sub-folder of the archive, as the extraction ("-r") allows.
+  const std::string stage = base + "DataBase/Update/firmware.work/";
+  const std::string work = stage + "BIOS/";
   const std::vector<std::uint8_t> image = MakeDemoFirmwareImage(kDemoBiosVersion, kDemoBiosCovered);
   const std::string info = std::string("[BIOSInfo]") + kEol +
                            Line("BIOSSupportOldMultipleUIVer", kDemoBiosSupportOldUi) +
@@ -226,14 +228,13 @@ bool WriteFirmwareArchive(const Archiver& archiver, const std::string& base, std
                        error) &&
             WriteBytes(work + "BIOSInfo.ini", info, error);
   if (ok) {
-    const ArchiveResult made =
-        archiver.Create(base + "DataBase/Update/Data.dat",
-                        {work + "BIOS.BIN", work + "BIOSInfo.ini"}, ArchivePassword::Firmware);
+    const ArchiveResult made = archiver.Create(base + "DataBase/Update/Data.dat", {stage + "BIOS"},
+                                               ArchivePassword::Firmware);
     ok = made.Ok();
     if (!ok) error = "cannot make Data.dat: " + made.Error;
   }
   std::error_code ec;
-  fs::remove_all(work, ec);
+  fs::remove_all(stage, ec);
   return ok;
 }
 
