@@ -92,6 +92,20 @@ TEST_F(ArchiverTest, MemberInASubFolderLandsOnlyInTheTargetFolder) {
   EXPECT_FALSE(fs::exists(dir.Path() + "deep.txt"));
 }
 
+TEST_F(ArchiverTest, MemberStoredWithAnAbsolutePathIsFlattenedIntoTheTarget) {
+  const std::string original = dir.Write("src/a.txt", "alpha");
+  const std::string archive = dir.Path() + "abs.7z";
+  const ChildResult run =
+      RunChild({"7zz", "a", "-t7z", "-spf", "-p", "-bso0", "-bsp0", archive, original}, "pw\n");
+  ASSERT_EQ(run.ExitCode, 0) << run.Err;
+  dir.Write("src/a.txt", "changed");
+  ExtractRequest request{archive, dir.Path() + "out", {"a.txt"}, "pw"};
+  request.Recurse = true;
+  ASSERT_TRUE(archiver.Extract(request).Ok());
+  EXPECT_EQ(dir.Read("out/a.txt"), "alpha");
+  EXPECT_EQ(dir.Read("src/a.txt"), "changed");  // the stored path was not followed
+}
+
 TEST_F(ArchiverTest, NamesThatCouldEscapeOrActAsSwitchesAreRefused) {
   const std::string archive = MakeTreeArchive(kPassword);
   for (const std::string name :
