@@ -29,10 +29,17 @@ class OperationsTest : public ::testing::Test {
   ZvUsb& Link() { return rig.system.Link(0); }
   std::vector<std::string> Lines() { return rig.captured.TextsOf(0); }
 
-  // Waits until the unit has received a command with `code`.
+  // Waits until the unit has received a command with `code` and the PC has read its
+  // acceptance, so the PC is waiting for the completion reply. Call before the command goes.
+  void ExpectCompletionWait() { repliesBefore = Unit().record().repliesSent; }
   bool Received(std::uint16_t code) {
-    return WaitUntil([&] { return !Unit().record().commandsWithCode(code).empty(); });
+    return WaitUntil([&] {
+      const sim::UnitRecord record = Unit().record();
+      return !record.commandsWithCode(code).empty() && record.repliesSent > repliesBefore;
+    });
   }
+
+  std::uint64_t repliesBefore = 0;
 
   SiteRig rig;
 };
@@ -135,6 +142,7 @@ TEST_F(OperationsTest, AFailedReadBackLeavesTheKeyAlone) {
 
 TEST_F(OperationsTest, PullingTheUnitWhileItsReplyIsAwaitedEndsWithAnAckError) {
   Unit().armFault(sim::Fault::neverAnswer().onCode(sim::Code::EepromRead));
+  ExpectCompletionWait();
   std::future<SiteResult> result =
       std::async(std::launch::async, [this] { return GetDateTimeId(rig.system, 0); });
   ASSERT_TRUE(Received(sim::Code::EepromRead));
@@ -150,6 +158,7 @@ TEST_F(OperationsTest, PullingTheUnitWhileItsReplyIsAwaitedEndsWithAnAckError) {
 
 TEST_F(OperationsTest, AWorkerWhoseUnitIsPulledEndsWithNoneAndAClosedLink) {
   Unit().armFault(sim::Fault::neverAnswer().onCode(sim::Code::EepromRead));
+  ExpectCompletionWait();
   OpcodeQueue queue = MakeQueue({Opcodes::GetDateTimeId, Opcodes::ConnectNotice});
   Command command(rig.system, 0, queue);
   ASSERT_TRUE(Received(sim::Code::EepromRead));
@@ -165,6 +174,7 @@ TEST_F(OperationsTest, AWorkerWhoseUnitIsPulledEndsWithNoneAndAClosedLink) {
 TEST_F(OperationsTest, CloseNoticeEndsWhenTheUnitLeavesWithoutARescan) {
   // At program close the notice runs on the UI thread: nothing else would close the link.
   Unit().armFault(sim::Fault::neverAnswer().onCode(sim::Code::CloseNotice));
+  ExpectCompletionWait();
   std::future<SiteResult> result =
       std::async(std::launch::async, [this] { return CloseNotice(rig.system, 0); });
   ASSERT_TRUE(Received(sim::Code::CloseNotice));

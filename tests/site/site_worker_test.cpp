@@ -55,9 +55,10 @@ class WorkerTest : public ::testing::Test {
     return ran;
   }
 
-  SiteRig rig;
+  // Before the rig: its workers may still note their last empty step while it shuts down.
   std::mutex mutex;
   std::vector<Opcode> ran;
+  SiteRig rig;
 };
 
 TEST_F(WorkerTest, PassingQueueEndsInPassAndRunsTheEmptyStepLast) {
