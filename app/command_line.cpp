@@ -1,0 +1,115 @@
+#include "app/command_line.h"
+
+#include <charconv>
+#include <cstddef>
+
+namespace {
+// Splits "--name=value" into its parts; `value` stays empty without "=".
+bool SplitOption(const std::string& arg, std::string& name, std::optional<std::string>& value) {
+  if (arg.rfind("--", 0) != 0) return false;
+  const std::size_t equals = arg.find('=');
+  name = arg.substr(0, equals);
+  if (equals != std::string::npos) value = arg.substr(equals + 1);
+  return true;
+}
+
+std::optional<int> ParseUnitCount(const std::string& text) {
+  int value = 0;
+  const char* end = text.data() + text.size();
+  const auto [ptr, ec] = std::from_chars(text.data(), end, value);
+  if (ec != std::errc() || ptr != end || value < 0 || value > kMaxSimulatedUnits)
+    return std::nullopt;
+  return value;
+}
+
+class Parser {
+ public:
+  explicit Parser(const std::vector<std::string>& args) : args_(args) {}
+
+  CommandLineOptions Run() {
+    for (index_ = 0; index_ < args_.size() && options_.error.empty(); ++index_) One(args_[index_]);
+    return options_;
+  }
+
+ private:
+  void One(const std::string& arg) {
+    std::string name;
+    std::optional<std::string> inlineValue;
+    if (!SplitOption(arg, name, inlineValue)) return Fail("unexpected argument: " + arg);
+    if (name == "--help" || name == "--log-stdout") {
+      if (inlineValue) return Fail(name + " takes no value");
+      if (name == "--help") {
+        options_.help = true;
+      } else if (Once(options_.logStdout, name)) {
+        options_.logStdout = true;
+      }
+      return;
+    }
+    if (name != "--base-dir" && name != "--simulate" && name != "--usb-trace") {
+      return Fail("unknown option: " + name);
+    }
+    const std::optional<std::string> value = inlineValue ? inlineValue : Next();
+    if (!value || value->empty()) return Fail(name + " needs a value");
+    if (name == "--base-dir")
+      Text(options_.baseDir, name, *value);
+    else if (name == "--usb-trace")
+      Text(options_.usbTrace, name, *value);
+    else
+      Count(*value);
+  }
+
+  std::optional<std::string> Next() {
+    if (index_ + 1 >= args_.size()) return std::nullopt;
+    return args_[++index_];
+  }
+
+  bool Once(bool alreadySet, const std::string& name) {
+    if (alreadySet) Fail(name + " given twice");
+    return !alreadySet;
+  }
+
+  void Text(std::string& field, const std::string& name, const std::string& value) {
+    if (Once(!field.empty(), name)) field = value;
+  }
+
+  void Count(const std::string& value) {
+    if (!Once(options_.simulate.has_value(), "--simulate")) return;
+    const std::optional<int> count = ParseUnitCount(value);
+    if (!count) {
+      return Fail("--simulate needs a unit count from 0 to " + std::to_string(kMaxSimulatedUnits));
+    }
+    options_.simulate = count;
+  }
+
+  void Fail(const std::string& reason) {
+    if (options_.error.empty()) options_.error = reason;
+  }
+
+  const std::vector<std::string>& args_;
+  std::size_t index_ = 0;
+  CommandLineOptions options_;
+};
+}  // namespace
+
+CommandLineOptions ParseCommandLine(const std::vector<std::string>& args) {
+  return Parser(args).Run();
+}
+
+CommandLineOptions ParseCommandLine(int argc, const char* const* argv) {
+  std::vector<std::string> args;
+  for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
+  return ParseCommandLine(args);
+}
+
+std::string CommandLineUsage(const std::string& programName) {
+  return "Usage: " + programName +
+         " [options]\n"
+         "  --base-dir DIR    keep the program's files (System, DataBase, History, Temp) below "
+         "DIR\n"
+         "  --simulate N      drive N simulated units (0 to " +
+         std::to_string(kMaxSimulatedUnits) +
+         ") instead of the USB bus\n"
+         "  --log-stdout      also write every shown log line to standard output\n"
+         "  --usb-trace FILE  write a line per USB transfer to FILE\n"
+         "  --help            show this text\n";
+}

@@ -1,0 +1,25 @@
+#pragma once
+// The program's command line. Toolkit-free, so that it is parsed (and --help answered) before
+// any window exists.
+#include <optional>
+#include <string>
+#include <vector>
+
+struct CommandLineOptions {
+  std::string baseDir;          // --base-dir DIR: the program's files below DIR
+  std::optional<int> simulate;  // --simulate N: a simulated bus with N units (0 = none)
+  bool logStdout = false;       // --log-stdout: every shown log line also on standard output
+  std::string usbTrace;         // --usb-trace FILE: the link's transfer trace
+  bool help = false;            // --help
+  std::string error;            // not empty: the command line was refused, for this reason
+};
+
+inline constexpr int kMaxSimulatedUnits = 16;
+
+// Parses the arguments after the program name. Options may also be written --name=value.
+// Anything unknown, a missing or bad value, or a repeated option sets `error`.
+CommandLineOptions ParseCommandLine(const std::vector<std::string>& args);
+CommandLineOptions ParseCommandLine(int argc, const char* const* argv);
+
+// The --help text.
+std::string CommandLineUsage(const std::string& programName);

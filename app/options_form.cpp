@@ -1,0 +1,253 @@
+#include "app/options_form.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QEvent>
+#include <QFileDialog>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QSlider>
+#include <QStackedWidget>
+#include <QTextEdit>
+#include <utility>
+
+#include "app/options_form_widgets.h"
+#include "app/qt_site_host.h"
+#include "support/system_ini.h"
+#include "support/system_para.h"
+#include "support/system_paths.h"
+
+namespace {
+constexpr const char* kWriteFailure = "Write System.ini Fail!";
+
+std::string ChooseFolderWithDialog(QWidget* parent, const std::string& initial) {
+  return QFileDialog::getExistingDirectory(parent, QStringLiteral("Browse"),
+                                           QString::fromStdString(initial))
+      .toStdString();
+}
+
+QString Text(const std::string& text) {
+  return QString::fromStdString(text);
+}
+}  // namespace
+
+TOptionsForm::TOptionsForm(S_SystemPara& para, SystemPaths& paths, OptionsSnapshot* snapshot,
+                           OptionsFormWiring wiring, QWidget* parent)
+    : QDialog(parent), para_(para), paths_(paths), snapshot_(snapshot), wiring_(std::move(wiring)) {
+  setObjectName(QStringLiteral("OptionsForm"));
+  if (!wiring_.chooseFolder) wiring_.chooseFolder = ChooseFolderWithDialog;
+  BuildWindow();
+  ConnectHandlers();
+}
+
+TOptionsForm::~TOptionsForm() = default;
+
+void TOptionsForm::ConnectHandlers() {
+  connect(ListBox1, &QListWidget::itemSelectionChanged, this, &TOptionsForm::ListBox1Click);
+  connect(Button1, &QPushButton::clicked, this, &TOptionsForm::Button1Click);
+  connect(RadioGroup1, &TRadioGroup::Clicked, this, &TOptionsForm::RadioGroup1Click);
+  connect(TrackBar1, &QSlider::valueChanged, this, &TOptionsForm::TrackBar1Change);
+  connect(LogDisplayModeRadioGroup, &TRadioGroup::Clicked, this,
+          &TOptionsForm::LogDisplayModeRadioGroupClick);
+  connect(RadioGroup2, &TRadioGroup::Clicked, this, &TOptionsForm::RadioGroup2Click);
+  connect(TrackBar2, &QSlider::valueChanged, this, &TOptionsForm::TrackBar2Change);
+  connect(CheckBox1, &QCheckBox::toggled, this, &TOptionsForm::CheckBox1Click);
+}
+
+void TOptionsForm::FormCreate() {
+  ListBox1->setCurrentRow(0);
+  ListBox1Click();
+  Label1->setText(QStringLiteral("10000"));
+  Label2->setText(QStringLiteral("50000"));
+  {
+    const QSignalBlocker block(TrackBar1);
+    TrackBar1->setMaximum(SettingScale::LimitMaxPosition);
+    TrackBar1->setPageStep(1);
+  }
+  for (TSiteCheckList* list : {CheckListBox1, CheckListBox2, CheckListBox3}) list->setCurrentRow(0);
+  if (wiring_.loadSystemIni) wiring_.loadSystemIni();  // the paths are set by start-up before
+  // The firmware image is offered once the update operation can prepare it; until then
+  // "Execute" on "BIOS Update" stays disabled and the version label empty.
+  if (!wiring_.debugMode) RemovePage(QStringLiteral("Debug"));
+}
+
+void TOptionsForm::FormShow() {
+  barStyleSaved_ = true;  // the bar's normal look is what it has now
+}
+
+void TOptionsForm::FormActivate() {
+  if (activating_) return;
+  activating_ = true;
+  if (wiring_.loadSystemIni) wiring_.loadSystemIni();
+  ProgressBar1->setRange(0, 100);  // the saved style back: no marquee
+  ProgressBar1->setValue(0);
+  Edit1->setText(Text(para_.MegSaveDir));
+  RadioGroup1->SetItemIndex(para_.MBoxClrSel);
+  {
+    // Showing a loaded value is no change by the user: nothing is written back.
+    const QSignalBlocker block(TrackBar1);
+    TrackBar1->setValue(LimitTrackPosition(para_.MegLimitRows));
+  }
+  ShowLimitCaption(LimitOfPosition(TrackBar1->value()));
+  RichEdit1->clear();
+  for (QLabel* label : {Label6, Label7, Label8, Label15}) label->clear();
+  if (wiring_.clearSiteInformation) wiring_.clearSiteInformation();
+  RefreshCheckLists();
+  RadioGroup2->SetItemIndex(para_.DataBufferSel);
+  activating_ = false;
+}
+
+void TOptionsForm::RefreshCheckLists() {
+  for (int site = 0; site < kSiteCount; ++site) {
+    const bool present = wiring_.siteStatus && wiring_.siteStatus(site) != siNone;
+    for (TSiteCheckList* list : {CheckListBox1, CheckListBox2, CheckListBox3, CheckListBox4}) {
+      list->SetSitePresent(site, present);
+    }
+  }
+  for (TSiteCheckList* list : {CheckListBox1, CheckListBox2, CheckListBox3, CheckListBox4}) {
+    list->viewport()->update();
+  }
+}
+
+void TOptionsForm::ShowLoadedSettings(bool handlerMode) {
+  {
+    const QSignalBlocker block(TrackBar2);
+    TrackBar2->setValue(IntervalTrackPosition(para_.AutoRunInterval));
+  }
+  ShowIntervalCaption(para_.AutoRunInterval);
+  if (snapshot_ != nullptr)
+    snapshot_->AutoRunInterval.store(IntervalOfPosition(TrackBar2->value()));
+  if (!handlerMode) {
+    RadioGroup2->SetItemIndex(0);
+    RemovePage(QStringLiteral("SDCard"));
+    RemovePage(QStringLiteral("Data Buffer"));
+  }
+  LogDisplayModeRadioGroup->SetItemIndex(para_.LogDisplayMode);
+}
+
+void TOptionsForm::SetIntervalDefaults() {
+  const QSignalBlocker block(TrackBar2);
+  TrackBar2->setMaximum(SettingScale::IntervalMaxPosition);
+  Label16->setText(QString::number(SettingScale::IntervalBase) + QStringLiteral("ms"));
+  Label17->setText(QString::number(IntervalOfPosition(SettingScale::IntervalMaxPosition)) +
+                   QStringLiteral("ms"));
+}
+
+void TOptionsForm::RemovePage(const QString& text) {
+  const auto items = ListBox1->findItems(text, Qt::MatchExactly);
+  for (QListWidgetItem* item : items) delete ListBox1->takeItem(ListBox1->row(item));
+}
+
+QStringList TOptionsForm::PageNames() const {
+  QStringList names;
+  for (int i = 0; i < ListBox1->count(); ++i) names << ListBox1->item(i)->text();
+  return names;
+}
+
+void TOptionsForm::ListBox1Click() {
+  const QListWidgetItem* item = ListBox1->currentItem();
+  if (item == nullptr) return;
+  for (int i = 0; i < PageControl1->count(); ++i) {
+    QWidget* page = PageControl1->widget(i);
+    if (page->property("caption").toString() == item->text()) {
+      PageControl1->setCurrentWidget(page);
+      return;
+    }
+  }
+}
+
+void TOptionsForm::Button1Click() {
+  const std::string folder = wiring_.chooseFolder(this, Edit1->text().toStdString());
+  if (folder.empty()) return;
+  Edit1->setText(Text(folder));
+  para_.MegSaveDir = folder;
+  WriteString(SystemIni::MegSaveDir, folder);
+}
+
+void TOptionsForm::RadioGroup1Click(int index) {
+  para_.MBoxClrSel = index;
+  WriteInteger(SystemIni::MBoxClrSel, index);
+}
+
+void TOptionsForm::TrackBar1Change(int position) {
+  const std::int32_t rows = LimitOfPosition(position);
+  para_.MegLimitRows = rows;
+  WriteInteger(SystemIni::MegLimitRows, rows);
+  ShowLimitCaption(rows);
+}
+
+void TOptionsForm::LogDisplayModeRadioGroupClick(int index) {
+  para_.LogDisplayMode = index;
+  if (wiring_.setLogDisplayMode) wiring_.setLogDisplayMode(index);
+  WriteInteger(SystemIni::LogDisplayMode, index);
+}
+
+void TOptionsForm::RadioGroup2Click(int index) {
+  if (index == 0) {
+    const bool loaded = wiring_.projectLoaded && wiring_.projectLoaded();
+    if (wiring_.setRunControlsEnabled) wiring_.setRunControlsEnabled(loaded);
+    if (!loaded && wiring_.untickAutoRun) wiring_.untickAutoRun();
+  } else {
+    // A PC project no longer counts: the runs take the projects on the units' cards.
+    if (wiring_.clearProjectPath) wiring_.clearProjectPath();
+    if (wiring_.setRunControlsEnabled) wiring_.setRunControlsEnabled(true);
+  }
+  WriteInteger(SystemIni::DataBufferSel, index);
+  para_.DataBufferSel = index;
+  if (wiring_.resetProjectSelection) wiring_.resetProjectSelection();
+}
+
+void TOptionsForm::TrackBar2Change(int position) {
+  const std::int32_t interval = IntervalOfPosition(position);
+  // The file only: the automatic runs read the track bar itself (through the snapshot).
+  if (snapshot_ != nullptr) snapshot_->AutoRunInterval.store(interval);
+  WriteInteger(SystemIni::AutoRunInterval, interval);
+  ShowIntervalCaption(interval);
+}
+
+void TOptionsForm::CheckBox1Click(bool checked) {
+  if (snapshot_ != nullptr) snapshot_->IgnoreInsertionDetection.store(checked);
+}
+
+void TOptionsForm::ShowLimitCaption(std::int32_t rows) {
+  GroupBox2->setTitle(QStringLiteral(" Message Limit = ") + QString::number(rows) +
+                      QStringLiteral(" lines"));
+}
+
+void TOptionsForm::ShowIntervalCaption(std::int32_t intervalMs) {
+  GroupBox26->setTitle(QStringLiteral(" Interval Time = ") + QString::number(intervalMs) +
+                       QStringLiteral("ms "));
+}
+
+void TOptionsForm::WriteInteger(const char* key, std::int64_t value) {
+  if (!WriteSystemIniInteger(paths_.BaseDir, key, value) && wiring_.logFailure) {
+    wiring_.logFailure(kWriteFailure);
+  }
+}
+
+void TOptionsForm::WriteString(const char* key, const std::string& value) {
+  if (!WriteSystemIniString(paths_.BaseDir, key, value) && wiring_.logFailure) {
+    wiring_.logFailure(kWriteFailure);
+  }
+}
+
+void TOptionsForm::changeEvent(QEvent* event) {
+  QDialog::changeEvent(event);
+  if (event->type() == QEvent::ActivationChange && isActiveWindow()) FormActivate();
+}
+
+void TOptionsForm::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  FormShow();
+}
+
+void TOptionsForm::closeEvent(QCloseEvent* event) {
+  hide();
+  if (wiring_.enableMainWindow) wiring_.enableMainWindow();
+  event->accept();
+}

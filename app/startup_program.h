@@ -1,0 +1,101 @@
+#pragma once
+// The whole program as one object: settings, paths, named locks, the USB bus, the main and
+// options windows, the site system and the device notices, built in the order the start-up
+// needs and torn down in reverse, every thread joined. main() makes one; a test makes as many
+// as it likes, each on its own base folder and bus.
+#include <QObject>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "app/main_form.h"
+#include "app/startup_bus.h"
+#include "project/driver_index.h"
+#include "support/named_lock.h"
+#include "support/registry_store.h"
+#include "support/system_para.h"
+#include "support/system_paths.h"
+#include "support/system_paths_init.h"
+
+class DeviceNoticeSource;
+class SiteSystem;
+class TOptionsForm;
+
+struct ProgramOptions {
+  std::string baseDir;                // empty: the program's own folder
+  std::optional<int> simulatedUnits;  // none: the real bus
+  bool simulationTiming = true;       // the simulated units' timing model
+  bool logStdout = false;
+  std::string usbTrace;                   // empty: no transfer trace (beyond ZV_USB_TRACE)
+  std::string tempRoot;                   // empty: the system temporary folder
+  std::optional<RegistryStore> registry;  // none: RegistryStore::FromEnvironment()
+  int pollPeriodMs = 1000;                // the bus look where no event source works
+};
+
+class GangProgram final : public QObject, public MainFormEngine {
+  Q_OBJECT
+ public:
+  // Builds the windows and the site system; nothing is shown yet. Throws std::runtime_error
+  // when the transfer trace cannot be opened.
+  explicit GangProgram(ProgramOptions options);
+  ~GangProgram() override;
+  GangProgram(const GangProgram&) = delete;
+  GangProgram& operator=(const GangProgram&) = delete;
+
+  // Shows the main window; its first showing runs the start-up (FirstShow).
+  void Show();
+  // The main window's first showing: panels, USB library, SystemInitialization, first scan.
+  void FirstShow();
+  bool StartupDone() const { return startupDone_; }
+  bool StartupSucceeded() const { return startupSucceeded_; }
+
+  // The steps of the start-up, in the names the program's developers use.
+  bool SystemInitialization();
+  void LoadSystemIni();
+  void SetCaptionAndDefaults();
+  void SystemCleanup();
+  bool DebugMode() const;
+  bool HandlerMode() const { return handlerMode_; }
+
+  // MainFormEngine.
+  int RescanUnits() override;
+  bool StartCommand(int site, OpcodeQueue queue) override;
+  void WaitForSites() override;
+  void ResetRunResults(int site) override;
+  bool ProcedureSelected() override;
+
+  TMainForm& Main() { return *main_; }
+  TOptionsForm& Options() { return *options_; }
+  SiteSystem& Sites() { return *sites_; }
+  DeviceNoticeSource& Notices() { return *notices_; }
+  UsbBusChoice& Bus() { return bus_; }
+  S_SystemPara& Para() { return para_; }
+  SystemPaths& Paths() { return paths_; }
+  const DriverIndex& SelectList() const { return selectList_; }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void BuildOptionsWindow();
+  void StartDeviceNotices();
+  std::vector<std::string> BusSnapshot();
+  void CloseAllLinks();
+
+  ProgramOptions config_;
+  RegistryStore registry_;
+  S_SystemPara para_;
+  SystemPaths paths_;
+  NamedLocks locks_;
+  bool handlerMode_ = false;  // once on, on for the run
+  DriverIndex selectList_;
+  UsbBusChoice bus_;                   // outlives everything that uses the links
+  std::unique_ptr<TMainForm> main_;    // owns the log pipeline and the site host
+  std::unique_ptr<SiteSystem> sites_;  // links, records, workers
+  std::unique_ptr<TOptionsForm> options_;
+  std::unique_ptr<DeviceNoticeSource> notices_;
+  bool firstShowSeen_ = false;
+  bool startupDone_ = false;
+  bool startupSucceeded_ = false;
+  bool cleanedUp_ = false;
+};

@@ -1,0 +1,66 @@
+// The program's command line: options, values, refusals.
+#include <gtest/gtest.h>
+
+#include "app/command_line.h"
+
+namespace {
+CommandLineOptions Parse(std::initializer_list<const char*> args) {
+  std::vector<std::string> list;
+  for (const char* arg : args) list.emplace_back(arg);
+  return ParseCommandLine(list);
+}
+}  // namespace
+
+TEST(CommandLine, NoArgumentsMeanTheRealBusInTheProgramFolder) {
+  const CommandLineOptions options = Parse({});
+  EXPECT_TRUE(options.error.empty());
+  EXPECT_FALSE(options.simulate.has_value());
+  EXPECT_TRUE(options.baseDir.empty());
+  EXPECT_FALSE(options.logStdout);
+  EXPECT_FALSE(options.help);
+}
+
+TEST(CommandLine, EveryOptionInBothSpellings) {
+  const CommandLineOptions a = Parse(
+      {"--simulate", "8", "--base-dir", "build/demo", "--log-stdout", "--usb-trace", "t.txt"});
+  ASSERT_TRUE(a.error.empty()) << a.error;
+  EXPECT_EQ(a.simulate, 8);
+  EXPECT_EQ(a.baseDir, "build/demo");
+  EXPECT_TRUE(a.logStdout);
+  EXPECT_EQ(a.usbTrace, "t.txt");
+
+  const CommandLineOptions b = Parse({"--simulate=0", "--base-dir=/x y", "--help"});
+  ASSERT_TRUE(b.error.empty()) << b.error;
+  EXPECT_EQ(b.simulate, 0);  // a simulated bus without units, not the real bus
+  EXPECT_EQ(b.baseDir, "/x y");
+  EXPECT_TRUE(b.help);
+  EXPECT_FALSE(b.logStdout);
+}
+
+TEST(CommandLine, BadInputIsRefusedWithAReason) {
+  for (auto args : std::vector<std::vector<std::string>>{
+           {"--simulate"},
+           {"--simulate", "-1"},
+           {"--simulate", "17"},
+           {"--simulate", "8x"},
+           {"--simulate", ""},
+           {"--simulate=", "8"},
+           {"--base-dir"},
+           {"--usb-trace"},
+           {"--verbose"},
+           {"stray"},
+           {"--help=yes"},
+           {"--simulate", "2", "--simulate", "3"},
+           {"--log-stdout", "--log-stdout"},
+       }) {
+    const CommandLineOptions options = ParseCommandLine(args);
+    EXPECT_FALSE(options.error.empty()) << args.front();
+  }
+}
+
+TEST(CommandLine, UsageNamesEveryOption) {
+  const std::string usage = CommandLineUsage("gangprog");
+  for (const char* option : {"--base-dir", "--simulate", "--log-stdout", "--usb-trace", "--help"}) {
+    EXPECT_NE(usage.find(option), std::string::npos) << option;
+  }
+}

@@ -1,0 +1,279 @@
+// The options window's page list and settings pages: each control writes its key at once and
+// keeps every other line; each activation reloads the settings.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSlider>
+#include <QStackedWidget>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+
+#include "app/options_form.h"
+#include "app/options_form_widgets.h"
+#include "app/qt_site_host.h"
+#include "support/system_ini.h"
+#include "support/system_para.h"
+#include "support/system_paths.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+const QStringList kAllPages = {"Log Settings", "Self Test", "Data Buffer", "Information",
+                               "BIOS Update",  "Auto Run",  "SDCard",      "Debug"};
+
+class OptionsFormTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    root_ = fs::temp_directory_path() /
+            ("zv_options_" + std::to_string(::getpid()) + "_" +
+             ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::create_directories(root_ / "System");
+    paths_.BaseDir = root_.string() + "/";
+  }
+  void TearDown() override {
+    form_.reset();
+    fs::remove_all(root_);
+  }
+
+  void Build(bool debugMode, bool handlerMode) {
+    handlerMode_ = handlerMode;
+    OptionsFormWiring wiring;
+    wiring.debugMode = debugMode;
+    wiring.loadSystemIni = [this] {
+      ++loads_;
+      LoadSystemIniFile(paths_.BaseDir, handlerMode_, para_);
+      form_->ShowLoadedSettings(handlerMode_);
+    };
+    wiring.siteStatus = [this](int site) { return status_[static_cast<std::size_t>(site)]; };
+    wiring.projectLoaded = [this] { return projectLoaded_; };
+    wiring.clearProjectPath = [this] {
+      projectLoaded_ = false;
+      ++pathClears_;
+    };
+    wiring.setRunControlsEnabled = [this](bool on) { runControls_ = on; };
+    wiring.untickAutoRun = [this] { autoRunTicked_ = false; };
+    wiring.setLogDisplayMode = [this](std::int32_t mode) { shownMode_ = mode; };
+    wiring.resetProjectSelection = [this] { ++selectionResets_; };
+    wiring.enableMainWindow = [this] { mainEnabled_ = true; };
+    wiring.logFailure = [this](const std::string& text) { failures_.push_back(text); };
+    wiring.chooseFolder = [this](QWidget*, const std::string& initial) {
+      chooserStart_ = initial;
+      return chosenFolder_;
+    };
+    form_ = std::make_unique<TOptionsForm>(para_, paths_, &snapshot_, std::move(wiring));
+    form_->FormCreate();
+    form_->SetIntervalDefaults();
+  }
+
+  void WriteIni(const std::string& text) {
+    std::ofstream(root_ / "System" / "System.ini", std::ios::binary) << text;
+  }
+  std::string ReadIni() const {
+    std::ifstream in(root_ / "System" / "System.ini", std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+  }
+  template <typename W>
+  W* Find(const char* name) const {
+    W* widget = form_->findChild<W*>(QString::fromLatin1(name));
+    EXPECT_NE(widget, nullptr) << name;
+    return widget;
+  }
+  void Click(const char* radioName) { Find<QRadioButton>(radioName)->click(); }
+
+  fs::path root_;
+  S_SystemPara para_;
+  SystemPaths paths_;
+  OptionsSnapshot snapshot_;
+  std::unique_ptr<TOptionsForm> form_;
+  bool handlerMode_ = false;
+  int loads_ = 0;
+  std::array<TSiteStatus, kSiteCount> status_{};
+  bool projectLoaded_ = false;
+  int pathClears_ = 0;
+  bool runControls_ = false;
+  bool autoRunTicked_ = true;
+  std::int32_t shownMode_ = -1;
+  int selectionResets_ = 0;
+  bool mainEnabled_ = false;
+  std::vector<std::string> failures_;
+  std::string chooserStart_;
+  std::string chosenFolder_;
+};
+}  // namespace
+
+TEST_F(OptionsFormTest, PageListDependsOnTheModes) {
+  Build(false, false);
+  EXPECT_EQ(form_->PageNames(),
+            QStringList({"Log Settings", "Self Test", "Information", "BIOS Update", "Auto Run"}));
+  Build(true, false);
+  EXPECT_EQ(form_->PageNames(), QStringList({"Log Settings", "Self Test", "Information",
+                                             "BIOS Update", "Auto Run", "Debug"}));
+  Build(false, true);
+  EXPECT_EQ(form_->PageNames(), QStringList({"Log Settings", "Self Test", "Data Buffer",
+                                             "Information", "BIOS Update", "Auto Run", "SDCard"}));
+  Build(true, true);
+  EXPECT_EQ(form_->PageNames(), kAllPages);
+  // Another load without the handler mode removes what is there, and nothing twice.
+  handlerMode_ = false;
+  form_->FormActivate();
+  form_->FormActivate();
+  EXPECT_EQ(form_->PageNames(), QStringList({"Log Settings", "Self Test", "Information",
+                                             "BIOS Update", "Auto Run", "Debug"}));
+}
+
+TEST_F(OptionsFormTest, ClickingAnEntryShowsItsPage) {
+  Build(true, true);
+  auto* list = Find<QListWidget>("ListBox1");
+  auto* pages = Find<QStackedWidget>("PageControl1");
+  EXPECT_EQ(pages->currentWidget()->property("caption").toString(), "Log Settings");
+  for (int row = 0; row < list->count(); ++row) {
+    list->setCurrentRow(row);
+    EXPECT_EQ(pages->currentWidget()->property("caption").toString(), list->item(row)->text());
+  }
+}
+
+TEST_F(OptionsFormTest, LogSettingsWriteTheirKeysAndKeepOtherLines) {
+  WriteIni("; kept\r\n[System]\r\nPowerLed_RetryCount=7\r\nMBoxClrSel=0\r\n[Hardware]\r\nX=1\r\n");
+  Build(false, false);
+  Click("RadioGroup1_Item1");
+  EXPECT_EQ(para_.MBoxClrSel, 1);
+  Find<QSlider>("TrackBar1")->setValue(8);
+  EXPECT_EQ(para_.MegLimitRows, 50000);
+  EXPECT_EQ(Find<QGroupBox>("GroupBox2")->title(), " Message Limit = 50000 lines");
+  Click("LogDisplayModeRadioGroup_Item2");
+  EXPECT_EQ(para_.LogDisplayMode, 2);
+  EXPECT_EQ(shownMode_, 2);  // the log pipeline filters with the new mode at once
+  EXPECT_EQ(ReadIni(),
+            "; kept\r\n[System]\r\nPowerLed_RetryCount=7\r\nMBoxClrSel=1\r\nMegLimitRows=50000\r\n"
+            "LogDisplayMode=2\r\n[Hardware]\r\nX=1\r\n");
+
+  Find<QSlider>("TrackBar1")->setValue(0);
+  S_SystemPara reread;
+  std::string base = paths_.BaseDir;
+  LoadSystemIniFile(base, false, reread);
+  EXPECT_EQ(reread.MegLimitRows, 10000);
+  EXPECT_TRUE(failures_.empty());
+}
+
+TEST_F(OptionsFormTest, BrowseWritesTheChosenFolderAndCancelWritesNothing) {
+  Build(false, false);
+  form_->FormActivate();
+  const std::string before = ReadIni();
+  chosenFolder_ = "";
+  Find<QPushButton>("Button1")->click();
+  EXPECT_EQ(chooserStart_, paths_.BaseDir + "History/MLOG");
+  EXPECT_EQ(ReadIni(), before);
+
+  chosenFolder_ = (root_ / "logs").string();
+  Find<QPushButton>("Button1")->click();
+  EXPECT_EQ(Find<QLineEdit>("Edit1")->text().toStdString(), chosenFolder_);
+  EXPECT_EQ(para_.MegSaveDir, chosenFolder_);
+  EXPECT_NE(ReadIni().find("MegSaveDir=" + chosenFolder_), std::string::npos);
+}
+
+TEST_F(OptionsFormTest, IntervalTrackBarWritesTheFileOnly) {
+  WriteIni("[System]\r\nAutoRunInterval=500\r\n");
+  Build(false, false);
+  auto* bar = Find<QSlider>("TrackBar2");
+  EXPECT_EQ(bar->maximum(), 96);
+  EXPECT_EQ(Find<QLabel>("Label16")->text(), "200ms");
+  EXPECT_EQ(Find<QLabel>("Label17")->text(), "5000ms");
+  bar->setValue(96);
+  EXPECT_EQ(ReadIni(), "[System]\r\nAutoRunInterval=5000\r\n");
+  EXPECT_EQ(Find<QGroupBox>("GroupBox26")->title(), " Interval Time = 5000ms ");
+  EXPECT_EQ(snapshot_.AutoRunInterval.load(), 5000);  // what the automatic runs use
+  EXPECT_EQ(para_.AutoRunInterval, 500);              // the record keeps the loaded value
+
+  Find<QCheckBox>("CheckBox1")->click();
+  EXPECT_TRUE(snapshot_.IgnoreInsertionDetection.load());
+}
+
+TEST_F(OptionsFormTest, LoadedIntervalsShowOnTheTrackBar) {
+  WriteIni("[System]\r\nAutoRunInterval=0\r\n");
+  Build(false, false);
+  EXPECT_EQ(para_.AutoRunInterval, 500);
+  EXPECT_EQ(Find<QSlider>("TrackBar2")->value(), 6);
+  EXPECT_EQ(Find<QGroupBox>("GroupBox26")->title(), " Interval Time = 500ms ");
+  EXPECT_EQ(ReadIni(), "[System]\r\nAutoRunInterval=0\r\n");  // showing is no write
+
+  WriteIni("[System]\r\nAutoRunInterval=5000\r\n");
+  form_->FormActivate();
+  EXPECT_EQ(Find<QSlider>("TrackBar2")->value(), 96);
+  EXPECT_EQ(snapshot_.AutoRunInterval.load(), 5000);
+}
+
+TEST_F(OptionsFormTest, ActivationReloadsSettingsAndSiteLists) {
+  Build(false, false);
+  const int loadsAtCreation = loads_;
+  WriteIni(
+      "[System]\r\nMBoxClrSel=1\r\nMegLimitRows=30000\r\nMegSaveDir=/var/logs\r\n"
+      "LogDisplayMode=0\r\n");
+  status_[0] = siReady;
+  status_[2] = siPass;
+  form_->FormActivate();
+  EXPECT_EQ(loads_, loadsAtCreation + 1);
+  EXPECT_EQ(Find<TRadioGroup>("RadioGroup1")->ItemIndex(), 1);
+  EXPECT_EQ(Find<QSlider>("TrackBar1")->value(), 4);
+  EXPECT_EQ(Find<QGroupBox>("GroupBox2")->title(), " Message Limit = 30000 lines");
+  EXPECT_EQ(Find<QLineEdit>("Edit1")->text(), "/var/logs");
+  EXPECT_EQ(Find<TRadioGroup>("LogDisplayModeRadioGroup")->ItemIndex(), 0);
+  for (const char* name : {"CheckListBox1", "CheckListBox2", "CheckListBox3", "CheckListBox4"}) {
+    auto* list = Find<TSiteCheckList>(name);
+    for (int site = 0; site < kSiteCount; ++site) {
+      const bool present = site == 0 || site == 2;
+      EXPECT_EQ(list->ItemChecked(site), present) << name << " " << site;
+      EXPECT_EQ(list->ItemEnabled(site), present) << name << " " << site;
+    }
+  }
+  // A site whose unit went is unticked and disabled at the next activation.
+  status_[2] = siNone;
+  form_->FormActivate();
+  EXPECT_FALSE(Find<TSiteCheckList>("CheckListBox2")->ItemChecked(2));
+  EXPECT_FALSE(Find<TSiteCheckList>("CheckListBox2")->ItemEnabled(2));
+}
+
+TEST_F(OptionsFormTest, BufferSelectSwitchesTheRunMode) {
+  Build(false, true);
+  form_->FormActivate();
+  EXPECT_EQ(Find<TRadioGroup>("RadioGroup2")->ItemIndex(), 1);  // the handler mode's SD card
+
+  projectLoaded_ = true;
+  Click("RadioGroup2_Item0");
+  EXPECT_TRUE(runControls_);  // a loaded project can run from the SDRAM
+  EXPECT_EQ(para_.DataBufferSel, 0);
+  projectLoaded_ = false;
+  Click("RadioGroup2_Item1");
+  Click("RadioGroup2_Item0");
+  EXPECT_FALSE(runControls_);
+  EXPECT_FALSE(autoRunTicked_);
+  Click("RadioGroup2_Item1");
+  EXPECT_TRUE(runControls_);
+  EXPECT_EQ(para_.DataBufferSel, 1);
+  EXPECT_EQ(pathClears_, 2);
+  EXPECT_EQ(selectionResets_, 4);
+  EXPECT_NE(ReadIni().find("DataBufferSel=1"), std::string::npos);
+}
+
+TEST_F(OptionsFormTest, FailedWriteIsReportedAndClosingEnablesTheMainWindow) {
+  Build(false, false);
+  fs::remove_all(root_ / "System");
+  Click("RadioGroup1_Item1");
+  ASSERT_EQ(failures_.size(), 1u);
+  EXPECT_EQ(failures_[0], "Write System.ini Fail!");
+
+  form_->show();
+  form_->close();
+  EXPECT_TRUE(mainEnabled_);
+  EXPECT_FALSE(form_->isVisible());
+}

@@ -1,0 +1,271 @@
+// The whole program started on its own base folder: the start-up sequence, the first scan on a
+// simulated bus, units pulled and plugged at run time, the real bus without units, and the exit
+// clean-up.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QThread>
+#include <QToolButton>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <memory>
+
+#include "app/device_notice.h"
+#include "app/message_box.h"
+#include "app/options_form.h"
+#include "app/site_frame.h"
+#include "app/startup_program.h"
+#include "link/link_table.h"
+#include "log/view/log_view.h"
+#include "sim/command_block.h"
+#include "sim/sim_bus.h"
+#include "sim/sim_factory.h"
+#include "site/site_system.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+constexpr int kWaitMs = 20000;
+
+bool WaitFor(const std::function<bool()>& done, int timeoutMs = kWaitMs) {
+  QElapsedTimer timer;
+  timer.start();
+  while (!done()) {
+    if (timer.elapsed() > timeoutMs) return false;
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    QThread::msleep(2);
+  }
+  return true;
+}
+
+class StartupProgramTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    root_ = fs::temp_directory_path() /
+            ("zv_program_" + std::to_string(::getpid()) + "_" +
+             ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::create_directories(root_ / "base" / "DataBase" / "Update");
+    fs::create_directories(root_ / "tmp");
+    std::ofstream(root_ / "base" / "DataBase" / "Update" / "Select.SEL") << "[Select]\r\n0\r\n";
+    SetMessageBoxAnswerer([](const MessageBoxCall&) { return IDNO; });
+  }
+  void TearDown() override {
+    program_.reset();
+    SetMessageBoxAnswerer({});
+    fs::remove_all(root_);
+  }
+
+  std::string Base() const { return (root_ / "base").string() + "/"; }
+
+  void Start(std::optional<int> units) {
+    ProgramOptions options;
+    options.baseDir = (root_ / "base").string();
+    options.simulatedUnits = units;
+    options.simulationTiming = false;
+    options.tempRoot = (root_ / "tmp").string();
+    options.registry = RegistryStore((root_ / "registry.ini").string());
+    options.pollPeriodMs = 100;
+    program_ = std::make_unique<GangProgram>(std::move(options));
+    program_->Show();
+    ASSERT_TRUE(WaitFor([this] { return program_->StartupDone(); }));
+  }
+
+  TSiteFrame& Panel(int site) { return *program_->Main().SiteFrame(site); }
+  std::string StateWord(int site) { return Panel(site).LB_Status->text().toStdString(); }
+  // The log's lines once `count` have arrived, and nothing more came within a short while.
+  std::vector<std::string> LogLines(std::size_t count) {
+    TLogView& view = program_->Main().LogView();
+    WaitFor(
+        [&] {
+          view.FlushPending();
+          return view.Lines().size() >= count;
+        },
+        5000);
+    QElapsedTimer settle;
+    settle.start();
+    while (settle.elapsed() < 300) {
+      QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+      view.FlushPending();
+    }
+    return view.Lines();
+  }
+  bool LogHas(const std::string& text) {
+    for (const std::string& line : LogLines(1)) {
+      if (line.size() >= text.size() &&
+          line.compare(line.size() - text.size(), text.size(), text) == 0) {
+        return true;
+      }
+    }
+    return false;
+  }
+  // The site index the rig's unit k is bound to after the ordering.
+  int SiteOfUnit(int k) { return sim::rigOrderRank(k, 8); }
+
+  fs::path root_;
+  std::unique_ptr<GangProgram> program_;
+};
+}  // namespace
+
+TEST_F(StartupProgramTest, EightSimulatedUnitsAreGreetedIdentifiedAndOrdered) {
+  Start(8);
+  ASSERT_TRUE(program_->StartupSucceeded());
+  EXPECT_TRUE(program_->Main().ToolButton1->isEnabled());
+  EXPECT_TRUE(program_->Main().isEnabled());
+  std::uint64_t previousKey = 0;
+  for (int site = 0; site < kSiteCount; ++site) {
+    EXPECT_EQ(Panel(site).Status(), siReady) << site;
+    EXPECT_EQ(StateWord(site), "READY") << site;
+    EXPECT_TRUE(Panel(site).Checked()) << site;
+    const std::uint64_t key = program_->Sites().Link(site).GetOrderKey();
+    EXPECT_NE(key, ZvUsb::kUnknownKey) << site;
+    EXPECT_GT(key, previousKey) << site;  // ascending identifiers from site 1 on
+    previousKey = key;
+  }
+  for (const auto& unit : program_->Bus().units) {
+    const sim::UnitRecord record = unit->record();
+    EXPECT_EQ(record.commandsWithCode(sim::Code::ConnectNotice).size(), 1u) << unit->name();
+    EXPECT_FALSE(record.commandsWithCode(sim::Code::EepromRead).empty()) << unit->name();
+  }
+  EXPECT_EQ(program_->Notices().Source(), DeviceNoticeSource::Kind::Simulated);
+}
+
+TEST_F(StartupProgramTest, PulledUnitTurnsAPanelToNoneAndPluggingItBackBindsItAgain) {
+  Start(8);
+  ASSERT_TRUE(program_->StartupSucceeded());
+  sim::SimBus& bus = *program_->Bus().simulated;
+  const auto unit = program_->Bus().units[2];
+  const int site = SiteOfUnit(2);
+  ASSERT_NE(site, kSiteCount - 1) << "pick a unit that does not sort last";
+  const std::uint64_t key = program_->Sites().Link(site).GetOrderKey();
+
+  // The link that lost its unit forgets its key and sorts last: the last panel shows the gap.
+  ASSERT_TRUE(bus.pull(*unit));
+  ASSERT_TRUE(WaitFor([&] { return Panel(kSiteCount - 1).Status() == siNone; }));
+  EXPECT_EQ(StateWord(kSiteCount - 1), "NONE");
+  EXPECT_FALSE(Panel(kSiteCount - 1).Checked());
+  EXPECT_FALSE(program_->Sites().Link(kSiteCount - 1).IsOpened());
+  for (int other = 0; other < kSiteCount - 1; ++other) {
+    EXPECT_EQ(Panel(other).Status(), siReady) << other;
+    EXPECT_NE(program_->Sites().Link(other).GetOrderKey(), key) << other;
+  }
+
+  // Plugged back: greeted and identified on the free site, then ordered back into its place.
+  ASSERT_TRUE(bus.plug(unit));
+  ASSERT_TRUE(WaitFor([&] { return Panel(kSiteCount - 1).Status() == siReady; }));
+  ASSERT_TRUE(WaitFor([&] { return program_->Sites().Link(site).GetOrderKey() == key; }));
+  EXPECT_EQ(unit->record().commandsWithCode(sim::Code::ConnectNotice).size(), 2u);
+  for (int s = 0; s < kSiteCount; ++s) {
+    EXPECT_EQ(Panel(s).Status(), siReady) << s;
+    EXPECT_TRUE(Panel(s).Checked()) << s;
+    if (s > 0) {
+      EXPECT_LT(program_->Sites().Link(s - 1).GetOrderKey(),
+                program_->Sites().Link(s).GetOrderKey());
+    }
+  }
+}
+
+TEST_F(StartupProgramTest, EmptySimulatedBusLeavesEverySiteNone) {
+  Start(0);
+  ASSERT_TRUE(program_->StartupSucceeded());
+  for (int site = 0; site < kSiteCount; ++site) {
+    EXPECT_EQ(Panel(site).Status(), siNone) << site;
+    EXPECT_EQ(StateWord(site), "NONE") << site;
+  }
+  EXPECT_EQ(program_->Sites().Engine().StartedCount(), 0u);  // no worker for an empty bus
+}
+
+TEST_F(StartupProgramTest, RealBusWithoutUnitsStartsCleanly) {
+  Start(std::nullopt);
+  ASSERT_TRUE(program_->StartupSucceeded());
+  for (int site = 0; site < kSiteCount; ++site) EXPECT_EQ(StateWord(site), "NONE") << site;
+  EXPECT_NE(program_->Notices().Source(), DeviceNoticeSource::Kind::None);
+  EXPECT_NE(program_->Notices().Source(), DeviceNoticeSource::Kind::Simulated);
+}
+
+TEST_F(StartupProgramTest, MissingDataBaseLogsOnlyTheFailure) {
+  fs::remove_all(root_ / "base" / "DataBase");
+  Start(8);
+  EXPECT_FALSE(program_->StartupSucceeded());
+  const std::vector<std::string> lines = LogLines(1);
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_TRUE(LogHas("System Initialization Fail!"));
+  for (const char* name :
+       {"Temp", "System", "History", "History/MLOG", "History/Reload", "History/Recovery"}) {
+    EXPECT_TRUE(fs::is_directory(root_ / "base" / name)) << name;
+  }
+  EXPECT_FALSE(program_->Main().ToolButton1->isEnabled());
+  EXPECT_TRUE(program_->Main().isEnabled());
+  // No unit was looked for.
+  for (int site = 0; site < kSiteCount; ++site) EXPECT_EQ(Panel(site).Status(), siNone);
+  EXPECT_TRUE(program_->Bus().units[0]->record().commands.empty());
+}
+
+TEST_F(StartupProgramTest, MissingSelectListFailsWithItsOwnLineFirst) {
+  fs::remove(root_ / "base" / "DataBase" / "Update" / "Select.SEL");
+  Start(0);
+  EXPECT_FALSE(program_->StartupSucceeded());
+  const std::vector<std::string> lines = LogLines(2);
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_NE(lines[0].find("Open Select.SEL Fail!"), std::string::npos);
+  EXPECT_NE(lines[1].find("System Initialization Fail!"), std::string::npos);
+}
+
+TEST_F(StartupProgramTest, ExeDirPathNamingAMissingFolderKeepsTheBase) {
+  fs::create_directories(root_ / "base" / "System");
+  std::ofstream(root_ / "base" / "System" / "System.ini")
+      << "[System]\r\nExeDirPath=" << (root_ / "gone").string() << "/\r\nLogDisplayMode=2\r\n";
+  Start(0);
+  ASSERT_TRUE(program_->StartupSucceeded());
+  EXPECT_EQ(program_->Paths().BaseDir, Base());
+  EXPECT_EQ(program_->Para().ExeDirPath, Base());
+  EXPECT_TRUE(LogHas("System Initialization Finish"));  // shown in display mode "All"
+}
+
+TEST_F(StartupProgramTest, PrivateTempDirAndModesFromTheRegistryStore) {
+  std::ofstream(root_ / "registry.ini") << "[.DEFAULT\\Zanvo\\HxMode]\r\nPassword=KR-730\r\n"
+                                        << "[.DEFAULT\\Zanvo\\DebugMode]\r\nPassword=JX\r\n";
+  Start(0);
+  EXPECT_TRUE(program_->HandlerMode());
+  EXPECT_EQ(program_->Para().DataBufferSel, 1);
+  EXPECT_EQ(program_->Para().HandlerModeMarker, 2012);
+  EXPECT_TRUE(program_->Main().RunProgramButton->isEnabled());  // SD card runs need no project
+  EXPECT_EQ(program_->Options().PageNames().size(), 8);
+  EXPECT_TRUE(program_->Main().windowTitle().endsWith(QString::fromLatin1(__DATE__)));
+  const std::string temp = program_->Paths().TempDir;
+  EXPECT_EQ(temp, (root_ / "tmp").string() + "/gangprog-" + std::to_string(::geteuid()) + "/");
+  struct stat info {};
+  ASSERT_EQ(::stat(temp.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0700u);
+}
+
+TEST_F(StartupProgramTest, CleanupSendsCloseNoticesAndRemovesTemporaryFiles) {
+  Start(2);
+  ASSERT_TRUE(program_->StartupSucceeded());
+  const std::string temp = program_->Paths().TempDir;
+  for (const char* name : {"BIOS.BIN", "GrpDef.def", "SelfTest.pga"}) {
+    std::ofstream(temp + name) << "x";
+  }
+  program_->SystemCleanup();
+  for (const auto& unit : program_->Bus().units) {
+    EXPECT_EQ(unit->record().commandsWithCode(sim::Code::CloseNotice).size(), 1u) << unit->name();
+  }
+  for (const char* name : {"BIOS.BIN", "GrpDef.def", "SelfTest.pga"}) {
+    EXPECT_FALSE(fs::exists(temp + name)) << name;
+  }
+  for (int site = 0; site < 2; ++site) EXPECT_FALSE(program_->Sites().Link(site).IsOpened());
+}
+
+TEST_F(StartupProgramTest, HandlerModeSendsNoCloseNotice) {
+  std::ofstream(root_ / "registry.ini") << "[.DEFAULT\\Zanvo\\HxMode]\r\nPassword=KR-730\r\n";
+  Start(1);
+  ASSERT_TRUE(program_->StartupSucceeded());
+  program_->SystemCleanup();
+  EXPECT_TRUE(program_->Bus().units[0]->record().commandsWithCode(sim::Code::CloseNotice).empty());
+}

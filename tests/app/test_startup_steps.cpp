@@ -1,0 +1,149 @@
+// Start-up steps without windows: single instance and siblings, the directory tree, the caption
+// texts and the wiping delete of temporary files.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <vector>
+
+#include "app/message_box.h"
+#include "app/startup.h"
+#include "log/core/log_sink.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+struct CapturedLine {
+  std::string text;
+  std::uint32_t colour;
+};
+
+class CaptureLog : public LogSink {
+ public:
+  void AddLogMessage(const std::string& text, std::uint32_t colour, std::uint8_t,
+                     std::uint8_t) override {
+    lines.push_back({text, colour});
+  }
+  std::vector<CapturedLine> lines;
+};
+
+class StartupStepsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    root_ = fs::temp_directory_path() /
+            ("zv_steps_" + std::to_string(::getpid()) + "_" +
+             ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::create_directories(root_);
+    SetMessageBoxAnswerer([this](const MessageBoxCall& call) {
+      boxes_.push_back(call);
+      return IDOK;
+    });
+  }
+  void TearDown() override {
+    SetMessageBoxAnswerer({});
+    fs::remove_all(root_);
+  }
+  std::string Folder() const { return root_.string(); }
+
+  fs::path root_;
+  std::vector<MessageBoxCall> boxes_;
+};
+}  // namespace
+
+TEST_F(StartupStepsTest, SecondStartIsRefusedAndTheFirstKeepsItsLock) {
+  std::optional<InstanceLock> first;
+  ASSERT_TRUE(CheckSingleInstance(Folder(), first));
+  EXPECT_TRUE(boxes_.empty());
+
+  std::optional<InstanceLock> second;
+  EXPECT_FALSE(CheckSingleInstance(Folder(), second));
+  EXPECT_FALSE(second.has_value());
+  ASSERT_EQ(boxes_.size(), 1u);
+  EXPECT_EQ(boxes_[0].text, "Programmer Already Open!");
+  EXPECT_EQ(boxes_[0].caption, "WARNING");
+  EXPECT_EQ(boxes_[0].flags, unsigned{MB_OK | MB_ICONWARNING});
+  // The running instance is untouched.
+  EXPECT_TRUE(first.has_value() && first->Held());
+  EXPECT_TRUE(InstanceLock::IsHeld(Folder(), kApplicationTitle));
+
+  first.reset();
+  std::optional<InstanceLock> third;
+  EXPECT_TRUE(CheckSingleInstance(Folder(), third));
+}
+
+TEST_F(StartupStepsTest, RunningSiblingStopsTheStartBeforeAnyLockIsTaken) {
+  for (const char* sibling :
+       {"Tarnik Solo", "Tarnik Solo Multi", "Tarnik Gang Programmer", "Tarnik Mini Tester"}) {
+    boxes_.clear();
+    auto siblingLock = InstanceLock::Acquire(Folder(), sibling);
+    ASSERT_TRUE(siblingLock.has_value());
+    std::optional<InstanceLock> held;
+    EXPECT_FALSE(CheckSingleInstance(Folder(), held)) << sibling;
+    ASSERT_EQ(boxes_.size(), 1u);
+    EXPECT_EQ(boxes_[0].text, std::string("Please Close Programmer of ") + sibling + "!");
+    EXPECT_EQ(boxes_[0].caption, "ERROR");
+    EXPECT_EQ(boxes_[0].flags, unsigned{MB_OK | MB_ICONERROR});
+    EXPECT_FALSE(InstanceLock::IsHeld(Folder(), kApplicationTitle));
+  }
+}
+
+TEST_F(StartupStepsTest, FirstRunningSiblingOfTheListIsNamed) {
+  auto mini = InstanceLock::Acquire(Folder(), "Tarnik Mini Tester");
+  auto multi = InstanceLock::Acquire(Folder(), "Tarnik Solo Multi");
+  std::optional<InstanceLock> held;
+  EXPECT_FALSE(CheckSingleInstance(Folder(), held));
+  ASSERT_EQ(boxes_.size(), 1u);
+  EXPECT_EQ(boxes_[0].text, "Please Close Programmer of Tarnik Solo Multi!");
+}
+
+TEST_F(StartupStepsTest, MissingDataBaseFailsAfterTheOtherFoldersWereMade) {
+  const std::string base = Folder() + "/";
+  EXPECT_FALSE(CheckDirectories(base));
+  for (const char* name :
+       {"Temp", "System", "History", "History/MLOG", "History/Reload", "History/Recovery"}) {
+    EXPECT_TRUE(fs::is_directory(root_ / name)) << name;
+  }
+  EXPECT_FALSE(fs::exists(root_ / "DataBase"));  // looked for, never made
+
+  fs::create_directory(root_ / "DataBase");
+  EXPECT_TRUE(CheckDirectories(base));
+}
+
+TEST_F(StartupStepsTest, FolderThatCannotBeMadeStopsTheCheck) {
+  { std::ofstream(root_ / "History") << "a file where a folder belongs"; }
+  fs::create_directory(root_ / "DataBase");
+  EXPECT_FALSE(CheckDirectories(Folder() + "/"));
+  EXPECT_TRUE(fs::is_directory(root_ / "System"));
+  EXPECT_FALSE(fs::exists(root_ / "History" / "MLOG"));
+}
+
+TEST_F(StartupStepsTest, CaptionCarriesTheVersionAndInDebugModeTheBuildDate) {
+  const std::string version = GetVersionText();
+  EXPECT_TRUE(std::regex_match(version, std::regex(R"(\d+\.\d+\.\d+\.\d+)"))) << version;
+  EXPECT_EQ(MainCaption("1.0.0.1", false, "Aug  5 2015"),
+            "Tarnik Gang Programmer Console - Software Ver. 1.0.0.1");
+  EXPECT_EQ(MainCaption("1.0.0.1", true, "Aug  5 2015"),
+            "Tarnik Gang Programmer Console - Software Ver. 1.0.0.1 - Aug  5 2015");
+  EXPECT_TRUE(std::regex_match(BuildDateText(), std::regex(R"([A-Z][a-z]{2} [ 123]\d \d{4})")))
+      << BuildDateText();
+}
+
+TEST_F(StartupStepsTest, DeleteTempFileWipesReportsAndIsQuietForMissingFiles) {
+  CaptureLog log;
+  EXPECT_TRUE(DeleteTempFile((root_ / "BIOS.BIN").string(), log));
+  EXPECT_TRUE(log.lines.empty());
+
+  { std::ofstream(root_ / "BIOS.BIN") << "image"; }
+  EXPECT_TRUE(DeleteTempFile((root_ / "BIOS.BIN").string(), log));
+  EXPECT_FALSE(fs::exists(root_ / "BIOS.BIN"));
+  EXPECT_TRUE(log.lines.empty());
+
+  // A folder under a temporary name cannot go: one red line, named without its extension.
+  fs::create_directories(root_ / "BIOSInfo.ini" / "inside");
+  EXPECT_FALSE(DeleteTempFile((root_ / "BIOSInfo.ini").string(), log));
+  ASSERT_EQ(log.lines.size(), 1u);
+  EXPECT_EQ(log.lines[0].text, "Delete The Temporary File of BIOSInfo Fail!");
+  EXPECT_EQ(log.lines[0].colour, LogColour::Red);
+}
