@@ -55,11 +55,11 @@ void CommandContext::complete(const ReplyBytes& reply) {
   send(reply, ReplyStage::Completion, core_.timing.durationOf(code()));
 }
 
-void CommandContext::send(const ReplyBytes& reply, ReplyStage stage,
-                          std::chrono::microseconds delay) {
+int CommandContext::send(const ReplyBytes& reply, ReplyStage stage, std::chrono::microseconds delay,
+                         std::optional<std::uint16_t> faultCode) {
   ensureAccepted();
-  if (silent()) return;
-  core_.sendReply(reply, stage, FaultTarget{code(), index()}, delay);
+  if (silent()) return -1;
+  return core_.sendReply(reply, stage, FaultTarget{faultCode.value_or(code()), index()}, delay);
 }
 
 void CommandContext::receiveChunks(std::uint32_t address, std::uint32_t chunkLength,

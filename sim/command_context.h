@@ -63,8 +63,11 @@ class CommandContext {
   // The completion reply, due after the command's duration in the timing model.
   void complete(std::uint8_t result);
   void complete(const ReplyBytes& reply);
-  // Any further reply (procedure step replies), due after `delay` in the timing model.
-  void send(const ReplyBytes& reply, ReplyStage stage, std::chrono::microseconds delay);
+  // Any further reply (procedure step replies), due after `delay`. Faults aimed at
+  // `faultCode` (default: this command's code) apply. Returns byte 0 as sent, or -1 when a
+  // fault kept the reply back or cut it short.
+  int send(const ReplyBytes& reply, ReplyStage stage, std::chrono::microseconds delay,
+           std::optional<std::uint16_t> faultCode = std::nullopt);
 
   // Transfers announced by this command. Each chunk written by the PC is acknowledged
   // (receive, stream) or each chunk sent waits for the PC's 1024-byte acknowledgement (send).

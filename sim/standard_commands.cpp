@@ -3,6 +3,7 @@
 #include <string>
 
 #include "sim/eeprom.h"
+#include "sim/procedure_commands.h"
 #include "sim/unit_commands.h"
 #include "sim/unit_memory.h"
 
@@ -97,6 +98,7 @@ void installStandardCommands(CommandRegistry& registry) {
   installPreparationCommands(registry);
   installMaintenanceCommands(registry);
   installFirmwareCommands(registry);
+  installProcedureCommands(registry);
 }
 
 }  // namespace sim

@@ -193,8 +193,8 @@ void UnitCore::queueRaw(const ReplyBytes& reply, std::uint32_t length,
   entry.due = Clock::now() + delay;
 }
 
-void UnitCore::sendReply(ReplyBytes reply, ReplyStage stage, const FaultTarget& target,
-                         std::chrono::nanoseconds delay, std::uint32_t chunk, bool last) {
+int UnitCore::sendReply(ReplyBytes reply, ReplyStage stage, const FaultTarget& target,
+                        std::chrono::nanoseconds delay, std::uint32_t chunk, bool last) {
   auto fault = faults_.takeReplyFault(stage, target, chunk, last);
   std::uint32_t length = kReplySize;
   if (fault) {
@@ -207,13 +207,15 @@ void UnitCore::sendReply(ReplyBytes reply, ReplyStage stage, const FaultTarget& 
         break;
       case FaultKind::NeverAnswer:
         hang();
-        return;
+        return -1;
       default:  // LeaveBus: gone once the PC has read what came before, awaiting this
         leaveWhenDrained = true;
-        return;
+        return -1;
     }
   }
+  if (phase == UnitPhase::Hung || leaveNow_) return -1;
   queueRaw(reply, length, delay);
+  return length == kReplySize ? reply[0] : -1;
 }
 
 void UnitCore::storeData(std::uint32_t address, const std::uint8_t* bytes, std::uint32_t size) {

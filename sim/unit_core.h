@@ -51,8 +51,9 @@ class UnitCore {
   bool takeLeaveRequest();
 
   // Reply production, used by CommandContext. `stage` decides which faults may apply.
-  void sendReply(ReplyBytes reply, ReplyStage stage, const FaultTarget& target,
-                 std::chrono::nanoseconds delay, std::uint32_t chunk = 0, bool last = false);
+  // Byte 0 as queued, or -1 when no reply went out (a fault kept it back).
+  int sendReply(ReplyBytes reply, ReplyStage stage, const FaultTarget& target,
+                std::chrono::nanoseconds delay, std::uint32_t chunk = 0, bool last = false);
   void queueRaw(const ReplyBytes& reply, std::uint32_t length, std::chrono::nanoseconds delay);
   void startReceive(const ReceivedCommand& command, std::uint32_t address,
                     std::uint32_t chunkLength, std::uint32_t count, TransferDone done);

@@ -76,6 +76,27 @@ std::vector<std::uint8_t> UnitMemory::readVector(std::uint32_t address, std::siz
   return out;
 }
 
+std::optional<std::uint32_t> UnitMemory::firstNot(std::uint32_t address, std::uint64_t length,
+                                                  std::uint8_t value) const {
+  if (!contains(address, length)) return std::nullopt;
+  std::uint64_t offset = address - base_;
+  const std::uint64_t end = offset + length;
+  while (offset < end) {
+    const std::size_t inPage = offset % kPageSize;
+    const std::uint64_t n = std::min<std::uint64_t>(kPageSize - inPage, end - offset);
+    const auto& page = pages_[offset / kPageSize];
+    if (page) {
+      const auto* begin = page->data() + inPage;
+      const auto* hit = std::find_if(begin, begin + n, [&](std::uint8_t b) { return b != value; });
+      if (hit != begin + n) return static_cast<std::uint32_t>(base_ + offset + (hit - begin));
+    } else if (value != 0xFF) {
+      return static_cast<std::uint32_t>(base_ + offset);
+    }
+    offset += n;
+  }
+  return std::nullopt;
+}
+
 void UnitMemory::clear() {
   for (auto& page : pages_) page.reset();
 }

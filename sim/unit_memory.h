@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -43,6 +44,10 @@ class UnitMemory {
   bool read(std::uint32_t address, std::span<std::uint8_t> out) const;
   bool fill(std::uint32_t address, std::uint64_t length, std::uint8_t value);
   std::vector<std::uint8_t> readVector(std::uint32_t address, std::size_t length) const;
+
+  // The first address in [address, address + length) whose byte is not `value`.
+  std::optional<std::uint32_t> firstNot(std::uint32_t address, std::uint64_t length,
+                                        std::uint8_t value) const;
 
   // Drops every page: all bytes read 0xFF again.
   void clear();

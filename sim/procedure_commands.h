@@ -1,0 +1,76 @@
+#pragma once
+// The PC-mode procedure run: the merge command (frame 0xA3) starts the list of step codes the
+// PC left at the procedure list address; the unit answers each step with a step reply and,
+// at each data chunk step (0xB14E), takes the chunk as a raw data stream without
+// announcement. The steps work on a virtual part whose cells really erase, program (bits
+// only go from 1 to 0) and verify.
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "sim/command_context.h"
+#include "sim/unit_memory.h"
+
+namespace sim {
+
+// The part in the unit's socket.
+struct VirtualPart {
+  bool inserted = true;
+  std::uint16_t manufacturerCode = 0x00C2;
+  std::uint16_t deviceCode = 0x2018;
+  bool idMatches = true;
+  bool protectedCells = false;        // Protect sets it, UnProtect clears it
+  std::uint16_t overCurrentStep = 0;  // this step code answers 0xA3 (over-current DUT VDD/VIO)
+};
+
+struct ProcedureState {
+  VirtualPart part;
+  std::unique_ptr<UnitMemory> cells;  // made for the run's data length, kept between runs
+  // The data chunk length the PC uses for parts that are not block-organised.
+  std::uint32_t dataChunkLength = 0x3C00000;
+  std::uint32_t runs = 0;
+  std::uint32_t passedRuns = 0;
+
+  // The run in progress.
+  std::vector<std::uint16_t> steps;
+  std::size_t next = 0;
+  std::uint32_t dataLength = 0;
+  std::uint32_t chunkLength = 0;
+  std::uint32_t chunkIndex = 0;       // the next data chunk the PC streams
+  std::uint32_t lastChunkOffset = 0;  // where the chunk in the data buffer belongs in the part
+  std::uint32_t lastChunkLength = 0;
+  bool running = false;
+  std::chrono::steady_clock::time_point due{};
+};
+
+namespace StepCode {
+inline constexpr std::uint16_t BlankCheck = 0x11EE;
+inline constexpr std::uint16_t ChipErase = 0x12ED;
+inline constexpr std::uint16_t Program = 0x13EC;
+inline constexpr std::uint16_t Verify = 0x14EB;
+inline constexpr std::uint16_t Protect = 0x15EA;
+inline constexpr std::uint16_t InsertDetect = 0x17E8;
+inline constexpr std::uint16_t IdCheck = 0x18E7;
+inline constexpr std::uint16_t UnProtect = 0x22DD;
+inline constexpr std::uint16_t DataChunk = 0xB14E;
+}  // namespace StepCode
+
+// Offsets in a step reply.
+namespace StepReply {
+inline constexpr std::size_t InsertOfSocket1 = 32;
+inline constexpr std::size_t ErrorAddress = 37;
+inline constexpr std::size_t Verdict = 55;
+inline constexpr std::size_t ExpectedData = 56;
+inline constexpr std::size_t ReadData = 60;
+inline constexpr std::size_t Manufacturer = 64;
+inline constexpr std::size_t Device = 66;
+inline constexpr std::size_t NoErrorAddress = 68;
+inline constexpr std::uint8_t SocketEmpty = 0xA5;
+}  // namespace StepReply
+
+inline constexpr std::uint32_t kDataChunkLength = 0x3C00000;
+
+void installProcedureCommands(CommandRegistry& registry);
+
+}  // namespace sim
