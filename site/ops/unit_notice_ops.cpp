@@ -52,6 +52,12 @@ SiteResult CloseNotice(SiteSystem& system, int site) {
   return SendNotice(system, site, CommandCode::CloseNotice);
 }
 
+void SendCloseNotices(SiteSystem& system) {
+  for (int site = 0; site < kSiteCount; ++site) {
+    if (system.Host().Status(site) != siNone) CloseNotice(system, site);
+  }
+}
+
 void RegisterUnitNotices(OpcodeTable& table) {
   table.Register(Opcodes::ConnectNotice, [](SiteSystem& system, int site, const OperationTexts&) {
     return ConnectNotice(system, site);

@@ -11,4 +11,9 @@ SiteResult ConnectNotice(SiteSystem& system, int site);
 // Also called directly on the UI thread at close, after every worker has ended.
 SiteResult CloseNotice(SiteSystem& system, int site);
 
+// What the program does at close (unless in handler mode): the close notice to every site
+// whose panel is not siNone, one after the other on the calling thread. Call it after every
+// worker has ended.
+void SendCloseNotices(SiteSystem& system);
+
 void RegisterUnitNotices(OpcodeTable& table);

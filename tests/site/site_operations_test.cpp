@@ -56,6 +56,14 @@ TEST_F(OperationsTest, NoticesSendTheirCodeAndLogNothingOnTheirWay) {
   EXPECT_EQ(Link().IsBusy(), 0);
 }
 
+TEST_F(OperationsTest, CloseNoticesAtExitGoOnlyToSitesThatShowAUnit) {
+  SendCloseNotices(rig.system);
+  EXPECT_EQ(Unit().record().codes(), (std::vector<std::uint16_t>{sim::Code::CloseNotice}));
+  rig.host.SetStatus(0, siNone);
+  SendCloseNotices(rig.system);
+  EXPECT_EQ(Unit().record().commandCount, 1u);
+}
+
 TEST_F(OperationsTest, NoticeAnswersOtherThanPassFailSilently) {
   for (const sim::Fault& fault :
        {sim::Fault::refuse(), sim::Fault::fail(), sim::Fault::garbage(0x5A)}) {

@@ -13,6 +13,7 @@
 #include "link/libusb_library.h"
 #include "sim/sim_factory.h"
 #include "site/headless_site_host.h"
+#include "site/ops/unit_notice_ops.h"
 #include "site/rescan.h"
 #include "site/site_system.h"
 #include "support/named_lock.h"
@@ -108,15 +109,25 @@ const char* StateWord(TSiteStatus status) {
   return "?";
 }
 
+// "bus/device" of the unit a site holds, as the library names them; "-" for none.
+std::string DeviceName(ZvUsb& link) {
+  struct usb_device* device = link.DeviceOfHandle();
+  if (device == nullptr) return "-";
+  std::string name = device->bus != nullptr ? std::string(device->bus->dirname) + "/" : "";
+  return name + device->filename;
+}
+
 void PrintSiteTable(SiteSystem& system, SiteHost& host) {
-  std::printf("Site  State      OrderKey\n");
+  std::printf("Site  State      OrderKey            Device\n");
   for (int site = 0; site < kSiteCount; ++site) {
-    const std::uint64_t key = system.Link(site).GetOrderKey();
+    ZvUsb& link = system.Link(site);
+    const std::uint64_t key = link.GetOrderKey();
     char keyText[24] = "-";
     if (key != ZvUsb::kUnknownKey) {
       std::snprintf(keyText, sizeof keyText, "0x%016llX", static_cast<unsigned long long>(key));
     }
-    std::printf("%-5d %-10s %s\n", site + 1, StateWord(host.Status(site)), keyText);
+    std::printf("%-5d %-10s %-19s %s\n", site + 1, StateWord(host.Status(site)), keyText,
+                DeviceName(link).c_str());
   }
   std::fflush(stdout);
 }
@@ -147,16 +158,26 @@ int Run(const Options& options, const char* argv0) {
   SystemPaths paths = MakePaths(argv0);
   NamedLocks locks;
   ConsoleLog log(stdout, para.LogDisplayMode);
+  if (options.real) {
+    std::printf("gang_console: units on the USB bus\n");
+  } else {
+    std::printf("gang_console: %d simulated unit%s\n", options.units,
+                options.units == 1 ? "" : "s");
+  }
+  std::fflush(stdout);
   HeadlessSiteHost host;
   bool anyUnit = false;
   {
     SiteSystem system(para, paths, bus.Library(), log, host, locks);
     system.Usb().set_debug(0);
     anyUnit = RescanUnits(system);
-    system.Shutdown();
     log.Flush();
     PrintSiteTable(system, host);
+    // Leave as the program does at close: every worker ended, then the close notices.
+    system.Shutdown();
+    SendCloseNotices(system);
   }
+  log.Flush();
   return anyUnit ? EXIT_SUCCESS : EXIT_FAILURE;
 }
 
