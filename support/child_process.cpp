@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -73,6 +74,36 @@ class SpawnActions {
 
  private:
   posix_spawn_file_actions_t actions_{};
+  bool ok_ = false;
+};
+
+// The child starts with no blocked signals and default handling of SIGPIPE, whatever the
+// calling thread (a worker, the UI thread under a toolkit) has set for itself.
+class SpawnAttributes {
+ public:
+  SpawnAttributes() {
+    initialised_ = posix_spawnattr_init(&attr_) == 0;
+    if (!initialised_) return;
+    sigset_t none;
+    sigset_t defaults;
+    sigemptyset(&none);
+    sigemptyset(&defaults);
+    sigaddset(&defaults, SIGPIPE);
+    ok_ = posix_spawnattr_setsigmask(&attr_, &none) == 0 &&
+          posix_spawnattr_setsigdefault(&attr_, &defaults) == 0 &&
+          posix_spawnattr_setflags(&attr_, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF) == 0;
+  }
+  ~SpawnAttributes() {
+    if (initialised_) posix_spawnattr_destroy(&attr_);
+  }
+  SpawnAttributes(const SpawnAttributes&) = delete;
+  SpawnAttributes& operator=(const SpawnAttributes&) = delete;
+  bool Ok() const { return ok_; }
+  const posix_spawnattr_t* Get() const { return &attr_; }
+
+ private:
+  posix_spawnattr_t attr_{};
+  bool initialised_ = false;
   bool ok_ = false;
 };
 
@@ -151,12 +182,18 @@ ChildResult RunChild(const std::vector<std::string>& argv, std::string_view inpu
     result.Error = "cannot prepare the child's descriptors";
     return result;
   }
+  SpawnAttributes attributes;
+  if (!attributes.Ok()) {
+    result.Error = "cannot prepare the child's signals";
+    return result;
+  }
   std::vector<char*> args;
   for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
   args.push_back(nullptr);
 
   pid_t pid = -1;
-  const int rc = ::posix_spawnp(&pid, args[0], actions.Get(), nullptr, args.data(), environ);
+  const int rc =
+      ::posix_spawnp(&pid, args[0], actions.Get(), attributes.Get(), args.data(), environ);
   in.Read.Close();
   out.Write.Close();
   err.Write.Close();
