@@ -1,6 +1,11 @@
 // The program gangprog: the gang programmer's control program.
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <QApplication>
+#include <QSocketNotifier>
 #include <QString>
+#include <csignal>
 #include <cstdio>
 #include <exception>
 #include <optional>
@@ -10,9 +15,38 @@
 #include "app/message_box.h"
 #include "app/startup.h"
 #include "app/startup_program.h"
+#include "log/core/log_thread.h"
 #include "support/instance_lock.h"
 
 namespace {
+// The one process-wide piece of state here: a signal reaches the process, not an object.
+// Ctrl-C or a termination request ends the program in order (close notices, temporary files,
+// every thread joined) instead of dropping it mid-transfer. The handler only writes a byte; the
+// UI thread does the rest.
+int g_signalPipe[2] = {-1, -1};
+
+void OnTerminationSignal(int) {
+  const char byte = 1;
+  (void)!::write(g_signalPipe[1], &byte, 1);
+}
+
+void CatchTerminationSignals(QApplication& app, GangProgram& program, QSocketNotifier*& notifier) {
+  if (::pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
+  notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, &app);
+  QObject::connect(notifier, &QSocketNotifier::activated, &app, [&program, notifier] {
+    notifier->setEnabled(false);
+    program.Main().SetStopAllEnabled(false);  // an automatic run ends after the part in hand
+    program.SystemCleanup();
+    program.Main().LogThread().Terminate();
+    QApplication::exit(0);  // not quit(): that would ask every window to close first
+  });
+  struct sigaction action {};
+  action.sa_handler = OnTerminationSignal;
+  sigemptyset(&action.sa_mask);
+  ::sigaction(SIGINT, &action, nullptr);
+  ::sigaction(SIGTERM, &action, nullptr);
+}
+
 ProgramOptions ProgramOptionsOf(const CommandLineOptions& line) {
   ProgramOptions options;
   options.baseDir = line.baseDir;
@@ -27,8 +61,11 @@ int Run(QApplication& app, const CommandLineOptions& line) {
   std::optional<InstanceLock> instance;  // held until the process ends
   if (!CheckSingleInstance(DefaultLockFolder(), instance)) return 1;
   GangProgram program(ProgramOptionsOf(line));
+  QSocketNotifier* signalNotifier = nullptr;
+  CatchTerminationSignals(app, program, signalNotifier);
   program.Show();
   const int code = app.exec();
+  delete signalNotifier;
   // The program object's destructor stops the notices and joins every worker and the log
   // writer before the bus goes.
   return code;
