@@ -22,6 +22,10 @@ Eeprom& CommandContext::eeprom() {
 FirmwareInfo& CommandContext::firmware() {
   return core_.firmware;
 }
+const std::filesystem::path& CommandContext::sdCardFolder() const {
+  return core_.sdCardFolder;
+}
+
 const TimingModel& CommandContext::timing() const {
   return core_.timing;
 }

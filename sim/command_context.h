@@ -6,6 +6,7 @@
 #include <array>
 #include <chrono>
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <map>
 #include <memory>
@@ -50,6 +51,8 @@ class CommandContext {
   Eeprom& eeprom();
   FirmwareInfo& firmware();
   const TimingModel& timing() const;
+  // The host folder that holds the unit's SD card (empty: no card).
+  const std::filesystem::path& sdCardFolder() const;
 
   // The acceptance reply: accept() sends 0xA0, refuse() 0xA1. The first call of complete(),
   // send() or a transfer start accepts implicitly; a handler that sends nothing is accepted

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <numeric>
+#include <system_error>
 
 namespace sim {
 
@@ -48,6 +49,8 @@ UnitConfig rigUnitConfig(int k, const RigOptions& options) {
   config.discardData = options.discardData;
   if (!options.sdCardRoot.empty()) {
     config.sdCardFolder = options.sdCardRoot / ("Site" + std::to_string(k + 1));
+    std::error_code ec;  // a folder that cannot be made reads as a missing card
+    std::filesystem::create_directories(config.sdCardFolder, ec);
   }
   return config;
 }

@@ -4,6 +4,7 @@
 
 #include "sim/eeprom.h"
 #include "sim/procedure_commands.h"
+#include "sim/sd_card_commands.h"
 #include "sim/unit_commands.h"
 #include "sim/unit_memory.h"
 
@@ -99,6 +100,7 @@ void installStandardCommands(CommandRegistry& registry) {
   installMaintenanceCommands(registry);
   installFirmwareCommands(registry);
   installProcedureCommands(registry);
+  installSdCardCommands(registry);
 }
 
 }  // namespace sim
