@@ -207,7 +207,8 @@ class PipelineTest : public LogViewTest {
     log->SetDispatcher([this](std::function<void()> work) {
       QMetaObject::invokeMethod(&view, std::move(work), Qt::QueuedConnection);
     });
-    log->SetOnLogBatch([this](const std::vector<TLogThread::LogInfo>& b) { view.QueueLogLines(b); });
+    log->SetOnLogBatch(
+        [this](const std::vector<TLogThread::LogInfo>& b) { view.QueueLogLines(b); });
   }
   void RunUntil(const std::function<bool()>& done) {
     QElapsedTimer timer;
@@ -264,9 +265,8 @@ TEST_F(PipelineTest, EightProducersKeepTheirQueueingOrder) {
 TEST_F(PipelineTest, NoticeOfAClearedViewBecomesItsFirstLine) {
   Wire(LogDisplay::All);
   TempDir dir;
-  log->SetOnLimitCheck([&](std::int32_t sel, std::int32_t rows) {
-    view.CheckLogLimit(sel, rows, dir.path());
-  });
+  log->SetOnLimitCheck(
+      [&](std::int32_t sel, std::int32_t rows) { view.CheckLogLimit(sel, rows, dir.path()); });
   Fill(10000);
   log->RequestLimitCheck(0, 10000);
   RunUntil([&] { return view.LineCount() == 1; });

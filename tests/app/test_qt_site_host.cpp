@@ -1,0 +1,118 @@
+// The Qt site host: calls from worker threads reach each panel in call order on the UI thread,
+// and the states other threads read are stored at call time.
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <array>
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "app/qt_site_host.h"
+#include "app/site_frame.h"
+
+namespace {
+class HostTest : public ::testing::Test {
+ protected:
+  HostTest() {
+    for (int i = 0; i < kSiteCount; ++i) {
+      frames[static_cast<std::size_t>(i)] = std::make_unique<TSiteFrame>();
+      frames[static_cast<std::size_t>(i)]->SaveBarStyle();
+      host.SetFrame(i, frames[static_cast<std::size_t>(i)].get());
+    }
+  }
+  void RunEventsUntil(const std::function<bool()>& done) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!done() && timer.elapsed() < 20000) QCoreApplication::processEvents();
+  }
+  std::array<std::unique_ptr<TSiteFrame>, kSiteCount> frames;
+  QtSiteHost host;
+};
+}  // namespace
+
+TEST_F(HostTest, WorkerCallsReachEachPanelInCallOrder) {
+  constexpr std::uint32_t kCalls = 1500;
+  std::mutex mutex;
+  std::array<std::vector<QString>, kSiteCount> seen;  // label text at each marker, UI thread
+  std::atomic<int> mismatchesAtCallTime{0};
+  std::atomic<int> finished{0};
+  std::vector<std::thread> workers;
+  for (int site = 0; site < kSiteCount; ++site) {
+    workers.emplace_back([&, site] {
+      TSiteFrame* frame = frames[static_cast<std::size_t>(site)].get();
+      host.SetStatus(site, siWorking);
+      if (host.Status(site) != siWorking) ++mismatchesAtCallTime;
+      for (std::uint32_t n = 1; n <= kCalls; ++n) {
+        host.SetPassCount(site, n);
+        if (host.PassCount(site) != n) ++mismatchesAtCallTime;
+        // A marker behind the call: when it runs, the panel must show exactly n.
+        host.Post([&, frame, site] {
+          std::lock_guard<std::mutex> lock(mutex);
+          seen[static_cast<std::size_t>(site)].push_back(frame->LB_Pass->text());
+        });
+      }
+      host.SetStatus(site, siPass);
+      ++finished;
+    });
+  }
+  RunEventsUntil([&] {
+    std::lock_guard<std::mutex> lock(mutex);
+    if (finished.load() < kSiteCount) return false;
+    for (const auto& s : seen)
+      if (s.size() < kCalls) return false;
+    return true;
+  });
+  for (auto& w : workers) w.join();
+  QCoreApplication::processEvents();
+  EXPECT_EQ(mismatchesAtCallTime.load(), 0);
+  for (int site = 0; site < kSiteCount; ++site) {
+    const auto& s = seen[static_cast<std::size_t>(site)];
+    ASSERT_EQ(s.size(), kCalls) << site;
+    for (std::uint32_t n = 1; n <= kCalls; ++n)
+      ASSERT_EQ(s[n - 1], QStringLiteral("Pass:%1").arg(n)) << "site " << site;
+    EXPECT_EQ(frames[static_cast<std::size_t>(site)]->LB_PFStatus->text(), "PASS");
+    EXPECT_EQ(host.Status(site), siPass);
+  }
+}
+
+TEST_F(HostTest, UiThreadCallRunsAfterWhatWorkersQueuedBefore) {
+  std::thread worker([&] {
+    host.SetStatus(2, siReady);
+    host.SetStatus(2, siFail);
+  });
+  worker.join();
+  // The worker's calls are still queued; the UI thread's own call must not overtake them.
+  host.SetStatus(2, siWorking);
+  EXPECT_EQ(frames[2]->LB_Status->text(), "WORKING");
+  EXPECT_EQ(frames[2]->LB_PFStatus->text(), "----");
+  EXPECT_EQ(host.Status(2), siWorking);
+}
+
+TEST_F(HostTest, SelectionFollowsTheStateAtCallTime) {
+  std::thread worker([&] {
+    host.SetStatus(4, siReady);
+    EXPECT_TRUE(host.Checked(4));
+    host.SetChecked(4, false);
+    EXPECT_FALSE(host.Checked(4));
+    host.SetStatus(4, siReady);
+    host.SetStatus(4, siNone);
+    EXPECT_FALSE(host.Checked(4));
+    host.SetStatus(4, 9);  // not a state: stored nothing
+    EXPECT_EQ(host.Status(4), siNone);
+  });
+  worker.join();
+  host.Drain();
+  EXPECT_FALSE(frames[4]->CB->isChecked());
+  EXPECT_EQ(frames[4]->LB_Status->text(), "NONE");
+  // Out-of-range sites are ignored rather than touching memory.
+  host.SetStatus(8, siReady);
+  host.SetPassCount(-1, 3);
+  EXPECT_EQ(host.Status(8), siNone);
+  EXPECT_FALSE(host.Checked(-1));
+}

@@ -1,0 +1,188 @@
+// The site panel: what each state shows, the marquee, the selection, and the layout of the eight
+// panels in the main window.
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QProgressBar>
+#include <QTest>
+
+#include "app/main_form.h"
+#include "app/site_frame.h"
+#include "support/named_lock.h"
+#include "support/system_para.h"
+#include "support/system_paths.h"
+
+namespace {
+QColor TextColour(const QLabel* label) {
+  return label->palette().color(QPalette::Active, QPalette::WindowText);
+}
+
+struct Look {
+  bool cbEnabled, cbChecked, captionEnabled;
+  const char* field;
+  bool fieldEnabled, countersEnabled;
+  const char* word;
+  bool barEnabled;
+};
+
+void ExpectLook(const TSiteFrame& f, const Look& look) {
+  EXPECT_EQ(f.CB->isEnabled(), look.cbEnabled);
+  EXPECT_EQ(f.CB->isChecked(), look.cbChecked);
+  EXPECT_EQ(f.Checked(), look.cbChecked);
+  EXPECT_EQ(f.LB_CB->isEnabled(), look.captionEnabled);
+  EXPECT_EQ(f.LB_PFStatus->text(), look.field);
+  EXPECT_EQ(f.LB_PFStatus->isEnabled(), look.fieldEnabled);
+  EXPECT_EQ(f.LB_Pass->isEnabled(), look.countersEnabled);
+  EXPECT_EQ(f.LB_Fail->isEnabled(), look.countersEnabled);
+  EXPECT_EQ(f.LB_Status->text(), look.word);
+  EXPECT_EQ(f.PBar->isEnabled(), look.barEnabled);
+}
+
+class SiteFrameTest : public ::testing::Test {
+ protected:
+  SiteFrameTest() {
+    frame.SaveBarStyle();
+    frame.SetStatus(siNone);
+  }
+  TSiteFrame frame;
+};
+}  // namespace
+
+TEST_F(SiteFrameTest, ControlsCarryTheirNamesAndDesignLook) {
+  EXPECT_EQ(frame.size(), QSize(188, 187));
+  for (const char* name :
+       {"Panel1", "CB", "LB_CB", "LB_PFStatus", "LB_Pass", "LB_Fail", "LB_Status", "PBar"})
+    EXPECT_NE(frame.findChild<QWidget*>(QString::fromLatin1(name)), nullptr) << name;
+  EXPECT_EQ(frame.LB_PFStatus->font().pixelSize(), 51);
+  EXPECT_TRUE(frame.LB_PFStatus->font().underline());
+  EXPECT_EQ(frame.LB_Status->font().pixelSize(), 29);
+  frame.SetID(3);
+  frame.SetPassCount(12);
+  frame.SetFailCount(4);
+  EXPECT_EQ(frame.LB_CB->text(), "Site #3");
+  EXPECT_EQ(frame.LB_Pass->text(), "Pass:12");
+  EXPECT_EQ(frame.LB_Fail->text(), "Fail:4");
+  EXPECT_EQ(frame.PassCount(), 12u);
+}
+
+TEST_F(SiteFrameTest, EveryStateShowsItsRow) {
+  ExpectLook(frame, {false, false, false, "----", false, false, "NONE", false});
+  frame.SetStatus(siReady);
+  ExpectLook(frame, {true, true, true, "----", false, true, "READY", true});
+  EXPECT_EQ(TextColour(frame.LB_Status), QColor(255, 0, 255));
+  EXPECT_EQ(frame.PBar->value(), 0);
+
+  frame.SetStatus(siWorking);
+  ExpectLook(frame, {false, true, false, "----", false, true, "WORKING", false});
+  EXPECT_EQ(TextColour(frame.LB_Status), QColor(255, 128, 64));
+  EXPECT_FALSE(frame.LB_PFStatus->autoFillBackground());
+
+  frame.SetStatus(siPass);
+  ExpectLook(frame, {true, true, true, "PASS", true, true, "", true});
+  EXPECT_EQ(frame.LB_PFStatus->palette().color(QPalette::Window), QColor(0, 128, 0));
+  EXPECT_EQ(TextColour(frame.LB_PFStatus), QColor(255, 255, 255));
+  EXPECT_EQ(frame.PBar->value(), frame.PBar->maximum());
+
+  frame.SetStatus(siTake);  // the result stays readable while the part is taken out
+  ExpectLook(frame, {false, true, false, "PASS", true, true, "Remove IC", false});
+  EXPECT_EQ(TextColour(frame.LB_Status), QColor(0, 0, 0));
+
+  frame.SetStatus(siPut);
+  ExpectLook(frame, {false, true, false, "----", true, true, "Insert IC", false});
+  EXPECT_EQ(TextColour(frame.LB_Status), QColor(0, 0, 255));
+
+  frame.SetStatus(siFail);
+  ExpectLook(frame, {true, true, true, "FAIL", true, true, "", true});
+  EXPECT_EQ(frame.LB_PFStatus->palette().color(QPalette::Window), QColor(255, 0, 0));
+  EXPECT_EQ(TextColour(frame.LB_Status), QColor(255, 0, 0));
+  EXPECT_EQ(frame.PBar->value(), 0);
+
+  frame.SetStatus(siPushKey);
+  ExpectLook(frame, {false, true, false, "FAIL", true, true, "Push Key", true});
+  EXPECT_EQ(TextColour(frame.LB_Status), QColor(0, 255, 255));
+  EXPECT_EQ(frame.Status(), siPushKey);
+}
+
+TEST_F(SiteFrameTest, PushKeyLeavesAnIdleFieldGrey) {
+  frame.SetStatus(siWorking);
+  frame.SetStatus(siPushKey);
+  EXPECT_EQ(frame.LB_PFStatus->text(), "----");
+  EXPECT_FALSE(frame.LB_PFStatus->isEnabled());
+}
+
+TEST_F(SiteFrameTest, MarqueeStartsOnceAndPassEndsItFull) {
+  frame.SetStatus(siReady);
+  frame.SetStatus(siWorking);
+  frame.SetStatus(siWorking);
+  EXPECT_TRUE(frame.MarqueeRunning());
+  EXPECT_EQ(frame.MarqueeStarts(), 1);
+  EXPECT_EQ(frame.PBar->maximum(), 0);  // busy indicator
+  frame.SetStatus(siPass);
+  EXPECT_FALSE(frame.MarqueeRunning());
+  EXPECT_EQ(frame.PBar->maximum(), 100);
+  EXPECT_EQ(frame.PBar->value(), 100);
+  frame.SetStatus(siWorking);
+  EXPECT_EQ(frame.MarqueeStarts(), 2);
+}
+
+TEST_F(SiteFrameTest, ValueAboveSevenChangesNothing) {
+  frame.SetStatus(siReady);
+  frame.SetStatus(9);
+  EXPECT_EQ(frame.Status(), siReady);
+  ExpectLook(frame, {true, true, true, "----", false, true, "READY", true});
+}
+
+TEST_F(SiteFrameTest, LosingTheUnitDeselectsUntilItIsFoundAgain) {
+  frame.SetStatus(siReady);
+  EXPECT_TRUE(frame.Checked());
+  frame.CB->click();  // the user takes the site out
+  EXPECT_FALSE(frame.Checked());
+  frame.CB->click();
+  EXPECT_TRUE(frame.Checked());
+  frame.SetStatus(siNone);
+  EXPECT_FALSE(frame.Checked());
+  EXPECT_FALSE(frame.CB->isChecked());
+  frame.SetStatus(siPass);  // a run end does not select it again
+  EXPECT_FALSE(frame.Checked());
+  frame.SetStatus(siReady);
+  EXPECT_TRUE(frame.Checked());
+}
+
+TEST_F(SiteFrameTest, BigStatusShowsTheResultWithoutChangingTheState) {
+  frame.SetStatus(siPut);
+  frame.SetBigStatus(siPass);
+  EXPECT_EQ(frame.LB_PFStatus->text(), "PASS");
+  EXPECT_TRUE(frame.LB_PFStatus->isEnabled());
+  EXPECT_EQ(frame.PBar->value(), 100);
+  EXPECT_EQ(frame.Status(), siPut);
+  frame.SetBigStatus(siFail);
+  EXPECT_EQ(frame.LB_PFStatus->text(), "FAIL");
+  EXPECT_EQ(frame.PBar->value(), 0);
+  frame.SetBigStatus(0);
+  EXPECT_EQ(frame.LB_PFStatus->text(), "----");
+  EXPECT_FALSE(frame.LB_PFStatus->isEnabled());
+  EXPECT_FALSE(frame.LB_PFStatus->autoFillBackground());
+}
+
+TEST(SitePanelLayout, SiteOneBottomLeftSiteEightTopRight) {
+  S_SystemPara settings;
+  SystemPaths paths;
+  paths.BaseDir = "/nonexistent-zv-base/";
+  NamedLocks locks;
+  TMainForm form(settings, paths, locks);
+  auto* group = form.findChild<QGroupBox*>(QStringLiteral("GroupBox3"));
+  ASSERT_NE(group, nullptr);
+  EXPECT_EQ(group->size(), QSize(777, 408));
+  EXPECT_EQ(group->title(), " Site Status ");
+  const int lefts[] = {5, 198, 391, 584};
+  for (int i = 0; i < 8; ++i) {
+    auto* panel = group->findChild<TSiteFrame*>(QStringLiteral("Site%1").arg(i + 1));
+    ASSERT_NE(panel, nullptr) << i;
+    EXPECT_EQ(panel->pos(), QPoint(lefts[i % 4], i < 4 ? 211 : 18)) << i;
+    EXPECT_EQ(panel->ID(), static_cast<std::uint32_t>(i + 1));
+    EXPECT_EQ(panel->Status(), siNone);
+    EXPECT_EQ(panel->LB_CB->text(), QStringLiteral("Site #%1").arg(i + 1));
+  }
+}
