@@ -23,6 +23,11 @@ cmake --build "$BUILD" -j "$JOBS" --target "${targets[@]}"
 
 # The demo base folder: settings, database, demo projects.
 mkdir -p "$DEMO/System"
+# The demo shows every log line, so that a first look sees the units being greeted and
+# identified; an installed program keeps its own settings ("Essential" by default).
+if [[ ! -f "$DEMO/System/System.ini" ]]; then
+  printf '[System]\r\nLogDisplayMode=2\r\n' >"$DEMO/System/System.ini"
+fi
 if [[ -x "$BUILD/bin/make_demo_db" ]]; then
   "$BUILD/bin/make_demo_db" "$DEMO"
 elif [[ ! -f "$DEMO/DataBase/Update/Select.SEL" ]]; then
