@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_util.h"
 #include "log/core/log_sink.h"
 #include "project/cproject.h"
 #include "project/driver_index.h"
@@ -27,28 +28,12 @@
 #include "tools/make_project/project_maker.h"
 
 namespace fs = std::filesystem;
+using bench::BestSeconds;
+using bench::Print;
 
 namespace {
 constexpr double kTargetRatio = 1.2;
 constexpr int kRepeats = 7;
-
-// Best wall time of `repeats` runs: the least disturbed run on a shared machine.
-template <typename Work>
-double BestSeconds(int repeats, Work&& work) {
-  double best = 1e300;
-  for (int i = 0; i < repeats; ++i) {
-    const auto start = std::chrono::steady_clock::now();
-    work();
-    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
-    best = std::min(best, took.count());
-  }
-  return best;
-}
-
-void Print(const std::string& name, double value, const std::string& unit) {
-  std::printf("%s = %.3f %s\n", name.c_str(), value, unit.c_str());
-  std::fflush(stdout);
-}
 
 // Incompressible, reproducible image bytes: the archive's data path at its slowest.
 void WriteRandomImage(const std::string& path, std::size_t bytes) {
