@@ -223,8 +223,9 @@ void UnitCore::storeData(std::uint32_t address, const std::uint8_t* bytes, std::
   memory.write(address, {bytes, size});
 }
 
-void UnitCore::startReceive(const ReceivedCommand& command, std::uint32_t address,
-                            std::uint32_t chunkLength, std::uint32_t count, TransferDone done) {
+// The state both directions of an announced transfer start from.
+void UnitCore::beginTransfer(const ReceivedCommand& command, std::uint32_t address,
+                             std::uint32_t chunkLength, std::uint32_t count, TransferDone done) {
   transfer_ = Transfer{};
   transfer_.address = address;
   transfer_.chunkLength = chunkLength;
@@ -233,6 +234,11 @@ void UnitCore::startReceive(const ReceivedCommand& command, std::uint32_t addres
   transfer_.command = command;
   transfer_.onDone = std::move(done);
   transfer_.leaveAfter = faults_.takeLeaveAfterChunks(transfer_.target);
+}
+
+void UnitCore::startReceive(const ReceivedCommand& command, std::uint32_t address,
+                            std::uint32_t chunkLength, std::uint32_t count, TransferDone done) {
+  beginTransfer(command, address, chunkLength, count, std::move(done));
   phase = UnitPhase::ReceivingChunks;
   if (transfer_.leaveAfter == 0u) leaveWhenDrained = true;
 }
@@ -260,14 +266,7 @@ int UnitCore::writeChunk(const std::uint8_t* bytes, int size) {
 
 void UnitCore::startSend(const ReceivedCommand& command, std::uint32_t address,
                          std::uint32_t chunkLength, std::uint32_t count, TransferDone done) {
-  transfer_ = Transfer{};
-  transfer_.address = address;
-  transfer_.chunkLength = chunkLength;
-  transfer_.count = count;
-  transfer_.target = targetOf(command);
-  transfer_.command = command;
-  transfer_.onDone = std::move(done);
-  transfer_.leaveAfter = faults_.takeLeaveAfterChunks(transfer_.target);
+  beginTransfer(command, address, chunkLength, count, std::move(done));
   phase = UnitPhase::SendingChunks;
   if (transfer_.leaveAfter == 0u) {
     leaveWhenDrained = true;

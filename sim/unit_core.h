@@ -89,6 +89,8 @@ class UnitCore {
   int writeWhileHung(const std::uint8_t* bytes, int size);
   void dispatch(ReceivedCommand& command);
   bool applyAcceptanceFault(ReceivedCommand& command);
+  void beginTransfer(const ReceivedCommand& command, std::uint32_t address,
+                     std::uint32_t chunkLength, std::uint32_t count, TransferDone done);
   void queueNextSendChunk();
   void finishTransfer();
   void storeData(std::uint32_t address, const std::uint8_t* bytes, std::uint32_t size);
