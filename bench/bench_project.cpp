@@ -97,13 +97,13 @@ int main(int argc, char** argv) {
   const Archiver archiver;
   const std::string image = root + "image.bin";
   WriteRandomImage(image, mebibytes << 20);
-  ProjectSpec spec;
-  spec.Keys.Manufacturer = "Acme";
-  spec.Keys.PartsNumber = "BENCH64";
-  spec.ImageFile = image;
+  ProjectRecipe recipe;
+  recipe.Keys.Manufacturer = "Acme";
+  recipe.Keys.PartsNumber = "BENCH64";
+  recipe.ImageFile = image;
   const std::string archive = root + "bench.zvprj";
   std::string error;
-  if (!MakeProject(archiver, spec, archive, root, error)) {
+  if (!MakeProject(archiver, recipe, archive, root, error)) {
     std::fprintf(stderr, "project not made: %s\n", error.c_str());
     return 2;
   }

@@ -72,18 +72,19 @@ void ProjectSystem::WriteMenu(const std::string& name, const std::string& date,
   WriteFile("DataBase/Menu/" + name, "[CurrentUserPage]\nDate=" + date + "\n" + pages);
 }
 
-ProjectSpec ProjectSystem::SpecFor(const std::string& manufacturer, const std::string& part) const {
-  ProjectSpec spec;
-  spec.Keys.Manufacturer = manufacturer;
-  spec.Keys.PartsNumber = part;
-  spec.ImageSize = 3000;
-  return spec;
+ProjectRecipe ProjectSystem::RecipeFor(const std::string& manufacturer,
+                                       const std::string& part) const {
+  ProjectRecipe recipe;
+  recipe.Keys.Manufacturer = manufacturer;
+  recipe.Keys.PartsNumber = part;
+  recipe.ImageSize = 3000;
+  return recipe;
 }
 
-std::string ProjectSystem::Make(const ProjectSpec& spec, const std::string& name) const {
+std::string ProjectSystem::Make(const ProjectRecipe& recipe, const std::string& name) const {
   const std::string path = root + "work/" + name;
   std::string error;
-  if (!MakeProject(archiver, spec, path, root + "work", error)) {
+  if (!MakeProject(archiver, recipe, path, root + "work", error)) {
     throw std::runtime_error("project not made: " + error);
   }
   return path;

@@ -43,10 +43,10 @@ class ProjectSystem {
                const std::string& menuFile = "NONE", const std::string& extraKeys = "");
   void WriteFile(const std::string& relative, const std::string& text) const;
   void WriteMenu(const std::string& name, const std::string& date, const std::string& pages);
-  // A project spec for a part of the database, with a small generated image.
-  ProjectSpec SpecFor(const std::string& manufacturer, const std::string& part) const;
+  // A project recipe for a part of the database, with a small generated image.
+  ProjectRecipe RecipeFor(const std::string& manufacturer, const std::string& part) const;
   // Writes the project below the test folder and returns its path.
-  std::string Make(const ProjectSpec& spec, const std::string& name = "test.zvprj") const;
+  std::string Make(const ProjectRecipe& recipe, const std::string& name = "test.zvprj") const;
 
   std::string Base(const std::string& relative) const { return paths.BaseDir + relative; }
   std::string Temp(const std::string& relative) const { return paths.TempDir + relative; }

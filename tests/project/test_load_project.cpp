@@ -14,8 +14,8 @@ namespace {
 class LoadProjectTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    sys.AddPart("Acme", "AT29C010");
-    sys.AddPart("Acme", "MX25L8005", "mx25.mnu");
+    sys.AddPart("Acme", "TK29C010");
+    sys.AddPart("Acme", "QL25L8005", "mx25.mnu");
     sys.AddPart("Beta", "B100");
     sys.AddPart("Beta", "SHARED");
     sys.WriteMenu("mx25.mnu", "2024/01/05",
@@ -23,15 +23,15 @@ class LoadProjectTest : public ::testing::Test {
                   "ComponentType1=2\nValueType1=0\n");
   }
 
-  ProjectSpec MenuSpec() const {
-    ProjectSpec spec = sys.SpecFor("Acme", "MX25L8005");
-    spec.Keys.MenuDate = "2024/01/05";
-    spec.MenuValues = std::vector<std::string>{"5", "70000"};
-    return spec;
+  ProjectRecipe MenuSpec() const {
+    ProjectRecipe recipe = sys.RecipeFor("Acme", "QL25L8005");
+    recipe.Keys.MenuDate = "2024/01/05";
+    recipe.MenuValues = std::vector<std::string>{"5", "70000"};
+    return recipe;
   }
 
-  int Load(const ProjectSpec& spec, bool deleteInfo = true) {
-    return sys.project->LoadProject(sys.Make(spec), deleteInfo);
+  int Load(const ProjectRecipe& recipe, bool deleteInfo = true) {
+    return sys.project->LoadProject(sys.Make(recipe), deleteInfo);
   }
 
   static std::uintmax_t SizeOf(const std::string& path) {
@@ -44,20 +44,20 @@ class LoadProjectTest : public ::testing::Test {
 }  // namespace
 
 TEST_F(LoadProjectTest, ArchiveCheckNeedsPasswordAndAllThreeMembers) {
-  EXPECT_TRUE(sys.project->CheckArchive(sys.Make(sys.SpecFor("Acme", "AT29C010"))));
-  ProjectSpec noRecovery = sys.SpecFor("Acme", "AT29C010");
+  EXPECT_TRUE(sys.project->CheckArchive(sys.Make(sys.RecipeFor("Acme", "TK29C010"))));
+  ProjectRecipe noRecovery = sys.RecipeFor("Acme", "TK29C010");
   noRecovery.OmitRecovery = true;
   EXPECT_FALSE(sys.project->CheckArchive(sys.Make(noRecovery)));
-  ProjectSpec noInfo = sys.SpecFor("Acme", "AT29C010");
+  ProjectRecipe noInfo = sys.RecipeFor("Acme", "TK29C010");
   noInfo.OmitInfo = true;
   EXPECT_FALSE(sys.project->CheckArchive(sys.Make(noInfo)));
   EXPECT_FALSE(sys.project->CheckArchive(sys.root + "work/absent.zvprj"));
 }
 
 TEST_F(LoadProjectTest, WrongPasswordIsFoundBeforeAnyMemberLookup) {
-  ProjectSpec spec = sys.SpecFor("Acme", "AT29C010");
-  spec.Password = "NotTheOne";
-  const std::string path = sys.Make(spec);
+  ProjectRecipe recipe = sys.RecipeFor("Acme", "TK29C010");
+  recipe.Password = "NotTheOne";
+  const std::string path = sys.Make(recipe);
   EXPECT_FALSE(sys.project->CheckArchive(path));
   const ArchiveCheckResult check =
       sys.archiver.Check(path, ArchivePassword::Project, {"Temp.BIN", "Info.meg", "Recovery.ini"});
@@ -69,11 +69,11 @@ TEST_F(LoadProjectTest, WrongPasswordIsFoundBeforeAnyMemberLookup) {
 }
 
 TEST_F(LoadProjectTest, LoadFillsKeysRecordsAndExtractedFiles) {
-  ProjectSpec spec = MenuSpec();
-  spec.Keys.Textool2Check = true;
-  spec.Keys.EraseCheck = false;
-  spec.Keys.Author = "Ann";
-  ASSERT_EQ(Load(spec, false), LoadCode::Loaded);
+  ProjectRecipe recipe = MenuSpec();
+  recipe.Keys.Textool2Check = true;
+  recipe.Keys.EraseCheck = false;
+  recipe.Keys.Author = "Ann";
+  ASSERT_EQ(Load(recipe, false), LoadCode::Loaded);
   CProject& project = *sys.project;
   EXPECT_EQ(project.Author, "Ann");
   EXPECT_FALSE(project.EraseCheck);
@@ -83,7 +83,7 @@ TEST_F(LoadProjectTest, LoadFillsKeysRecordsAndExtractedFiles) {
   EXPECT_TRUE(fs::exists(sys.Temp("Info.meg")));      // kept: the delete flag was clear
   EXPECT_FALSE(fs::exists(sys.Temp("ProjectLoad")));  // the load's own folder is gone
   for (std::size_t site = 0; site < kProjectSiteCount; ++site) {
-    EXPECT_EQ(sys.records.ProjectValue[site].PartsNumber, "MX25L8005");
+    EXPECT_EQ(sys.records.ProjectValue[site].PartsNumber, "QL25L8005");
     EXPECT_EQ(sys.records.ProjectValue[site].Textool[1], 1);
     EXPECT_EQ(sys.records.ProjectValue[site].Step[StepFlag::Erase], 0);
     EXPECT_EQ(sys.records.DriverIni[site].MenuFile, "mx25.mnu");
@@ -94,38 +94,38 @@ TEST_F(LoadProjectTest, LoadFillsKeysRecordsAndExtractedFiles) {
   EXPECT_EQ(std::vector<std::uint8_t>(menu.begin(), menu.begin() + 7),
             (std::vector<std::uint8_t>{5, 0, 0, 0, 0x70, 0x11, 0xFF}));
 
-  ASSERT_EQ(Load(sys.SpecFor("Acme", "AT29C010"), true), LoadCode::Loaded);
+  ASSERT_EQ(Load(sys.RecipeFor("Acme", "TK29C010"), true), LoadCode::Loaded);
   EXPECT_FALSE(fs::exists(sys.Temp("Info.meg")));
   // No "MenuOption.sav" in this project: the last project's values are gone too.
   EXPECT_FALSE(fs::exists(sys.Base("History/Recovery/MenuOption.sav")));
 }
 
 TEST_F(LoadProjectTest, DriverLookupCodes) {
-  EXPECT_EQ(Load(sys.SpecFor("Nobody", "AT29C010")), LoadCode::NoManufacturer);
-  EXPECT_EQ(Load(sys.SpecFor("Acme", "NOPART")), LoadCode::NoPartFile);
-  EXPECT_EQ(Load(sys.SpecFor("../DataBase/INI/Acme", "AT29C010")), LoadCode::NoManufacturer);
-  EXPECT_EQ(Load(sys.SpecFor("Acme", "../Acme/AT29C010")), LoadCode::NoPartFile);
+  EXPECT_EQ(Load(sys.RecipeFor("Nobody", "TK29C010")), LoadCode::NoManufacturer);
+  EXPECT_EQ(Load(sys.RecipeFor("Acme", "NOPART")), LoadCode::NoPartFile);
+  EXPECT_EQ(Load(sys.RecipeFor("../DataBase/INI/Acme", "TK29C010")), LoadCode::NoManufacturer);
+  EXPECT_EQ(Load(sys.RecipeFor("Acme", "../Acme/TK29C010")), LoadCode::NoPartFile);
   EXPECT_EQ(LoadProjectMessage(LoadCode::NoManufacturer), "Manufacturers Folder doesn't exist!");
   EXPECT_EQ(LoadProjectMessage(LoadCode::NoPartFile), "Part Number File doesn't exist!");
 }
 
 TEST_F(LoadProjectTest, ManufacturerMatchesWithoutLetterCasePartNumberWithIt) {
-  EXPECT_EQ(Load(sys.SpecFor("ACME", "AT29C010")), LoadCode::Loaded);
-  EXPECT_EQ(sys.records.DriverIniPath, sys.Base("DataBase/INI/Acme/AT29C010.ini"));
-  EXPECT_EQ(Load(sys.SpecFor("Acme", "at29c010")), LoadCode::NoPartFile);
+  EXPECT_EQ(Load(sys.RecipeFor("ACME", "TK29C010")), LoadCode::Loaded);
+  EXPECT_EQ(sys.records.DriverIniPath, sys.Base("DataBase/INI/Acme/TK29C010.ini"));
+  EXPECT_EQ(Load(sys.RecipeFor("Acme", "tk29c010")), LoadCode::NoPartFile);
 }
 
 TEST_F(LoadProjectTest, PartUnderALaterManufacturerGroupIsFound) {
   // "SHARED" stands only in Beta's group; the folder Acme/ has a file of that name, and the
   // index search from Acme's first entry runs on into Beta's group.
   sys.WriteFile("DataBase/INI/Acme/SHARED.ini", "[ZV80ExternValue]\nMenuFile=NONE\n");
-  EXPECT_EQ(Load(sys.SpecFor("Acme", "SHARED")), LoadCode::Loaded);
+  EXPECT_EQ(Load(sys.RecipeFor("Acme", "SHARED")), LoadCode::Loaded);
   EXPECT_EQ(sys.records.DriverIniPath, sys.Base("DataBase/INI/Beta/SHARED.ini"));
 }
 
 TEST_F(LoadProjectTest, MenuDateAndMenuFileCodes) {
   EXPECT_EQ(Load(MenuSpec()), LoadCode::Loaded);
-  ProjectSpec leadingZero = MenuSpec();
+  ProjectRecipe leadingZero = MenuSpec();
   leadingZero.Keys.MenuDate = "2024/1/05";
   EXPECT_EQ(Load(leadingZero), LoadCode::MenuDateDiffers);
   EXPECT_EQ(LoadProjectMessage(LoadCode::MenuDateDiffers), "Menu's Date Not Supported!");
@@ -136,7 +136,7 @@ TEST_F(LoadProjectTest, MenuDateAndMenuFileCodes) {
 
   // "none" in any letter case needs no menu file and no date.
   sys.AddPart("Acme", "NOMENU", "none");
-  ProjectSpec none = sys.SpecFor("Acme", "NOMENU");
+  ProjectRecipe none = sys.RecipeFor("Acme", "NOMENU");
   none.Keys.MenuDate = "whatever";
   EXPECT_EQ(Load(none), LoadCode::Loaded);
   EXPECT_TRUE(sys.project->BuildMenuRecord());
@@ -144,9 +144,9 @@ TEST_F(LoadProjectTest, MenuDateAndMenuFileCodes) {
 }
 
 TEST_F(LoadProjectTest, FreeSpaceMustExceedTwiceTheImage) {
-  ProjectSpec spec = sys.SpecFor("Acme", "AT29C010");
-  spec.TempSizeText = "1000";
-  const std::string path = sys.Make(spec);
+  ProjectRecipe recipe = sys.RecipeFor("Acme", "TK29C010");
+  recipe.TempSizeText = "1000";
+  const std::string path = sys.Make(recipe);
   sys.freeBytes = 2000;
   EXPECT_EQ(sys.project->LoadProject(path, true), LoadCode::NoDiskSpace);
   EXPECT_EQ(LoadProjectMessage(LoadCode::NoDiskSpace), "Not Enough Disk Space!");
@@ -155,34 +155,34 @@ TEST_F(LoadProjectTest, FreeSpaceMustExceedTwiceTheImage) {
 }
 
 TEST_F(LoadProjectTest, TempSizeThatIsNoSizeOrHuge) {
-  ProjectSpec spec = sys.SpecFor("Acme", "AT29C010");
+  ProjectRecipe recipe = sys.RecipeFor("Acme", "TK29C010");
   for (const char* size : {"abc", "-5", "12kB"}) {
-    spec.TempSizeText = size;
-    EXPECT_EQ(Load(spec), LoadCode::BadRecoveryInfo) << size;
+    recipe.TempSizeText = size;
+    EXPECT_EQ(Load(recipe), LoadCode::BadRecoveryInfo) << size;
   }
   EXPECT_EQ(LoadProjectMessage(LoadCode::BadRecoveryInfo), "Execute Project File Fail!");
   for (const char* size : {"9223372036854775807", "99999999999999999999999999"}) {
-    spec.TempSizeText = size;
-    EXPECT_EQ(Load(spec), LoadCode::NoDiskSpace) << size;
+    recipe.TempSizeText = size;
+    EXPECT_EQ(Load(recipe), LoadCode::NoDiskSpace) << size;
   }
-  spec.TempSizeText = "";  // the editor left it empty: no number
-  EXPECT_EQ(Load(spec), LoadCode::BadRecoveryInfo);
+  recipe.TempSizeText = "";  // the editor left it empty: no number
+  EXPECT_EQ(Load(recipe), LoadCode::BadRecoveryInfo);
 }
 
 TEST_F(LoadProjectTest, GroupDefineFileAfterLoad) {
-  ProjectSpec spec = sys.SpecFor("Acme", "AT29C010");
-  ASSERT_EQ(Load(spec), LoadCode::Loaded);
+  ProjectRecipe recipe = sys.RecipeFor("Acme", "TK29C010");
+  ASSERT_EQ(Load(recipe), LoadCode::Loaded);
   ASSERT_TRUE(fs::exists(sys.Temp("GrpDef.def")));
   EXPECT_EQ(SizeOf(sys.Temp("GrpDef.def")), 0u);
   sys.project->ReadGroupDefine(sys.Temp("GrpDef.def"));
   EXPECT_TRUE(sys.project->GroupDefine().empty());
 
-  spec.GroupDefine = std::vector<GroupDefineEntry>{{1, 0, 9, 10}, {2, 10, 19, 10}};
-  spec.Keys.UsingGroupDefine = true;
-  ASSERT_EQ(Load(spec), LoadCode::Loaded);
+  recipe.GroupDefine = std::vector<GroupDefineEntry>{{1, 0, 9, 10}, {2, 10, 19, 10}};
+  recipe.Keys.UsingGroupDefine = true;
+  ASSERT_EQ(Load(recipe), LoadCode::Loaded);
   EXPECT_TRUE(sys.project->UsingGroupDefine);
   sys.project->ReadGroupDefine(sys.Temp("GrpDef.def"));
-  EXPECT_EQ(sys.project->GroupDefine(), *spec.GroupDefine);
+  EXPECT_EQ(sys.project->GroupDefine(), *recipe.GroupDefine);
 
   // A file of 40 bytes: two records, the partial third ignored.
   std::ofstream(sys.Temp("GrpDef.def"), std::ios::binary | std::ios::app) << std::string(8, 'x');
@@ -193,11 +193,11 @@ TEST_F(LoadProjectTest, GroupDefineFileAfterLoad) {
 }
 
 TEST_F(LoadProjectTest, GroupDefineStepRunsAlsoWhenTheRecoveryStepFails) {
-  ProjectSpec spec = sys.SpecFor("Acme", "AT29C010");
-  spec.GroupDefine = std::vector<GroupDefineEntry>{{7, 1, 2, 3}};
-  spec.TempSizeText = "1000";
+  ProjectRecipe recipe = sys.RecipeFor("Acme", "TK29C010");
+  recipe.GroupDefine = std::vector<GroupDefineEntry>{{7, 1, 2, 3}};
+  recipe.TempSizeText = "1000";
   sys.freeBytes = 10;
-  EXPECT_EQ(Load(spec), LoadCode::NoDiskSpace);
+  EXPECT_EQ(Load(recipe), LoadCode::NoDiskSpace);
   EXPECT_EQ(SizeOf(sys.Temp("GrpDef.def")), 16u);
 }
 
@@ -208,9 +208,9 @@ TEST_F(LoadProjectTest, MissingProjectFile) {
 }
 
 TEST_F(LoadProjectTest, DamagedAndTruncatedArchivesFailCleanly) {
-  ProjectSpec spec = sys.SpecFor("Acme", "AT29C010");
-  spec.ImageSize = 200000;
-  const std::string good = sys.Make(spec, "good.zvprj");
+  ProjectRecipe recipe = sys.RecipeFor("Acme", "TK29C010");
+  recipe.ImageSize = 200000;
+  const std::string good = sys.Make(recipe, "good.zvprj");
   std::string bytes;
   {
     std::ifstream file(good, std::ios::binary);
@@ -250,7 +250,7 @@ TEST_F(LoadProjectTest, DamagedAndTruncatedArchivesFailCleanly) {
 TEST_F(LoadProjectTest, InformationTextOfAnArchiveLeavesTheLoadedInfoAlone) {
   ASSERT_EQ(Load(MenuSpec(), false), LoadCode::Loaded);
   const std::uintmax_t infoSize = SizeOf(sys.Temp("Info.meg"));
-  ProjectSpec other = sys.SpecFor("Beta", "B100");
+  ProjectRecipe other = sys.RecipeFor("Beta", "B100");
   other.Keys.Note = "None";
   other.Keys.Author = "Bob";
   const std::string text = sys.project->ProjectInfoText(sys.Make(other, "other.zvprj"));
@@ -259,7 +259,7 @@ TEST_F(LoadProjectTest, InformationTextOfAnArchiveLeavesTheLoadedInfoAlone) {
   EXPECT_EQ(SizeOf(sys.Temp("Info.meg")), infoSize);
   EXPECT_EQ(sys.project->ProjectInfoText(sys.root + "work/absent.zvprj"),
             "Project File Doesn't Exist!");
-  ProjectSpec broken = sys.SpecFor("Beta", "B100");
+  ProjectRecipe broken = sys.RecipeFor("Beta", "B100");
   broken.OmitInfo = true;
   EXPECT_EQ(sys.project->ProjectInfoText(sys.Make(broken, "broken.zvprj")), "");
 }
@@ -271,7 +271,7 @@ TEST_F(LoadProjectTest, DemoProjectOfEveryPartLoadsWithItsMenu) {
       MakeDemoProjects(sys.archiver, sys.paths.BaseDir, sys.root + "work/demo", written, error))
       << error;
   ASSERT_EQ(written.size(), 4u);
-  EXPECT_EQ(fs::path(written[1]).filename(), "MX25L8005.zvprj");
+  EXPECT_EQ(fs::path(written[1]).filename(), "QL25L8005.zvprj");
   for (const std::string& path : written) {
     EXPECT_TRUE(sys.project->CheckArchive(path)) << path;
     EXPECT_EQ(sys.project->LoadProject(path, true), LoadCode::Loaded) << path;

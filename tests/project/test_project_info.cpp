@@ -57,7 +57,7 @@ TEST(ProjectKeys, DefaultsForAbsentKeysAndValuesThatAreNoIntegers) {
 TEST(ProjectKeys, WrittenKeysReadBackUnchanged) {
   ProjectKeys keys;
   keys.Manufacturer = "Acme";
-  keys.PartsNumber = "AT29C010";
+  keys.PartsNumber = "TK29C010";
   keys.ProtectCheck = false;
   keys.Ext3MeMCheck = true;
   keys.SupportNumber = -5;

@@ -27,17 +27,17 @@ std::uint32_t SumOf(const std::string& path) {
 class SdProjectSetTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    sys.AddPart("Acme", "MX25L8005", "mx25.mnu");
+    sys.AddPart("Acme", "QL25L8005", "mx25.mnu");
     sys.WriteMenu("mx25.mnu", "D1",
                   "Total=1\n[CurrentUserPage_0]\nComponentTotal=3\nComponentType0=0\n"
                   "ComponentType1=2\nValueType1=6\nLength1=4\nComponentType2=3\n");
   }
 
   int LoadWithValues(std::vector<std::string> values) {
-    ProjectSpec spec = sys.SpecFor("Acme", "MX25L8005");
-    spec.Keys.MenuDate = "D1";
-    spec.MenuValues = std::move(values);
-    return sys.project->LoadProject(sys.Make(spec), false);
+    ProjectRecipe recipe = sys.RecipeFor("Acme", "QL25L8005");
+    recipe.Keys.MenuDate = "D1";
+    recipe.MenuValues = std::move(values);
+    return sys.project->LoadProject(sys.Make(recipe), false);
   }
 
   ProjectSystem sys;

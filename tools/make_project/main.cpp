@@ -107,7 +107,7 @@ int Demo(const Archiver& archiver, const std::string& baseDir, const std::string
 
 namespace {
 struct Options {
-  ProjectSpec spec;
+  ProjectRecipe recipe;
   std::string out;
   std::string program = "7zz";
   std::vector<std::string> menuValues;
@@ -116,27 +116,27 @@ struct Options {
 
 // Parses one option with its value; false for an unknown option or a bad value.
 bool ParseOption(const std::string& name, const std::string& value, Options& options) {
-  ProjectSpec& spec = options.spec;
+  ProjectRecipe& recipe = options.recipe;
   if (name == "--out")
     options.out = value;
   else if (name == "--manufacturer")
-    spec.Keys.Manufacturer = value;
+    recipe.Keys.Manufacturer = value;
   else if (name == "--part")
-    spec.Keys.PartsNumber = value;
+    recipe.Keys.PartsNumber = value;
   else if (name == "--image")
-    spec.ImageFile = value;
+    recipe.ImageFile = value;
   else if (name == "--image-size")
-    spec.ImageSize = std::stoull(value);
+    recipe.ImageSize = std::stoull(value);
   else if (name == "--steps")
-    return SetSteps(value, spec.Keys);
+    return SetSteps(value, recipe.Keys);
   else if (name == "--menu-date")
-    spec.Keys.MenuDate = value;
+    recipe.Keys.MenuDate = value;
   else if (name == "--password")
-    spec.Password = value;
+    recipe.Password = value;
   else if (name == "--7zz")
     options.program = value;
   else if (name == "--key")
-    return SetKey(value, spec.Keys);
+    return SetKey(value, recipe.Keys);
   else if (name == "--menu-value") {
     options.menuValues.push_back(value);
     options.haveMenuValues = true;
@@ -148,8 +148,8 @@ bool ParseOption(const std::string& name, const std::string& value, Options& opt
   } else if (name == "--group-define") {
     std::vector<GroupDefineEntry> entries;
     if (!ReadGroupDefineText(value, entries)) return false;
-    spec.GroupDefine = entries;
-    spec.Keys.UsingGroupDefine = true;
+    recipe.GroupDefine = entries;
+    recipe.Keys.UsingGroupDefine = true;
   } else {
     return false;
   }
@@ -173,13 +173,13 @@ int main(int argc, char** argv) {
       return Usage();
     }
   }
-  if (args.size() % 2 != 0 || options.out.empty() || options.spec.Keys.PartsNumber == "0") {
+  if (args.size() % 2 != 0 || options.out.empty() || options.recipe.Keys.PartsNumber == "0") {
     return Usage();
   }
-  if (options.haveMenuValues) options.spec.MenuValues = options.menuValues;
+  if (options.haveMenuValues) options.recipe.MenuValues = options.menuValues;
   const std::filesystem::path out = std::filesystem::absolute(options.out);
   std::string error;
-  if (!MakeProject(Archiver(options.program), options.spec, out.string(),
+  if (!MakeProject(Archiver(options.program), options.recipe, out.string(),
                    out.parent_path().string(), error)) {
     std::cerr << "make_project: " << error << "\n";
     return 1;

@@ -50,48 +50,48 @@ bool Stage(bool ok, const std::string& path, const char* what, std::vector<std::
   return true;
 }
 
-bool StageMembers(const ProjectSpec& spec, const fs::path& dir, std::vector<std::string>& members,
-                  std::string& error) {
+bool StageMembers(const ProjectRecipe& recipe, const fs::path& dir,
+                  std::vector<std::string>& members, std::string& error) {
   std::error_code ec;
-  if (!spec.OmitInfo) {
+  if (!recipe.OmitInfo) {
     IniFile info;
-    const bool keys = WriteProjectKeys(info, spec.Keys);
+    const bool keys = WriteProjectKeys(info, recipe.Keys);
     const std::string path = (dir / "Info.meg").string();
     if (!Stage(keys && WriteText(path, info.Text()), path, "Info.meg", members, error))
       return false;
   }
-  std::uint64_t imageSize = spec.ImageSize;
-  if (!spec.OmitImage) {
+  std::uint64_t imageSize = recipe.ImageSize;
+  if (!recipe.OmitImage) {
     const std::string path = (dir / "Temp.BIN").string();
     bool ok = false;
-    if (spec.ImageFile.empty()) {
-      ok = WriteGeneratedImage(path, spec.ImageSize);
+    if (recipe.ImageFile.empty()) {
+      ok = WriteGeneratedImage(path, recipe.ImageSize);
     } else {
-      ok = fs::copy_file(spec.ImageFile, path, fs::copy_options::overwrite_existing, ec);
+      ok = fs::copy_file(recipe.ImageFile, path, fs::copy_options::overwrite_existing, ec);
       imageSize = ok ? fs::file_size(path, ec) : 0;
     }
     if (!Stage(ok, path, "Temp.BIN", members, error)) return false;
   }
-  if (!spec.OmitRecovery) {
+  if (!recipe.OmitRecovery) {
     IniFile recovery;
-    const std::string size = spec.TempSizeText.value_or(std::to_string(imageSize));
+    const std::string size = recipe.TempSizeText.value_or(std::to_string(imageSize));
     const bool ok = recovery.WriteString("RecoveryInfo", "TempSize", size);
     const std::string path = (dir / "Recovery.ini").string();
     if (!Stage(ok && WriteText(path, recovery.Text()), path, "Recovery.ini", members, error)) {
       return false;
     }
   }
-  if (spec.MenuValues) {
+  if (recipe.MenuValues) {
     const std::string path = (dir / "MenuOption.sav").string();
-    if (!Stage(WriteText(path, JoinLines(*spec.MenuValues)), path, "MenuOption.sav", members,
+    if (!Stage(WriteText(path, JoinLines(*recipe.MenuValues)), path, "MenuOption.sav", members,
                error)) {
       return false;
     }
   }
-  if (spec.GroupDefine) {
+  if (recipe.GroupDefine) {
     const std::string path = (dir / "GrpDef.def").string();
-    if (!Stage(WriteBytes(path, EncodeGroupDefine(*spec.GroupDefine)), path, "GrpDef.def", members,
-               error)) {
+    if (!Stage(WriteBytes(path, EncodeGroupDefine(*recipe.GroupDefine)), path, "GrpDef.def",
+               members, error)) {
       return false;
     }
   }
@@ -116,7 +116,7 @@ bool WriteGeneratedImage(const std::string& path, std::uint64_t size) {
   return static_cast<bool>(file);
 }
 
-bool MakeProject(const Archiver& archiver, const ProjectSpec& spec, const std::string& outPath,
+bool MakeProject(const Archiver& archiver, const ProjectRecipe& recipe, const std::string& outPath,
                  const std::string& workDir, std::string& error) {
   std::error_code ec;
   const fs::path stage = fs::path(workDir) / "make_project_stage";
@@ -126,7 +126,7 @@ bool MakeProject(const Archiver& archiver, const ProjectSpec& spec, const std::s
     return false;
   }
   std::vector<std::string> members;
-  bool ok = StageMembers(spec, stage, members, error);
+  bool ok = StageMembers(recipe, stage, members, error);
   // The members share one solid block: the data image goes last, so that extracting the
   // small members never decodes the image first.
   std::stable_partition(members.begin(), members.end(), [](const std::string& member) {
@@ -134,7 +134,7 @@ bool MakeProject(const Archiver& archiver, const ProjectSpec& spec, const std::s
   });
   if (ok) {
     fs::remove(outPath, ec);
-    const ArchiveResult result = archiver.Create(outPath, members, spec.Password);
+    const ArchiveResult result = archiver.Create(outPath, members, recipe.Password);
     ok = result.Ok();
     if (!ok) error = "archive not written: " + result.Error;
   }
@@ -186,23 +186,23 @@ std::uint64_t DemoImageSize(const IniFile& driver) {
 }
 
 bool DemoSpec(const std::string& baseDir, const DriverIndex& index, std::size_t entry,
-              ProjectSpec& spec) {
-  spec.Keys.Manufacturer = index.Manufacturers[entry];
-  spec.Keys.PartsNumber = index.PartNames[entry];
-  spec.Keys.Author = "Demo";
-  spec.Keys.Description = "Demo project for " + index.PartNames[entry];
-  spec.Keys.Note = "NONE";
+              ProjectRecipe& recipe) {
+  recipe.Keys.Manufacturer = index.Manufacturers[entry];
+  recipe.Keys.PartsNumber = index.PartNames[entry];
+  recipe.Keys.Author = "Demo";
+  recipe.Keys.Description = "Demo project for " + index.PartNames[entry];
+  recipe.Keys.Note = "NONE";
   IniFile driver;
   if (!driver.Load(baseDir + index.IniPaths[entry])) return false;
-  spec.ImageSize = DemoImageSize(driver);
+  recipe.ImageSize = DemoImageSize(driver);
   const std::string menuFile = driver.ReadString(kDriverSection, "MenuFile", "NONE");
   if (IsNoMenu(menuFile)) return true;
   const auto menuPath = FindInFolder(baseDir + "DataBase/Menu", menuFile);
   IniFile menu;
   if (!menuPath || !menu.Load(*menuPath)) return false;
   const MenuLayout layout = ReadMenuLayout(menu);
-  spec.Keys.MenuDate = layout.date;
-  spec.MenuValues = DefaultMenuValues(layout);
+  recipe.Keys.MenuDate = layout.date;
+  recipe.MenuValues = DefaultMenuValues(layout);
   return true;
 }
 }  // namespace
@@ -225,13 +225,13 @@ bool MakeDemoProjects(const Archiver& archiver, const std::string& baseDir,
       error = "part name unusable as a file name: " + index.PartNames[entry];
       return false;
     }
-    ProjectSpec spec;
-    if (!DemoSpec(baseDir, index, entry, spec)) {
+    ProjectRecipe recipe;
+    if (!DemoSpec(baseDir, index, entry, recipe)) {
       error = "driver or menu file missing for " + index.PartNames[entry];
       return false;
     }
     const std::string out = (fs::path(outDir) / (index.PartNames[entry] + ".zvprj")).string();
-    if (!MakeProject(archiver, spec, out, outDir, error)) return false;
+    if (!MakeProject(archiver, recipe, out, outDir, error)) return false;
     written.push_back(out);
   }
   return true;

@@ -14,7 +14,7 @@
 
 struct MenuLayout;
 
-struct ProjectSpec {
+struct ProjectRecipe {
   ProjectKeys Keys;       // Manufacturer, PartsNumber, step flags, MenuDate, ...
   std::string ImageFile;  // data image to copy; empty: generate ImageSize bytes
   std::uint64_t ImageSize = 4096;
@@ -29,7 +29,7 @@ struct ProjectSpec {
 
 // Writes the archive at `outPath` (replacing it). `workDir` receives the members for a moment
 // and is emptied of them again. False with `error` set when anything fails.
-bool MakeProject(const Archiver& archiver, const ProjectSpec& spec, const std::string& outPath,
+bool MakeProject(const Archiver& archiver, const ProjectRecipe& recipe, const std::string& outPath,
                  const std::string& workDir, std::string& error);
 
 // Writes `size` bytes of the generated data image (an address pattern, so that archives of
