@@ -24,37 +24,23 @@
 #include "support/system_paths.h"
 
 namespace {
-// Operation numbers of the run queues.
-namespace RunOpcode {
-constexpr Opcode CheckUsbPower = 9;
-constexpr Opcode HardwareSettings = 10;
-constexpr Opcode DriverSettings = 11;
-constexpr Opcode RunAll = 12;
-constexpr Opcode AutoRunLoop = 13;
-constexpr Opcode SdPrepare = 17;
-constexpr Opcode SdSelect = 27;
-constexpr Opcode SdRunAll = 25;
-constexpr Opcode SdAutoPrepare = 28;
-constexpr Opcode SdAutoRunLoop = 26;
-}  // namespace RunOpcode
-
 OpcodeQueue RunQueue(bool sdCardRun, bool autoRun) {
   OpcodeQueue queue;
   if (sdCardRun) {
-    for (Opcode op : {RunOpcode::CheckUsbPower, RunOpcode::SdPrepare, RunOpcode::SdSelect})
+    for (Opcode op : {Opcodes::CheckUsbPower, Opcodes::SdProjectList, Opcodes::SdLoadRunSettings})
       queue.push(op);
     if (autoRun) {
-      queue.push(RunOpcode::SdAutoPrepare);
-      queue.push(RunOpcode::SdAutoRunLoop);
+      queue.push(Opcodes::SdAutoRunInit);
+      queue.push(Opcodes::SdAutoRunLoop);
     } else {
-      queue.push(RunOpcode::SdRunAll);
+      queue.push(Opcodes::SdRunAll);
     }
     return queue;
   }
-  for (Opcode op : {Opcodes::EmptyStepB, Opcodes::EmptyStepA, RunOpcode::CheckUsbPower,
-                    RunOpcode::HardwareSettings, RunOpcode::DriverSettings})
+  for (Opcode op : {Opcodes::EmptyStepB, Opcodes::EmptyStepA, Opcodes::CheckUsbPower,
+                    Opcodes::HardwareSettings, Opcodes::DriverSettings})
     queue.push(op);
-  queue.push(autoRun ? RunOpcode::AutoRunLoop : RunOpcode::RunAll);
+  queue.push(autoRun ? Opcodes::AutoRunLoop : Opcodes::RunAll);
   return queue;
 }
 

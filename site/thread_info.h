@@ -9,11 +9,21 @@
 using Opcode = std::int32_t;
 using OpcodeQueue = std::queue<Opcode>;
 
-// Opcodes the site engine itself refers to; the operations name the rest where they register.
+// The opcodes that the engine and the queue starters refer to by name.
 namespace Opcodes {
 inline constexpr Opcode PowerLedFlash = 0;
 inline constexpr Opcode ConnectNotice = 1;
 inline constexpr Opcode CloseNotice = 2;
+inline constexpr Opcode CheckUsbPower = 9;
+inline constexpr Opcode HardwareSettings = 10;
+inline constexpr Opcode DriverSettings = 11;
+inline constexpr Opcode RunAll = 12;
+inline constexpr Opcode AutoRunLoop = 13;
+inline constexpr Opcode SdProjectList = 17;
+inline constexpr Opcode SdRunAll = 25;
+inline constexpr Opcode SdAutoRunLoop = 26;
+inline constexpr Opcode SdLoadRunSettings = 27;
+inline constexpr Opcode SdAutoRunInit = 28;
 inline constexpr Opcode EmptyStepA = 30;
 inline constexpr Opcode EmptyStepAfterQueue = 31;  // run by the worker after every queue
 inline constexpr Opcode EmptyStepB = 32;
