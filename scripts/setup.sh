@@ -6,6 +6,7 @@ PACKAGES=(
   build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
   qt6-base-dev libusb-dev 7zip libsimpleini-dev zlib1g-dev libudev-dev
   libgtest-dev libgmock-dev libbenchmark-dev
+  libsqlite3-dev libcli11-dev nlohmann-json3-dev ccache
   xvfb xauth fonts-liberation imagemagick
 )
 
