@@ -19,31 +19,15 @@
 #include "app/site_frame.h"
 #include "log/core/log_thread.h"
 #include "log/view/log_view.h"
+#include "site/rescan.h"
+#include "site/run_recipes.h"
+#include "site/site_system.h"
+#include "site/site_wait.h"
 #include "support/named_lock.h"
 #include "support/system_para.h"
 #include "support/system_paths.h"
 
 namespace {
-OpcodeQueue RunQueue(bool sdCardRun, bool autoRun) {
-  OpcodeQueue queue;
-  if (sdCardRun) {
-    for (Opcode op : {Opcodes::CheckUsbPower, Opcodes::SdProjectList, Opcodes::SdLoadRunSettings})
-      queue.push(op);
-    if (autoRun) {
-      queue.push(Opcodes::SdAutoRunInit);
-      queue.push(Opcodes::SdAutoRunLoop);
-    } else {
-      queue.push(Opcodes::SdRunAll);
-    }
-    return queue;
-  }
-  for (Opcode op : {Opcodes::EmptyStepB, Opcodes::EmptyStepA, Opcodes::CheckUsbPower,
-                    Opcodes::HardwareSettings, Opcodes::DriverSettings})
-    queue.push(op);
-  queue.push(autoRun ? Opcodes::AutoRunLoop : Opcodes::RunAll);
-  return queue;
-}
-
 QString Percent(std::uint32_t part, std::uint64_t total) {
   // Nothing counted yet: the look of a fresh or reset window, not a division by zero.
   if (total == 0) return QStringLiteral("0%");
@@ -52,27 +36,33 @@ QString Percent(std::uint32_t part, std::uint64_t total) {
 }
 }  // namespace
 
-TMainForm::TMainForm(S_SystemPara& settings, SystemPaths& paths, NamedLocks& locks, QWidget* parent)
+TMainForm::TMainForm(SiteSystem& system, QWidget* parent)
     : QMainWindow(parent),
-      settings_(settings),
-      paths_(paths),
-      locks_(locks),
+      system_(system),
+      settings_(system.Para()),
       host_(std::make_unique<QtSiteHost>()),
-      journal_(std::make_unique<Journal>(paths.BaseDir + "History/Journal")),
+      journal_(std::make_unique<Journal>(system.Paths().BaseDir + "History/Journal")),
       mouseFlush_(std::make_unique<MouseFlush>()) {
   BuildWindow();
   LayoutSitePanels();
-  host_->SetMainWindowHooks(
-      {[this](bool on) { GroupBox3->setEnabled(on); }, [this] { UpdateStatistics(); }});
+  host_->SetMainWindow(this);
+  system_.AttachHost(*host_);
   ConnectHandlers();
   StartLogPipeline();
 }
 
 TMainForm::~TMainForm() {
-  // The writer must be gone before the view it feeds.
-  log_.reset();
+  system_.AttachHost(noHost_);
+  // Nothing the pipeline hands over may reach the view once it goes.
+  LogThread().SetOnLogBatch(nullptr);
+  LogThread().SetOnLimitCheck(nullptr);
+  LogThread().SetDispatcher(nullptr);
   RichEdit1->SetLineObserver(nullptr);
   RichEdit1->SetLogSink(nullptr);
+}
+
+TLogThread& TMainForm::LogThread() {
+  return system_.LogPipeline();
 }
 
 void TMainForm::ConnectHandlers() {
@@ -86,8 +76,9 @@ void TMainForm::ConnectHandlers() {
 }
 
 void TMainForm::StartLogPipeline() {
-  log_ = std::make_unique<TLogThread>(settings_.LogDisplayMode);
-  RichEdit1->SetLogSink(log_.get());
+  TLogThread* log_ = &LogThread();
+  log_->SetLogDisplayMode(settings_.LogDisplayMode);
+  RichEdit1->SetLogSink(log_);
   RichEdit1->SetLineObserver(
       [this](const std::vector<ShownLogLine>& lines) { journal_->Append(lines); });
   log_->SetDispatcher([this](std::function<void()> work) {
@@ -142,24 +133,15 @@ void TMainForm::SetRunControlsEnabled(bool on) {
 
 void TMainForm::SetStopAllEnabled(bool on) {
   StopAllButton->setEnabled(on);
-  host_->SetStopAllEnabled(on);
+  system_.Controls().StopAllEnabled = on;
 }
 
 void TMainForm::CheckLogLimit(std::int32_t clearSelection, std::int32_t rowLimit) {
   RichEdit1->CheckLogLimit(clearSelection, rowLimit, settings_.MegSaveDir);
 }
 
-// Called by workers after each counted part. The lock orders the sums, and posting under it
-// puts the label changes on the UI thread in the same order, behind the counter changes.
-void TMainForm::UpdateStatistics() {
-  NamedLockGuard lock(locks_.Get(LockName::Statistics));
-  std::uint32_t pass = 0;
-  std::uint32_t fail = 0;
-  for (int i = 0; i < kSiteCount; ++i) {
-    pass += host_->PassCount(i);
-    fail += host_->FailCount(i);
-  }
-  host_->Post([this, pass, fail] { ShowStatistics(pass, fail); });
+void TMainForm::ShowSiteGroupEnabled(bool enabled) {
+  GroupBox3->setEnabled(enabled);
 }
 
 void TMainForm::ShowStatistics(std::uint32_t pass, std::uint32_t fail) {
@@ -175,16 +157,7 @@ void TMainForm::Button5Click() {
   const int answer = ShowMessageBox("Are You Sure you want to Reset the Statistics Counters?",
                                     "QUESTION", MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2);
   if (answer != IDYES) return;
-  NamedLockGuard lock(locks_.Get(LockName::Statistics));
-  for (int i = 0; i < kSiteCount; ++i) {
-    host_->SetPassCount(i, 0);
-    host_->SetFailCount(i, 0);
-  }
-  host_->Post([this] {
-    for (QLabel* label : {Label4, Label5, Label6}) label->setText(QStringLiteral("0"));
-    Label7->setText(QStringLiteral("0%"));
-    Label8->setText(QStringLiteral("0%"));
-  });
+  system_.Panels().ResetStatistics();
 }
 
 void TMainForm::RunProgramButtonClick() {
@@ -194,10 +167,10 @@ void TMainForm::RunProgramButtonClick() {
   Memo1->setEnabled(false);
   if (settings_.DataBufferSel != 0) {
     RunSites(true);
-  } else if (engine_ && engine_->ProcedureSelected()) {
+  } else if (system_.ProcedureSelected()) {
     RunSites(false);
   } else {
-    log_->AddLogMessage("No Select Procedure for Project!", LogColour::Red, 1, 0);
+    LogThread().AddLogMessage("No Select Procedure for Project!", LogColour::Red, 1, 0);
   }
   closeEnabled_ = true;
   RichEdit1->setEnabled(true);
@@ -209,16 +182,10 @@ void TMainForm::RunProgramButtonClick() {
 void TMainForm::RunSites(bool sdCardRun) {
   const bool autoRun = AutoRunCheckBox->isChecked();
   const bool projectButton = ToolButton1->isEnabled();
-  int started = 0;
-  for (int site = 0; site < kSiteCount; ++site) {
-    if (!engine_) break;
-    engine_->ResetRunResults(site);
-    if (host_->Checked(site) && engine_->StartCommand(site, RunQueue(sdCardRun, autoRun)))
-      ++started;
-  }
-  if (started > 0) {
+  const std::vector<int> started = StartOnSelectedSites(system_, MainRunRecipe(sdCardRun, autoRun));
+  if (!started.empty()) {
     SetRunLocked(true, autoRun);
-    engine_->WaitForSites();
+    WaitForSites(system_);
   }
   SetRunLocked(false, autoRun);
   ToolButton1->setEnabled(projectButton);
@@ -240,12 +207,12 @@ void TMainForm::StopAllButtonClick() {
 }
 
 void TMainForm::Button3Click() {
-  LogClearCommand({*RichEdit1, settings_, *log_, paths_.DesktopDir, this});
+  LogClearCommand({*RichEdit1, settings_, LogThread(), system_.Paths().DesktopDir, this});
   mouseFlush_->Flush();
 }
 
 void TMainForm::Button4Click() {
-  LogSaveCommand({*RichEdit1, settings_, *log_, paths_.DesktopDir, this});
+  LogSaveCommand({*RichEdit1, settings_, LogThread(), system_.Paths().DesktopDir, this});
   mouseFlush_->Flush();
 }
 
@@ -279,8 +246,8 @@ void TMainForm::OnDeviceChange() {
 int TMainForm::RunRescan() {
   closeEnabled_ = false;
   SetRunControlsEnabled(false);
-  const int found = engine_ ? engine_->RescanUnits() : 0;
-  if (found > 0) {
+  const bool found = RescanUnits(system_);
+  if (found) {
     if (ProjectLoaded() || settings_.DataBufferSel == 1) SetRunControlsEnabled(true);
     closeEnabled_ = true;
     if (optionsActivate_) optionsActivate_();
@@ -289,15 +256,15 @@ int TMainForm::RunRescan() {
     SetStopAllEnabled(false);
     closeEnabled_ = true;
   }
-  return found;
+  return found ? 1 : 0;
 }
 
 bool TMainForm::FormCloseQuery() {
   if (!isEnabled() || !GroupBox3->isEnabled() || !closeEnabled_) return false;
   if (StopAllButton->isEnabled()) return false;
-  const bool allowed =
-      LogCloseStep({*RichEdit1, settings_, *log_, paths_.DesktopDir, this}, exitCleanup_);
-  if (allowed) log_->Terminate();
+  const bool allowed = LogCloseStep(
+      {*RichEdit1, settings_, LogThread(), system_.Paths().DesktopDir, this}, exitCleanup_);
+  if (allowed) LogThread().Terminate();
   return allowed;
 }
 

@@ -2,9 +2,9 @@
 // The program's main window: the site panels, the log, the statistics, the run controls and the
 // tool buttons that open the project and options windows.
 //
-// It owns the log pipeline (TLogThread), the log view, the journal and the Qt site host. What it
-// needs from the site engine comes through MainFormEngine, so the window stays independent of
-// how the engine is assembled; start-up binds it.
+// It draws the system's panel model and statistics (through its Qt site host), shows the log
+// pipeline's lines in its log view and starts the run recipes on the system; it decides nothing
+// that the engine needs.
 #include <QMainWindow>
 #include <atomic>
 #include <cstdint>
@@ -12,7 +12,7 @@
 #include <memory>
 #include <string>
 
-#include "site/thread_info.h"
+#include "site/site_host.h"
 
 class QCheckBox;
 class QGroupBox;
@@ -24,7 +24,7 @@ class QToolButton;
 class QStatusBar;
 class QFrame;
 class Journal;
-class NamedLocks;
+class SiteSystem;
 class QtSiteHost;
 class TLogThread;
 class TLogView;
@@ -33,32 +33,14 @@ class MouseFlush;
 struct S_SystemPara;
 struct SystemPaths;
 
-// The site engine as the main window sees it.
-class MainFormEngine {
- public:
-  virtual ~MainFormEngine() = default;
-  // Rescans the bus and binds new units to free sites; the number of units present.
-  virtual int RescanUnits() = 0;
-  // Starts a worker on the site with the queue (Command); false when nothing started.
-  virtual bool StartCommand(int site, OpcodeQueue queue) = 0;
-  // Returns when no selected site is busy, keeping the event loop running.
-  virtual void WaitForSites() = 0;
-  // Resets the site's per-run results before a run.
-  virtual void ResetRunResults(int site) = 0;
-  // Whether site 0's loaded project selects at least one procedure step.
-  virtual bool ProcedureSelected() = 0;
-};
-
 class TMainForm : public QMainWindow {
   Q_OBJECT
  public:
-  // settings, paths and locks outlive the window. The log pipeline starts running at once.
-  TMainForm(S_SystemPara& settings, SystemPaths& paths, NamedLocks& locks,
-            QWidget* parent = nullptr);
+  // The system outlives the window. The window attaches its site host and log view to it.
+  explicit TMainForm(SiteSystem& system, QWidget* parent = nullptr);
   ~TMainForm() override;
 
   // --- wiring done by start-up ---
-  void SetEngine(MainFormEngine* engine) { engine_ = engine; }
   // The options window: shown by "Options"; `activate` is its activation handler, also run after
   // a device notice that found units.
   void SetOptionsWindow(QWidget* window, std::function<void()> activate);
@@ -74,7 +56,7 @@ class TMainForm : public QMainWindow {
   void LayoutSitePanels();
 
   // --- what other windows and the engine use ---
-  TLogThread& LogThread() { return *log_; }
+  TLogThread& LogThread();
   QtSiteHost& SiteHost() { return *host_; }
   TLogView& LogView() { return *RichEdit1; }
   Journal& LogJournal() { return *journal_; }
@@ -93,8 +75,9 @@ class TMainForm : public QMainWindow {
 
   // Row-limit check with the current settings (the options window's Execute commands).
   void CheckLogLimit(std::int32_t clearSelection, std::int32_t rowLimit);
-  // Recomputes the statistics; any thread (the label change is ordered with the panel calls).
-  void UpdateStatistics();
+  // UI thread: what the site host brings from the panel model.
+  void ShowStatistics(std::uint32_t pass, std::uint32_t fail);
+  void ShowSiteGroupEnabled(bool enabled);
   // The close query; true when the window may close (also used by closeEvent).
   bool FormCloseQuery();
 
@@ -155,18 +138,15 @@ class TMainForm : public QMainWindow {
   void BuildActionGroup();
   void ConnectHandlers();
   void StartLogPipeline();
-  void ShowStatistics(std::uint32_t pass, std::uint32_t fail);
   void RunSites(bool sdCardRun);
   void SetRunLocked(bool running, bool autoRun);
   void ShowCentred(QWidget* window);
 
+  SiteSystem& system_;
   S_SystemPara& settings_;
-  SystemPaths& paths_;
-  NamedLocks& locks_;
-  MainFormEngine* engine_ = nullptr;
   std::unique_ptr<QtSiteHost> host_;
+  NoSiteHost noHost_;  // what the system shows to once the window is gone
   std::unique_ptr<Journal> journal_;
-  std::unique_ptr<TLogThread> log_;
   std::unique_ptr<MouseFlush> mouseFlush_;
   QWidget* optionsWindow_ = nullptr;
   std::function<void()> optionsActivate_;

@@ -17,6 +17,7 @@
 #include "app/site_frame.h"
 #include "log/view/log_colour.h"
 #include "log/view/log_view.h"
+#include "site/site_system.h"
 #include "support/named_lock.h"
 
 namespace {
@@ -174,8 +175,8 @@ void TMainForm::BuildLogGroup() {
                         QRect(4, kLowerRowTop, kSiteGroupWidth, kLowerRowHeight));
   Panel2 = MakeCaptionPanel(GroupBox1, "Panel2", "Date Time", QRect(8, 18, 180, 22));
   Panel3 = MakeCaptionPanel(GroupBox1, "Panel3", "Status", QRect(188, 18, 480, 22));
-  RichEdit1 =
-      new TLogView({locks_.Get(LockName::LogView), locks_.Get(LockName::LogSave)}, GroupBox1);
+  RichEdit1 = new TLogView(
+      {system_.Locks().Get(LockName::LogView), system_.Locks().Get(LockName::LogSave)}, GroupBox1);
   RichEdit1->setGeometry(8, 40, 660, kLowerRowHeight - 48);
   Panel5 = Named(new QFrame(GroupBox1), "Panel5");
   Panel5->setFrameStyle(QFrame::Panel | QFrame::Raised);
@@ -197,6 +198,7 @@ void TMainForm::BuildInformationGroup() {
 }
 
 void TMainForm::LayoutSitePanels() {
+  SitePanels& panels = system_.Panels();
   for (int i = 0; i < kSiteCount; ++i) {
     TSiteFrame* frame = host_->Frame(i);
     if (!frame) {
@@ -206,9 +208,11 @@ void TMainForm::LayoutSitePanels() {
     }
     frame->move(SitePanelPosition(i, GroupBox3->width(), GroupBox3->height()));
     frame->SaveBarStyle();
-    frame->SetPassCount(0);
-    frame->SetFailCount(0);
-    frame->SetStatus(siNone);
+    frame->Bind(&panels, i);
+    frame->SetPassCount(panels.PassCount(i));
+    frame->SetFailCount(panels.FailCount(i));
+    frame->SetStatus(panels.Status(i));
+    frame->SetChecked(panels.Checked(i));
     frame->SetID(static_cast<std::uint32_t>(i + 1));
     frame->show();
   }

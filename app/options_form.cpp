@@ -17,7 +17,7 @@
 #include <utility>
 
 #include "app/options_form_widgets.h"
-#include "app/qt_site_host.h"
+#include "site/run_controls.h"
 #include "support/system_ini.h"
 #include "support/system_para.h"
 #include "support/system_paths.h"
@@ -36,7 +36,7 @@ QString Text(const std::string& text) {
 }
 }  // namespace
 
-TOptionsForm::TOptionsForm(S_SystemPara& para, SystemPaths& paths, OptionsSnapshot* snapshot,
+TOptionsForm::TOptionsForm(S_SystemPara& para, const SystemPaths& paths, RunControls* snapshot,
                            OptionsFormWiring wiring, QWidget* parent)
     : QDialog(parent), para_(para), paths_(paths), snapshot_(snapshot), wiring_(std::move(wiring)) {
   setObjectName(QStringLiteral("OptionsForm"));

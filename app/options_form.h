@@ -27,7 +27,7 @@ class QTextEdit;
 class QFrame;
 class TRadioGroup;
 class TSiteCheckList;
-struct OptionsSnapshot;
+struct RunControls;
 struct S_SystemPara;
 struct SystemPaths;
 
@@ -53,7 +53,7 @@ class TOptionsForm : public QDialog {
   Q_OBJECT
  public:
   // para, paths and snapshot outlive the window; snapshot may be null (no workers).
-  TOptionsForm(S_SystemPara& para, SystemPaths& paths, OptionsSnapshot* snapshot,
+  TOptionsForm(S_SystemPara& para, const SystemPaths& paths, RunControls* snapshot,
                OptionsFormWiring wiring, QWidget* parent = nullptr);
   ~TOptionsForm() override;
 
@@ -168,8 +168,8 @@ class TOptionsForm : public QDialog {
   void WriteString(const char* key, const std::string& value);
 
   S_SystemPara& para_;
-  SystemPaths& paths_;
-  OptionsSnapshot* snapshot_;
+  const SystemPaths& paths_;
+  RunControls* snapshot_;
   OptionsFormWiring wiring_;
   bool barStyleSaved_ = false;
   bool activating_ = false;  // an activation's own load must not start another

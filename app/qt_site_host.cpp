@@ -6,6 +6,8 @@
 #include <QThread>
 #include <utility>
 
+#include "app/main_form.h"
+#include "app/message_box.h"
 #include "app/site_frame.h"
 
 QtSiteHost::QtSiteHost(QObject* parent) : QObject(parent) {}
@@ -13,7 +15,7 @@ QtSiteHost::QtSiteHost(QObject* parent) : QObject(parent) {}
 QtSiteHost::~QtSiteHost() = default;
 
 void QtSiteHost::SetFrame(int site, TSiteFrame* frame) {
-  if (site >= 0 && site < kSiteCount) frames_[static_cast<std::size_t>(site)] = frame;
+  if (IsSiteIndex(site)) frames_[SiteSlot(site)] = frame;
 }
 
 TSiteFrame* QtSiteHost::Frame(int site) const {
@@ -21,8 +23,7 @@ TSiteFrame* QtSiteHost::Frame(int site) const {
 }
 
 TSiteFrame* QtSiteHost::FrameOrNull(int site) const {
-  if (site < 0 || site >= kSiteCount) return nullptr;
-  return frames_[static_cast<std::size_t>(site)];
+  return IsSiteIndex(site) ? frames_[SiteSlot(site)] : nullptr;
 }
 
 bool QtSiteHost::OnUiThread() const {
@@ -68,77 +69,35 @@ void QtSiteHost::Drain() {
   }
 }
 
-void QtSiteHost::SetStatus(int site, std::uint8_t status) {
-  TSiteFrame* frame = FrameOrNull(site);
-  if (!frame) return;
-  frame->StoreStatus(status);
-  Post([frame, status] { frame->ShowStatus(status); });
+void QtSiteHost::Show(const PanelEvent& event) {
+  Post([this, event] { Draw(event); });
 }
 
-TSiteStatus QtSiteHost::Status(int site) const {
-  const TSiteFrame* frame = FrameOrNull(site);
-  return frame ? frame->Status() : siNone;
-}
-
-void QtSiteHost::SetChecked(int site, bool checked) {
-  TSiteFrame* frame = FrameOrNull(site);
-  if (!frame) return;
-  frame->StoreChecked(checked);
-  Post([frame, checked] { frame->ShowChecked(checked); });
-}
-
-bool QtSiteHost::Checked(int site) const {
-  const TSiteFrame* frame = FrameOrNull(site);
-  return frame && frame->Checked();
-}
-
-void QtSiteHost::SetBigStatus(int site, std::uint8_t status) {
-  TSiteFrame* frame = FrameOrNull(site);
-  if (!frame) return;
-  Post([frame, status] { frame->SetBigStatus(status); });
-}
-
-void QtSiteHost::SetPassCount(int site, std::uint32_t count) {
-  TSiteFrame* frame = FrameOrNull(site);
-  if (!frame) return;
-  frame->StorePassCount(count);
-  Post([frame, count] { frame->ShowPassCount(count); });
-}
-
-std::uint32_t QtSiteHost::PassCount(int site) const {
-  const TSiteFrame* frame = FrameOrNull(site);
-  return frame ? frame->PassCount() : 0;
-}
-
-void QtSiteHost::SetFailCount(int site, std::uint32_t count) {
-  TSiteFrame* frame = FrameOrNull(site);
-  if (!frame) return;
-  frame->StoreFailCount(count);
-  Post([frame, count] { frame->ShowFailCount(count); });
-}
-
-std::uint32_t QtSiteHost::FailCount(int site) const {
-  const TSiteFrame* frame = FrameOrNull(site);
-  return frame ? frame->FailCount() : 0;
-}
-
-void QtSiteHost::SetHintText(int site, const std::string& text) {
-  TSiteFrame* frame = FrameOrNull(site);
-  if (!frame) return;
-  Post([frame, hint = QString::fromStdString(text)] { frame->setToolTip(hint); });
-}
-
-void QtSiteHost::SetSiteGroupEnabled(bool enabled) {
-  Post([this, enabled] {
-    if (hooks_.setSiteGroupEnabled) hooks_.setSiteGroupEnabled(enabled);
-  });
-}
-
-void QtSiteHost::UpdateStatistics() {
-  if (hooks_.updateStatistics) hooks_.updateStatistics();
+void QtSiteHost::Draw(const PanelEvent& event) {
+  switch (event.kind) {
+    case PanelEvent::Kind::SiteGroupEnabled:
+      if (mainWindow_) mainWindow_->ShowSiteGroupEnabled(event.value != 0);
+      return;
+    case PanelEvent::Kind::Statistics:
+      if (mainWindow_) mainWindow_->ShowStatistics(event.value, event.value2);
+      return;
+    default:
+      if (TSiteFrame* frame = FrameOrNull(event.site)) frame->Draw(event);
+  }
 }
 
 // A worker has no event loop of the windows to run; only the UI thread processes them.
 void QtSiteHost::ProcessMessages() {
   if (OnUiThread()) QCoreApplication::processEvents();
+}
+
+int QtSiteHost::MessageBox(const std::string& text, const std::string& caption, unsigned flags) {
+  if (OnUiThread()) {
+    Drain();  // the panels show what happened before the question
+    return ShowMessageBox(text, caption, flags);
+  }
+  int answer = 0;
+  QMetaObject::invokeMethod(
+      this, [&] { answer = ShowMessageBox(text, caption, flags); }, Qt::BlockingQueuedConnection);
+  return answer;
 }

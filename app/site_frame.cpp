@@ -8,6 +8,7 @@
 #include <QString>
 
 #include "log/view/log_colour.h"
+#include "site/site_panels.h"
 
 namespace {
 namespace Colour {
@@ -88,60 +89,57 @@ void TSiteFrame::BuildControls() {
   PBar->setEnabled(false);
 }
 
+void TSiteFrame::Bind(SitePanels* panels, int site) {
+  panels_ = panels;
+  site_ = site;
+}
+
 void TSiteFrame::SetPassCount(std::uint32_t n) {
-  StorePassCount(n);
-  ShowPassCount(n);
-}
-
-void TSiteFrame::SetFailCount(std::uint32_t n) {
-  StoreFailCount(n);
-  ShowFailCount(n);
-}
-
-void TSiteFrame::SetID(std::uint32_t n) {
-  id_.store(n);
-  ShowID(n);
-}
-
-void TSiteFrame::SetChecked(bool b) {
-  StoreChecked(b);
-  ShowChecked(b);
-}
-
-void TSiteFrame::SetStatus(std::uint8_t s) {
-  StoreStatus(s);
-  ShowStatus(s);
-}
-
-void TSiteFrame::CBClick() {
-  checked_.store(CB->isChecked());
-}
-
-void TSiteFrame::ShowPassCount(std::uint32_t n) {
   LB_Pass->setText(QStringLiteral("Pass:%1").arg(n));
 }
 
-void TSiteFrame::ShowFailCount(std::uint32_t n) {
+void TSiteFrame::SetFailCount(std::uint32_t n) {
   LB_Fail->setText(QStringLiteral("Fail:%1").arg(n));
 }
 
-void TSiteFrame::ShowID(std::uint32_t n) {
+void TSiteFrame::SetID(std::uint32_t n) {
   LB_CB->setText(QStringLiteral("Site #%1").arg(n));
 }
 
-void TSiteFrame::ShowChecked(bool b) {
+void TSiteFrame::SetChecked(bool b) {
   CB->setChecked(b);
 }
 
-void TSiteFrame::StoreStatus(std::uint8_t s) {
-  if (s > siPushKey) return;
-  // Losing the unit leaves the site out of the next run; finding it selects it again.
-  if (s == siNone) checked_.store(false);
-  if (s == siReady) checked_.store(true);
-  status_.store(s);
+void TSiteFrame::CBClick() {
+  if (panels_ != nullptr) panels_->SetChecked(site_, CB->isChecked());
 }
 
-void TSiteFrame::ShowStatus(std::uint8_t s) {
+void TSiteFrame::Draw(const PanelEvent& event) {
+  switch (event.kind) {
+    case PanelEvent::Kind::Status:
+      SetStatus(static_cast<std::uint8_t>(event.value));
+      break;
+    case PanelEvent::Kind::Checked:
+      SetChecked(event.value != 0);
+      break;
+    case PanelEvent::Kind::BigStatus:
+      SetBigStatus(static_cast<std::uint8_t>(event.value));
+      break;
+    case PanelEvent::Kind::PassCount:
+      SetPassCount(event.value);
+      break;
+    case PanelEvent::Kind::FailCount:
+      SetFailCount(event.value);
+      break;
+    case PanelEvent::Kind::HintText:
+      setToolTip(QString::fromStdString(event.text));
+      break;
+    default:
+      break;  // the main window's events
+  }
+}
+
+void TSiteFrame::SetStatus(std::uint8_t s) {
   switch (s) {
     case siNone:
       SetSelectable(false);

@@ -2,19 +2,18 @@
 // The status panel of one site: site number, selection check box, the state word, the large
 // PASS/FAIL field, the pass and fail counters and a progress bar.
 //
-// The facts other threads read (Status, Checked, the counters) are atomics. The Store* calls
-// change them at once from any thread; the Show* calls change the controls and run on the UI
-// thread only. The Set* calls of the panel do both and are for the UI thread; workers go through
-// QtSiteHost, which stores at call time and shows through its ordered queue.
+// It only draws: the facts live in the panel model (SitePanels), whose changes the Qt site host
+// brings here on the UI thread. A click on the check box goes back to the model.
 #include <QFrame>
-#include <atomic>
 #include <cstdint>
 
+#include "site/panel_event.h"
 #include "site/site_status.h"
 
 class QCheckBox;
 class QLabel;
 class QProgressBar;
+class SitePanels;
 
 class TSiteFrame : public QFrame {
   Q_OBJECT
@@ -24,33 +23,18 @@ class TSiteFrame : public QFrame {
 
   explicit TSiteFrame(QWidget* parent = nullptr);
 
-  // UI thread: store and show.
+  // Binds the check box to the model's selection of `site` (a user's click changes it there).
+  void Bind(SitePanels* panels, int site);
+
+  // UI thread: what the panel shows.
   void SetPassCount(std::uint32_t n);
   void SetFailCount(std::uint32_t n);
-  void SetStatus(std::uint8_t s);  // above 7: repaint only, nothing stored
+  void SetStatus(std::uint8_t s);  // above 7: repaint only
   void SetID(std::uint32_t n);
   void SetChecked(bool b);
-  void SetBigStatus(std::uint8_t s);  // display only
-
-  // Any thread.
-  std::uint32_t PassCount() const { return passCount_.load(); }
-  std::uint32_t FailCount() const { return failCount_.load(); }
-  TSiteStatus Status() const { return static_cast<TSiteStatus>(status_.load()); }
-  std::uint32_t ID() const { return id_.load(); }
-  bool Checked() const { return checked_.load(); }
-
-  // Any thread: the stored part of the setters.
-  void StorePassCount(std::uint32_t n) { passCount_.store(n); }
-  void StoreFailCount(std::uint32_t n) { failCount_.store(n); }
-  void StoreStatus(std::uint8_t s);  // also the selection that siNone and siReady imply
-  void StoreChecked(bool b) { checked_.store(b); }
-
-  // UI thread: the shown part of the setters.
-  void ShowPassCount(std::uint32_t n);
-  void ShowFailCount(std::uint32_t n);
-  void ShowStatus(std::uint8_t s);
-  void ShowID(std::uint32_t n);
-  void ShowChecked(bool b);
+  void SetBigStatus(std::uint8_t s);
+  // Draws one change of the model.
+  void Draw(const PanelEvent& event);
 
   // Remembers the progress bar's normal mode; from then on the states that restore the bar give
   // it back (which ends a marquee).
@@ -80,11 +64,8 @@ class TSiteFrame : public QFrame {
   void RestoreBar(bool enabled, bool full);
   void StartMarquee();
 
-  std::atomic<std::uint32_t> passCount_{0};
-  std::atomic<std::uint32_t> failCount_{0};
-  std::atomic<std::uint8_t> status_{siNone};
-  std::atomic<std::uint32_t> id_{0};
-  std::atomic<bool> checked_{false};
+  SitePanels* panels_ = nullptr;
+  int site_ = -1;
   bool barStyleSaved_ = false;
   bool marquee_ = false;
   int marqueeStarts_ = 0;

@@ -28,19 +28,17 @@ constexpr const char* kTempFolderFail = "Private Temporary Folder Not Available!
 GangProgram::GangProgram(ProgramOptions options)
     : config_(std::move(options)),
       registry_(config_.registry ? *config_.registry : RegistryStore::FromEnvironment()) {
+  bus_ = ChooseUsbBus({config_.simulatedUnits, config_.simulationTiming, config_.pollPeriodMs});
+  sites_ = std::make_unique<SiteSystem>(*bus_.library);
   // The base folder is known before any window: the log journal lives below it.
-  InitSystemPaths(paths_, {config_.baseDir, config_.tempRoot});
-  bus_ = ChooseUsbBus(config_.simulatedUnits, config_.simulationTiming);
-  main_ = std::make_unique<TMainForm>(para_, paths_, locks_);
-  main_->SetMirrorLogToStdout(config_.logStdout);
-  sites_ = std::make_unique<SiteSystem>(para_, paths_, *bus_.library, main_->LogThread(),
-                                        main_->SiteHost(), locks_);
+  SetPaths();
   if (!config_.usbTrace.empty() && !sites_->Links().Trace().Start(config_.usbTrace)) {
     throw std::runtime_error("cannot write the USB trace file " + config_.usbTrace);
   }
-  main_->SetEngine(this);
+  main_ = std::make_unique<TMainForm>(*sites_);
+  main_->SetMirrorLogToStdout(config_.logStdout);
   main_->SetExitCleanup([this] { SystemCleanup(); });
-  notices_ = std::make_unique<DeviceNoticeSource>();
+  notices_ = std::make_unique<DeviceNoticeSource>(*bus_.notices);
   connect(notices_.get(), &DeviceNoticeSource::DeviceChanged, main_.get(),
           &TMainForm::OnDeviceChange, Qt::QueuedConnection);
   BuildOptionsWindow();
@@ -53,15 +51,30 @@ GangProgram::~GangProgram() {
   notices_->Stop();
   if (main_) main_->removeEventFilter(this);
   sites_->Shutdown();
-  sites_.reset();
   options_.reset();
   main_.reset();
+  sites_.reset();
+}
+
+S_SystemPara& GangProgram::Para() {
+  return sites_->Para();
+}
+
+const SystemPaths& GangProgram::Paths() const {
+  return sites_->Paths();
+}
+
+bool GangProgram::SetPaths() {
+  SystemPaths paths;
+  const bool privateTemp = InitSystemPaths(paths, {config_.baseDir, config_.tempRoot});
+  sites_->SetPaths(paths);
+  return privateTemp;
 }
 
 void GangProgram::BuildOptionsWindow() {
   OptionsFormWiring wiring;
   wiring.loadSystemIni = [this] { LoadSystemIni(); };
-  wiring.siteStatus = [this](int site) { return main_->SiteHost().Status(site); };
+  wiring.siteStatus = [this](int site) { return sites_->Panels().Status(site); };
   wiring.projectLoaded = [this] { return main_->ProjectLoaded(); };
   wiring.clearProjectPath = [this] { main_->SetProjectPath(""); };
   wiring.setRunControlsEnabled = [this](bool on) { main_->SetRunControlsEnabled(on); };
@@ -69,25 +82,17 @@ void GangProgram::BuildOptionsWindow() {
   wiring.setLogDisplayMode = [this](std::int32_t mode) {
     main_->LogThread().SetLogDisplayMode(mode);
   };
-  wiring.clearSiteInformation = [this] {
-    for (int site = 0; site < kSiteCount; ++site) {
-      S_GetUSBCmdData& data = sites_->CmdData(site);
-      data.BiosNumber = 0;
-      data.BiosVersion.clear();
-      data.SerialText.clear();
-      data.SelfTestText.clear();
-    }
-  };
+  wiring.clearSiteInformation = [this] { sites_->ClearUnitReports(); };
   wiring.enableMainWindow = [this] { main_->setEnabled(true); };
   wiring.logFailure = [this](const std::string& text) {
     main_->LogThread().AddLogMessage(text, LogColour::Red, 1, 0);
   };
   wiring.debugMode = DebugMode();
-  options_ = std::make_unique<TOptionsForm>(para_, paths_, &main_->SiteHost().Options(),
+  options_ = std::make_unique<TOptionsForm>(sites_->Para(), sites_->Paths(), &sites_->Controls(),
                                             std::move(wiring));
   main_->SetOptionsWindow(options_.get(), [this] { options_->FormActivate(); });
   // Creation: the paths, then the first settings load (the window's creation handler).
-  InitSystemPaths(paths_, {config_.baseDir, config_.tempRoot});
+  SetPaths();
   options_->FormCreate();
 }
 
@@ -127,7 +132,7 @@ void GangProgram::FirstShow() {
 }
 
 bool GangProgram::SystemInitialization() {
-  const bool privateTemp = InitSystemPaths(paths_, {config_.baseDir, config_.tempRoot});
+  const bool privateTemp = SetPaths();
   LoadSystemIni();
   SetCaptionAndDefaults();
   if (!privateTemp) {
@@ -135,19 +140,22 @@ bool GangProgram::SystemInitialization() {
     main_->LogThread().AddLogMessage(kTempFolderFail, LogColour::Red, 1, 0);
     return false;
   }
-  if (!CheckDirectories(paths_.BaseDir)) return false;
-  return ::LoadSelectList(paths_.BaseDir, selectList_, main_->LogThread());
+  if (!CheckDirectories(Paths().BaseDir)) return false;
+  return ::LoadSelectList(Paths().BaseDir, sites_->SelectList(), sites_->Log());
 }
 
 void GangProgram::LoadSystemIni() {
   if (registry_.CheckRegistryMode(RegistryKey::HandlerMode, AccessCode::HandlerMode)) {
     handlerMode_ = true;
   }
-  LoadSystemIniFile(paths_.BaseDir, handlerMode_, para_);
-  sites_->Links().ApplySettings(para_);
+  // The settings may move the base folder ("ExeDirPath").
+  SystemPaths paths = Paths();
+  LoadSystemIniFile(paths.BaseDir, handlerMode_, Para());
+  if (paths.BaseDir != Paths().BaseDir) sites_->SetPaths(paths);
+  sites_->Links().ApplySettings(Para());
   options_->ShowLoadedSettings(handlerMode_);
-  if (para_.DataBufferSel == 1) main_->SetRunControlsEnabled(true);
-  main_->LogThread().SetLogDisplayMode(para_.LogDisplayMode);
+  if (Para().DataBufferSel == 1) main_->SetRunControlsEnabled(true);
+  main_->LogThread().SetLogDisplayMode(Para().LogDisplayMode);
 }
 
 void GangProgram::SetCaptionAndDefaults() {
@@ -157,11 +165,7 @@ void GangProgram::SetCaptionAndDefaults() {
 }
 
 void GangProgram::StartDeviceNotices() {
-  if (bus_.simulated != nullptr) {
-    notices_->AttachSimulatedBus(*bus_.simulated);
-  } else if (!notices_->StartUdev()) {
-    notices_->StartPolling([this] { return BusSnapshot(); }, config_.pollPeriodMs);
-  }
+  notices_->Start([this] { return BusSnapshot(); });
   notices_->Enable(true);
 }
 
@@ -184,24 +188,6 @@ int GangProgram::RescanUnits() {
   return present;
 }
 
-bool GangProgram::StartCommand(int site, OpcodeQueue queue) {
-  return Command(*sites_, site, queue).Started();
-}
-
-void GangProgram::WaitForSites() {
-  ::WaitForSites(main_->SiteHost());
-}
-
-void GangProgram::ResetRunResults(int site) {
-  if (LinkTable::IsSiteIndex(site)) sites_->RunBytes(site).Reset();
-}
-
-bool GangProgram::ProcedureSelected() {
-  // The project records join the site system with the project window; until a project can be
-  // loaded no procedure step is selected.
-  return false;
-}
-
 void GangProgram::SystemCleanup() {
   if (cleanedUp_) return;
   cleanedUp_ = true;
@@ -209,14 +195,15 @@ void GangProgram::SystemCleanup() {
   sites_->Shutdown();  // no worker runs any more: the close notices use the links directly
   if (!handlerMode_) {
     for (int site = 0; site < kSiteCount; ++site) {
-      if (main_->SiteHost().Status(site) == siNone) continue;
+      if (sites_->Panels().Status(site) == siNone) continue;
       sites_->Opcodes().Run(*sites_, Opcodes::CloseNotice, site, {});
     }
   }
   // Without a private folder there are no temporary files of ours to remove.
-  if (!paths_.TempDir.empty()) {
-    for (const char* name : kTempFiles) DeleteTempFile(paths_.TempDir + name, main_->LogThread());
-    DeleteTempFile(paths_.TempDir + kGroupDefineTempFile, main_->LogThread());
+  const std::string& tempDir = Paths().TempDir;
+  if (!tempDir.empty()) {
+    for (const char* name : kTempFiles) DeleteTempFile(tempDir + name, sites_->Log());
+    DeleteTempFile(tempDir + kGroupDefineTempFile, sites_->Log());
   }
   CloseAllLinks();
 }

@@ -9,12 +9,8 @@
 #include <string>
 
 #include "app/main_form.h"
-#include "app/startup_bus.h"
-#include "project/driver_index.h"
-#include "support/named_lock.h"
+#include "bus/bus_choice.h"
 #include "support/registry_store.h"
-#include "support/system_para.h"
-#include "support/system_paths.h"
 #include "support/system_paths_init.h"
 
 class DeviceNoticeSource;
@@ -32,7 +28,7 @@ struct ProgramOptions {
   int pollPeriodMs = 1000;                // the bus look where no event source works
 };
 
-class GangProgram final : public QObject, public MainFormEngine {
+class GangProgram final : public QObject {
   Q_OBJECT
  public:
   // Builds the windows and the site system; nothing is shown yet. Throws std::runtime_error
@@ -57,21 +53,16 @@ class GangProgram final : public QObject, public MainFormEngine {
   bool DebugMode() const;
   bool HandlerMode() const { return handlerMode_; }
 
-  // MainFormEngine.
-  int RescanUnits() override;
-  bool StartCommand(int site, OpcodeQueue queue) override;
-  void WaitForSites() override;
-  void ResetRunResults(int site) override;
-  bool ProcedureSelected() override;
+  // The rescan of start-up and of the device notices; the number of units present.
+  int RescanUnits();
 
   TMainForm& Main() { return *main_; }
   TOptionsForm& Options() { return *options_; }
   SiteSystem& Sites() { return *sites_; }
   DeviceNoticeSource& Notices() { return *notices_; }
   UsbBusChoice& Bus() { return bus_; }
-  S_SystemPara& Para() { return para_; }
-  SystemPaths& Paths() { return paths_; }
-  const DriverIndex& SelectList() const { return selectList_; }
+  S_SystemPara& Para();
+  const SystemPaths& Paths() const;
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -80,18 +71,15 @@ class GangProgram final : public QObject, public MainFormEngine {
   void BuildOptionsWindow();
   void StartDeviceNotices();
   std::vector<std::string> BusSnapshot();
+  bool SetPaths();  // false when no private temporary folder could be made
   void CloseAllLinks();
 
   ProgramOptions config_;
   RegistryStore registry_;
-  S_SystemPara para_;
-  SystemPaths paths_;
-  NamedLocks locks_;
-  bool handlerMode_ = false;  // once on, on for the run
-  DriverIndex selectList_;
+  bool handlerMode_ = false;           // once on, on for the run
   UsbBusChoice bus_;                   // outlives everything that uses the links
-  std::unique_ptr<TMainForm> main_;    // owns the log pipeline and the site host
-  std::unique_ptr<SiteSystem> sites_;  // links, records, workers
+  std::unique_ptr<SiteSystem> sites_;  // the context: settings, log, panels, links, records
+  std::unique_ptr<TMainForm> main_;    // draws the system; attaches its site host
   std::unique_ptr<TOptionsForm> options_;
   std::unique_ptr<DeviceNoticeSource> notices_;
   bool firstShowSeen_ = false;

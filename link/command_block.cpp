@@ -25,24 +25,6 @@ void CopyPacket(CommandBlock& block, std::size_t offset, const PacketPtr& packet
 
 }  // namespace
 
-void PutLe32(std::uint8_t* at, std::uint32_t value) {
-  for (int i = 0; i < 4; ++i) at[i] = static_cast<std::uint8_t>(value >> (8 * i));
-}
-
-void PutLe16(std::uint8_t* at, std::uint16_t value) {
-  at[0] = static_cast<std::uint8_t>(value);
-  at[1] = static_cast<std::uint8_t>(value >> 8);
-}
-
-std::uint32_t GetLe32(const std::uint8_t* at) {
-  return std::uint32_t{at[0]} | std::uint32_t{at[1]} << 8 | std::uint32_t{at[2]} << 16 |
-         std::uint32_t{at[3]} << 24;
-}
-
-std::uint16_t GetLe16(const std::uint8_t* at) {
-  return static_cast<std::uint16_t>(at[0] | at[1] << 8);
-}
-
 PacketPtr MakeCommandPacket(std::uint8_t frameType, std::uint8_t b1, std::uint8_t b2,
                             std::uint8_t codeCount, std::uint8_t commandByte, std::uint8_t b5,
                             std::uint32_t argument1, std::uint32_t argument2,

@@ -13,6 +13,7 @@
 #include <string_view>
 
 #include "link/frame_codes.h"
+#include "support/byte_order.h"
 
 inline constexpr std::size_t kCommandBlockSize = 1024;
 inline constexpr std::size_t kReplySize = 512;
@@ -122,9 +123,3 @@ DateStamp MakeDateStamp(const std::tm& time);
 // CommandPacket, at most 16 words), the stamp at 196, 0xFF everywhere else. A missing
 // CommandPacket leaves bytes 0..31 0xFF.
 CommandBlock BuildCommandBlock(const CommandParts& parts, DateStamp stamp);
-
-// Little-endian helpers of the wire format.
-void PutLe32(std::uint8_t* at, std::uint32_t value);
-void PutLe16(std::uint8_t* at, std::uint16_t value);
-std::uint32_t GetLe32(const std::uint8_t* at);
-std::uint16_t GetLe16(const std::uint8_t* at);

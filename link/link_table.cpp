@@ -33,7 +33,7 @@ LinkTable::LinkTable(UsbLibrary& usb, NamedLocks& locks, const S_SystemPara& set
       services_{usb, locks.Get(LockName::UsbDevices), std::move(options.Sleep),
                 std::move(options.Clock), trace_} {
   usb_.init();
-  for (int site = 0; site < kLinkCount; ++site) {
+  for (int site = 0; site < kSiteCount; ++site) {
     const auto index = static_cast<std::size_t>(site);
     owned_[index] = std::make_unique<ZvUsb>(services_, *this, site);
     links_[index] = owned_[index].get();
@@ -92,7 +92,7 @@ struct usb_device* LinkTable::FindFreeDevice() {
 }
 
 void LinkTable::SortLinksByKey() {
-  for (int pass = 0; pass < kLinkCount - 1; ++pass) {
+  for (int pass = 0; pass < kSiteCount - 1; ++pass) {
     for (std::size_t i = 0; i + 1 < links_.size(); ++i) {
       ZvUsb* earlier = links_[i].load();
       ZvUsb* later = links_[i + 1].load();

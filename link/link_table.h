@@ -10,11 +10,10 @@
 
 #include "link/transfer_trace.h"
 #include "link/zv_usb.h"
+#include "support/site_index.h"
 
 class NamedLocks;
 struct S_SystemPara;
-
-inline constexpr int kLinkCount = 8;
 
 // What one walk of the bus found. `Attached` is false when the bus reports no attached device
 // at all ("no units": the rescan then closes every site); `Units` are the matching devices in
@@ -46,7 +45,6 @@ class LinkTable {
   // The link of a site index 0..7 (the caller checks the range).
   ZvUsb& Link(int site) { return *links_[static_cast<std::size_t>(site)].load(); }
   ZvUsb& operator[](int site) { return Link(site); }
-  static bool IsSiteIndex(int site) { return site >= 0 && site < kLinkCount; }
 
   // PowerLedWord = retry count | retry delay << 8; ModeByte copied. Main thread, no run active.
   void ApplySettings(const S_SystemPara& settings);
@@ -71,6 +69,6 @@ class LinkTable {
   UsbLibrary& usb_;
   TraceSwitch trace_;
   LinkServices services_;
-  std::array<std::unique_ptr<ZvUsb>, kLinkCount> owned_;
-  std::array<std::atomic<ZvUsb*>, kLinkCount> links_{};
+  std::array<std::unique_ptr<ZvUsb>, kSiteCount> owned_;
+  std::array<std::atomic<ZvUsb*>, kSiteCount> links_{};
 };

@@ -3,17 +3,14 @@
 #include <fstream>
 #include <iterator>
 
+#include "support/byte_order.h"
 #include "support/named_lock.h"
 
 namespace {
-std::uint32_t LittleEndian32(const std::uint8_t* bytes) {
-  return static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8 |
-         static_cast<std::uint32_t>(bytes[2]) << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
-}
-
 void PutLittleEndian32(std::vector<std::uint8_t>& out, std::uint32_t value) {
-  for (int shift = 0; shift < 32; shift += 8)
-    out.push_back(static_cast<std::uint8_t>(value >> shift));
+  std::uint8_t bytes[4];
+  PutLe32(bytes, value);
+  out.insert(out.end(), bytes, bytes + 4);
 }
 }  // namespace
 
@@ -23,8 +20,8 @@ std::vector<GroupDefineEntry> DecodeGroupDefine(std::span<const std::uint8_t> by
   entries.reserve(count);
   for (std::size_t i = 0; i < count; ++i) {
     const std::uint8_t* record = bytes.data() + i * kGroupDefineRecordSize;
-    entries.push_back({LittleEndian32(record), LittleEndian32(record + 4),
-                       LittleEndian32(record + 8), LittleEndian32(record + 12)});
+    entries.push_back(
+        {GetLe32(record), GetLe32(record + 4), GetLe32(record + 8), GetLe32(record + 12)});
   }
   return entries;
 }

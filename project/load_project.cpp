@@ -187,8 +187,6 @@ int CProject::LoadDriverRecords() {
   if (!LoadDriverIni(sources, Manufacturer, PartsNumber, env_.Records)) {
     return LoadCode::NoPartFile;
   }
-  for (std::size_t site = 0; site < kProjectSiteCount; ++site) {
-    BuildSiteProcessPlan(env_.Records, site);
-  }
+  for (int site = 0; site < kSiteCount; ++site) BuildSiteProcessPlan(env_.Records, SiteSlot(site));
   return LoadCode::Loaded;
 }

@@ -9,13 +9,12 @@
 #include "project/driver_ini.h"
 #include "project/project_value.h"
 #include "project/slot_image.h"
-
-inline constexpr std::size_t kProjectSiteCount = 8;
+#include "support/site_index.h"
 
 struct ProjectRecords {
   DriverIniImage DriverImage;
   std::string DriverIniPath;  // BaseDir + index line 4 of the last found part
-  std::array<ZV_Driver_INI, kProjectSiteCount> DriverIni;
-  std::array<S_ProjectValue, kProjectSiteCount> ProjectValue;
-  std::array<SiteProcessPlan, kProjectSiteCount> ProcessPlan;
+  std::array<ZV_Driver_INI, kSiteCount> DriverIni;
+  std::array<S_ProjectValue, kSiteCount> ProjectValue;
+  std::array<SiteProcessPlan, kSiteCount> ProcessPlan;
 };

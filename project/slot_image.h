@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "support/byte_order.h"
+
 inline constexpr std::size_t kSlotImageBytes = 16384;
 inline constexpr std::size_t kSlotImageSlots = kSlotImageBytes / 4;
 
@@ -15,17 +17,11 @@ class SlotImage {
   // Out-of-range indices read as 0xFFFFFFFF and are not written.
   std::uint32_t Slot(std::size_t index) const {
     if (index >= kSlotImageSlots) return 0xFFFFFFFFu;
-    const std::uint8_t* p = &bytes_[index * 4];
-    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-           (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+    return GetLe32(&bytes_[index * 4]);
   }
   void SetSlot(std::size_t index, std::uint32_t value) {
     if (index >= kSlotImageSlots) return;
-    std::uint8_t* p = &bytes_[index * 4];
-    p[0] = static_cast<std::uint8_t>(value);
-    p[1] = static_cast<std::uint8_t>(value >> 8);
-    p[2] = static_cast<std::uint8_t>(value >> 16);
-    p[3] = static_cast<std::uint8_t>(value >> 24);
+    PutLe32(&bytes_[index * 4], value);
   }
   const std::uint8_t* Data() const { return bytes_.data(); }
   std::uint8_t* Data() { return bytes_.data(); }

@@ -61,7 +61,7 @@ Command::Command(SiteSystem& system, int site, OpcodeQueue& queue)
 int SiteWorker(SiteSystem& system, std::unique_ptr<S_ThreadInfo> info) {
   const int site = info->SiteIndex;
   const LastRun last = RunQueue(system, *info);
-  system.Host().SetStatus(site, EndState(system, site, last));
+  system.Panels().SetStatus(site, EndState(system, site, last));
   // The empty step after every queue; its result is not used.
   system.Opcodes().Run(system, Opcodes::EmptyStepAfterQueue, site, info->Texts);
   return 0;

@@ -22,6 +22,6 @@ bool OpcodeTable::IsBuilt(Opcode opcode) const {
 
 SiteResult OpcodeTable::Run(SiteSystem& system, Opcode opcode, int site,
                             const OperationTexts& texts) const {
-  if (!IsBuilt(opcode) || site < 0 || site >= kSiteCount) return SiteResultCode::Fail;
+  if (!IsBuilt(opcode) || !IsSiteIndex(site)) return SiteResultCode::Fail;
   return operations_[static_cast<std::size_t>(opcode)](system, site, texts);
 }

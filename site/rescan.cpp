@@ -19,8 +19,8 @@ bool SiteInUse(SiteSystem& system, int site) {
 
 void DropSite(SiteSystem& system, int site) {
   system.Link(site).CloseDevice();
-  system.Host().SetHintText(site, {});
-  system.Host().SetStatus(site, siNone);
+  system.Panels().SetHintText(site, {});
+  system.Panels().SetStatus(site, siNone);
 }
 
 void CloseMissingUnits(SiteSystem& system) {
@@ -29,7 +29,7 @@ void CloseMissingUnits(SiteSystem& system) {
     ZvUsb& link = system.Link(site);
     link.CloseDevice();
     link.ResetOrderKey();
-    if (!SiteInUse(system, site)) system.Host().SetStatus(site, siNone);
+    if (!SiteInUse(system, site)) system.Panels().SetStatus(site, siNone);
   }
 }
 
@@ -48,8 +48,8 @@ void OfferDevice(SiteSystem& system, struct usb_device* device, bool& anyUnit, S
       continue;
     }
     anyUnit = true;
-    if (system.Host().Status(site) != siNone) continue;
-    system.Host().SetStatus(site, siReady);
+    if (system.Panels().Status(site) != siNone) continue;
+    system.Panels().SetStatus(site, siReady);
     OpcodeQueue queue = MakeQueue({Opcodes::ConnectNotice, Opcodes::GetDateTimeId});
     greeted[static_cast<std::size_t>(site)] = Command(system, site, queue).Started();
   }
@@ -58,7 +58,7 @@ void OfferDevice(SiteSystem& system, struct usb_device* device, bool& anyUnit, S
 // WaitForSites sees the end state; the sort must also wait until the workers have let go of
 // their links, which they do just after it.
 void WaitForGreetings(SiteSystem& system, const SiteFlags& greeted) {
-  WaitForSites(system.Host());
+  WaitForSites(system);
   for (int site = 0; site < kSiteCount; ++site) {
     while (greeted[static_cast<std::size_t>(site)] && SiteInUse(system, site)) {
       MyDelay(system.Host(), kWorkerPollMs);
@@ -70,10 +70,10 @@ void ShowBoundSites(SiteSystem& system) {
   for (int site = 0; site < kSiteCount; ++site) {
     if (SiteInUse(system, site)) continue;
     if (system.Link(site).HasHandle()) {
-      system.Host().SetBigStatus(site, 0);
-      system.Host().SetStatus(site, siReady);
+      system.Panels().SetBigStatus(site, 0);
+      system.Panels().SetStatus(site, siReady);
     } else {
-      system.Host().SetStatus(site, siNone);
+      system.Panels().SetStatus(site, siNone);
     }
   }
 }
@@ -102,8 +102,8 @@ bool ScanAndBind(SiteSystem& system) {
 }  // namespace
 
 bool RescanUnits(SiteSystem& system) {
-  system.Host().SetSiteGroupEnabled(false);
+  system.Panels().SetSiteGroupEnabled(false);
   const bool anyUnit = ScanAndBind(system);
-  system.Host().SetSiteGroupEnabled(true);
+  system.Panels().SetSiteGroupEnabled(true);
   return anyUnit;
 }

@@ -5,25 +5,19 @@
 #include "site/command.h"
 #include "site/site_system.h"
 
-namespace {
-bool ValidSite(int site) {
-  return site >= 0 && site < kSiteCount;
-}
-}  // namespace
-
 bool SiteEngine::Start(std::unique_ptr<S_ThreadInfo> info) {
   const int site = info ? info->SiteIndex : -1;
-  if (!ValidSite(site)) return false;
+  if (!IsSiteIndex(site)) return false;
   std::lock_guard<std::mutex> lock(mutex_);
   if (closed_) return false;
-  std::thread& slot = workers_[static_cast<std::size_t>(site)];
+  std::thread& slot = workers_[SiteSlot(site)];
   // The previous worker has set its end state already when a starter sees the site idle; it
   // may still be in its last empty step, so this wait is short.
   if (slot.joinable()) slot.join();
   // siWorking is set before the thread exists, so a WaitForSites right after the Command
   // cannot miss the work.
-  system_.Host().SetStatus(site, siWorking);
-  running_[static_cast<std::size_t>(site)] = true;
+  system_.Panels().SetStatus(site, siWorking);
+  running_[SiteSlot(site)] = true;
   ++started_;
   slot = std::thread(&SiteEngine::Run, this, std::move(info));
   return true;
@@ -36,7 +30,7 @@ void SiteEngine::Run(std::unique_ptr<S_ThreadInfo> info) {
 }
 
 bool SiteEngine::IsRunning(int site) const {
-  return ValidSite(site) && running_[static_cast<std::size_t>(site)].load();
+  return IsSiteIndex(site) && running_[SiteSlot(site)].load();
 }
 
 bool SiteEngine::AnyRunning() const {

@@ -1,43 +1,34 @@
 #pragma once
-// The one narrow interface through which the site operations reach the windows.
-// app/ implements it with widgets; tests and headless front ends implement it without.
+// The one interface through which the site engine reaches a front end. The engine keeps every
+// fact in its own panel model (SitePanels) and run controls (RunControls); a front end only
+// shows the changes and lets the waiting UI thread handle its events.
 //
-// Threading contract: every setter may be called from any thread (workers included); an
-// implementation applies the calls made for one site to its controls in call order on its UI
-// thread. Status() and Checked() may be read from any thread and must reflect every setter
-// call that returned before the read (keep them in atomics updated at call time, not when the
-// UI thread gets round to the widget), so that WaitForSites sees siWorking as soon as a
-// Command has set it.
-#include <cstdint>
+// Threading contract: Show() is called from any thread (workers included), in the order of the
+// changes; an implementation applies the events of one site in that order on its UI thread.
 #include <string>
 
-#include "site/site_status.h"
+#include "site/panel_event.h"
+
+inline constexpr int kBoxOk = 1;  // the answer of a box's OK button
 
 class SiteHost {
  public:
   virtual ~SiteHost() = default;
 
-  // Site panel (site index 0..7).
-  virtual void SetStatus(int site, std::uint8_t status) = 0;  // values above 7 only repaint
-  virtual TSiteStatus Status(int site) const = 0;
-  virtual void SetChecked(int site, bool checked) = 0;
-  virtual bool Checked(int site) const = 0;
-  virtual void SetBigStatus(int site, std::uint8_t status) = 0;
-  virtual void SetPassCount(int site, std::uint32_t count) = 0;
-  virtual std::uint32_t PassCount(int site) const = 0;
-  virtual void SetFailCount(int site, std::uint32_t count) = 0;
-  virtual std::uint32_t FailCount(int site) const = 0;
-  virtual void SetHintText(int site, const std::string& text) = 0;
-
-  // Main window.
-  virtual void SetSiteGroupEnabled(bool enabled) = 0;  // the rescan greys the group meanwhile
-  virtual void UpdateStatistics() = 0;
-  virtual bool StopAllEnabled() const = 0;  // "Stop All" of the automatic run
-  // Lets the UI thread handle its pending events; a headless host just returns.
+  // A panel, the site group or the statistics changed; the model holds the new value already.
+  virtual void Show(const PanelEvent& event) = 0;
+  // Lets the UI thread handle its pending events during a wait; called on the waiting thread.
+  // A front end without windows just returns.
   virtual void ProcessMessages() = 0;
+  // A modal message box (flags and answers as project/message_box_fn.h and the windows use
+  // them); returns the pressed button. A front end without windows answers by itself.
+  virtual int MessageBox(const std::string& text, const std::string& caption, unsigned flags) = 0;
+};
 
-  // Options window.
-  virtual bool KeyRunStopEnabled() const = 0;  // key-run "Stop"
-  virtual std::int32_t AutoRunInterval() const = 0;
-  virtual bool IgnoreInsertionDetection() const = 0;
+// The host of a system that has no front end attached: shows nothing, has no events.
+class NoSiteHost final : public SiteHost {
+ public:
+  void Show(const PanelEvent&) override {}
+  void ProcessMessages() override {}
+  int MessageBox(const std::string&, const std::string&, unsigned) override { return kBoxOk; }
 };

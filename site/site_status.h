@@ -1,6 +1,8 @@
 #pragma once
 #include <cstdint>
 
+#include "support/site_index.h"
+
 // The displayed state of a site, kept by its panel.
 enum TSiteStatus : std::uint8_t {
   siNone = 0,     // no unit on this site
@@ -12,5 +14,3 @@ enum TSiteStatus : std::uint8_t {
   siPut = 6,      // automatic run waits for a part to be inserted
   siPushKey = 7,  // key-started run waits for the start key
 };
-
-inline constexpr int kSiteCount = 8;

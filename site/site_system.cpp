@@ -2,22 +2,61 @@
 
 #include "site/ops/site_operations.h"
 
-SiteSystem::SiteSystem(S_SystemPara& para, SystemPaths& paths, UsbLibrary& usb, LogSink& log,
-                       SiteHost& host, NamedLocks& locks, LinkTableOptions linkOptions)
-    : para_(para),
-      paths_(paths),
+SiteSystem::SiteSystem(UsbLibrary& usb, SiteSystemConfig config)
+    : config_(std::move(config)),
       usb_(usb),
-      log_(log),
-      host_(host),
-      locks_(locks),
-      links_(usb, locks, para, std::move(linkOptions)) {
+      logPipeline_(config_.LogDisplayMode),
+      panels_(locks_.Get(LockName::Statistics), noHost_),
+      links_(usb, locks_, para_, config_.Links) {
+  SetPaths(paths_);
   RegisterSiteOperations(opcodes_);
+}
+
+void SiteSystem::SetPaths(const SystemPaths& paths) {
+  paths_ = paths;
+  project_.reset();  // refers to the pack
+  pack_ = std::make_unique<ResourcePack>(
+      paths_.BaseDir, [this](const std::string& text, const std::string& caption) {
+        Host().MessageBox(text, caption, kErrorIconFlag);
+      });
+  project_ = NewProject();
 }
 
 SiteSystem::~SiteSystem() {
   Shutdown();
 }
 
+void SiteSystem::AttachHost(SiteHost& host) {
+  host_ = &host;
+  panels_.AttachHost(host);
+}
+
 void SiteSystem::ResetRunBytes() {
   for (SiteRunBytes& bytes : runBytes_) bytes.Reset();
+}
+
+bool SiteSystem::ClearUnitReports() {
+  if (engine_.AnyRunning()) return false;
+  for (S_GetUSBCmdData& data : cmdData_) data = S_GetUSBCmdData{};
+  return true;
+}
+
+std::unique_ptr<LoadedProject> SiteSystem::NewProject() {
+  const LoadedProject::Services services{
+      paths_,
+      archiver_,
+      selectList_,
+      *pack_,
+      locks_.Get(LockName::GroupDefine),
+      Log(),
+      [this](const std::string& text, const std::string& caption, unsigned flags) {
+        return Host().MessageBox(text, caption, flags);
+      }};
+  return std::make_unique<LoadedProject>(services);
+}
+
+bool SiteSystem::ReplaceProject(std::unique_ptr<LoadedProject> project) {
+  if (!project || engine_.AnyRunning()) return false;
+  project_ = std::move(project);
+  return true;
 }

@@ -1,51 +1,91 @@
 #pragma once
-// The context of one running system: created once at start-up and handed down to everything
-// that works on the sites. It refers to the objects the program owns elsewhere (settings,
-// paths, the USB library, the log, the windows, the named locks) and owns what belongs to the
-// sites: the link table, the per-site records, the opcode table and the workers. Nothing of it
-// is global, so a test process can build as many systems as it likes.
+// The context object of one running system. It owns everything the program would otherwise
+// keep in globals: the settings record, the paths, the named locks, the log pipeline, the panel
+// model and run controls, the link table, the per-site records, the loaded project with its
+// records, the opcode table and the workers. The windows and the command-line program build it
+// the same way and attach their front end (SiteHost); a test builds as many as it likes.
 #include <array>
+#include <memory>
 
 #include "link/link_table.h"
+#include "log/core/log_thread.h"
+#include "project/driver_index.h"
+#include "site/loaded_project.h"
 #include "site/opcode_table.h"
+#include "site/run_controls.h"
 #include "site/site_engine.h"
 #include "site/site_host.h"
+#include "site/site_panels.h"
 #include "site/site_run_bytes.h"
 #include "site/usb_cmd_data.h"
+#include "support/archiver.h"
+#include "support/named_lock.h"
+#include "support/resource_pack.h"
+#include "support/system_para.h"
+#include "support/system_paths.h"
 
-class LogSink;
-class NamedLocks;
 class UsbLibrary;
-struct S_SystemPara;
-struct SystemPaths;
+
+struct SiteSystemConfig {
+  LinkTableOptions Links;
+  // Replaces the log pipeline as the sink of every line (tests capture the lines with it).
+  LogSink* LogOverride = nullptr;
+  std::int32_t LogDisplayMode = LogDisplay::Essential;
+};
 
 class SiteSystem {
  public:
-  // Builds the link table (which initialises the USB library) and registers every built
-  // site operation in the opcode table.
-  SiteSystem(S_SystemPara& para, SystemPaths& paths, UsbLibrary& usb, LogSink& log, SiteHost& host,
-             NamedLocks& locks, LinkTableOptions linkOptions = {});
+  // Builds the link table (which initialises the USB library) and registers every site
+  // operation. `usb` outlives the system.
+  explicit SiteSystem(UsbLibrary& usb, SiteSystemConfig config = {});
   // Joins every worker before the links and records they use go.
   ~SiteSystem();
   SiteSystem(const SiteSystem&) = delete;
   SiteSystem& operator=(const SiteSystem&) = delete;
 
+  // The front end that shows the panels and handles its events during waits. Attach it before
+  // any worker runs; the system starts with one that shows nothing.
+  void AttachHost(SiteHost& host);
+  SiteHost& Host() { return *host_; }
+
   S_SystemPara& Para() { return para_; }
-  SystemPaths& Paths() { return paths_; }
-  UsbLibrary& Usb() { return usb_; }
-  LogSink& Log() { return log_; }
-  SiteHost& Host() { return host_; }
+  const SystemPaths& Paths() const { return paths_; }
+  // Start-up sets the folders once they are known (before any worker runs): the resource pack
+  // and the empty project are bound to them anew.
+  void SetPaths(const SystemPaths& paths);
   NamedLocks& Locks() { return locks_; }
+  UsbLibrary& Usb() { return usb_; }
+  LogSink& Log() { return config_.LogOverride ? *config_.LogOverride : logPipeline_; }
+  TLogThread& LogPipeline() { return logPipeline_; }
+
+  SitePanels& Panels() { return panels_; }
+  RunControls& Controls() { return controls_; }
 
   LinkTable& Links() { return links_; }
   ZvUsb& Link(int site) { return links_.Link(site); }
   bool UnitPresent(int site) { return links_.IsUnitPresent(site); }
 
-  // Site indexes 0..7; the caller checks the range (LinkTable::IsSiteIndex).
-  S_GetUSBCmdData& CmdData(int site) { return cmdData_[static_cast<std::size_t>(site)]; }
-  SiteRunBytes& RunBytes(int site) { return runBytes_[static_cast<std::size_t>(site)]; }
+  // Site indexes 0..7; the caller checks the range (IsSiteIndex).
+  S_GetUSBCmdData& CmdData(int site) { return cmdData_[SiteSlot(site)]; }
+  SiteRunBytes& RunBytes(int site) { return runBytes_[SiteSlot(site)]; }
   // What the run starters do before every run: all eight sites' run bytes back to zero.
   void ResetRunBytes();
+  // Clears what the units reported about themselves. Only while no worker runs, because each
+  // site's record is written by its own worker; false (nothing cleared) otherwise.
+  bool ClearUnitReports();
+
+  // The driver index ("Select.SEL"), the archiver and the resource pack of the project loads.
+  DriverIndex& SelectList() { return selectList_; }
+  const Archiver& Archive() const { return archiver_; }
+  ResourcePack& Pack() { return *pack_; }
+  // A new, empty project bound to this system's services, for a load to fill.
+  std::unique_ptr<LoadedProject> NewProject();
+  // The loaded project (an empty one before the first load). Workers read it during a run.
+  LoadedProject& Project() { return *project_; }
+  // Puts a loaded project in place of the current one, whole. Refused (false, nothing changes)
+  // while a worker runs.
+  bool ReplaceProject(std::unique_ptr<LoadedProject> project);
+  bool ProcedureSelected() const { return project_->ProcedureSelected(); }
 
   OpcodeTable& Opcodes() { return opcodes_; }
   SiteEngine& Engine() { return engine_; }
@@ -54,20 +94,25 @@ class SiteSystem {
   void Shutdown() { engine_.JoinAll(); }
 
  private:
-  S_SystemPara& para_;
-  SystemPaths& paths_;
+  SiteSystemConfig config_;
+  S_SystemPara para_;
+  SystemPaths paths_;
+  NamedLocks locks_;
   UsbLibrary& usb_;
-  LogSink& log_;
-  SiteHost& host_;
-  NamedLocks& locks_;
+  TLogThread logPipeline_;
+  NoSiteHost noHost_;
+  SiteHost* host_ = &noHost_;
+  SitePanels panels_;
+  RunControls controls_;
 
   LinkTable links_;
   std::array<S_GetUSBCmdData, kSiteCount> cmdData_{};
   std::array<SiteRunBytes, kSiteCount> runBytes_{};
 
-  // The project records (ZV_Driver_INI, S_ProjectValue, SiteProcessPlan, the driver and
-  // hardware images, the menu record) join here, one per site where they are per site, when
-  // the project work lands; the workers read them, the project window writes them between runs.
+  DriverIndex selectList_;
+  Archiver archiver_;
+  std::unique_ptr<ResourcePack> pack_;
+  std::unique_ptr<LoadedProject> project_;
 
   OpcodeTable opcodes_;
   SiteEngine engine_{*this};  // last: destroyed first, so its workers end before the rest

@@ -4,22 +4,10 @@
 #include <thread>
 
 #include "site/site_host.h"
+#include "site/site_system.h"
 
 namespace {
-
 constexpr int kSitePollMs = 10;
-
-bool StillRunning(TSiteStatus status) {
-  return status == siWorking || status == siTake || status == siPut;
-}
-
-bool AnySelectedSiteRunning(const SiteHost& host) {
-  for (int site = 0; site < kSiteCount; ++site) {
-    if (host.Checked(site) && StillRunning(host.Status(site))) return true;
-  }
-  return false;
-}
-
 }  // namespace
 
 void MyDelay(SiteHost& host, int ms) {
@@ -30,6 +18,6 @@ void MyDelay(SiteHost& host, int ms) {
   }
 }
 
-void WaitForSites(SiteHost& host) {
-  while (AnySelectedSiteRunning(host)) MyDelay(host, kSitePollMs);
+void WaitForSites(SiteSystem& system) {
+  while (system.Panels().AnySelectedSiteRunning()) MyDelay(system.Host(), kSitePollMs);
 }

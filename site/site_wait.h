@@ -1,6 +1,7 @@
 #pragma once
 // Waits of the UI thread that keep the windows alive.
 class SiteHost;
+class SiteSystem;
 
 // Waits `ms` milliseconds, letting the host handle its pending events about once a
 // millisecond meanwhile. A deadline on the steady clock takes the place of a timer thread:
@@ -10,4 +11,4 @@ void MyDelay(SiteHost& host, int ms);
 // Returns when no selected site is siWorking, siTake or siPut, looking again every 10 ms.
 // Unselected sites are not waited for, whatever they do; siPushKey is not waited for either
 // (a key run that waits for its start key is idle as far as the windows are concerned).
-void WaitForSites(SiteHost& host);
+void WaitForSites(SiteSystem& system);

@@ -20,7 +20,7 @@ ExchangeTexts EepromReadTexts() {
 
 bool EepromRead(SiteSystem& system, int site, std::uint32_t unitAddress, std::uint32_t offset,
                 std::uint32_t length) {
-  if (!LinkTable::IsSiteIndex(site)) return false;
+  if (!IsSiteIndex(site)) return false;
   ZvUsb& link = system.Link(site);
   CommandParts parts;
   parts.Command = link.MakeOrdinaryCommandPacket(kEepromCommandByte);

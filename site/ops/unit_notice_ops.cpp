@@ -25,7 +25,7 @@ std::uint8_t ReadNoticeAnswer(SiteSystem& system, int site) {
 }
 
 SiteResult SendNotice(SiteSystem& system, int site, std::uint16_t code) {
-  if (!LinkTable::IsSiteIndex(site)) return SiteResultCode::Fail;
+  if (!IsSiteIndex(site)) return SiteResultCode::Fail;
   ZvUsb& link = system.Link(site);
   if (link.IsBusy()) {
     LogSite(system.Log(), site, " - USB Busy!", LogColour::Red);
@@ -54,7 +54,7 @@ SiteResult CloseNotice(SiteSystem& system, int site) {
 
 void SendCloseNotices(SiteSystem& system) {
   for (int site = 0; site < kSiteCount; ++site) {
-    if (system.Host().Status(site) != siNone) CloseNotice(system, site);
+    if (system.Panels().Status(site) != siNone) CloseNotice(system, site);
   }
 }
 

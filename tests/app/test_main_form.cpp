@@ -1,5 +1,5 @@
 // The main window: statistics, Reset, the close query, the run controls around a run and the
-// device notice's rescan. The site engine is a fake that records what the window asks of it.
+// device notice's rescan, on a system of eight simulated units.
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
@@ -10,7 +10,12 @@
 #include <QPushButton>
 #include <QTest>
 #include <QToolButton>
+#include <atomic>
+#include <chrono>
 #include <filesystem>
+#include <map>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 #include "app/main_form.h"
@@ -19,6 +24,10 @@
 #include "app/site_frame.h"
 #include "log/core/log_thread.h"
 #include "log/view/log_view.h"
+#include "sim/sim_bus.h"
+#include "sim/sim_factory.h"
+#include "site/rescan.h"
+#include "site/site_system.h"
 #include "support/named_lock.h"
 #include "support/system_para.h"
 #include "support/system_paths.h"
@@ -26,65 +35,23 @@
 namespace fs = std::filesystem;
 
 namespace {
-std::vector<Opcode> Drain(OpcodeQueue queue) {
-  std::vector<Opcode> out;
-  for (; !queue.empty(); queue.pop()) out.push_back(queue.front());
-  return out;
-}
-
-class FakeEngine : public MainFormEngine {
- public:
-  explicit FakeEngine(TMainForm& form) : form_(form) {}
-  int RescanUnits() override {
-    ++rescans;
-    runControlsDuringRescan = form_.RunProgramButton->isEnabled();
-    return unitsFound;
-  }
-  bool StartCommand(int site, OpcodeQueue queue) override {
-    started.push_back({site, Drain(std::move(queue))});
-    form_.SiteHost().SetStatus(site, siWorking);
-    return true;
-  }
-  void WaitForSites() override {
-    // What the window looks like while the sites run.
-    stopAllDuringRun = form_.StopAllButton->isEnabled();
-    runDuringRun = form_.RunProgramButton->isEnabled();
-    groupDuringRun = form_.GroupBox3->isEnabled();
-    closeDuringRun = form_.FormCloseQuery();
-    busyDuringRun = form_.Busy();
-    for (const auto& s : started) form_.SiteHost().SetStatus(s.site, siPass);
-  }
-  void ResetRunResults(int site) override { resets.push_back(site); }
-  bool ProcedureSelected() override { return procedure; }
-
-  struct Start {
-    int site;
-    std::vector<Opcode> queue;
-  };
-  std::vector<Start> started;
-  std::vector<int> resets;
-  int unitsFound = 0;
-  int rescans = 0;
-  bool procedure = true;
-  bool stopAllDuringRun = false, runDuringRun = true, groupDuringRun = true;
-  bool closeDuringRun = true, busyDuringRun = false, runControlsDuringRescan = true;
-
- private:
-  TMainForm& form_;
-};
-
+// The window on a real system over eight simulated units. The run's opcodes are replaced by
+// recorders, so a test sees which queue each site ran; the first step of every PC run waits
+// until the UI thread has looked at the window during the run.
 class MainFormTest : public ::testing::Test {
  protected:
-  MainFormTest() {
+  MainFormTest() : rig(MakeRig()), system(*rig.bus) {
     base = fs::temp_directory_path() /
            ("zv_mainform_" + std::to_string(::getpid()) + "_" + std::to_string(counter++));
     fs::remove_all(base);
     fs::create_directories(base);
+    SystemPaths paths;
     paths.BaseDir = base.string() + "/";
-    settings.MegSaveDir = (base / "History" / "MLOG").string();
-    form = std::make_unique<TMainForm>(settings, paths, locks);
-    engine = std::make_unique<FakeEngine>(*form);
-    form->SetEngine(engine.get());
+    system.SetPaths(paths);
+    settings().MegSaveDir = (base / "History" / "MLOG").string();
+    form = std::make_unique<TMainForm>(system);
+    for (Opcode op : {9, 10, 11, 12, 13, 17, 25, 26, 27, 28, 30, 32}) RecordOpcode(op);
+    RescanUnits(system);  // every unit bound, greeted and ready
     SetMessageBoxAnswerer([this](const MessageBoxCall& call) {
       asked.push_back(call);
       return answer;
@@ -92,10 +59,42 @@ class MainFormTest : public ::testing::Test {
   }
   ~MainFormTest() override {
     SetMessageBoxAnswerer(nullptr);
-    engine.reset();
+    system.Shutdown();
     form.reset();
     std::error_code ec;
     fs::remove_all(base, ec);
+  }
+  static sim::SimRig MakeRig() {
+    sim::RigOptions options;
+    options.units = kSiteCount;
+    return sim::makeSimRig(options);
+  }
+  S_SystemPara& settings() { return system.Para(); }
+  void RecordOpcode(Opcode opcode) {
+    system.Opcodes().Register(opcode, [this, opcode](SiteSystem&, int site, const OperationTexts&) {
+      if (opcode == Opcodes::EmptyStepB) {
+        // Hold the run until the UI thread has looked at the window (or a run needs no look).
+        QMetaObject::invokeMethod(
+            form.get(), [this] { LookDuringRun(); }, Qt::QueuedConnection);
+        while (!looked.load()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      }
+      std::lock_guard<std::mutex> lock(mutex);
+      ran[site].push_back(opcode);
+      return SiteResultCode::Pass;
+    });
+  }
+  void LookDuringRun() {
+    if (looked.exchange(true)) return;
+    stopAllDuringRun = form->StopAllButton->isEnabled();
+    runDuringRun = form->RunProgramButton->isEnabled();
+    groupDuringRun = form->GroupBox3->isEnabled();
+    closeDuringRun = form->FormCloseQuery();
+    busyDuringRun = form->Busy();
+    if (noticeDuringRun) form->OnDeviceChange();
+  }
+  std::vector<Opcode> Ran(int site) {
+    std::lock_guard<std::mutex> lock(mutex);
+    return ran[site];
   }
   void ShowLogLines(int count) {
     QElapsedTimer timer;
@@ -106,19 +105,29 @@ class MainFormTest : public ::testing::Test {
   QString Text(const char* name) {
     return form->findChild<QLabel*>(QString::fromLatin1(name))->text();
   }
+  // Selects exactly these sites (all eight units are present).
   void SelectSites(std::initializer_list<int> sites) {
-    for (int s : sites) form->SiteHost().SetStatus(s, siReady);
+    for (int s = 0; s < kSiteCount; ++s) system.Panels().SetStatus(s, siNone);
+    for (int s : sites) system.Panels().SetStatus(s, siReady);
+  }
+  // A project with a procedure step for site 0, or none.
+  void SetProcedure(bool selected) {
+    system.Project().Records().ProjectValue[0].Step[StepFlag::Erase] = selected ? 1 : 0;
   }
 
   static inline int counter = 0;
   fs::path base;
-  S_SystemPara settings;
-  SystemPaths paths;
-  NamedLocks locks;
+  sim::SimRig rig;
+  SiteSystem system;
   std::unique_ptr<TMainForm> form;
-  std::unique_ptr<FakeEngine> engine;
   std::vector<MessageBoxCall> asked;
   int answer = IDNO;
+  std::mutex mutex;
+  std::map<int, std::vector<Opcode>> ran;
+  std::atomic<bool> looked{false};
+  bool noticeDuringRun = false;
+  bool stopAllDuringRun = false, runDuringRun = true, groupDuringRun = true;
+  bool closeDuringRun = true, busyDuringRun = false;
 };
 }  // namespace
 
@@ -142,11 +151,11 @@ TEST_F(MainFormTest, DesignStateOfTheControls) {
 }
 
 TEST_F(MainFormTest, StatisticsShowSumsAndTwoDecimals) {
-  QtSiteHost& host = form->SiteHost();
+  SitePanels& host = system.Panels();
   host.SetPassCount(0, 1);
   host.SetPassCount(5, 1);
   host.SetFailCount(7, 1);
-  form->UpdateStatistics();
+  host.UpdateStatistics();
   EXPECT_EQ(Text("Label4"), "2");
   EXPECT_EQ(Text("Label5"), "1");
   EXPECT_EQ(Text("Label6"), "3");
@@ -156,29 +165,29 @@ TEST_F(MainFormTest, StatisticsShowSumsAndTwoDecimals) {
   host.SetPassCount(0, 0);
   host.SetPassCount(5, 0);
   host.SetFailCount(2, 1);
-  form->UpdateStatistics();
+  host.UpdateStatistics();
   EXPECT_EQ(Text("Label7"), "0.00%");
   EXPECT_EQ(Text("Label8"), "100.00%");
 }
 
 TEST_F(MainFormTest, ResetAsksFirstAndNoKeepsTheCounts) {
-  form->SiteHost().SetPassCount(1, 4);
-  form->SiteHost().SetFailCount(2, 1);
-  form->UpdateStatistics();
+  system.Panels().SetPassCount(1, 4);
+  system.Panels().SetFailCount(2, 1);
+  system.Panels().UpdateStatistics();
   answer = IDNO;
   QTest::mouseClick(form->Button5, Qt::LeftButton);
   ASSERT_EQ(asked.size(), 1u);
   EXPECT_EQ(asked[0].text, "Are You Sure you want to Reset the Statistics Counters?");
   EXPECT_EQ(asked[0].caption, "QUESTION");
   EXPECT_EQ(asked[0].flags, unsigned{MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2});
-  EXPECT_EQ(form->SiteHost().PassCount(1), 4u);
+  EXPECT_EQ(system.Panels().PassCount(1), 4u);
   EXPECT_EQ(Text("Label6"), "5");
   EXPECT_EQ(Text("Label7"), "80.00%");
 
   answer = IDYES;
   QTest::mouseClick(form->Button5, Qt::LeftButton);
-  EXPECT_EQ(form->SiteHost().PassCount(1), 0u);
-  EXPECT_EQ(form->SiteFrame(2)->LB_Fail->text(), "Fail:0");
+  EXPECT_EQ(system.Panels().PassCount(1), 0u);
+  EXPECT_EQ((form->SiteHost().Drain(), form->SiteFrame(2)->LB_Fail->text()), "Fail:0");
   EXPECT_EQ(Text("Label4"), "0");
   EXPECT_EQ(Text("Label6"), "0");
   EXPECT_EQ(Text("Label8"), "0%");
@@ -186,10 +195,10 @@ TEST_F(MainFormTest, ResetAsksFirstAndNoKeepsTheCounts) {
 
 TEST_F(MainFormTest, CloseIsRefusedDuringARunWithoutAsking) {
   SelectSites({0});
-  engine->procedure = true;
+  SetProcedure(true);
   form->AutoRunCheckBox->setChecked(false);
   form->RunProgramButtonClick();
-  EXPECT_FALSE(engine->closeDuringRun);
+  EXPECT_FALSE(closeDuringRun);
   EXPECT_TRUE(asked.empty());
   // An automatic run keeps "Stop All" enabled: also refused.
   form->SetStopAllEnabled(true);
@@ -221,7 +230,7 @@ TEST_F(MainFormTest, CancelAtTheLogQuestionKeepsRunningWithTheLog) {
 }
 
 TEST_F(MainFormTest, CloseWithAutoSaveWritesTheLogWithoutAsking) {
-  settings.MBoxClrSel = 1;
+  settings().MBoxClrSel = 1;
   int cleanups = 0;
   form->SetExitCleanup([&] { ++cleanups; });
   form->LogView().AppendLogLine("saved at close", 0);
@@ -229,7 +238,7 @@ TEST_F(MainFormTest, CloseWithAutoSaveWritesTheLogWithoutAsking) {
   EXPECT_TRUE(asked.empty());
   EXPECT_EQ(cleanups, 1);
   std::vector<fs::path> files;
-  for (const auto& entry : fs::directory_iterator(settings.MegSaveDir)) files.push_back(entry);
+  for (const auto& entry : fs::directory_iterator(settings().MegSaveDir)) files.push_back(entry);
   ASSERT_EQ(files.size(), 1u);
   EXPECT_EQ(files[0].filename().string().substr(16), "1.TXT");
   EXPECT_EQ(form->LogView().LineCount(), 0);
@@ -237,52 +246,55 @@ TEST_F(MainFormTest, CloseWithAutoSaveWritesTheLogWithoutAsking) {
 
 TEST_F(MainFormTest, PcRunQueuesTheSelectedSitesAndLocksTheControls) {
   SelectSites({1, 6});
+  SetProcedure(true);
   form->SetRunControlsEnabled(true);
   form->AutoRunCheckBox->setChecked(false);
+  system.RunBytes(3).RunResult = 0xA1;
   form->RunProgramButtonClick();
-  ASSERT_EQ(engine->started.size(), 2u);
-  EXPECT_EQ(engine->started[0].site, 1);
-  EXPECT_EQ(engine->started[1].site, 6);
-  EXPECT_EQ(engine->started[0].queue, (std::vector<Opcode>{32, 30, 9, 10, 11, 12}));
-  EXPECT_EQ(engine->resets.size(), 8u);
-  EXPECT_FALSE(engine->stopAllDuringRun);  // never without "Auto Run"
-  EXPECT_FALSE(engine->runDuringRun);
-  EXPECT_FALSE(engine->groupDuringRun);
-  EXPECT_TRUE(engine->busyDuringRun);
+  EXPECT_EQ(Ran(1), (std::vector<Opcode>{32, 30, 9, 10, 11, 12}));
+  EXPECT_EQ(Ran(6), Ran(1));
+  EXPECT_TRUE(Ran(0).empty());
+  EXPECT_EQ(system.RunBytes(3).RunResult.load(), 0);  // every site's run bytes were reset
+  EXPECT_EQ(system.Panels().Status(1), siPass);
+  EXPECT_FALSE(stopAllDuringRun);  // never without "Auto Run"
+  EXPECT_FALSE(runDuringRun);
+  EXPECT_FALSE(groupDuringRun);
+  EXPECT_TRUE(busyDuringRun);
   EXPECT_TRUE(form->RunProgramButton->isEnabled());
   EXPECT_TRUE(form->GroupBox3->isEnabled());
   EXPECT_TRUE(form->Button3->isEnabled());
   EXPECT_FALSE(form->Busy());
 
-  engine->started.clear();
+  ran.clear();
+  looked = false;
+  SelectSites({1, 6});
   form->AutoRunCheckBox->setChecked(true);
   form->RunProgramButtonClick();
-  ASSERT_EQ(engine->started.size(), 2u);
-  EXPECT_EQ(engine->started[0].queue.back(), 13);
-  EXPECT_TRUE(engine->stopAllDuringRun);
+  EXPECT_EQ(Ran(1).back(), 13);
+  EXPECT_TRUE(stopAllDuringRun);
   EXPECT_FALSE(form->StopAllButton->isEnabled());
-  EXPECT_FALSE(form->SiteHost().StopAllEnabled());
+  EXPECT_FALSE(system.Controls().StopAllEnabled.load());
 }
 
 TEST_F(MainFormTest, SdCardRunNeedsNoProcedure) {
-  settings.DataBufferSel = 1;
-  engine->procedure = false;
+  settings().DataBufferSel = 1;
+  SetProcedure(false);
   SelectSites({0});
   form->AutoRunCheckBox->setChecked(false);
   form->RunProgramButtonClick();
-  ASSERT_EQ(engine->started.size(), 1u);
-  EXPECT_EQ(engine->started[0].queue, (std::vector<Opcode>{9, 17, 27, 25}));
-  engine->started.clear();
+  EXPECT_EQ(Ran(0), (std::vector<Opcode>{9, 17, 27, 25}));
+  ran.clear();
+  SelectSites({0});
   form->AutoRunCheckBox->setChecked(true);
   form->RunProgramButtonClick();
-  EXPECT_EQ(engine->started[0].queue, (std::vector<Opcode>{9, 17, 27, 28, 26}));
+  EXPECT_EQ(Ran(0), (std::vector<Opcode>{9, 17, 27, 28, 26}));
 }
 
 TEST_F(MainFormTest, RunWithoutProcedureStartsNothingAndSaysSo) {
   SelectSites({0});
-  engine->procedure = false;
+  SetProcedure(false);
   form->RunProgramButtonClick();
-  EXPECT_TRUE(engine->started.empty());
+  EXPECT_TRUE(Ran(0).empty());
   ShowLogLines(1);
   ASSERT_EQ(form->LogView().LineCount(), 1);
   EXPECT_NE(form->LogView().Lines()[0].find("No Select Procedure for Project!"), std::string::npos);
@@ -292,12 +304,10 @@ TEST_F(MainFormTest, DeviceNoticeRescansAndRefreshesTheOtherWindows) {
   int activations = 0;
   form->SetOptionsWindow(nullptr, [&] { ++activations; });
   form->SetProjectWindow(nullptr, [&] { ++activations; });
-  engine->unitsFound = 2;
   form->OnDeviceChange();
   form->OnDeviceChange();
-  EXPECT_EQ(engine->rescans, 2);
   EXPECT_EQ(activations, 4);
-  EXPECT_FALSE(engine->runControlsDuringRescan);
+  EXPECT_EQ(system.Panels().Status(7), siReady);      // the rescan found the units
   EXPECT_FALSE(form->RunProgramButton->isEnabled());  // no project loaded
   EXPECT_TRUE(form->CloseEnabled());
 
@@ -306,7 +316,7 @@ TEST_F(MainFormTest, DeviceNoticeRescansAndRefreshesTheOtherWindows) {
   EXPECT_TRUE(form->RunProgramButton->isEnabled());
   EXPECT_TRUE(form->AutoRunCheckBox->isEnabled());
 
-  engine->unitsFound = 0;
+  for (auto& unit : rig.units) rig.bus->pull(*unit);
   form->SetStopAllEnabled(true);
   form->OnDeviceChange();
   EXPECT_FALSE(form->RunProgramButton->isEnabled());
@@ -316,19 +326,12 @@ TEST_F(MainFormTest, DeviceNoticeRescansAndRefreshesTheOtherWindows) {
 
 TEST_F(MainFormTest, NoticeDuringARunIsIgnored) {
   SelectSites({0});
-  struct NoticeInWait : FakeEngine {
-    using FakeEngine::FakeEngine;
-    TMainForm* form = nullptr;
-    void WaitForSites() override {
-      form->OnDeviceChange();
-      FakeEngine::WaitForSites();
-    }
-  } inWait(*form);
-  inWait.form = form.get();
-  form->SetEngine(&inWait);
+  SetProcedure(true);
+  noticeDuringRun = true;
   form->RunProgramButtonClick();
-  EXPECT_EQ(inWait.rescans, 0);
-  form->SetEngine(engine.get());
+  EXPECT_TRUE(looked.load());
+  // A rescan would have selected every unit; the notice left the panels alone.
+  EXPECT_FALSE(system.Panels().Checked(5));
 }
 
 TEST_F(MainFormTest, OptionsButtonShowsTheWindowAndDisablesTheMainWindow) {

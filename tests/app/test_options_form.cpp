@@ -19,7 +19,7 @@
 
 #include "app/options_form.h"
 #include "app/options_form_widgets.h"
-#include "app/qt_site_host.h"
+#include "site/run_controls.h"
 #include "support/system_ini.h"
 #include "support/system_para.h"
 #include "support/system_paths.h"
@@ -94,7 +94,7 @@ class OptionsFormTest : public ::testing::Test {
   fs::path root_;
   S_SystemPara para_;
   SystemPaths paths_;
-  OptionsSnapshot snapshot_;
+  RunControls snapshot_;
   std::unique_ptr<TOptionsForm> form_;
   bool handlerMode_ = false;
   int loads_ = 0;

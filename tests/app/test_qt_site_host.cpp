@@ -1,5 +1,5 @@
 // The Qt site host: calls from worker threads reach each panel in call order on the UI thread,
-// and the states other threads read are stored at call time.
+// and the states other threads read are stored in the panel model at call time.
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
@@ -15,6 +15,8 @@
 
 #include "app/qt_site_host.h"
 #include "app/site_frame.h"
+#include "site/site_panels.h"
+#include "support/named_lock.h"
 
 namespace {
 class HostTest : public ::testing::Test {
@@ -33,6 +35,8 @@ class HostTest : public ::testing::Test {
   }
   std::array<std::unique_ptr<TSiteFrame>, kSiteCount> frames;
   QtSiteHost host;
+  NamedLocks locks;
+  SitePanels panels{locks.Get(LockName::Statistics), host};
 };
 }  // namespace
 
@@ -46,18 +50,18 @@ TEST_F(HostTest, WorkerCallsReachEachPanelInCallOrder) {
   for (int site = 0; site < kSiteCount; ++site) {
     workers.emplace_back([&, site] {
       TSiteFrame* frame = frames[static_cast<std::size_t>(site)].get();
-      host.SetStatus(site, siWorking);
-      if (host.Status(site) != siWorking) ++mismatchesAtCallTime;
+      panels.SetStatus(site, siWorking);
+      if (panels.Status(site) != siWorking) ++mismatchesAtCallTime;
       for (std::uint32_t n = 1; n <= kCalls; ++n) {
-        host.SetPassCount(site, n);
-        if (host.PassCount(site) != n) ++mismatchesAtCallTime;
+        panels.SetPassCount(site, n);
+        if (panels.PassCount(site) != n) ++mismatchesAtCallTime;
         // A marker behind the call: when it runs, the panel must show exactly n.
         host.Post([&, frame, site] {
           std::lock_guard<std::mutex> lock(mutex);
           seen[static_cast<std::size_t>(site)].push_back(frame->LB_Pass->text());
         });
       }
-      host.SetStatus(site, siPass);
+      panels.SetStatus(site, siPass);
       ++finished;
     });
   }
@@ -77,42 +81,42 @@ TEST_F(HostTest, WorkerCallsReachEachPanelInCallOrder) {
     for (std::uint32_t n = 1; n <= kCalls; ++n)
       ASSERT_EQ(s[n - 1], QStringLiteral("Pass:%1").arg(n)) << "site " << site;
     EXPECT_EQ(frames[static_cast<std::size_t>(site)]->LB_PFStatus->text(), "PASS");
-    EXPECT_EQ(host.Status(site), siPass);
+    EXPECT_EQ(panels.Status(site), siPass);
   }
 }
 
 TEST_F(HostTest, UiThreadCallRunsAfterWhatWorkersQueuedBefore) {
   std::thread worker([&] {
-    host.SetStatus(2, siReady);
-    host.SetStatus(2, siFail);
+    panels.SetStatus(2, siReady);
+    panels.SetStatus(2, siFail);
   });
   worker.join();
   // The worker's calls are still queued; the UI thread's own call must not overtake them.
-  host.SetStatus(2, siWorking);
+  panels.SetStatus(2, siWorking);
   EXPECT_EQ(frames[2]->LB_Status->text(), "WORKING");
   EXPECT_EQ(frames[2]->LB_PFStatus->text(), "----");
-  EXPECT_EQ(host.Status(2), siWorking);
+  EXPECT_EQ(panels.Status(2), siWorking);
 }
 
 TEST_F(HostTest, SelectionFollowsTheStateAtCallTime) {
   std::thread worker([&] {
-    host.SetStatus(4, siReady);
-    EXPECT_TRUE(host.Checked(4));
-    host.SetChecked(4, false);
-    EXPECT_FALSE(host.Checked(4));
-    host.SetStatus(4, siReady);
-    host.SetStatus(4, siNone);
-    EXPECT_FALSE(host.Checked(4));
-    host.SetStatus(4, 9);  // not a state: stored nothing
-    EXPECT_EQ(host.Status(4), siNone);
+    panels.SetStatus(4, siReady);
+    EXPECT_TRUE(panels.Checked(4));
+    panels.SetChecked(4, false);
+    EXPECT_FALSE(panels.Checked(4));
+    panels.SetStatus(4, siReady);
+    panels.SetStatus(4, siNone);
+    EXPECT_FALSE(panels.Checked(4));
+    panels.SetStatus(4, 9);  // not a state: stored nothing
+    EXPECT_EQ(panels.Status(4), siNone);
   });
   worker.join();
   host.Drain();
   EXPECT_FALSE(frames[4]->CB->isChecked());
   EXPECT_EQ(frames[4]->LB_Status->text(), "NONE");
   // Out-of-range sites are ignored rather than touching memory.
-  host.SetStatus(8, siReady);
-  host.SetPassCount(-1, 3);
-  EXPECT_EQ(host.Status(8), siNone);
-  EXPECT_FALSE(host.Checked(-1));
+  panels.SetStatus(8, siReady);
+  panels.SetPassCount(-1, 3);
+  EXPECT_EQ(panels.Status(8), siNone);
+  EXPECT_FALSE(panels.Checked(-1));
 }

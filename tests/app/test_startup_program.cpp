@@ -77,8 +77,16 @@ class StartupProgramTest : public ::testing::Test {
     ASSERT_TRUE(WaitFor([this] { return program_->StartupDone(); }));
   }
 
-  TSiteFrame& Panel(int site) { return *program_->Main().SiteFrame(site); }
-  std::string StateWord(int site) { return Panel(site).LB_Status->text().toStdString(); }
+  TSiteFrame& Frame(int site) { return *program_->Main().SiteFrame(site); }
+  // The panel model of a site: what the frames draw.
+  struct PanelView {
+    SitePanels& panels;
+    int site;
+    TSiteStatus Status() const { return panels.Status(site); }
+    bool Checked() const { return panels.Checked(site); }
+  };
+  PanelView Panel(int site) { return {program_->Sites().Panels(), site}; }
+  std::string StateWord(int site) { return Frame(site).LB_Status->text().toStdString(); }
   // The log's lines once `count` have arrived, and nothing more came within a short while.
   std::vector<std::string> LogLines(std::size_t count) {
     TLogView& view = program_->Main().LogView();
@@ -133,7 +141,7 @@ TEST_F(StartupProgramTest, EightSimulatedUnitsAreGreetedIdentifiedAndOrdered) {
     EXPECT_EQ(record.commandsWithCode(sim::Code::ConnectNotice).size(), 1u) << unit->name();
     EXPECT_FALSE(record.commandsWithCode(sim::Code::EepromRead).empty()) << unit->name();
   }
-  EXPECT_EQ(program_->Notices().Source(), DeviceNoticeSource::Kind::Simulated);
+  EXPECT_EQ(program_->Notices().Source(), DeviceNotices::Kind::Simulated);
 }
 
 TEST_F(StartupProgramTest, PulledUnitTurnsAPanelToNoneAndPluggingItBackBindsItAgain) {
@@ -185,8 +193,8 @@ TEST_F(StartupProgramTest, RealBusWithoutUnitsStartsCleanly) {
   Start(std::nullopt);
   ASSERT_TRUE(program_->StartupSucceeded());
   for (int site = 0; site < kSiteCount; ++site) EXPECT_EQ(StateWord(site), "NONE") << site;
-  EXPECT_NE(program_->Notices().Source(), DeviceNoticeSource::Kind::None);
-  EXPECT_NE(program_->Notices().Source(), DeviceNoticeSource::Kind::Simulated);
+  EXPECT_NE(program_->Notices().Source(), DeviceNotices::Kind::None);
+  EXPECT_NE(program_->Notices().Source(), DeviceNotices::Kind::Simulated);
 }
 
 TEST_F(StartupProgramTest, MissingDataBaseLogsOnlyTheFailure) {

@@ -92,7 +92,7 @@ TEST(LinkTableTest, PowerLedWordAndModeByteFromSettings) {
   settings.PowerLed_RetryDelayMS = 300;
   settings.ModeByte = 0xA5;
   system.Table.ApplySettings(settings);
-  for (int site = 0; site < kLinkCount; ++site) {
+  for (int site = 0; site < kSiteCount; ++site) {
     EXPECT_EQ(system.Table.Link(site).PowerLedWord.load(), 7u | 300u << 8);
     EXPECT_EQ(system.Table.Link(site).ModeByte.load(), 0xA5);
   }
@@ -106,17 +106,17 @@ TEST(LinkTableTest, PowerLedWordAndModeByteFromSettings) {
 TEST(LinkTableTest, SortByKeyPutsUnreadKeysLastAndKeepsEqualKeysInOrder) {
   FakeUsb usb(0);
   TestSystem system(usb);
-  const std::uint64_t keys[kLinkCount] = {
+  const std::uint64_t keys[kSiteCount] = {
       50, ZvUsb::kUnknownKey, 10, 30, ZvUsb::kUnknownKey, 30, 20, (std::uint64_t{1} << 63)};
-  ZvUsb* before[kLinkCount];
-  for (int site = 0; site < kLinkCount; ++site) {
+  ZvUsb* before[kSiteCount];
+  for (int site = 0; site < kSiteCount; ++site) {
     system.Table.Link(site).SetOrderKey(keys[site]);
     before[site] = &system.Table.Link(site);
   }
   system.Table.SortLinksByKey();
-  ZvUsb* const order[kLinkCount] = {before[2], before[6], before[3], before[5],
+  ZvUsb* const order[kSiteCount] = {before[2], before[6], before[3], before[5],
                                     before[0], before[7], before[1], before[4]};
-  for (int site = 0; site < kLinkCount; ++site) {
+  for (int site = 0; site < kSiteCount; ++site) {
     EXPECT_EQ(&system.Table.Link(site), order[site]) << site;
     EXPECT_EQ(system.Table.Link(site).SiteIndex(), site);
   }

@@ -82,7 +82,7 @@ TEST_F(LoadProjectTest, LoadFillsKeysRecordsAndExtractedFiles) {
   EXPECT_TRUE(fs::exists(sys.Base("History/Recovery/MenuOption.sav")));
   EXPECT_TRUE(fs::exists(sys.Temp("Info.meg")));      // kept: the delete flag was clear
   EXPECT_FALSE(fs::exists(sys.Temp("ProjectLoad")));  // the load's own folder is gone
-  for (std::size_t site = 0; site < kProjectSiteCount; ++site) {
+  for (std::size_t site = 0; site < SiteSlot(kSiteCount); ++site) {
     EXPECT_EQ(sys.records.ProjectValue[site].PartsNumber, "QL25L8005");
     EXPECT_EQ(sys.records.ProjectValue[site].Textool[1], 1);
     EXPECT_EQ(sys.records.ProjectValue[site].Step[StepFlag::Erase], 0);

@@ -59,7 +59,7 @@ TEST_F(OperationsTest, NoticesSendTheirCodeAndLogNothingOnTheirWay) {
 TEST_F(OperationsTest, CloseNoticesAtExitGoOnlyToSitesThatShowAUnit) {
   SendCloseNotices(rig.system);
   EXPECT_EQ(Unit().record().codes(), (std::vector<std::uint16_t>{sim::Code::CloseNotice}));
-  rig.host.SetStatus(0, siNone);
+  rig.panels.SetStatus(0, siNone);
   SendCloseNotices(rig.system);
   EXPECT_EQ(Unit().record().commandCount, 1u);
 }
@@ -172,9 +172,9 @@ TEST_F(OperationsTest, AWorkerWhoseUnitIsPulledEndsWithNoneAndAClosedLink) {
   ASSERT_TRUE(Received(sim::Code::EepromRead));
   rig.rig.bus->pull(Unit());
   EXPECT_FALSE(RescanUnits(rig.system));
-  WaitForSites(rig.host);
+  WaitForSites(rig.system);
   ASSERT_TRUE(WaitUntil([&] { return !rig.system.Engine().IsRunning(0); }));
-  EXPECT_EQ(rig.host.Status(0), siNone);
+  EXPECT_EQ(rig.panels.Status(0), siNone);
   EXPECT_FALSE(Link().HasHandle());
   EXPECT_TRUE(Unit().record().commandsWithCode(sim::Code::ConnectNotice).empty());
 }

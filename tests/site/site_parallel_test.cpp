@@ -79,11 +79,11 @@ TEST(ParallelSitesTest, EightSitesRunAtOnceAndTheLogKeepsTheQueueingOrder) {
   options.units = kSiteCount;
   sim::SimRig simRig = sim::makeSimRig(options);
   {
-    S_SystemPara para;
-    SystemPaths paths;
-    NamedLocks locks;
     HeadlessSiteHost host;
-    SiteSystem system(para, paths, *simRig.bus, log, host, locks);
+    SiteSystemConfig config;
+    config.LogOverride = &log;
+    SiteSystem system(*simRig.bus, config);
+    system.AttachHost(host);
     ASSERT_TRUE(RescanUnits(system));
 
     Rendezvous rendezvous;
@@ -95,9 +95,9 @@ TEST(ParallelSitesTest, EightSitesRunAtOnceAndTheLogKeepsTheQueueingOrder) {
           {Opcodes::GetDateTimeId, kMeet, Opcodes::GetDateTimeId, Opcodes::ConnectNotice});
       ASSERT_TRUE(Command(system, site, queue).Started());
     }
-    WaitForSites(host);
+    WaitForSites(system);
     for (int site = 0; site < kSiteCount; ++site) {
-      EXPECT_EQ(host.Status(site), siReady) << site;  // the rendezvous passed everywhere
+      EXPECT_EQ(system.Panels().Status(site), siReady) << site;  // the rendezvous passed everywhere
     }
 
     std::vector<std::string> queued;

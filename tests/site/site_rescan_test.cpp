@@ -29,17 +29,17 @@ TEST(RescanTest, NoUnitFindsNothingAndStartsNoWorker) {
   SiteRig rig(0);
   EXPECT_FALSE(RescanUnits(rig.system));
   for (int site = 0; site < kSiteCount; ++site) {
-    EXPECT_EQ(rig.host.Status(site), siNone);
+    EXPECT_EQ(rig.panels.Status(site), siNone);
     EXPECT_FALSE(rig.system.Link(site).HasHandle());
   }
   EXPECT_EQ(WorkersStarted(rig), 0u);
   // The site group is greyed for the scan and given back at the end.
-  const std::vector<HostCall> calls = rig.host.CallsFor(-1);
+  const std::vector<PanelEvent> calls = rig.host.EventsFor(-1);
   ASSERT_GE(calls.size(), 2u);
-  EXPECT_EQ(calls.front().kind, HostCall::Kind::SiteGroupEnabled);
+  EXPECT_EQ(calls.front().kind, PanelEvent::Kind::SiteGroupEnabled);
   EXPECT_EQ(calls.front().value, 0u);
   EXPECT_EQ(calls.back().value, 1u);
-  EXPECT_TRUE(rig.host.SiteGroupEnabled());
+  EXPECT_TRUE(rig.panels.SiteGroupEnabled());
 }
 
 TEST(RescanTest, UnitsAreBoundInBusOrderWhenTheirKeysAreEqual) {
@@ -64,8 +64,8 @@ TEST(RescanTest, SitesAreOrderedByIdentifierWithAnUnreadOneLast) {
   EXPECT_EQ(rig.system.Link(1).DeviceOfHandle(), DeviceOfUnit(*rig.rig.bus, 0));
   EXPECT_EQ(rig.system.Link(2).DeviceOfHandle(), DeviceOfUnit(*rig.rig.bus, 2));
   EXPECT_EQ(rig.system.Link(2).GetOrderKey(), ZvUsb::kUnknownKey);
-  for (int site = 0; site < 3; ++site) EXPECT_EQ(rig.host.Status(site), siReady) << site;
-  for (int site = 3; site < kSiteCount; ++site) EXPECT_EQ(rig.host.Status(site), siNone);
+  for (int site = 0; site < 3; ++site) EXPECT_EQ(rig.panels.Status(site), siReady) << site;
+  for (int site = 3; site < kSiteCount; ++site) EXPECT_EQ(rig.panels.Status(site), siNone);
   // Unit 2 was greeted on site index 2 before the sort.
   EXPECT_TRUE(rig.captured.Has("Site #3 - EEPROM Read Fail!", LogColour::Red));
 }
@@ -75,9 +75,9 @@ TEST(RescanTest, GreetingEndsReadyEvenWhenItsStepsFail) {
   rig.Unit(0).armFault(sim::Fault::refuse().onCode(sim::Code::ConnectNotice));
   rig.Unit(1).armFault(sim::Fault::refuse().onCode(sim::Code::BulkIn));
   ASSERT_TRUE(RescanUnits(rig.system));
-  EXPECT_EQ(rig.host.Status(0), siReady);
-  EXPECT_EQ(rig.host.Status(1), siReady);
-  EXPECT_TRUE(rig.host.Checked(0));
+  EXPECT_EQ(rig.panels.Status(0), siReady);
+  EXPECT_EQ(rig.panels.Status(1), siReady);
+  EXPECT_TRUE(rig.panels.Checked(0));
   // The refused greeting stopped its queue: unit 0 was never asked for its identifier.
   EXPECT_TRUE(rig.Unit(0).record().commandsWithCode(sim::Code::EepromRead).empty());
   EXPECT_TRUE(rig.captured.Has("Site #2 - Get DateTime ID Fail!", LogColour::Red));
@@ -90,28 +90,28 @@ TEST(RescanTest, ARescanKeepsBoundUnitsAndDropsLostOnes) {
   rig.Unit(0).setDateTimeId(1);
   rig.Unit(1).setDateTimeId(2);
   ASSERT_TRUE(RescanUnits(rig.system));
-  rig.host.SetBigStatus(0, siPass);
-  rig.host.SetStatus(1, siFail);
+  rig.panels.SetBigStatus(0, siPass);
+  rig.panels.SetStatus(1, siFail);
   const unsigned greeted = WorkersStarted(rig);
 
   ASSERT_TRUE(RescanUnits(rig.system));  // nothing changed: nobody is greeted again
   EXPECT_EQ(WorkersStarted(rig), greeted);
-  EXPECT_EQ(rig.host.BigStatus(0), 0);
-  EXPECT_EQ(rig.host.Status(1), siReady);
+  EXPECT_EQ(rig.panels.BigStatus(0), 0);
+  EXPECT_EQ(rig.panels.Status(1), siReady);
 
   rig.rig.bus->pull(rig.Unit(0));  // the unit on site index 0
   ASSERT_TRUE(RescanUnits(rig.system));
   EXPECT_EQ(WorkersStarted(rig), greeted);
   // The lost unit's link lost its key and sorts last; the other unit moves up.
   EXPECT_EQ(rig.system.Link(0).GetOrderKey(), 2u);
-  EXPECT_EQ(rig.host.Status(0), siReady);
-  EXPECT_EQ(rig.host.Status(1), siNone);
+  EXPECT_EQ(rig.panels.Status(0), siReady);
+  EXPECT_EQ(rig.panels.Status(1), siNone);
   EXPECT_FALSE(rig.system.Link(1).HasHandle());
   EXPECT_EQ(rig.system.Link(1).GetOrderKey(), ZvUsb::kUnknownKey);
 
   rig.rig.bus->pull(rig.Unit(1));
   EXPECT_FALSE(RescanUnits(rig.system));
-  for (int site = 0; site < kSiteCount; ++site) EXPECT_EQ(rig.host.Status(site), siNone);
+  for (int site = 0; site < kSiteCount; ++site) EXPECT_EQ(rig.panels.Status(site), siNone);
   EXPECT_EQ(rig.rig.bus->openHandleCount(), 0u);
 }
 
@@ -124,14 +124,14 @@ TEST(RescanTest, AReturningUnitIsGreetedAgain) {
   const unsigned before = WorkersStarted(rig);
   ASSERT_TRUE(RescanUnits(rig.system));
   EXPECT_EQ(WorkersStarted(rig), before + 1);
-  EXPECT_EQ(rig.host.Status(0), siReady);
+  EXPECT_EQ(rig.panels.Status(0), siReady);
   EXPECT_EQ(rig.system.Link(0).GetOrderKey(), sim::rigDateTimeId(0, 1));
 }
 
 TEST(RescanTest, MoreUnitsThanSitesFillEverySite) {
   SiteRig rig(9);
   ASSERT_TRUE(RescanUnits(rig.system));
-  for (int site = 0; site < kSiteCount; ++site) EXPECT_EQ(rig.host.Status(site), siReady);
+  for (int site = 0; site < kSiteCount; ++site) EXPECT_EQ(rig.panels.Status(site), siReady);
   for (int site = 1; site < kSiteCount; ++site) {
     EXPECT_LE(rig.system.Link(site - 1).GetOrderKey(), rig.system.Link(site).GetOrderKey());
   }

@@ -63,7 +63,18 @@ struct SiteRig {
   explicit SiteRig(int units, LogSink* log = nullptr)
       : rig(MakeRig(units)),
         host(true),
-        system(para, paths, *rig.bus, log ? *log : captured, host, locks) {}
+        system(*rig.bus, Config(log ? log : &captured)),
+        para(system.Para()),
+        locks(system.Locks()),
+        panels(system.Panels()) {
+    system.AttachHost(host);
+  }
+
+  static SiteSystemConfig Config(LogSink* log) {
+    SiteSystemConfig config;
+    config.LogOverride = log;
+    return config;
+  }
 
   static sim::SimRig MakeRig(int units) {
     sim::RigOptions options;
@@ -73,12 +84,12 @@ struct SiteRig {
   sim::SimUnit& Unit(int k) { return *rig.units[static_cast<std::size_t>(k)]; }
 
   sim::SimRig rig;
-  S_SystemPara para;
-  SystemPaths paths;
-  NamedLocks locks;
   CapturingLog captured;
   HeadlessSiteHost host;
   SiteSystem system;
+  S_SystemPara& para;
+  NamedLocks& locks;
+  SitePanels& panels;
 };
 
 // Polls `done` until it holds or the time is up (tests fail instead of hanging).

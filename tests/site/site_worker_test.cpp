@@ -19,7 +19,7 @@ class WorkerTest : public ::testing::Test {
  protected:
   WorkerTest() : rig(1) {
     EXPECT_TRUE(RescanUnits(rig.system));
-    rig.host.ClearCalls();
+    rig.host.ClearEvents();
     Fake(Opcodes::EmptyStepAfterQueue, SiteResultCode::Pass);
   }
 
@@ -45,9 +45,9 @@ class WorkerTest : public ::testing::Test {
     Command command(rig.system, 0, queue);
     EXPECT_TRUE(command.Started());
     EXPECT_TRUE(queue.empty());
-    WaitForSites(rig.host);
+    WaitForSites(rig.system);
     EXPECT_TRUE(WaitUntil([this] { return !rig.system.Engine().IsRunning(0); }));
-    return rig.host.Status(0);
+    return rig.panels.Status(0);
   }
 
   std::vector<Opcode> Ran() {
@@ -112,7 +112,7 @@ TEST_F(WorkerTest, UnitPulledMeanwhileEndsInNoneWithTheLinkClosed) {
   EXPECT_EQ(Run({9}), siNone);
   EXPECT_FALSE(rig.system.Link(0).HasHandle());
   EXPECT_EQ(rig.system.Link(0).IsOpened(), 0);
-  EXPECT_FALSE(rig.host.Checked(0));
+  EXPECT_FALSE(rig.panels.Checked(0));
   EXPECT_EQ(rig.rig.bus->openHandleCount(), 0u);
 }
 
@@ -124,7 +124,7 @@ TEST_F(WorkerTest, OperationsGetTheSiteAndTheTexts) {
   });
   OpcodeQueue queue = MakeQueue({20});
   { Command command(rig.system, 0, "PROJ0001", "PROJ0002", queue); }
-  WaitForSites(rig.host);
+  WaitForSites(rig.system);
   ASSERT_TRUE(WaitUntil([this] { return !rig.system.Engine().IsRunning(0); }));
   EXPECT_EQ(seen, (std::vector<std::string>{"0:PROJ0001|PROJ0002"}));
 }
@@ -136,14 +136,14 @@ TEST_F(WorkerTest, CommandShowsWorkingBeforeItReturnsAndUntilTheEnd) {
   OpcodeQueue queue = MakeQueue({9});
   Command command(rig.system, 0, queue);
   ASSERT_TRUE(command.Started());
-  EXPECT_EQ(rig.host.Status(0), siWorking);
-  std::vector<HostCall> calls = rig.host.CallsFor(0);
+  EXPECT_EQ(rig.panels.Status(0), siWorking);
+  std::vector<PanelEvent> calls = rig.host.EventsFor(0);
   ASSERT_FALSE(calls.empty());
-  EXPECT_EQ(calls.front().kind, HostCall::Kind::Status);
+  EXPECT_EQ(calls.front().kind, PanelEvent::Kind::Status);
   EXPECT_EQ(calls.front().value, siWorking);
   release.set_value();
-  WaitForSites(rig.host);
-  EXPECT_EQ(rig.host.Status(0), siPass);
+  WaitForSites(rig.system);
+  EXPECT_EQ(rig.panels.Status(0), siPass);
 }
 
 TEST_F(WorkerTest, CommandForAnInvalidSiteStartsNothingAndStillTakesTheQueue) {
@@ -153,7 +153,7 @@ TEST_F(WorkerTest, CommandForAnInvalidSiteStartsNothingAndStillTakesTheQueue) {
     EXPECT_FALSE(command.Started());
     EXPECT_TRUE(queue.empty());
   }
-  EXPECT_TRUE(rig.host.Calls().empty());
+  EXPECT_TRUE(rig.host.Events().empty());
 }
 
 TEST(WorkerLifetime, SystemShutdownWaitsForRunningWorkers) {

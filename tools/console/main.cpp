@@ -10,14 +10,12 @@
 #include <string>
 #include <string_view>
 
-#include "link/libusb_library.h"
-#include "sim/sim_factory.h"
+#include "bus/bus_choice.h"
+#include "link/usb_library.h"
 #include "site/headless_site_host.h"
 #include "site/ops/unit_notice_ops.h"
 #include "site/rescan.h"
 #include "site/site_system.h"
-#include "support/named_lock.h"
-#include "support/system_para.h"
 #include "support/system_paths.h"
 #include "tools/console/console_log.h"
 
@@ -117,7 +115,7 @@ std::string DeviceName(ZvUsb& link) {
   return name + device->filename;
 }
 
-void PrintSiteTable(SiteSystem& system, SiteHost& host) {
+void PrintSiteTable(SiteSystem& system) {
   std::printf("Site  State      OrderKey            Device\n");
   for (int site = 0; site < kSiteCount; ++site) {
     ZvUsb& link = system.Link(site);
@@ -126,38 +124,19 @@ void PrintSiteTable(SiteSystem& system, SiteHost& host) {
     if (key != ZvUsb::kUnknownKey) {
       std::snprintf(keyText, sizeof keyText, "0x%016llX", static_cast<unsigned long long>(key));
     }
-    std::printf("%-5d %-10s %-19s %s\n", site + 1, StateWord(host.Status(site)), keyText,
+    std::printf("%-5d %-10s %-19s %s\n", site + 1, StateWord(system.Panels().Status(site)), keyText,
                 DeviceName(link).c_str());
   }
   std::fflush(stdout);
 }
 
-struct Bus {
-  sim::SimRig rig;                      // simulated units, when not real
-  std::unique_ptr<LibusbLibrary> real;  // the real bus
-  UsbLibrary& Library() { return real ? static_cast<UsbLibrary&>(*real) : *rig.bus; }
-};
-
-Bus MakeBus(const Options& options) {
-  Bus bus;
-  if (options.real) {
-    bus.real = std::make_unique<LibusbLibrary>();
-  } else {
-    sim::RigOptions rigOptions;
-    rigOptions.units = options.units;
-    rigOptions.timing = options.timing;
-    bus.rig = sim::makeSimRig(rigOptions);
-  }
-  return bus;
-}
-
 int Run(const Options& options, const char* argv0) {
-  Bus bus = MakeBus(options);
-  S_SystemPara para;
-  para.LogDisplayMode = 2;  // every line
-  SystemPaths paths = MakePaths(argv0);
-  NamedLocks locks;
-  ConsoleLog log(stdout, para.LogDisplayMode);
+  BusOptions busOptions;
+  if (!options.real) busOptions.simulatedUnits = options.units;
+  busOptions.timing = options.timing;
+  UsbBusChoice bus = ChooseUsbBus(busOptions);
+  constexpr std::int32_t kEveryLine = 2;
+  ConsoleLog log(stdout, kEveryLine);
   if (options.real) {
     std::printf("gang_console: units on the USB bus\n");
   } else {
@@ -168,11 +147,16 @@ int Run(const Options& options, const char* argv0) {
   HeadlessSiteHost host;
   bool anyUnit = false;
   {
-    SiteSystem system(para, paths, bus.Library(), log, host, locks);
+    SiteSystemConfig config;
+    config.LogOverride = &log;
+    SiteSystem system(*bus.library, config);
+    system.Para().LogDisplayMode = kEveryLine;
+    system.SetPaths(MakePaths(argv0));
+    system.AttachHost(host);
     system.Usb().set_debug(0);
     anyUnit = RescanUnits(system);
     log.Flush();
-    PrintSiteTable(system, host);
+    PrintSiteTable(system);
     // Leave as the program does at close: every worker ended, then the close notices.
     system.Shutdown();
     SendCloseNotices(system);
