@@ -30,7 +30,8 @@ struct RecordWriterOptions {
 
 class RecordWriter {
  public:
-  // Starts the writer thread; the database is opened at the first commit.
+  // Starts the writer thread; the database is opened at the first commit. `log` must outlive
+  // the writer (Stop may still write a line).
   RecordWriter(RecordWriterOptions options, LogSink& log);
   // Stop(): commits what is queued.
   ~RecordWriter();
