@@ -9,6 +9,7 @@ int main() {
   met = bench::RunFileByteSum() && met;
   met = bench::RunLogLines() && met;
   met = bench::RunSendFileRange() && met;
+  met = bench::RunRecords() && met;
   std::printf("targets_met = %d bool\n", met ? 1 : 0);
   return met ? 0 : 1;
 }
