@@ -10,15 +10,19 @@ namespace {
 
 constexpr int kPinScanDigits = 8;
 
-// Driver pins 0..47 sit on socket pins 5..52, 48..51 on 1..4, 52..55 on 53..56.
+// Where the driver's pins sit in the 56-pin socket: driver pins 0..47 on socket pins 5..52,
+// 48..51 on 1..4, 52..55 on 53..56.
 constexpr std::size_t kFirstCornerPin = 48;
 constexpr std::size_t kFirstTopPin = 52;
+constexpr std::int64_t kMainPinShift = 5;
+constexpr std::int64_t kCornerPinShift = -47;
+constexpr std::int64_t kTopPinShift = 1;
 
 std::int64_t SocketPinOf(std::size_t driverPin) {
   const auto pin = static_cast<std::int64_t>(driverPin);
-  if (driverPin < kFirstCornerPin) return pin + 5;
-  if (driverPin < kFirstTopPin) return pin - 47;
-  return pin + 1;
+  if (driverPin < kFirstCornerPin) return pin + kMainPinShift;
+  if (driverPin < kFirstTopPin) return pin + kCornerPinShift;
+  return pin + kTopPinShift;
 }
 
 std::uint64_t SlotPair(const ZV_Driver_INI& driver, std::size_t low, std::size_t high) {
