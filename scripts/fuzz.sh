@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets with clang in build/fuzz and runs each for the given number of
-# seconds (default 60). Seeds come from fuzz/corpus/<target>; the growing corpus and any
-# crash files stay in build/fuzz (crash-* files make the script fail).
+# seconds (default 60; TARGETS_ONLY="a b" limits the run to those targets). Seeds come from
+# fuzz/corpus/<target>; the growing corpus and any crash files stay in build/fuzz (crash-*
+# files make the script fail).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 SECONDS_EACH=${1:-60}
-TARGETS=(fuzz_project_ini fuzz_menu_record fuzz_group_define fuzz_select_list)
+TARGETS=(fuzz_project_ini fuzz_menu_record fuzz_group_define fuzz_select_list fuzz_step_reply)
 bash scripts/setup.sh
+if [[ -n "${TARGETS_ONLY:-}" ]]; then read -r -a TARGETS <<<"$TARGETS_ONLY"; fi
 
 CC=clang CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DZV_FUZZ=ON -DZV_BUILD_GUI=OFF -DZV_SANITIZE=address,undefined \

@@ -1,19 +1,28 @@
 #pragma once
-// Per-site results that outlive one operation: the last RUN ALL result and verdict, and the
-// two bytes of the automatic loop. The run starters reset them on the UI thread before they
-// start the workers; the site's worker then reads and writes them. Atomics, because the
-// windows may look at them while a worker runs.
+// Per-site results that outlive one operation: the last RUN ALL result and verdict, the two
+// bytes of the automatic loop, and the insertion facts of the last insert detection. The run
+// starters reset them on the UI thread before they start the workers; the site's worker then reads
+// and writes them. Atomics, because the windows may look at them while a worker runs.
 #include <atomic>
 #include <cstdint>
+
+// Values of AutoRunPhase.
+namespace AutoRunPhaseValue {
+inline constexpr std::uint8_t BeforeFirstWait = 0;
+inline constexpr std::uint8_t AwaitInsertion = 1;
+inline constexpr std::uint8_t AwaitRemoval = 2;
+}  // namespace AutoRunPhaseValue
 
 struct SiteRunBytes {
   std::atomic<std::uint8_t> RunResult{0};      // SiteResult of the site's last RUN ALL
   std::atomic<std::uint8_t> RunVerdict{0};     // byte 55 of the last step reply of that run
   std::atomic<std::uint8_t> AutoRunActive{0};  // 1 while the automatic loop runs
   std::atomic<std::uint8_t> AutoRunPhase{0};   // 2 waiting for removal, 1 for insertion
+  std::atomic<std::uint8_t> InsertState{0};    // verdict byte of the last insert detection
+  std::atomic<std::uint64_t> PinState{0};      // its pin-scan data OR the pins not examined
 
-  // What the run starters do for every site before a run; the verdict is rewritten by every
-  // run before anything reads it.
+  // What the run starters do for every site before a run; the verdict and the insertion facts
+  // are rewritten by every run or detection before anything reads them.
   void Reset() {
     RunResult = 0;
     AutoRunActive = 0;
