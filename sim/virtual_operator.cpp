@@ -25,8 +25,11 @@ SocketHand::Look SocketHand::look(Time now, const TimingModel& timing) {
   Look result;
   if (socket_ == Socket::Done) {
     if (!moving_) {
+      // The first look after the work is the one that shows TAKE: the part is still there.
       moving_ = true;
       due_ = now + draw(options_.removeDelayMin, options_.removeDelayMax, timing);
+      result.present = true;
+      return result;
     }
     if (now < due_) {
       result.present = true;
