@@ -30,6 +30,16 @@ const TimingModel& CommandContext::timing() const {
   return core_.timing;
 }
 
+const GangConfig& CommandContext::gang() const {
+  return core_.gang;
+}
+
+void CommandContext::countPart(bool good) {
+  auto& mine = good ? core_.tally.good : core_.tally.failed;
+  ++mine;
+  if (core_.gang.busTally) ++(good ? core_.gang.busTally->good : core_.gang.busTally->failed);
+}
+
 bool CommandContext::silent() const {
   return frameGetsNoReply(command_.block.frameType);
 }
@@ -37,14 +47,18 @@ bool CommandContext::silent() const {
 void CommandContext::accept() {
   if (acceptanceSent_) return;
   acceptanceSent_ = true;
-  if (!silent()) core_.queueRaw(makeReply(Ack::Pass), kReplySize, {});
+  if (!silent()) core_.queueRaw(makeReply(Ack::Pass), kReplySize, turnaround());
 }
 
 void CommandContext::refuse() {
   if (acceptanceSent_) return;
   acceptanceSent_ = true;
   command_.refused = true;
-  if (!silent()) core_.queueRaw(makeReply(Ack::Fail), kReplySize, {});
+  if (!silent()) core_.queueRaw(makeReply(Ack::Fail), kReplySize, turnaround());
+}
+
+std::chrono::nanoseconds CommandContext::turnaround() const {
+  return core_.timing.realTime(core_.timing.turnaround());
 }
 
 void CommandContext::ensureAccepted() {
@@ -56,10 +70,14 @@ void CommandContext::complete(std::uint8_t result) {
 }
 
 void CommandContext::complete(const ReplyBytes& reply) {
-  send(reply, ReplyStage::Completion, core_.timing.durationOf(code()));
+  complete(reply, core_.timing.durationOf(code()));
 }
 
-int CommandContext::send(const ReplyBytes& reply, ReplyStage stage, std::chrono::microseconds delay,
+void CommandContext::complete(const ReplyBytes& reply, std::chrono::nanoseconds modelDuration) {
+  send(reply, ReplyStage::Completion, core_.timing.realTime(modelDuration));
+}
+
+int CommandContext::send(const ReplyBytes& reply, ReplyStage stage, std::chrono::nanoseconds delay,
                          std::optional<std::uint16_t> faultCode) {
   ensureAccepted();
   if (silent()) return -1;

@@ -17,6 +17,7 @@
 #include "sim/command_block.h"
 #include "sim/faults.h"
 #include "sim/unit_record.h"
+#include "sim/virtual_gang.h"
 
 namespace sim {
 
@@ -51,25 +52,30 @@ class CommandContext {
   Eeprom& eeprom();
   FirmwareInfo& firmware();
   const TimingModel& timing() const;
+  const GangConfig& gang() const;
+  // Counts a finished run in the unit's tally and the rig's.
+  void countPart(bool good);
   // The host folder that holds the unit's SD card (empty: no card).
   const std::filesystem::path& sdCardFolder() const;
 
-  // The acceptance reply: accept() sends 0xA0, refuse() 0xA1. The first call of complete(),
-  // send() or a transfer start accepts implicitly; a handler that sends nothing is accepted
-  // by the core when it returns.
+  // The acceptance reply, due after the command turnaround: accept() sends 0xA0, refuse() 0xA1. The
+  // first call of complete(), send() or a transfer start accepts implicitly; a handler that sends
+  // nothing is accepted by the core when it returns.
   void accept();
   void refuse();
   bool acceptanceSent() const { return acceptanceSent_; }
   // Frames 0xA5 and 0xA9: every reply of the command is dropped.
   bool silent() const;
 
-  // The completion reply, due after the command's duration in the timing model.
+  // The completion reply, due after the command's duration in the timing model (or after
+  // `modelDuration`, for commands whose time depends on what they move).
   void complete(std::uint8_t result);
   void complete(const ReplyBytes& reply);
-  // Any further reply (procedure step replies), due after `delay`. Faults aimed at
+  void complete(const ReplyBytes& reply, std::chrono::nanoseconds modelDuration);
+  // Any further reply (procedure step replies), due after `delay` (real time). Faults aimed at
   // `faultCode` (default: this command's code) apply. Returns byte 0 as sent, or -1 when a
   // fault kept the reply back or cut it short.
-  int send(const ReplyBytes& reply, ReplyStage stage, std::chrono::microseconds delay,
+  int send(const ReplyBytes& reply, ReplyStage stage, std::chrono::nanoseconds delay,
            std::optional<std::uint16_t> faultCode = std::nullopt);
 
   // Transfers announced by this command. Each chunk written by the PC is acknowledged
@@ -99,6 +105,7 @@ class CommandContext {
  private:
   std::shared_ptr<void>& stateSlot(std::type_index type);
   void ensureAccepted();
+  std::chrono::nanoseconds turnaround() const;
 
   UnitCore& core_;
   ReceivedCommand& command_;

@@ -10,8 +10,10 @@ namespace {
 
 inline constexpr std::size_t kMaxSteps = 32768;
 inline constexpr std::uint16_t kEndOfList = 0xFFFF;
-inline constexpr std::uint8_t kOverCurrentVddVio = 0xA3;
 inline constexpr std::uint8_t kNoAddress = 0xA3;
+inline constexpr std::uint32_t kDriverSettingsLength = 0x4000;
+inline constexpr std::uint8_t kWeakBit = 0x01;
+inline constexpr std::uint16_t kOtherDevice = 0x5A5A;
 inline constexpr int kSockets = 4;
 inline constexpr std::size_t kSocketRecord = 64;
 
@@ -58,30 +60,55 @@ void programChunk(CommandContext& ctx, ProcedureState& st) {
   st.cells->write(st.lastChunkOffset, cells);
 }
 
+// What reading the part gives: a weak cell of a failing part reads one bit flipped.
+std::vector<std::uint8_t> readCells(const ProcedureState& st, std::uint32_t offset,
+                                    std::uint32_t length) {
+  auto cells = st.cells->readVector(offset, length);
+  const std::uint32_t weak = st.fault.address;
+  if (st.fault.kind == PartFault::BadCell && weak >= offset && weak - offset < cells.size()) {
+    cells[weak - offset] ^= kWeakBit;
+  }
+  return cells;
+}
+
 void verifyChunk(CommandContext& ctx, ProcedureState& st, ReplyBytes& reply) {
   const auto data = ctx.memory().readVector(UnitAddress::DataBuffer, st.lastChunkLength);
-  const auto cells = st.cells->readVector(st.lastChunkOffset, st.lastChunkLength);
+  const auto cells = readCells(st, st.lastChunkOffset, st.lastChunkLength);
   const auto miss = std::mismatch(data.begin(), data.end(), cells.begin(), cells.end());
   if (miss.first == data.end()) return;
   const auto at = static_cast<std::uint32_t>(miss.first - data.begin());
   reportAddress(reply, st.lastChunkOffset + at, *miss.first, *miss.second);
 }
 
+void reportId(const VirtualPart& part, bool wrong, ReplyBytes& reply) {
+  const std::uint16_t device = wrong ? kOtherDevice : part.deviceCode;
+  reply[StepReply::Manufacturer] = static_cast<std::uint8_t>(part.manufacturerCode);
+  reply[StepReply::Manufacturer + 1] = static_cast<std::uint8_t>(part.manufacturerCode >> 8);
+  reply[StepReply::Device] = static_cast<std::uint8_t>(device);
+  reply[StepReply::Device + 1] = static_cast<std::uint8_t>(device >> 8);
+  if (wrong || !part.idMatches) reply[StepReply::Verdict] = Ack::Fail;
+}
+
+void blankCheck(const ProcedureState& st, ReplyBytes& reply) {
+  std::optional<std::uint32_t> at = st.cells->firstNot(0, st.cells->size(), 0xFF);
+  if (st.fault.kind == PartFault::BadCell && st.fault.address < st.cells->size()) {
+    at = std::min(at.value_or(st.fault.address), st.fault.address);
+  }
+  if (at) reportAddress(reply, *at, 0xFF, readCells(st, *at, 1)[0]);
+}
+
 ReplyBytes runStep(CommandContext& ctx, ProcedureState& st, std::uint16_t code) {
   VirtualPart& part = st.part;
-  if (!part.inserted) return stepReply(StepReply::SocketEmpty);
+  const PartFault fault = st.fault.kind;
+  if (!part.inserted || fault == PartFault::EmptySocket) return stepReply(StepReply::SocketEmpty);
   ReplyBytes reply = stepReply(Ack::Pass);
-  if (code == part.overCurrentStep) {
-    reply[0] = kOverCurrentVddVio;
+  if (code == part.overCurrentStep || (fault == PartFault::OverCurrent && code == st.fault.step)) {
+    reply[0] = StepReply::OverCurrentVddVio;
     return reply;
   }
   switch (code) {
     case StepCode::IdCheck:
-      reply[StepReply::Manufacturer] = static_cast<std::uint8_t>(part.manufacturerCode);
-      reply[StepReply::Manufacturer + 1] = static_cast<std::uint8_t>(part.manufacturerCode >> 8);
-      reply[StepReply::Device] = static_cast<std::uint8_t>(part.deviceCode);
-      reply[StepReply::Device + 1] = static_cast<std::uint8_t>(part.deviceCode >> 8);
-      if (!part.idMatches) reply[StepReply::Verdict] = Ack::Fail;
+      reportId(part, fault == PartFault::WrongId, reply);
       break;
     case StepCode::ChipErase:
       if (part.protectedCells)
@@ -90,9 +117,7 @@ ReplyBytes runStep(CommandContext& ctx, ProcedureState& st, std::uint16_t code) 
         st.cells->clear();
       break;
     case StepCode::BlankCheck:
-      if (auto at = st.cells->firstNot(0, st.cells->size(), 0xFF)) {
-        reportAddress(reply, *at, 0xFF, st.cells->readVector(*at, 1)[0]);
-      }
+      blankCheck(st, reply);
       break;
     case StepCode::Program:
       if (part.protectedCells)
@@ -129,6 +154,19 @@ void awaitDataChunk(CommandContext& ctx, ProcedureState& st) {
                     });
 }
 
+// What a step touches: erase, blank check and read the whole part, program and verify the
+// chunk they work on.
+std::uint64_t stepBytes(const ProcedureState& st, std::uint16_t code) {
+  if (code == StepCode::Program || code == StepCode::Verify) return st.lastChunkLength;
+  return st.partBytes;
+}
+
+void endRun(CommandContext& ctx, ProcedureState& st, bool good) {
+  st.running = false;
+  if (good) ++st.passedRuns;
+  ctx.countPart(good);
+}
+
 // Runs steps until the next data chunk or the end; a step that does not pass ends the run.
 void advance(CommandContext& ctx) {
   auto& st = ctx.state<ProcedureState>();
@@ -143,19 +181,23 @@ void advance(CommandContext& ctx) {
     }
     const ReplyBytes reply = runStep(ctx, st, code);
     const auto now = Clock::now();
-    st.due = std::max(st.due, now) + ctx.timing().durationOf(code);
-    const auto delay = std::chrono::duration_cast<std::chrono::microseconds>(st.due - now);
+    const auto took = ctx.timing().stepTime(code, st.kind, stepBytes(st, code));
+    st.due = std::max(st.due, now) +
+             std::chrono::duration_cast<Clock::duration>(ctx.timing().realTime(took));
+    const auto delay = std::chrono::duration_cast<std::chrono::nanoseconds>(st.due - now);
     const int sent = ctx.send(reply, ReplyStage::Completion, delay, code);
-    if (sent != Ack::Pass || reply[StepReply::Verdict] != Ack::Pass) st.running = false;
+    if (sent != Ack::Pass || reply[StepReply::Verdict] != Ack::Pass) return endRun(ctx, st, false);
   }
-  if (st.running && st.next >= st.steps.size()) ++st.passedRuns;
-  st.running = false;
+  if (st.running) endRun(ctx, st, true);
 }
 
 void merge(CommandContext& ctx) {
   auto& st = ctx.state<ProcedureState>();
   st.steps = readProcedureList(ctx);
   st.dataLength = ctx.block().p(7);
+  const std::uint64_t areas = std::uint64_t{ctx.block().p(4)} + ctx.block().p(5);
+  st.partBytes = areas != 0 ? areas : st.dataLength;
+  if (ctx.gang().fixedPartKind) st.kind = ctx.gang().partKind;
   st.chunkLength = std::max<std::uint32_t>(st.dataChunkLength, 1);
   st.chunkIndex = 0;
   st.next = 0;
@@ -165,14 +207,57 @@ void merge(CommandContext& ctx) {
   const std::uint32_t cellBytes = std::max<std::uint32_t>(st.dataLength, 1);
   if (!st.cells || st.cells->size() != cellBytes)
     st.cells = std::make_unique<UnitMemory>(0, cellBytes);
+  const FailRateOptions& failRate = ctx.gang().failRate;
+  if (failRate.rate > 0 && !st.failDraw) st.failDraw.emplace(failRate, ctx.gang().seat);
+  st.fault = st.failDraw ? st.failDraw->next(st.steps, cellBytes) : RunFault{};
+  if (st.hand) st.hand->worked();
   ctx.accept();
   advance(ctx);
+}
+
+// Whether a part sits in the socket now. With the operator on, looking is what moves the
+// operator's hand; a part it puts in is new, blank and whole.
+bool lookIntoSocket(CommandContext& ctx, ProcedureState& st) {
+  const OperatorOptions& hand = ctx.gang().hand;
+  if (!hand.enabled) return st.part.inserted;
+  if (!st.hand) st.hand.emplace(hand, ctx.gang().seat);
+  const SocketHand::Look look = st.hand->look(Clock::now(), ctx.timing());
+  if (look.newPart) {
+    st.part.inserted = true;
+    st.part.protectedCells = false;
+    if (st.cells) st.cells->clear();
+  }
+  return look.present;
+}
+
+// The standalone insertion detection: a step reply whose verdict is 0xA0 with a part in the
+// socket and 0xA5 without (result 0xA1), the selected sockets marked where a part sits.
+void insertDetect(CommandContext& ctx) {
+  auto& st = ctx.state<ProcedureState>();
+  const bool present = lookIntoSocket(ctx, st);
+  ReplyBytes reply = stepReply(present ? Ack::Pass : StepReply::SocketEmpty);
+  reply[0] = present ? Ack::Pass : Ack::Fail;
+  const DecodedBlock& block = ctx.block();
+  for (int k = 0; k < kSockets; ++k) {
+    const auto socket = static_cast<std::size_t>(k);
+    const bool selected = !block.hasByteQuad || block.byteQuad[socket] == Ack::Pass;
+    reply[StepReply::InsertOfSocket1 + kSocketRecord * socket] =
+        present && selected ? Ack::Pass : StepReply::SocketNotUsed;
+  }
+  ctx.complete(reply);
 }
 
 }  // namespace
 
 void installProcedureCommands(CommandRegistry& registry) {
   registry.addFrame(FrameType::Merge, merge);
+  registry.add(Code::InsertDetect, insertDetect);
+}
+
+void learnPartKind(CommandContext& ctx) {
+  if (ctx.gang().fixedPartKind) return;
+  const auto image = ctx.memory().readVector(UnitAddress::SettingsImage, kDriverSettingsLength);
+  ctx.state<ProcedureState>().kind = partKindFromDriverSettings(image);
 }
 
 }  // namespace sim

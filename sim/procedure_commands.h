@@ -7,10 +7,14 @@
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "sim/command_context.h"
+#include "sim/part_faults.h"
+#include "sim/part_timing.h"
 #include "sim/unit_memory.h"
+#include "sim/virtual_operator.h"
 
 namespace sim {
 
@@ -24,8 +28,15 @@ struct VirtualPart {
   std::uint16_t overCurrentStep = 0;  // this step code answers 0xA3 (over-current DUT VDD/VIO)
 };
 
+// The unit's standalone insertion detection (command 0x17E8) and the step of that name read
+// `inserted`; with the operator on, the operator's hand decides instead.
+
 struct ProcedureState {
   VirtualPart part;
+  PartKind kind = PartKind::Default;  // from the driver settings (or fixed by the rig)
+  std::optional<SocketHand> hand;     // the operator's, made on first use when it is on
+  std::optional<FailDraw> failDraw;   // made on first use when the fail rate is set
+  RunFault fault;                     // how this run's part fails (drawn at the merge)
   std::unique_ptr<UnitMemory> cells;  // made for the run's data length, kept between runs
   // The data chunk length the PC uses for parts that are not block-organised.
   std::uint32_t dataChunkLength = 0x3C00000;
@@ -36,6 +47,7 @@ struct ProcedureState {
   std::vector<std::uint16_t> steps;
   std::size_t next = 0;
   std::uint32_t dataLength = 0;
+  std::uint64_t partBytes = 0;  // the areas' total: what erase and blank check touch
   std::uint32_t chunkLength = 0;
   std::uint32_t chunkIndex = 0;       // the next data chunk the PC streams
   std::uint32_t lastChunkOffset = 0;  // where the chunk in the data buffer belongs in the part
@@ -53,6 +65,7 @@ inline constexpr std::uint16_t Protect = 0x15EA;
 inline constexpr std::uint16_t InsertDetect = 0x17E8;
 inline constexpr std::uint16_t IdCheck = 0x18E7;
 inline constexpr std::uint16_t UnProtect = 0x22DD;
+inline constexpr std::uint16_t ReadPart = 0x19E6;
 inline constexpr std::uint16_t DataChunk = 0xB14E;
 }  // namespace StepCode
 
@@ -67,10 +80,16 @@ inline constexpr std::size_t Manufacturer = 64;
 inline constexpr std::size_t Device = 66;
 inline constexpr std::size_t NoErrorAddress = 68;
 inline constexpr std::uint8_t SocketEmpty = 0xA5;
+inline constexpr std::uint8_t SocketNotUsed = 0xA3;
+inline constexpr std::uint8_t OverCurrentVddVio = 0xA3;
 }  // namespace StepReply
 
 inline constexpr std::uint32_t kDataChunkLength = 0x3C00000;
 
+// The merge frame (the run) and the standalone insertion detection (0x17E8).
 void installProcedureCommands(CommandRegistry& registry);
+
+// The driver settings arrived (command 0x41BE): the unit learns the kind of part it holds.
+void learnPartKind(CommandContext& ctx);
 
 }  // namespace sim

@@ -7,6 +7,7 @@
 #include <variant>
 #include <vector>
 
+#include "sim/timing_model.h"
 #include "sim/unit_memory.h"
 
 namespace sim {
@@ -139,7 +140,7 @@ void readData(CommandContext& ctx) {
   in.read(reinterpret_cast<char*>(piece.data()), static_cast<std::streamsize>(length));
   piece.resize(static_cast<std::size_t>(std::max<std::streamsize>(in.gcount(), 0)));
   ctx.memory().write(address, piece);
-  answer(ctx, CardResult::Pass);
+  ctx.complete(makeReply(CardResult::Pass), ctx.timing().sdTime(ctx.code(), piece.size()));
 }
 
 // Unit memory (p3, p7 bytes) into the card file at p6; the byte sum in argument 1 must match.
@@ -163,7 +164,8 @@ void writeData(CommandContext& ctx) {
   out.seekp(offset);
   out.write(reinterpret_cast<const char*>(piece.data()),
             static_cast<std::streamsize>(piece.size()));
-  answer(ctx, out ? CardResult::Pass : CardResult::DiskError);
+  ctx.complete(makeReply(out ? CardResult::Pass : CardResult::DiskError),
+               ctx.timing().sdTime(ctx.code(), piece.size()));
 }
 
 }  // namespace

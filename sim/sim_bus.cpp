@@ -391,8 +391,8 @@ int SimBus::bulk_write(usb_dev_handle* dev, int ep, char* bytes, int size, int) 
   if (int error = checkIo(handle, ep, UnitUsb::EndpointOut)) return fail(error);
   if (size < 0 || (size > 0 && !bytes)) return fail(kErrInvalid);
   PluggedDevice& device = *handle->device;
-  const int result =
-      device.unit->bulkWrite(device.session, reinterpret_cast<const std::uint8_t*>(bytes), size);
+  const int result = device.unit->bulkWrite(
+      device.session, reinterpret_cast<const std::uint8_t*>(bytes), size, link_);
   return result < 0 ? fail(result) : result;
 }
 
@@ -401,8 +401,8 @@ int SimBus::bulk_read(usb_dev_handle* dev, int ep, char* bytes, int size, int ti
   if (int error = checkIo(handle, ep, UnitUsb::EndpointIn)) return fail(error);
   if (size < 0 || (size > 0 && !bytes)) return fail(kErrInvalid);
   PluggedDevice& device = *handle->device;
-  const int result = device.unit->bulkRead(device.session, handle->closed,
-                                           reinterpret_cast<std::uint8_t*>(bytes), size, timeout);
+  const int result = device.unit->bulkRead(
+      device.session, handle->closed, reinterpret_cast<std::uint8_t*>(bytes), size, timeout, link_);
   return result < 0 ? fail(result) : result;
 }
 

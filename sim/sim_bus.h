@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "link/usb_library.h"
+#include "sim/shared_link.h"
 #include "sim/sim_unit.h"
 
 namespace sim {
@@ -105,6 +106,7 @@ class SimBus final : public UsbLibrary {
   std::uint8_t nextDevnum_ = 2;
   int nextForeignId_ = 1;
   std::atomic<int> lastError_{0};
+  BusLink link_;  // the one link every unit's bulk data shares
 
   std::mutex noticeMutex_;
   std::condition_variable noticeWake_;

@@ -1,5 +1,6 @@
 #include "sim/sim_factory.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <numeric>
 #include <system_error>
@@ -17,6 +18,21 @@ int strideFor(int total) {
   for (int s = total / 2 + 1;; ++s) {
     if (std::gcd(s, total) == 1) return s;
   }
+}
+
+GangConfig rigGangConfig(int k, const RigOptions& options, std::shared_ptr<PartTally> tally) {
+  GangConfig gang;
+  gang.hand = options.hand;
+  gang.hand.enabled = options.virtualOperator;
+  gang.hand.seed = options.seed;
+  gang.failRate.rate = std::clamp(options.failRate, 0.0, 1.0);
+  gang.failRate.mix = options.failMix;
+  gang.failRate.seed = options.seed;
+  gang.seat = static_cast<std::uint64_t>(k);
+  gang.fixedPartKind = options.partKind.has_value();
+  gang.partKind = options.partKind.value_or(PartKind::Default);
+  gang.busTally = std::move(tally);
+  return gang;
 }
 
 }  // namespace
@@ -39,7 +55,7 @@ std::string rigSerialText(int k) {
   return text;
 }
 
-UnitConfig rigUnitConfig(int k, const RigOptions& options) {
+UnitConfig rigUnitConfig(int k, const RigOptions& options, std::shared_ptr<PartTally> tally) {
   UnitConfig config;
   config.name = "unit " + std::to_string(k + 1);
   config.serialText = rigSerialText(k);
@@ -47,6 +63,7 @@ UnitConfig rigUnitConfig(int k, const RigOptions& options) {
   config.timing = options.model;
   config.timing.enabled = options.timing;
   config.discardData = options.discardData;
+  config.gang = rigGangConfig(k, options, std::move(tally));
   if (!options.sdCardRoot.empty()) {
     config.sdCardFolder = options.sdCardRoot / ("Site" + std::to_string(k + 1));
     std::error_code ec;  // a folder that cannot be made reads as a missing card
@@ -60,7 +77,7 @@ SimRig makeSimRig(const RigOptions& options) {
   rig.bus = std::make_unique<SimBus>();
   rig.bus->find_busses();
   for (int k = 0; k < options.units; ++k) {
-    auto unit = std::make_shared<SimUnit>(rigUnitConfig(k, options));
+    auto unit = std::make_shared<SimUnit>(rigUnitConfig(k, options, rig.tally));
     rig.bus->plug(unit);
     rig.units.push_back(std::move(unit));
   }

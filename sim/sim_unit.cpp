@@ -1,7 +1,5 @@
 #include "sim/sim_unit.h"
 
-#include <thread>
-
 #include "sim/standard_commands.h"
 #include "sim/unit_core.h"
 
@@ -17,7 +15,7 @@ inline constexpr int kErrTimedOut = -110;
 }  // namespace
 
 SimUnit::SimUnit(UnitConfig config)
-    : name_(config.name), core_(std::make_unique<UnitCore>(config, faults_)) {
+    : name_(config.name), core_(std::make_unique<UnitCore>(config, faults_, tally_)) {
   if (config.standardCommands) installStandardCommands(core_->registry);
 }
 
@@ -172,22 +170,31 @@ std::function<void()> SimUnit::takePendingLeave() {
   return [hook = leaveHook_, session = session_, rejoin] { hook(session, rejoin); };
 }
 
-int SimUnit::bulkWrite(std::uint64_t session, const std::uint8_t* bytes, int size) {
-  const auto start = Clock::now();
+int SimUnit::bulkWrite(std::uint64_t session, const std::uint8_t* bytes, int size, BusLink& link) {
   std::unique_lock lock(mutex_);
   if (!attached_.load() || session != session_) return kErrNoDevice;
   const int result = core_->write(bytes, size);
-  const auto lineTime = core_->timing.lineTime(result > 0 ? static_cast<std::uint64_t>(result) : 0);
+  const LinkShare share = linkShareLocked(result);
   std::function<void()> leave = takePendingLeave();
   lock.unlock();
   replyReady_.notify_all();
   if (leave) leave();
-  if (lineTime.count() > 0) std::this_thread::sleep_until(start + lineTime);
+  share.take(link);
   return result;
 }
 
+SimUnit::LinkShare SimUnit::linkShareLocked(int bytes) const {
+  const TimingModel& t = core_->timing;
+  if (!t.enabled || bytes <= 0) return {};
+  return {static_cast<std::uint64_t>(bytes), t.bytesPerSecond, t.scale};
+}
+
+void SimUnit::LinkShare::take(BusLink& link) const {
+  if (bytes > 0) link.transfer(bytes, bytesPerSecond, scale);
+}
+
 int SimUnit::bulkRead(std::uint64_t session, const std::atomic<bool>& closed, std::uint8_t* out,
-                      int size, int timeoutMs) {
+                      int size, int timeoutMs, BusLink& link) {
   const auto start = Clock::now();
   const auto deadline = start + std::chrono::milliseconds(timeoutMs);
   std::unique_lock lock(mutex_);
@@ -210,11 +217,11 @@ int SimUnit::bulkRead(std::uint64_t session, const std::atomic<bool>& closed, st
       replyReady_.wait_until(lock, until);
     }
   }
-  const auto lineTime = core_->timing.lineTime(static_cast<std::uint64_t>(result));
+  const LinkShare share = linkShareLocked(result);
   std::function<void()> leave = takePendingLeave();
   lock.unlock();
   if (leave) leave();
-  if (lineTime.count() > 0) std::this_thread::sleep_until(Clock::now() + lineTime);
+  share.take(link);
   return result;
 }
 

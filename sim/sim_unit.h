@@ -20,8 +20,10 @@
 
 #include "sim/command_context.h"
 #include "sim/faults.h"
+#include "sim/shared_link.h"
 #include "sim/timing_model.h"
 #include "sim/unit_record.h"
+#include "sim/virtual_gang.h"
 
 namespace sim {
 
@@ -42,6 +44,7 @@ struct UnitConfig {
   std::size_t recordLimit = 4096;
   std::filesystem::path sdCardFolder;  // host folder holding the SD card; empty: no card
   bool standardCommands = true;        // install every command family the simulator has
+  GangConfig gang;                     // operator, fail rate, part kind (all off by default)
 };
 
 // What the unit's protocol engine is doing.
@@ -107,6 +110,10 @@ class SimUnit {
 
   bool attached() const { return attached_.load(); }
 
+  // Parts this unit finished (see PartTally); lock-free, readable from any thread.
+  std::uint64_t partsGood() const { return tally_.good.load(); }
+  std::uint64_t partsFailed() const { return tally_.failed.load(); }
+
   // ---- endpoint side, called by the bus ----
   // Called (outside the unit's lock, on the PC's thread) when a fault makes the unit leave
   // the bus; the bus sets it while the unit is plugged.
@@ -117,11 +124,12 @@ class SimUnit {
   // Ends the attachment: protocol state reset, pending replies dropped, readers released.
   void detach(std::uint64_t session);
   // Bytes taken, or a negative error (-19 when the session is over, -5 for a failed write).
-  int bulkWrite(std::uint64_t session, const std::uint8_t* bytes, int size);
+  // With the timing model on, the bytes then take their share of the bus's `link`.
+  int bulkWrite(std::uint64_t session, const std::uint8_t* bytes, int size, BusLink& link);
   // Blocks until a reply is due, the session ends or `closed` is set (-19), or the timeout
-  // (ms, 0 = without limit) runs out (-110).
+  // (ms, 0 = without limit) runs out (-110); the bytes read take their share of `link`.
   int bulkRead(std::uint64_t session, const std::atomic<bool>& closed, std::uint8_t* out, int size,
-               int timeoutMs);
+               int timeoutMs, BusLink& link);
   // Wakes blocked readers so that they look at their `closed` flag again.
   void wakeReaders();
   // Recovery calls; each clears a stalled OUT endpoint.
@@ -132,6 +140,7 @@ class SimUnit {
 
  private:
   std::string name_;
+  PartTally tally_;
   mutable std::mutex mutex_;
   std::condition_variable replyReady_;
   std::unique_ptr<UnitCore> core_;  // guarded by mutex_
@@ -139,6 +148,15 @@ class SimUnit {
   std::atomic<bool> attached_{false};
   std::uint64_t session_ = 0;  // guarded by mutex_
   LeaveHook leaveHook_;        // guarded by mutex_
+
+  // What a bulk I/O of `bytes` costs on the bus's link (lock held); none with timing off.
+  struct LinkShare {
+    std::uint64_t bytes = 0;
+    double bytesPerSecond = 0;
+    double scale = 1.0;
+    void take(BusLink& link) const;
+  };
+  LinkShare linkShareLocked(int bytes) const;
 
   // The bus's leave, bound to this attachment, when the unit must leave now (lock held).
   std::function<void()> takePendingLeave();

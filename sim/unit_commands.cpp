@@ -3,6 +3,7 @@
 #include <string>
 
 #include "sim/crc32.h"
+#include "sim/procedure_commands.h"
 #include "sim/sim_unit.h"
 #include "sim/unit_memory.h"
 
@@ -121,7 +122,10 @@ void updateMasterFirmware(CommandContext& ctx) {
 void installPreparationCommands(CommandRegistry& registry) {
   registry.add(Code::CheckUsbPower, passWith(nullptr));
   registry.add(Code::HardwareInit, passWith(&PreparationState::hardwareSet));
-  registry.add(Code::DriverIniSetting, passWith(&PreparationState::driverSettingsSet));
+  registry.add(Code::DriverIniSetting, [](CommandContext& ctx) {
+    learnPartKind(ctx);
+    passWith (&PreparationState::driverSettingsSet)(ctx);
+  });
   registry.add(Code::FpgaInit, passWith(&PreparationState::fpgaReady));
   registry.add(Code::CheckDriverCrc, checkDriverCrc);
   registry.add(Code::GetFpgaId, getFpgaId);

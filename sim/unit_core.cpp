@@ -33,11 +33,13 @@ const FaultTarget kStreamTarget{Code::BulkOut, 0};
 
 }  // namespace
 
-UnitCore::UnitCore(const UnitConfig& config, FaultSet& faults)
+UnitCore::UnitCore(const UnitConfig& config, FaultSet& faults, PartTally& unitTally)
     : firmware(config.firmware),
       timing(config.timing),
       discardData(config.discardData),
       sdCardFolder(config.sdCardFolder),
+      gang(config.gang),
+      tally(unitTally),
       record(config.recordLimit),
       faults_(faults) {
   if (!config.blankEeprom) {

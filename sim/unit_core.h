@@ -39,7 +39,7 @@ struct Transfer {
 
 class UnitCore {
  public:
-  UnitCore(const UnitConfig& config, FaultSet& faults);
+  UnitCore(const UnitConfig& config, FaultSet& faults, PartTally& tally);
 
   // One bulk write of the PC (result: bytes taken or a negative error).
   int write(const std::uint8_t* bytes, int size);
@@ -70,6 +70,8 @@ class UnitCore {
   TimingModel timing;
   bool discardData = false;
   std::filesystem::path sdCardFolder;
+  GangConfig gang;
+  PartTally& tally;  // the owning unit's
   RecordKeeper record;
   CommandRegistry registry;
   ReplyQueue replies;
