@@ -2,7 +2,7 @@
 
 #include "link/standard_exchange.h"
 #include "site/ops/step_reply.h"
-#include "site/site_host.h"
+#include "site/site_panels.h"
 
 namespace {
 
@@ -40,11 +40,11 @@ void RecordRunEnd(SiteRunBytes& runBytes, SiteResult result, std::span<const std
   runBytes.RunVerdict = StepReply(reply).Verdict();
 }
 
-void CountRunEnd(SiteHost& host, int site, SiteResult result) {
+void CountRunEnd(SitePanels& panels, int site, SiteResult result) {
   if (result == SiteResultCode::Pass) {
-    host.SetPassCount(site, host.PassCount(site) + 1);
+    panels.SetPassCount(site, panels.PassCount(site) + 1);
   } else {
-    host.SetFailCount(site, host.FailCount(site) + 1);
+    panels.SetFailCount(site, panels.FailCount(site) + 1);
   }
 }
 

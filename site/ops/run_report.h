@@ -9,7 +9,7 @@
 #include "log/core/log_sink.h"
 #include "site/site_run_bytes.h"
 
-class SiteHost;
+class SitePanels;
 
 // Milliseconds as seconds in the shortest decimal form: 12345 -> "12.345", 1500 -> "1.5",
 // 2000 -> "2". Exact, without a detour through floating point.
@@ -26,7 +26,7 @@ SiteResult StepRunResult(SiteResult reported, std::span<const std::uint8_t> repl
 void RecordRunEnd(SiteRunBytes& runBytes, SiteResult result, std::span<const std::uint8_t> reply);
 
 // The panel's pass counter + 1 for 0xA0, its fail counter + 1 otherwise.
-void CountRunEnd(SiteHost& host, int site, SiteResult result);
+void CountRunEnd(SitePanels& panels, int site, SiteResult result);
 
 // 0xA0: " - RUN ALL Time = <seconds> s" (black) and " - RUN ALL Pass" (green), both essential;
 // otherwise " - RUN ALL Fail!" (red).

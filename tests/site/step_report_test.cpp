@@ -8,6 +8,8 @@
 
 #include "project/driver_slots.h"
 #include "site/headless_site_host.h"
+#include "site/site_panels.h"
+#include "support/named_lock.h"
 #include "site/ops/bad_blocks.h"
 #include "site/ops/insert_report.h"
 #include "site/ops/run_report.h"
@@ -331,16 +333,18 @@ TEST(RunReport, SecondsInShortestDecimalForm) {
 TEST(RunReport, EndLinesCountersAndRunBytes) {
   LineLog log;
   HeadlessSiteHost host;
+  NamedLocks locks;
+  SitePanels panels(locks.Get(LockName::Statistics), host);
   LogRunStart(log, kSite);
   for (SiteResult result : {0xA0, 0xA2, 0xFF}) {
     if (result != 0xFF) ReportRunEnd(log, kSite, result, 12345);
-    CountRunEnd(host, kSite, result);
+    CountRunEnd(panels, kSite, result);
   }
   EXPECT_EQ(log.lines, (Lines{"S - RUN ALL...", "K - RUN ALL Time = 12.345 s", "G - RUN ALL Pass",
                               "R - RUN ALL Fail!"}));
   EXPECT_EQ(log.essentials, (std::vector<std::uint8_t>{1, 1, 1, 0}));
-  EXPECT_EQ(host.PassCount(kSite), 1u);
-  EXPECT_EQ(host.FailCount(kSite), 2u);
+  EXPECT_EQ(panels.PassCount(kSite), 1u);
+  EXPECT_EQ(panels.FailCount(kSite), 2u);
 
   SiteRunBytes bytes;
   RecordRunEnd(bytes, 0xA1, MakeReply(0xA1, 0xA5));
