@@ -26,8 +26,12 @@
 #include "log/view/log_view.h"
 #include "sim/sim_bus.h"
 #include "sim/sim_factory.h"
+#include "site/headless_site_host.h"
+#include "site/ops/run_report.h"
 #include "site/rescan.h"
+#include "site/run_recipes.h"
 #include "site/site_system.h"
+#include "site/site_wait.h"
 #include "support/named_lock.h"
 #include "support/system_para.h"
 #include "support/system_paths.h"
@@ -341,4 +345,47 @@ TEST_F(MainFormTest, OptionsButtonShowsTheWindowAndDisablesTheMainWindow) {
   EXPECT_TRUE(options.isVisible());
   EXPECT_FALSE(form->isEnabled());
   form->setEnabled(true);
+}
+
+// The same queue on a system drawn by the windows and on a headless one ends with the same panel
+// states, selections and counters, and the windows draw exactly those.
+TEST_F(MainFormTest, QtAndHeadlessHostsEndWithTheSamePanels) {
+  sim::SimRig otherRig = MakeRig();
+  SiteSystem headless(*otherRig.bus);
+  HeadlessSiteHost headlessHost;
+  headless.AttachHost(headlessHost);
+  RescanUnits(headless);
+  auto countByParity = [](SiteSystem& sys, int site, const OperationTexts&) {
+    CountRunEnd(sys.Panels(), site, site % 2 == 0 ? SiteResultCode::Pass : SiteResultCode::Fail);
+    return site % 3 == 0 ? SiteResultCode::Fail : SiteResultCode::Pass;
+  };
+  for (SiteSystem* each : {&system, &headless}) {
+    for (Opcode op : {9, 10, 11, 12, 32}) {
+      each->Opcodes().Register(
+          op, [](SiteSystem&, int, const OperationTexts&) { return SiteResultCode::Pass; });
+    }
+    each->Opcodes().Register(Opcodes::EmptyStepA, countByParity);
+    each->Panels().SetChecked(4, false);
+  }
+  looked = true;  // nobody needs to look during this run
+  for (SiteSystem* each : {&system, &headless}) {
+    StartOnSelectedSites(*each, RunRecipe::PcRun);
+    WaitForSites(*each);
+    each->Panels().UpdateStatistics();
+  }
+  form->SiteHost().Drain();
+  for (int site = 0; site < kSiteCount; ++site) {
+    EXPECT_EQ(system.Panels().Status(site), headless.Panels().Status(site)) << site;
+    EXPECT_EQ(system.Panels().Checked(site), headless.Panels().Checked(site)) << site;
+    EXPECT_EQ(system.Panels().PassCount(site), headless.Panels().PassCount(site)) << site;
+    EXPECT_EQ(system.Panels().FailCount(site), headless.Panels().FailCount(site)) << site;
+    const TSiteFrame* frame = form->SiteFrame(site);
+    EXPECT_EQ(frame->CB->isChecked(), headless.Panels().Checked(site)) << site;
+    EXPECT_EQ(frame->LB_Pass->text(),
+              QStringLiteral("Pass:%1").arg(headless.Panels().PassCount(site)));
+  }
+  EXPECT_EQ(system.Panels().Status(3), siFail);
+  EXPECT_EQ(system.Panels().Status(4), siReady);  // unselected: not run
+  EXPECT_EQ(Text("Label6"), QString::number(7));
+  headless.Shutdown();
 }

@@ -6,10 +6,12 @@
 #include <future>
 #include <memory>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 #include "site/command.h"
 #include "site/rescan.h"
+#include "site/run_recipes.h"
 #include "site/site_wait.h"
 #include "tests/site/site_test_rig.h"
 
@@ -204,6 +206,78 @@ TEST(OpcodeTableTest, UnbuiltOpcodesFailAndRegistrationIsBounded) {
   for (Opcode empty : {30, 31, 32}) {
     EXPECT_EQ(rig.system.Opcodes().Run(rig.system, empty, 0, texts), SiteResultCode::Pass);
   }
+}
+
+}  // namespace
+
+namespace {
+
+TEST(RunRecipesTest, EveryButtonStartsItsQueue) {
+  const std::vector<std::pair<RunRecipe, std::vector<Opcode>>> table = {
+      {RunRecipe::PcRun, {32, 30, 9, 10, 11, 12}},
+      {RunRecipe::PcAutoRun, {32, 30, 9, 10, 11, 13}},
+      {RunRecipe::SdRun, {9, 17, 27, 25}},
+      {RunRecipe::SdAutoRun, {9, 17, 27, 28, 26}},
+      {RunRecipe::FlashLed, {0}},
+      {RunRecipe::SelfTest, {6}},
+      {RunRecipe::Information, {3, 4, 5}},
+      {RunRecipe::BiosUpdate, {8}},
+      {RunRecipe::SdDetect, {14}},
+      {RunRecipe::SdTest, {15}},
+      {RunRecipe::SdFreeSpace, {16}},
+      {RunRecipe::SdFilter, {23}},
+      {RunRecipe::SdQuickFormat, {24}},
+      {RunRecipe::Reset, {7}},
+      {RunRecipe::SetHardware, {9, 10, 11}},
+      {RunRecipe::IoMode, {29}},
+      {RunRecipe::KeyRun, {9, 10, 11, 35}},
+      {RunRecipe::BurnIn, {10, 33, 34}},
+  };
+  for (const auto& [recipe, expected] : table) {
+    OpcodeQueue queue = RecipeQueue(recipe);
+    std::vector<Opcode> got;
+    for (; !queue.empty(); queue.pop()) got.push_back(queue.front());
+    EXPECT_EQ(got, expected) << static_cast<int>(recipe);
+  }
+  EXPECT_EQ(MainRunRecipe(false, false), RunRecipe::PcRun);
+  EXPECT_EQ(MainRunRecipe(true, true), RunRecipe::SdAutoRun);
+}
+
+TEST(RunRecipesTest, StartsOnlyWhereAUnitWaitsForWork) {
+  SiteRig rig(3);
+  ASSERT_TRUE(RescanUnits(rig.system));
+  rig.panels.SetChecked(1, false);
+  std::vector<int> started = StartOnSelectedSites(rig.system, RunRecipe::Reset);
+  WaitForSites(rig.system);
+  EXPECT_EQ(started, (std::vector<int>{0, 2}));  // site 1 unselected, 3..7 have no unit
+  started = StartOnSites(rig.system, RunRecipe::Reset, {1, 5, 9});
+  WaitForSites(rig.system);
+  EXPECT_EQ(started, (std::vector<int>{1}));  // 5 has no unit, 9 is no site
+}
+
+// What the units reported is written by each site's own worker: it is cleared only while none
+// runs.
+TEST(UnitReportsTest, ClearedOnlyWhileNoWorkerRuns) {
+  SiteRig rig(1);
+  ASSERT_TRUE(RescanUnits(rig.system));
+  rig.system.CmdData(0).SerialText = "SN1";
+  std::atomic<bool> release{false};
+  std::atomic<bool> inside{false};
+  rig.system.Opcodes().Register(Opcodes::EmptyStepA, [&](SiteSystem&, int, const OperationTexts&) {
+    inside = true;
+    while (!release.load()) std::this_thread::yield();
+    return SiteResultCode::Pass;
+  });
+  OpcodeQueue queue = MakeQueue({Opcodes::EmptyStepA});
+  ASSERT_TRUE(Command(rig.system, 0, queue).Started());
+  ASSERT_TRUE(WaitUntil([&] { return inside.load(); }));
+  EXPECT_FALSE(rig.system.ClearUnitReports());
+  EXPECT_EQ(rig.system.CmdData(0).SerialText, "SN1");
+  release = true;
+  WaitForSites(rig.system);
+  rig.system.Shutdown();
+  EXPECT_TRUE(rig.system.ClearUnitReports());
+  EXPECT_TRUE(rig.system.CmdData(0).SerialText.empty());
 }
 
 }  // namespace
