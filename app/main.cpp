@@ -35,10 +35,7 @@ void CatchTerminationSignals(QApplication& app, GangProgram& program, QSocketNot
   notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, &app);
   QObject::connect(notifier, &QSocketNotifier::activated, &app, [&program, notifier] {
     notifier->setEnabled(false);
-    program.Main().SetStopAllEnabled(false);  // an automatic run ends after the part in hand
-    program.SystemCleanup();
-    program.Main().LogThread().Terminate();
-    QApplication::exit(0);  // not quit(): that would ask every window to close first
+    program.EndInOrder(0);
   });
   struct sigaction action {};
   action.sa_handler = OnTerminationSignal;

@@ -86,6 +86,11 @@ void QtSiteHost::Draw(const PanelEvent& event) {
   }
 }
 
+void QtSiteHost::RequestExit() {
+  QMetaObject::invokeMethod(
+      this, [this] { emit ExitRequested(); }, Qt::QueuedConnection);
+}
+
 // A worker has no event loop of the windows to run; only the UI thread processes them.
 void QtSiteHost::ProcessMessages() {
   if (OnUiThread()) QCoreApplication::processEvents();

@@ -32,7 +32,13 @@ class QtSiteHost final : public QObject, public SiteHost {
   void ProcessMessages() override;
   // Shown on the UI thread; a worker waits for the answer there.
   int MessageBox(const std::string& text, const std::string& caption, unsigned flags) override;
+  void RequestExit() override;
 
+ signals:
+  // Queued to the UI thread: the program ends in order.
+  void ExitRequested();
+
+ public:
   // Runs `work` on the UI thread after every change queued before it (any thread).
   void Post(std::function<void()> work);
   // UI thread: runs everything queued so far.

@@ -1,5 +1,6 @@
 #include "app/startup_program.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QEvent>
 #include <QToolButton>
@@ -38,6 +39,7 @@ GangProgram::GangProgram(ProgramOptions options)
   main_ = std::make_unique<TMainForm>(*sites_);
   main_->SetMirrorLogToStdout(config_.logStdout);
   main_->SetExitCleanup([this] { SystemCleanup(); });
+  connect(&main_->SiteHost(), &QtSiteHost::ExitRequested, this, [this] { EndInOrder(1); });
   notices_ = std::make_unique<DeviceNoticeSource>(*bus_.notices);
   connect(notices_.get(), &DeviceNoticeSource::DeviceChanged, main_.get(),
           &TMainForm::OnDeviceChange, Qt::QueuedConnection);
@@ -186,6 +188,13 @@ int GangProgram::RescanUnits() {
     if (sites_->Link(site).IsOpened()) ++present;
   }
   return present;
+}
+
+void GangProgram::EndInOrder(int exitCode) {
+  main_->SetStopAllEnabled(false);
+  SystemCleanup();
+  main_->LogThread().Terminate();
+  QApplication::exit(exitCode);  // not quit(): that would ask every window to close first
 }
 
 void GangProgram::SystemCleanup() {

@@ -50,6 +50,9 @@ class GangProgram final : public QObject {
   void LoadSystemIni();
   void SetCaptionAndDefaults();
   void SystemCleanup();
+  // Ends the program in order from the event loop (a termination signal, a missing resource
+  // pack): an automatic run ends after the part in hand, the exit clean-up runs, the log ends.
+  void EndInOrder(int exitCode);
   bool DebugMode() const;
   bool HandlerMode() const { return handlerMode_; }
 

@@ -10,16 +10,16 @@
 
 #include "link/command_block.h"
 #include "project/driver_slots.h"
+#include "project/pin_names.h"
 #include "site/ops/bad_blocks.h"
 #include "site/ops/insert_report.h"
-#include "site/ops/pin_names.h"
 #include "site/ops/step_report.h"
 #include "site/ops/unit_message.h"
 
 namespace {
 
-constexpr std::array kFuzzedSlots{DriverSlot::PinLevelLow,     DriverSlot::PinLevelHigh,
-                                  DriverSlot::PinIgnoreLow,    DriverSlot::PinIgnoreHigh,
+constexpr std::array kFuzzedSlots{DriverSlot::PinLevelLow,      DriverSlot::PinLevelHigh,
+                                  DriverSlot::PinIgnoreLow,     DriverSlot::PinIgnoreHigh,
                                   DriverSlot::ShowErrorAddress, DriverSlot::PinCount,
                                   DriverSlot::DataMask};
 constexpr std::size_t kHeader = 3 + 4 * kFuzzedSlots.size() + kUcfPinCount;

@@ -5,10 +5,10 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 
-OUT=${1:-build/mainwin-shots/main_window.png}
+OUT=${1:-build/shots/main_window.png}
 WAIT=${2:-8}
-BUILD=${BUILD:-build/mainwin-release}
-DEMO=${DEMO:-build/mainwin-demo}
+BUILD=${BUILD:-build/release}
+DEMO=${DEMO:-build/demo}
 JOBS=${JOBS:-2}
 
 cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null

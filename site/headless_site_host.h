@@ -20,6 +20,8 @@ class HeadlessSiteHost final : public SiteHost {
   int MessageBox(const std::string& text, const std::string& caption, unsigned flags) override;
   void SetMessageAnswer(int answer) { messageAnswer_ = answer; }
   std::vector<std::string> MessageTexts() const;
+  void RequestExit() override { exitRequested_ = true; }
+  bool ExitRequested() const { return exitRequested_.load(); }
 
   void SetProcessMessagesHook(std::function<void()> hook);
   unsigned ProcessMessagesCalls() const { return processMessagesCalls_.load(); }
@@ -39,4 +41,5 @@ class HeadlessSiteHost final : public SiteHost {
   std::vector<PanelEvent> events_;
   std::vector<std::string> messageTexts_;
   std::atomic<int> messageAnswer_{kBoxOk};
+  std::atomic<bool> exitRequested_{false};
 };

@@ -23,6 +23,9 @@ class SiteHost {
   // A modal message box (flags and answers as project/message_box_fn.h and the windows use
   // them); returns the pressed button. A front end without windows answers by itself.
   virtual int MessageBox(const std::string& text, const std::string& caption, unsigned flags) = 0;
+  // The system cannot go on (its resource pack is missing): the front end ends in order, as
+  // it does at close. Any thread; returns at once.
+  virtual void RequestExit() = 0;
 };
 
 // The host of a system that has no front end attached: shows nothing, has no events.
@@ -31,4 +34,5 @@ class NoSiteHost final : public SiteHost {
   void Show(const PanelEvent&) override {}
   void ProcessMessages() override {}
   int MessageBox(const std::string&, const std::string&, unsigned) override { return kBoxOk; }
+  void RequestExit() override {}
 };

@@ -17,7 +17,9 @@ void SiteSystem::SetPaths(const SystemPaths& paths) {
   project_.reset();  // refers to the pack
   pack_ = std::make_unique<ResourcePack>(
       paths_.BaseDir, [this](const std::string& text, const std::string& caption) {
+        // Without its resources the program cannot prepare or run a unit: it ends.
         Host().MessageBox(text, caption, kErrorIconFlag);
+        Host().RequestExit();
       });
   project_ = NewProject();
 }

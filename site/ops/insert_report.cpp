@@ -3,7 +3,7 @@
 #include <string>
 
 #include "project/driver_slots.h"
-#include "site/ops/pin_names.h"
+#include "project/pin_names.h"
 #include "site/ops/step_reply.h"
 
 namespace {

@@ -10,7 +10,7 @@ namespace fs = std::filesystem;
 
 namespace {
 std::string MakeRoot() {
-  std::string pattern = (fs::temp_directory_path() / "projB_test_XXXXXX").string();
+  std::string pattern = (fs::temp_directory_path() / "zv_project_test_XXXXXX").string();
   if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
   return pattern + "/";
 }

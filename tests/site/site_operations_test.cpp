@@ -202,3 +202,19 @@ TEST_F(OperationsTest, OperationsOnASiteWithoutUnitFail) {
 }
 
 }  // namespace
+
+namespace {
+
+// Without its resource pack the system can neither prepare nor run a unit: it says so once
+// and asks its front end to end.
+TEST(ResourcePackTest, AMissingPackEndsTheProgram) {
+  SiteRig rig(0);
+  SystemPaths paths;
+  paths.BaseDir = "/nonexistent-zv-base/";
+  rig.system.SetPaths(paths);
+  EXPECT_FALSE(rig.system.Pack().Load());
+  EXPECT_EQ(rig.host.MessageTexts(), (std::vector<std::string>{"ERROR: Plus.dll Does Not Exist!"}));
+  EXPECT_TRUE(rig.host.ExitRequested());
+}
+
+}  // namespace

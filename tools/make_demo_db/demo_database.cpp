@@ -9,6 +9,7 @@
 #include "project/driver_index.h"
 #include "project/driver_slots.h"
 #include "project/hardware_ini.h"
+#include "project/pin_names.h"
 #include "support/archiver.h"
 #include "support/checksums.h"
 #include "tools/make_demo_db/demo_parts.h"
@@ -25,9 +26,6 @@ constexpr std::size_t kTrailerCrc = 0x7FFFC;
 constexpr std::size_t kFpgaLimit = 0x24C00;
 constexpr std::size_t kUcfPins = 56;
 constexpr char kHexDigits[] = "0123456789ABCDEF";
-// Control signals in the order of the program's pin name table, from bit 48 on.
-constexpr std::string_view kControlPins[] = {"IO_CE",   "IO_OE", "IO_WE", "IO_RP",
-                                             "IO_BYTE", "IO_WP", "IO_RB", "IO_C7"};
 
 bool WriteBytes(const std::string& path, std::string_view bytes, std::string& error) {
   std::error_code ec;
@@ -93,19 +91,6 @@ std::vector<std::string> PinNames(const DemoPart& part) {
   return names;
 }
 
-// Bit of a signal in a unit's pin-check result (the program's pin name table order).
-int PinBit(const std::string& name) {
-  auto indexIn = [&](std::string_view prefix) {
-    return name.starts_with(prefix) ? std::stoi(name.substr(prefix.size())) : -1;
-  };
-  if (const int a = indexIn("IO_A<"); a >= 0) return a;
-  if (const int d = indexIn("IO_D<"); d >= 0) return 32 + d;
-  for (int i = 0; i < 8; ++i) {
-    if (name == kControlPins[i]) return 48 + i;
-  }
-  return -1;
-}
-
 std::string DriverPinLines(const DemoPart& part, std::uint64_t& usedBits) {
   const std::vector<std::string> names = PinNames(part);
   const std::size_t offset = (kUcfPins - part.PinCount) / 2;
@@ -113,7 +98,8 @@ std::string DriverPinLines(const DemoPart& part, std::uint64_t& usedBits) {
   usedBits = 0;
   for (std::size_t i = 0; i < names.size(); ++i) {
     text += Line("UCFPIN" + std::to_string(offset + i + 1), names[i]);
-    if (const int bit = PinBit(names[i]); bit >= 0) usedBits |= std::uint64_t{1} << bit;
+    // The bit of a signal in a unit's pin-check result is its place in the pin name table.
+    if (const auto bit = PinBitOf(names[i])) usedBits |= std::uint64_t{1} << *bit;
   }
   return text;
 }

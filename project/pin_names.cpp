@@ -1,4 +1,4 @@
-#include "site/ops/pin_names.h"
+#include "project/pin_names.h"
 
 #include <array>
 
