@@ -16,8 +16,10 @@
 #include <QTextEdit>
 #include <utility>
 
+#include "app/main_form.h"
 #include "app/options_form_widgets.h"
 #include "site/run_controls.h"
+#include "site/site_system.h"
 #include "support/system_ini.h"
 #include "support/system_para.h"
 #include "support/system_paths.h"
@@ -36,11 +38,17 @@ QString Text(const std::string& text) {
 }
 }  // namespace
 
-TOptionsForm::TOptionsForm(S_SystemPara& para, const SystemPaths& paths, RunControls* snapshot,
-                           OptionsFormWiring wiring, QWidget* parent)
-    : QDialog(parent), para_(para), paths_(paths), snapshot_(snapshot), wiring_(std::move(wiring)) {
+TOptionsForm::TOptionsForm(SiteSystem& system, TMainForm& mainForm, OptionsFormConfig config,
+                           QWidget* parent)
+    : QDialog(parent),
+      para_(system.Para()),
+      system_(system),
+      mainForm_(mainForm),
+      paths_(system.Paths()),
+      snapshot_(&system.Controls()),
+      config_(std::move(config)) {
   setObjectName(QStringLiteral("OptionsForm"));
-  if (!wiring_.chooseFolder) wiring_.chooseFolder = ChooseFolderWithDialog;
+  if (!config_.chooseFolder) config_.chooseFolder = ChooseFolderWithDialog;
   BuildWindow();
   ConnectHandlers();
 }
@@ -70,10 +78,10 @@ void TOptionsForm::FormCreate() {
     TrackBar1->setPageStep(1);
   }
   for (TSiteCheckList* list : {CheckListBox1, CheckListBox2, CheckListBox3}) list->setCurrentRow(0);
-  if (wiring_.loadSystemIni) wiring_.loadSystemIni();  // the paths are set by start-up before
+  if (config_.loadSystemIni) config_.loadSystemIni();  // the paths are set by start-up before
   // The firmware image is offered once the update operation can prepare it; until then
   // "Execute" on "BIOS Update" stays disabled and the version label empty.
-  if (!wiring_.debugMode) RemovePage(QStringLiteral("Debug"));
+  if (!config_.debugMode) RemovePage(QStringLiteral("Debug"));
 }
 
 void TOptionsForm::FormShow() {
@@ -83,7 +91,7 @@ void TOptionsForm::FormShow() {
 void TOptionsForm::FormActivate() {
   if (activating_) return;
   activating_ = true;
-  if (wiring_.loadSystemIni) wiring_.loadSystemIni();
+  if (config_.loadSystemIni) config_.loadSystemIni();
   ProgressBar1->setRange(0, 100);  // the saved style back: no marquee
   ProgressBar1->setValue(0);
   Edit1->setText(Text(para_.MegSaveDir));
@@ -96,7 +104,7 @@ void TOptionsForm::FormActivate() {
   ShowLimitCaption(LimitOfPosition(TrackBar1->value()));
   RichEdit1->clear();
   for (QLabel* label : {Label6, Label7, Label8, Label15}) label->clear();
-  if (wiring_.clearSiteInformation) wiring_.clearSiteInformation();
+  system_.ClearUnitReports();
   RefreshCheckLists();
   RadioGroup2->SetItemIndex(para_.DataBufferSel);
   activating_ = false;
@@ -104,7 +112,7 @@ void TOptionsForm::FormActivate() {
 
 void TOptionsForm::RefreshCheckLists() {
   for (int site = 0; site < kSiteCount; ++site) {
-    const bool present = wiring_.siteStatus && wiring_.siteStatus(site) != siNone;
+    const bool present = system_.Panels().Status(site) != siNone;
     for (TSiteCheckList* list : {CheckListBox1, CheckListBox2, CheckListBox3, CheckListBox4}) {
       list->SetSitePresent(site, present);
     }
@@ -162,7 +170,7 @@ void TOptionsForm::ListBox1Click() {
 }
 
 void TOptionsForm::Button1Click() {
-  const std::string folder = wiring_.chooseFolder(this, Edit1->text().toStdString());
+  const std::string folder = config_.chooseFolder(this, Edit1->text().toStdString());
   if (folder.empty()) return;
   Edit1->setText(Text(folder));
   para_.MegSaveDir = folder;
@@ -183,23 +191,23 @@ void TOptionsForm::TrackBar1Change(int position) {
 
 void TOptionsForm::LogDisplayModeRadioGroupClick(int index) {
   para_.LogDisplayMode = index;
-  if (wiring_.setLogDisplayMode) wiring_.setLogDisplayMode(index);
+  system_.LogPipeline().SetLogDisplayMode(index);
   WriteInteger(SystemIni::LogDisplayMode, index);
 }
 
 void TOptionsForm::RadioGroup2Click(int index) {
   if (index == 0) {
-    const bool loaded = wiring_.projectLoaded && wiring_.projectLoaded();
-    if (wiring_.setRunControlsEnabled) wiring_.setRunControlsEnabled(loaded);
-    if (!loaded && wiring_.untickAutoRun) wiring_.untickAutoRun();
+    const bool loaded = mainForm_.ProjectLoaded();
+    mainForm_.SetRunControlsEnabled(loaded);
+    if (!loaded) mainForm_.AutoRunCheckBox->setChecked(false);
   } else {
     // A PC project no longer counts: the runs take the projects on the units' cards.
-    if (wiring_.clearProjectPath) wiring_.clearProjectPath();
-    if (wiring_.setRunControlsEnabled) wiring_.setRunControlsEnabled(true);
+    mainForm_.SetProjectPath("");
+    mainForm_.SetRunControlsEnabled(true);
   }
   WriteInteger(SystemIni::DataBufferSel, index);
   para_.DataBufferSel = index;
-  if (wiring_.resetProjectSelection) wiring_.resetProjectSelection();
+  if (config_.resetProjectSelection) config_.resetProjectSelection();
 }
 
 void TOptionsForm::TrackBar2Change(int position) {
@@ -225,14 +233,14 @@ void TOptionsForm::ShowIntervalCaption(std::int32_t intervalMs) {
 }
 
 void TOptionsForm::WriteInteger(const char* key, std::int64_t value) {
-  if (!WriteSystemIniInteger(paths_.BaseDir, key, value) && wiring_.logFailure) {
-    wiring_.logFailure(kWriteFailure);
+  if (!WriteSystemIniInteger(paths_.BaseDir, key, value)) {
+    system_.Log().AddLogMessage(kWriteFailure, LogColour::Red, 1, 0);
   }
 }
 
 void TOptionsForm::WriteString(const char* key, const std::string& value) {
-  if (!WriteSystemIniString(paths_.BaseDir, key, value) && wiring_.logFailure) {
-    wiring_.logFailure(kWriteFailure);
+  if (!WriteSystemIniString(paths_.BaseDir, key, value)) {
+    system_.Log().AddLogMessage(kWriteFailure, LogColour::Red, 1, 0);
   }
 }
 
@@ -248,6 +256,6 @@ void TOptionsForm::showEvent(QShowEvent* event) {
 
 void TOptionsForm::closeEvent(QCloseEvent* event) {
   hide();
-  if (wiring_.enableMainWindow) wiring_.enableMainWindow();
+  mainForm_.setEnabled(true);
   event->accept();
 }

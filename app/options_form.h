@@ -28,33 +28,29 @@ class QFrame;
 class TRadioGroup;
 class TSiteCheckList;
 struct RunControls;
+class SiteSystem;
+class TMainForm;
 struct S_SystemPara;
 struct SystemPaths;
 
-// What the window needs from the rest of the program; every member may stay empty.
-struct OptionsFormWiring {
-  std::function<void()> loadSystemIni;              // the settings load (start-up's)
-  std::function<TSiteStatus(int site)> siteStatus;  // the main window's panel states
-  std::function<bool()> projectLoaded;              // status bar panel 0 not blank
-  std::function<void()> clearProjectPath;           // empty status bar panel 0
-  std::function<void(bool)> setRunControlsEnabled;  // "Run Program" and "Auto Run"
-  std::function<void()> untickAutoRun;              // "Auto Run" unticked
-  std::function<void(std::int32_t)> setLogDisplayMode;
-  std::function<void()> resetProjectSelection;         // the project window's pending counter
-  std::function<void()> clearSiteInformation;          // each site's information record
-  std::function<void()> enableMainWindow;              // when this window closes
-  std::function<void(const std::string&)> logFailure;  // a red line in the log
+// What the window needs beyond the system and the main window.
+struct OptionsFormConfig {
+  bool debugMode = false;               // read once, at creation
+  std::function<void()> loadSystemIni;  // the settings load (start-up's)
+  // The project window's pending counter; empty while there is no project window.
+  std::function<void()> resetProjectSelection;
   // Chooses a folder starting at `initial` (dialog caption "Browse"); empty when cancelled.
   std::function<std::string(QWidget* parent, const std::string& initial)> chooseFolder;
-  bool debugMode = false;  // read once, at creation
 };
 
 class TOptionsForm : public QDialog {
   Q_OBJECT
  public:
-  // para, paths and snapshot outlive the window; snapshot may be null (no workers).
-  TOptionsForm(S_SystemPara& para, const SystemPaths& paths, RunControls* snapshot,
-               OptionsFormWiring wiring, QWidget* parent = nullptr);
+  // The system and the main window outlive this window. The settings pages write the
+  // system's settings and run controls; the run controls of the main window follow the data
+  // buffer's choice.
+  TOptionsForm(SiteSystem& system, TMainForm& mainForm, OptionsFormConfig config,
+               QWidget* parent = nullptr);
   ~TOptionsForm() override;
 
   // Creation: page list, check lists, the first settings load, the "Debug" entry.
@@ -168,9 +164,11 @@ class TOptionsForm : public QDialog {
   void WriteString(const char* key, const std::string& value);
 
   S_SystemPara& para_;
+  SiteSystem& system_;
+  TMainForm& mainForm_;
   const SystemPaths& paths_;
   RunControls* snapshot_;
-  OptionsFormWiring wiring_;
+  OptionsFormConfig config_;
   bool barStyleSaved_ = false;
   bool activating_ = false;  // an activation's own load must not start another
 };

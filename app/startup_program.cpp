@@ -74,24 +74,10 @@ bool GangProgram::SetPaths() {
 }
 
 void GangProgram::BuildOptionsWindow() {
-  OptionsFormWiring wiring;
-  wiring.loadSystemIni = [this] { LoadSystemIni(); };
-  wiring.siteStatus = [this](int site) { return sites_->Panels().Status(site); };
-  wiring.projectLoaded = [this] { return main_->ProjectLoaded(); };
-  wiring.clearProjectPath = [this] { main_->SetProjectPath(""); };
-  wiring.setRunControlsEnabled = [this](bool on) { main_->SetRunControlsEnabled(on); };
-  wiring.untickAutoRun = [this] { main_->AutoRunCheckBox->setChecked(false); };
-  wiring.setLogDisplayMode = [this](std::int32_t mode) {
-    main_->LogThread().SetLogDisplayMode(mode);
-  };
-  wiring.clearSiteInformation = [this] { sites_->ClearUnitReports(); };
-  wiring.enableMainWindow = [this] { main_->setEnabled(true); };
-  wiring.logFailure = [this](const std::string& text) {
-    main_->LogThread().AddLogMessage(text, LogColour::Red, 1, 0);
-  };
-  wiring.debugMode = DebugMode();
-  options_ = std::make_unique<TOptionsForm>(sites_->Para(), sites_->Paths(), &sites_->Controls(),
-                                            std::move(wiring));
+  OptionsFormConfig config;
+  config.debugMode = DebugMode();
+  config.loadSystemIni = [this] { LoadSystemIni(); };
+  options_ = std::make_unique<TOptionsForm>(*sites_, *main_, std::move(config));
   main_->SetOptionsWindow(options_.get(), [this] { options_->FormActivate(); });
   // Creation: the paths, then the first settings load (the window's creation handler).
   SetPaths();

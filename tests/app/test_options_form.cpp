@@ -17,9 +17,12 @@
 #include <memory>
 #include <sstream>
 
+#include "app/main_form.h"
 #include "app/options_form.h"
 #include "app/options_form_widgets.h"
+#include "sim/sim_factory.h"
 #include "site/run_controls.h"
+#include "site/site_system.h"
 #include "support/system_ini.h"
 #include "support/system_para.h"
 #include "support/system_paths.h"
@@ -38,38 +41,36 @@ class OptionsFormTest : public ::testing::Test {
              ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::create_directories(root_ / "System");
     paths_.BaseDir = root_.string() + "/";
+    system_->SetPaths(paths_);
+    main_ = std::make_unique<TMainForm>(*system_);
   }
   void TearDown() override {
     form_.reset();
+    main_.reset();
+    system_.reset();
     fs::remove_all(root_);
+  }
+  static SiteSystemConfig Config(LogSink* log) {
+    SiteSystemConfig config;
+    config.LogOverride = log;
+    return config;
   }
 
   void Build(bool debugMode, bool handlerMode) {
     handlerMode_ = handlerMode;
-    OptionsFormWiring wiring;
-    wiring.debugMode = debugMode;
-    wiring.loadSystemIni = [this] {
+    OptionsFormConfig config;
+    config.debugMode = debugMode;
+    config.loadSystemIni = [this] {
       ++loads_;
       LoadSystemIniFile(paths_.BaseDir, handlerMode_, para_);
       form_->ShowLoadedSettings(handlerMode_);
     };
-    wiring.siteStatus = [this](int site) { return status_[static_cast<std::size_t>(site)]; };
-    wiring.projectLoaded = [this] { return projectLoaded_; };
-    wiring.clearProjectPath = [this] {
-      projectLoaded_ = false;
-      ++pathClears_;
-    };
-    wiring.setRunControlsEnabled = [this](bool on) { runControls_ = on; };
-    wiring.untickAutoRun = [this] { autoRunTicked_ = false; };
-    wiring.setLogDisplayMode = [this](std::int32_t mode) { shownMode_ = mode; };
-    wiring.resetProjectSelection = [this] { ++selectionResets_; };
-    wiring.enableMainWindow = [this] { mainEnabled_ = true; };
-    wiring.logFailure = [this](const std::string& text) { failures_.push_back(text); };
-    wiring.chooseFolder = [this](QWidget*, const std::string& initial) {
+    config.resetProjectSelection = [this] { ++selectionResets_; };
+    config.chooseFolder = [this](QWidget*, const std::string& initial) {
       chooserStart_ = initial;
       return chosenFolder_;
     };
-    form_ = std::make_unique<TOptionsForm>(para_, paths_, &snapshot_, std::move(wiring));
+    form_ = std::make_unique<TOptionsForm>(*system_, *main_, std::move(config));
     form_->FormCreate();
     form_->SetIntervalDefaults();
   }
@@ -92,21 +93,34 @@ class OptionsFormTest : public ::testing::Test {
   void Click(const char* radioName) { Find<QRadioButton>(radioName)->click(); }
 
   fs::path root_;
-  S_SystemPara para_;
+  // What the window writes and what the main window shows of it.
+  struct FailureLog final : LogSink {
+    void AddLogMessage(const std::string& text, std::uint32_t, std::uint8_t,
+                       std::uint8_t) override {
+      lines.push_back(text);
+    }
+    std::size_t size() const { return lines.size(); }
+    bool empty() const { return lines.empty(); }
+    const std::string& operator[](std::size_t i) const { return lines[i]; }
+    std::vector<std::string> lines;
+  };
+  void SetStatus(int site, TSiteStatus status) { system_->Panels().SetStatus(site, status); }
+  bool ProjectLoaded() const { return main_->ProjectLoaded(); }
+  bool RunControls() const { return main_->RunProgramButton->isEnabled(); }
+  bool AutoRunTicked() const { return main_->AutoRunCheckBox->isChecked(); }
+  std::int32_t ShownMode() const { return system_->LogPipeline().LogDisplayMode(); }
+
+  sim::SimRig rig_ = sim::makeSimRig(sim::RigOptions{});
+  FailureLog failures_;
   SystemPaths paths_;
-  RunControls snapshot_;
+  std::unique_ptr<SiteSystem> system_ = std::make_unique<SiteSystem>(*rig_.bus, Config(&failures_));
+  std::unique_ptr<TMainForm> main_;
+  S_SystemPara& para_ = system_->Para();
+  ::RunControls& snapshot_ = system_->Controls();
   std::unique_ptr<TOptionsForm> form_;
   bool handlerMode_ = false;
   int loads_ = 0;
-  std::array<TSiteStatus, kSiteCount> status_{};
-  bool projectLoaded_ = false;
-  int pathClears_ = 0;
-  bool runControls_ = false;
-  bool autoRunTicked_ = true;
-  std::int32_t shownMode_ = -1;
   int selectionResets_ = 0;
-  bool mainEnabled_ = false;
-  std::vector<std::string> failures_;
   std::string chooserStart_;
   std::string chosenFolder_;
 };
@@ -153,7 +167,7 @@ TEST_F(OptionsFormTest, LogSettingsWriteTheirKeysAndKeepOtherLines) {
   EXPECT_EQ(Find<QGroupBox>("GroupBox2")->title(), " Message Limit = 50000 lines");
   Click("LogDisplayModeRadioGroup_Item2");
   EXPECT_EQ(para_.LogDisplayMode, 2);
-  EXPECT_EQ(shownMode_, 2);  // the log pipeline filters with the new mode at once
+  EXPECT_EQ(ShownMode(), 2);  // the log pipeline filters with the new mode at once
   EXPECT_EQ(ReadIni(),
             "; kept\r\n[System]\r\nPowerLed_RetryCount=7\r\nMBoxClrSel=1\r\nMegLimitRows=50000\r\n"
             "LogDisplayMode=2\r\n[Hardware]\r\nX=1\r\n");
@@ -219,8 +233,8 @@ TEST_F(OptionsFormTest, ActivationReloadsSettingsAndSiteLists) {
   WriteIni(
       "[System]\r\nMBoxClrSel=1\r\nMegLimitRows=30000\r\nMegSaveDir=/var/logs\r\n"
       "LogDisplayMode=0\r\n");
-  status_[0] = siReady;
-  status_[2] = siPass;
+  SetStatus(0, siReady);
+  SetStatus(2, siPass);
   form_->FormActivate();
   EXPECT_EQ(loads_, loadsAtCreation + 1);
   EXPECT_EQ(Find<TRadioGroup>("RadioGroup1")->ItemIndex(), 1);
@@ -237,7 +251,7 @@ TEST_F(OptionsFormTest, ActivationReloadsSettingsAndSiteLists) {
     }
   }
   // A site whose unit went is unticked and disabled at the next activation.
-  status_[2] = siNone;
+  SetStatus(2, siNone);
   form_->FormActivate();
   EXPECT_FALSE(Find<TSiteCheckList>("CheckListBox2")->ItemChecked(2));
   EXPECT_FALSE(Find<TSiteCheckList>("CheckListBox2")->ItemEnabled(2));
@@ -248,19 +262,18 @@ TEST_F(OptionsFormTest, BufferSelectSwitchesTheRunMode) {
   form_->FormActivate();
   EXPECT_EQ(Find<TRadioGroup>("RadioGroup2")->ItemIndex(), 1);  // the handler mode's SD card
 
-  projectLoaded_ = true;
+  main_->SetProjectPath("/p/part.zvprj");
   Click("RadioGroup2_Item0");
-  EXPECT_TRUE(runControls_);  // a loaded project can run from the SDRAM
+  EXPECT_TRUE(RunControls());  // a loaded project can run from the SDRAM
   EXPECT_EQ(para_.DataBufferSel, 0);
-  projectLoaded_ = false;
   Click("RadioGroup2_Item1");
+  EXPECT_FALSE(ProjectLoaded());  // the SD card run forgets the PC project
   Click("RadioGroup2_Item0");
-  EXPECT_FALSE(runControls_);
-  EXPECT_FALSE(autoRunTicked_);
+  EXPECT_FALSE(RunControls());
+  EXPECT_FALSE(AutoRunTicked());
   Click("RadioGroup2_Item1");
-  EXPECT_TRUE(runControls_);
+  EXPECT_TRUE(RunControls());
   EXPECT_EQ(para_.DataBufferSel, 1);
-  EXPECT_EQ(pathClears_, 2);
   EXPECT_EQ(selectionResets_, 4);
   EXPECT_NE(ReadIni().find("DataBufferSel=1"), std::string::npos);
 }
@@ -268,12 +281,13 @@ TEST_F(OptionsFormTest, BufferSelectSwitchesTheRunMode) {
 TEST_F(OptionsFormTest, FailedWriteIsReportedAndClosingEnablesTheMainWindow) {
   Build(false, false);
   fs::remove_all(root_ / "System");
+  main_->setEnabled(false);
   Click("RadioGroup1_Item1");
   ASSERT_EQ(failures_.size(), 1u);
   EXPECT_EQ(failures_[0], "Write System.ini Fail!");
 
   form_->show();
   form_->close();
-  EXPECT_TRUE(mainEnabled_);
+  EXPECT_TRUE(main_->isEnabled());
   EXPECT_FALSE(form_->isVisible());
 }
