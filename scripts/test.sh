@@ -6,6 +6,8 @@ cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 
 JOBS=${JOBS:-$(nproc)}
+# Paths below the checkout are hashed relative to it, so the compiler cache serves any clone.
+export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$PWD}
 export QT_QPA_PLATFORM=offscreen
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
