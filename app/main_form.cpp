@@ -11,12 +11,12 @@
 #include <QString>
 #include <QToolButton>
 
-#include "app/journal.h"
 #include "app/log_commands.h"
 #include "app/message_box.h"
 #include "app/mouse_flush.h"
 #include "app/qt_site_host.h"
 #include "app/site_frame.h"
+#include "log/core/journal.h"
 #include "log/core/log_thread.h"
 #include "log/view/log_view.h"
 #include "support/named_lock.h"
@@ -69,10 +69,7 @@ TMainForm::TMainForm(S_SystemPara& settings, SystemPaths& paths, NamedLocks& loc
 }
 
 TMainForm::~TMainForm() {
-  // The writer must be gone before the view it feeds.
-  log_.reset();
-  RichEdit1->SetLineObserver(nullptr);
-  RichEdit1->SetLogSink(nullptr);
+  RichEdit1->Attach(nullptr, nullptr);  // the view is a child widget: it may outlive log_
 }
 
 void TMainForm::ConnectHandlers() {
@@ -87,16 +84,7 @@ void TMainForm::ConnectHandlers() {
 
 void TMainForm::StartLogPipeline() {
   log_ = std::make_unique<TLogThread>(settings_.LogDisplayMode);
-  RichEdit1->SetLogSink(log_.get());
-  RichEdit1->SetLineObserver(
-      [this](const std::vector<ShownLogLine>& lines) { journal_->Append(lines); });
-  log_->SetDispatcher([this](std::function<void()> work) {
-    QMetaObject::invokeMethod(RichEdit1, std::move(work), Qt::QueuedConnection);
-  });
-  log_->SetOnLogBatch(
-      [this](const std::vector<TLogThread::LogInfo>& batch) { RichEdit1->QueueLogLines(batch); });
-  log_->SetOnLimitCheck(
-      [this](std::int32_t selection, std::int32_t rows) { CheckLogLimit(selection, rows); });
+  RichEdit1->Attach(log_.get(), journal_.get(), &settings_.MegSaveDir);
 }
 
 void TMainForm::SetOptionsWindow(QWidget* window, std::function<void()> activate) {
@@ -114,9 +102,7 @@ void TMainForm::SetMirrorLogToStdout(bool on) {
 }
 
 void TMainForm::SetJournalFolder(const std::string& folder) {
-  const bool mirror = journal_->MirrorToStdout();
-  journal_ = std::make_unique<Journal>(folder);
-  journal_->SetMirrorToStdout(mirror);
+  journal_->SetFolder(folder);
 }
 
 TSiteFrame* TMainForm::SiteFrame(int site) const {

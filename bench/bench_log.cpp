@@ -1,4 +1,5 @@
-// Log lines per second through AddLogMessage from eight producer threads.
+// Log lines per second through AddLogMessage from eight producer threads to the headless writer
+// (taken, stamped and handed on in chunks).
 #include <atomic>
 #include <charconv>
 #include <chrono>
@@ -11,6 +12,7 @@
 #include "bench/bench_figures.h"
 #include "bench/bench_util.h"
 #include "log/core/log_thread.h"
+#include "log/core/log_writer.h"
 
 namespace bench {
 
@@ -22,16 +24,16 @@ constexpr int kLinesEach = 200000;
 // carries the producer's index, the text ends in the line's number.
 class OrderChecker {
  public:
-  void Take(const std::vector<TLogThread::LogInfo>& batch) {
+  void Take(const std::vector<ShownLogLine>& batch) {
     for (const auto& entry : batch) {
-      const std::string& text = entry.Text;
+      const std::string& text = entry.stamped;
       int number = -1;
       const auto space = text.rfind(' ');
       std::from_chars(text.data() + space + 1, text.data() + text.size(), number);
-      if (entry.Color >= kProducers || number != next_[entry.Color]) {
+      if (entry.colour >= kProducers || number != next_[entry.colour]) {
         ++disorder_;
       } else {
-        ++next_[entry.Color];
+        ++next_[entry.colour];
       }
     }
     std::lock_guard lock(mutex_);
@@ -63,7 +65,7 @@ bool RunLogLines() {
   double seconds = 0;
   {
     TLogThread log(LogDisplay::All);
-    log.SetOnLogBatch([&](const auto& batch) { checker.Take(batch); });
+    TLogWriter writer(log, {.output = [&](const auto& batch) { checker.Take(batch); }});
     const auto start = std::chrono::steady_clock::now();
     std::vector<std::thread> producers;
     for (int p = 0; p < kProducers; ++p) {

@@ -11,6 +11,8 @@
 #include <string_view>
 
 #include "link/libusb_library.h"
+#include "log/core/log_thread.h"
+#include "log/core/log_writer.h"
 #include "sim/sim_factory.h"
 #include "site/headless_site_host.h"
 #include "site/ops/unit_notice_ops.h"
@@ -19,7 +21,6 @@
 #include "support/named_lock.h"
 #include "support/system_para.h"
 #include "support/system_paths.h"
-#include "tools/console/console_log.h"
 
 namespace {
 
@@ -157,7 +158,8 @@ int Run(const Options& options, const char* argv0) {
   para.LogDisplayMode = 2;  // every line
   SystemPaths paths = MakePaths(argv0);
   NamedLocks locks;
-  ConsoleLog log(stdout, para.LogDisplayMode);
+  TLogThread log(para.LogDisplayMode);
+  TLogWriter writer(log, {.output = TLogWriter::PrintTo(stdout)});
   if (options.real) {
     std::printf("gang_console: units on the USB bus\n");
   } else {
@@ -171,13 +173,13 @@ int Run(const Options& options, const char* argv0) {
     SiteSystem system(para, paths, bus.Library(), log, host, locks);
     system.Usb().set_debug(0);
     anyUnit = RescanUnits(system);
-    log.Flush();
+    writer.Flush();
     PrintSiteTable(system, host);
     // Leave as the program does at close: every worker ended, then the close notices.
     system.Shutdown();
     SendCloseNotices(system);
   }
-  log.Flush();
+  writer.Flush();
   return anyUnit ? EXIT_SUCCESS : EXIT_FAILURE;
 }
 
