@@ -53,7 +53,7 @@ class TSiteFrame : public QFrame {
   void ShowChecked(bool b);
 
   // Remembers the progress bar's normal mode; from then on the states that restore the bar give
-  // it back (which ends a marquee).
+  // it back. Every state but siWorking ends a marquee and its animation.
   void SaveBarStyle() { barStyleSaved_ = true; }
   bool MarqueeRunning() const { return marquee_; }
   int MarqueeStarts() const { return marqueeStarts_; }
@@ -79,6 +79,7 @@ class TSiteFrame : public QFrame {
   void SetSelectable(bool enabled);
   void RestoreBar(bool enabled, bool full);
   void StartMarquee();
+  void StopMarquee();
 
   std::atomic<std::uint32_t> passCount_{0};
   std::atomic<std::uint32_t> failCount_{0};
