@@ -1,6 +1,8 @@
 #include "log/core/log_thread.h"
 
 #include <algorithm>
+#include <cstddef>
+#include <iterator>
 #include <utility>
 
 bool IsLogMessageShown(std::int32_t displayMode, std::uint32_t colour, std::uint8_t essential) {
@@ -77,16 +79,30 @@ void TLogThread::SetWake(Wake wake) {
   if (work && wake_) wake_();
 }
 
+// A whole queue is taken in one swap, and the consumer's vector (cleared) lends its capacity
+// to the queue, so a busy pipeline allocates almost nothing. A chunk moves out of the front.
 std::size_t TLogThread::TakeLines(std::vector<LogInfo>& lines, std::size_t maxLines) {
   lines.clear();
   std::lock_guard lock(mutex_);
-  const std::size_t n = std::min(maxLines, queue_.size());
-  lines.reserve(n);
-  for (std::size_t i = 0; i < n; ++i) {
-    lines.push_back(std::move(queue_.front()));
-    queue_.pop_front();
-  }
+  const std::size_t waiting = queue_.size() - head_;
+  const std::size_t n = std::min(maxLines, waiting);
   takenCount_ += n;
+  if (n == waiting && head_ == 0) {
+    lines.swap(queue_);
+    return n;
+  }
+  lines.reserve(n);
+  const auto first = queue_.begin() + static_cast<std::ptrdiff_t>(head_);
+  std::move(first, first + static_cast<std::ptrdiff_t>(n), std::back_inserter(lines));
+  head_ += n;
+  if (head_ == queue_.size()) {
+    queue_.clear();
+    head_ = 0;
+  } else if (head_ >= kCompactAfter && head_ * 2 >= queue_.size()) {
+    // Bounded memory when the consumer never quite catches up: drop the taken front.
+    queue_.erase(queue_.begin(), queue_.begin() + static_cast<std::ptrdiff_t>(head_));
+    head_ = 0;
+  }
   return n;
 }
 
@@ -114,7 +130,7 @@ bool TLogThread::EndTurn() {
 
 std::size_t TLogThread::QueuedLines() const {
   std::lock_guard lock(mutex_);
-  return queue_.size();
+  return queue_.size() - head_;
 }
 
 std::uint64_t TLogThread::QueuedCount() const {
@@ -128,13 +144,14 @@ std::uint64_t TLogThread::TakenCount() const {
 }
 
 void TLogThread::Terminate() {
-  std::deque<LogInfo> dropped;
+  std::vector<LogInfo> dropped;
   bool wake = false;
   {
     std::lock_guard lock(mutex_);
     terminated_.store(true);
-    takenCount_ += queue_.size();  // dropped lines count as taken: a flush does not wait for them
+    takenCount_ += queue_.size() - head_;  // counted as taken: a flush does not wait for them
     dropped.swap(queue_);
+    head_ = 0;
     limitPending_ = false;
     wake = !std::exchange(woken_, true);
   }

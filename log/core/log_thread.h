@@ -12,7 +12,6 @@
 // without a view (log_writer.h).
 #include <atomic>
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -87,14 +86,17 @@ class TLogThread final : public LogSink {
   bool Terminated() const { return terminated_.load(); }
 
  private:
-  bool HasWorkLocked() const { return !queue_.empty() || limitPending_; }
+  static constexpr std::size_t kCompactAfter = 4096;  // taken lines kept before the front goes
+
+  bool HasWorkLocked() const { return queue_.size() > head_ || limitPending_; }
   void CallWake();
 
   std::atomic<std::int32_t> displayMode_;
   std::atomic<bool> terminated_{false};
 
-  mutable std::mutex mutex_;  // QueueMutex: guards everything below up to wakeMutex_
-  std::deque<LogInfo> queue_;
+  mutable std::mutex mutex_;    // QueueMutex: guards everything below up to wakeMutex_
+  std::vector<LogInfo> queue_;  // lines from head_ on wait; those before it were taken
+  std::size_t head_ = 0;
   std::uint64_t queuedCount_ = 0;
   std::uint64_t takenCount_ = 0;
   std::int32_t limitMode_ = 0;

@@ -93,6 +93,27 @@ TEST(LogPipeline, ConsumerIsWokenOnceEachTimeTheQueueStopsBeingEmpty) {
   EXPECT_EQ(log.TakenCount(), 1002u);
 }
 
+// A consumer that takes small chunks while producers keep it from ever emptying the queue, and
+// one that takes everything: both get every line once, in order.
+TEST(LogPipeline, ChunkedAndWholeTakesKeepOrder) {
+  for (const std::size_t chunk : {std::size_t{40}, std::size_t{64}, std::size_t{100000}}) {
+    TLogThread log(LogDisplay::All);
+    int pushed = 0;
+    int expected = 0;
+    std::vector<TLogThread::LogInfo> taken;
+    for (int round = 0; round < 400; ++round) {
+      for (int i = 0; i < 50; ++i) log.AddLog(std::to_string(pushed++), 0);
+      log.TakeLines(taken, chunk);
+      for (const auto& line : taken) ASSERT_EQ(line.Text, std::to_string(expected++)) << chunk;
+    }
+    while (log.TakeLines(taken, chunk) > 0) {
+      for (const auto& line : taken) ASSERT_EQ(line.Text, std::to_string(expected++)) << chunk;
+    }
+    EXPECT_EQ(expected, pushed) << chunk;
+    EXPECT_EQ(log.QueuedLines(), 0u);
+  }
+}
+
 TEST(LogPipeline, DisplayModeIsReadAtEveryMessage) {
   TLogThread log(LogDisplay::None);
   log.AddLogMessage("hidden failure", LogColour::Red, 0, 1);
