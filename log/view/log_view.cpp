@@ -8,6 +8,7 @@
 #include <QTextCursor>
 #include <QTextDocument>
 #include <fstream>
+#include <iterator>
 #include <optional>
 #include <system_error>
 
@@ -82,7 +83,8 @@ void TLogView::FlushPending() {
 void TLogView::AppendLogLine(const std::string& text, std::uint32_t colour) {
   FlushPending();
   std::vector<TLogThread::LogInfo> one{{colour, text}};
-  std::vector<ShownLogLine> shown = StampLogLines(one, Now());
+  const std::vector<ShownLogLine> shown = StampLogLines(one, Now());
+  if (journal_) journal_->Append(shown);
   NamedLockGuard viewLock(locks_.view);
   QTextCursor cursor(document());
   cursor.beginEditBlock();
@@ -97,6 +99,7 @@ bool TLogView::AppendQueued(int budgetMs) {
   budget.start();
   NamedLockGuard viewLock(locks_.view);
   std::optional<QTextCursor> cursor;
+  std::vector<ShownLogLine> turn;  // for the journal: one write per turn, not per chunk
   bool emptied = false;
   for (;;) {
     if (log_->TakeLines(chunk_, kChunkLines) == 0) {
@@ -109,9 +112,12 @@ bool TLogView::AppendQueued(int budgetMs) {
       cursor->beginEditBlock();
     }
     Show(shown, *cursor);
+    std::move(shown.begin(), shown.end(), std::back_inserter(turn));
     if (budgetMs >= 0 && budget.elapsed() >= budgetMs) break;
   }
   if (!cursor) return emptied;
+  // Before the turn ends, so the bytes are in the kernel before the window can paint the lines.
+  if (journal_) journal_->Append(turn);
   cursor->endEditBlock();
   // Keep the newest line in sight.
   QScrollBar* bar = verticalScrollBar();
@@ -119,9 +125,7 @@ bool TLogView::AppendQueued(int budgetMs) {
   return emptied;
 }
 
-// The journal first: its bytes are in the kernel before the window can paint the lines.
-void TLogView::Show(std::vector<ShownLogLine>& lines, QTextCursor& cursor) {
-  if (journal_) journal_->Append(lines);
+void TLogView::Show(const std::vector<ShownLogLine>& lines, QTextCursor& cursor) {
   cursor.movePosition(QTextCursor::End);
   QTextCharFormat format;
   bool formatSet = false;

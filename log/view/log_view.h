@@ -6,8 +6,9 @@
 // loop, and a turn appends chunks of lines for a bounded time (one edit block, per-line
 // character formats, the undo buffer off), then posts the next turn while lines are left, so
 // that eight busy sites cannot stall the window. Nothing waits: producers push, the view takes
-// when its thread is free. Each chunk goes to the journal before it goes into the document, so
-// the journal and its mirror see exactly the lines shown, in queueing order, with their stamps.
+// when its thread is free. The lines of a turn go to the journal before the turn ends (before
+// the window can paint them), so the journal and its mirror see exactly the lines shown, in
+// queueing order, with their stamps.
 #include <QPlainTextEdit>
 #include <cstdint>
 #include <ctime>
@@ -81,7 +82,7 @@ class TLogView : public QPlainTextEdit {
   // Appends queued lines until the queue is empty or `budgetMs` (negative: none) has passed.
   // True when the queue was emptied.
   bool AppendQueued(int budgetMs);
-  void Show(std::vector<ShownLogLine>& lines, QTextCursor& cursor);
+  void Show(const std::vector<ShownLogLine>& lines, QTextCursor& cursor);
   std::tm Now() const;
 
   Locks locks_;
