@@ -63,8 +63,8 @@ int Run(QApplication& app, const CommandLineOptions& line) {
   program.Show();
   const int code = app.exec();
   delete signalNotifier;
-  // The program object's destructor stops the notices and joins every worker and the log
-  // writer before the bus goes.
+  // The program object's destructor stops the notices and joins every worker before the bus
+  // goes.
   return code;
 }
 }  // namespace

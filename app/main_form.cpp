@@ -11,12 +11,12 @@
 #include <QString>
 #include <QToolButton>
 
-#include "app/journal.h"
 #include "app/log_commands.h"
 #include "app/message_box.h"
 #include "app/mouse_flush.h"
 #include "app/qt_site_host.h"
 #include "app/site_frame.h"
+#include "log/core/journal.h"
 #include "log/core/log_thread.h"
 #include "log/view/log_view.h"
 #include "site/rescan.h"
@@ -41,7 +41,6 @@ TMainForm::TMainForm(SiteSystem& system, QWidget* parent)
       system_(system),
       settings_(system.Para()),
       host_(std::make_unique<QtSiteHost>()),
-      journal_(std::make_unique<Journal>(system.Paths().BaseDir + "History/Journal")),
       mouseFlush_(std::make_unique<MouseFlush>()) {
   BuildWindow();
   LayoutSitePanels();
@@ -53,12 +52,7 @@ TMainForm::TMainForm(SiteSystem& system, QWidget* parent)
 
 TMainForm::~TMainForm() {
   system_.AttachHost(noHost_);
-  // Nothing the pipeline hands over may reach the view once it goes.
-  LogThread().SetOnLogBatch(nullptr);
-  LogThread().SetOnLimitCheck(nullptr);
-  LogThread().SetDispatcher(nullptr);
-  RichEdit1->SetLineObserver(nullptr);
-  RichEdit1->SetLogSink(nullptr);
+  RichEdit1->Attach(nullptr, nullptr);  // nothing of the pipeline reaches the view once it goes
 }
 
 TLogThread& TMainForm::LogThread() {
@@ -76,18 +70,8 @@ void TMainForm::ConnectHandlers() {
 }
 
 void TMainForm::StartLogPipeline() {
-  TLogThread* log_ = &LogThread();
-  log_->SetLogDisplayMode(settings_.LogDisplayMode);
-  RichEdit1->SetLogSink(log_);
-  RichEdit1->SetLineObserver(
-      [this](const std::vector<ShownLogLine>& lines) { journal_->Append(lines); });
-  log_->SetDispatcher([this](std::function<void()> work) {
-    QMetaObject::invokeMethod(RichEdit1, std::move(work), Qt::QueuedConnection);
-  });
-  log_->SetOnLogBatch(
-      [this](const std::vector<TLogThread::LogInfo>& batch) { RichEdit1->QueueLogLines(batch); });
-  log_->SetOnLimitCheck(
-      [this](std::int32_t selection, std::int32_t rows) { CheckLogLimit(selection, rows); });
+  LogThread().SetLogDisplayMode(settings_.LogDisplayMode);
+  RichEdit1->Attach(&LogThread(), &system_.LogJournal(), &settings_.MegSaveDir);
 }
 
 void TMainForm::SetOptionsWindow(QWidget* window, std::function<void()> activate) {
@@ -98,16 +82,6 @@ void TMainForm::SetOptionsWindow(QWidget* window, std::function<void()> activate
 void TMainForm::SetProjectWindow(QWidget* window, std::function<void()> activate) {
   projectWindow_ = window;
   projectActivate_ = std::move(activate);
-}
-
-void TMainForm::SetMirrorLogToStdout(bool on) {
-  journal_->SetMirrorToStdout(on);
-}
-
-void TMainForm::SetJournalFolder(const std::string& folder) {
-  const bool mirror = journal_->MirrorToStdout();
-  journal_ = std::make_unique<Journal>(folder);
-  journal_->SetMirrorToStdout(mirror);
 }
 
 TSiteFrame* TMainForm::SiteFrame(int site) const {

@@ -47,10 +47,6 @@ class TMainForm : public QMainWindow {
   void SetProjectWindow(QWidget* window, std::function<void()> activate);
   // The exit clean-up run by the close query's log step.
   void SetExitCleanup(std::function<void()> cleanup) { exitCleanup_ = std::move(cleanup); }
-  // Every shown log line is also written to standard output.
-  void SetMirrorLogToStdout(bool on);
-  // The journal's folder (default BaseDir + "History/Journal"); call before lines are shown.
-  void SetJournalFolder(const std::string& folder);
   // Lays out the eight panels Site1..Site8 in " Site Status " and resets them (siNone, counters
   // 0, ID i+1). Done by the constructor; may be run again.
   void LayoutSitePanels();
@@ -59,7 +55,6 @@ class TMainForm : public QMainWindow {
   TLogThread& LogThread();
   QtSiteHost& SiteHost() { return *host_; }
   TLogView& LogView() { return *RichEdit1; }
-  Journal& LogJournal() { return *journal_; }
   TSiteFrame* SiteFrame(int site) const;
   // Status bar panel 0: the loaded project's file path, empty when none.
   void SetProjectPath(const std::string& path);
@@ -146,7 +141,6 @@ class TMainForm : public QMainWindow {
   S_SystemPara& settings_;
   std::unique_ptr<QtSiteHost> host_;
   NoSiteHost noHost_;  // what the system shows to once the window is gone
-  std::unique_ptr<Journal> journal_;
   std::unique_ptr<MouseFlush> mouseFlush_;
   QWidget* optionsWindow_ = nullptr;
   std::function<void()> optionsActivate_;

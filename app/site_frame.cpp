@@ -1,5 +1,6 @@
 #include "app/site_frame.h"
 
+#include <QAbstractAnimation>
 #include <QCheckBox>
 #include <QFont>
 #include <QLabel>
@@ -140,6 +141,8 @@ void TSiteFrame::Draw(const PanelEvent& event) {
 }
 
 void TSiteFrame::SetStatus(std::uint8_t s) {
+  // Only a working panel animates: an idle one must cost nothing.
+  if (s != siWorking && s <= siPushKey) StopMarquee();
   switch (s) {
     case siNone:
       SetSelectable(false);
@@ -249,10 +252,22 @@ void TSiteFrame::SetSelectable(bool enabled) {
 }
 
 void TSiteFrame::RestoreBar(bool enabled, bool full) {
-  if (barStyleSaved_) PBar->setRange(0, kBarMax);  // leaves the marquee
+  StopMarquee();
+  if (barStyleSaved_) PBar->setRange(0, kBarMax);
   PBar->setEnabled(enabled);
   PBar->setValue(full ? PBar->maximum() : 0);
-  marquee_ = false;
+}
+
+// The style runs the busy indicator's animation as a child of the bar and stops it only when it
+// paints the bar in some states (not, for instance, at the minimum): left alone, it would tick
+// on in an idle panel. Deleting it takes it out of the style's bookkeeping.
+void TSiteFrame::StopMarquee() {
+  if (marquee_) {
+    PBar->setRange(0, kBarMax);
+    PBar->setValue(0);
+    marquee_ = false;
+  }
+  qDeleteAll(PBar->findChildren<QAbstractAnimation*>(Qt::FindDirectChildrenOnly));
 }
 
 // A second siWorking leaves the running marquee alone, so the animation does not jump.

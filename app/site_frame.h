@@ -37,7 +37,7 @@ class TSiteFrame : public QFrame {
   void Draw(const PanelEvent& event);
 
   // Remembers the progress bar's normal mode; from then on the states that restore the bar give
-  // it back (which ends a marquee).
+  // it back. Every state but siWorking ends a marquee and its animation.
   void SaveBarStyle() { barStyleSaved_ = true; }
   bool MarqueeRunning() const { return marquee_; }
   int MarqueeStarts() const { return marqueeStarts_; }
@@ -63,6 +63,7 @@ class TSiteFrame : public QFrame {
   void SetSelectable(bool enabled);
   void RestoreBar(bool enabled, bool full);
   void StartMarquee();
+  void StopMarquee();
 
   SitePanels* panels_ = nullptr;
   int site_ = -1;

@@ -37,7 +37,7 @@ GangProgram::GangProgram(ProgramOptions options)
     throw std::runtime_error("cannot write the USB trace file " + config_.usbTrace);
   }
   main_ = std::make_unique<TMainForm>(*sites_);
-  main_->SetMirrorLogToStdout(config_.logStdout);
+  sites_->LogJournal().SetMirrorToStdout(config_.logStdout);
   main_->SetExitCleanup([this] { SystemCleanup(); });
   connect(&main_->SiteHost(), &QtSiteHost::ExitRequested, this, [this] { EndInOrder(1); });
   notices_ = std::make_unique<DeviceNoticeSource>(*bus_.notices);

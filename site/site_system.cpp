@@ -14,6 +14,7 @@ SiteSystem::SiteSystem(UsbLibrary& usb, SiteSystemConfig config)
 
 void SiteSystem::SetPaths(const SystemPaths& paths) {
   paths_ = paths;
+  journal_.SetFolder(paths_.BaseDir + "History/Journal");
   project_.reset();  // refers to the pack
   pack_ = std::make_unique<ResourcePack>(
       paths_.BaseDir, [this](const std::string& text, const std::string& caption) {

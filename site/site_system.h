@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "link/link_table.h"
+#include "log/core/journal.h"
 #include "log/core/log_thread.h"
 #include "project/driver_index.h"
 #include "site/loaded_project.h"
@@ -57,6 +58,8 @@ class SiteSystem {
   UsbLibrary& Usb() { return usb_; }
   LogSink& Log() { return config_.LogOverride ? *config_.LogOverride : logPipeline_; }
   TLogThread& LogPipeline() { return logPipeline_; }
+  // Every shown line, below BaseDir + "History/Journal" (the folder follows SetPaths).
+  Journal& LogJournal() { return journal_; }
 
   SitePanels& Panels() { return panels_; }
   RunControls& Controls() { return controls_; }
@@ -100,6 +103,7 @@ class SiteSystem {
   NamedLocks locks_;
   UsbLibrary& usb_;
   TLogThread logPipeline_;
+  Journal journal_{std::filesystem::path{}};
   NoSiteHost noHost_;
   SiteHost* host_ = &noHost_;
   SitePanels panels_;

@@ -1,5 +1,5 @@
 // Log lines per second into the log view with eight producer threads, through the pipeline as
-// the main window wires it (queue, writer thread, bounded drain, journal), and the longest stall
+// the main window wires it (one queue, bounded turns of the view, journal), and the longest stall
 // of the event loop meanwhile. Offscreen: QT_QPA_PLATFORM=offscreen.
 #include <QApplication>
 #include <QElapsedTimer>
@@ -13,7 +13,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/journal.h"
+#include "log/core/journal.h"
 #include "log/core/log_thread.h"
 #include "log/view/log_view.h"
 #include "support/named_lock.h"
@@ -36,12 +36,9 @@ struct Rig {
   explicit Rig(const std::filesystem::path& journalFolder) : journal(journalFolder) {
     view.resize(660, 172);
     view.show();
-    view.SetLineObserver([this](const std::vector<ShownLogLine>& l) { journal.Append(l); });
-    log.SetDispatcher([this](std::function<void()> work) {
-      QMetaObject::invokeMethod(&view, std::move(work), Qt::QueuedConnection);
-    });
-    log.SetOnLogBatch([this](const std::vector<TLogThread::LogInfo>& b) { view.QueueLogLines(b); });
+    view.Attach(&log, &journal);
   }
+  ~Rig() { view.Attach(nullptr, nullptr); }
 };
 
 // Watches the event loop: a 5 ms timer that records the longest gap between its ticks.

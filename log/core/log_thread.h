@@ -1,22 +1,20 @@
 #pragma once
-// The toolkit-free log pipeline: the display filter, the queue that any thread pushes into and
-// the writer thread that hands the queued lines, in queueing order, to the log view.
+// The toolkit-free log pipeline: the display filter and the one queue that any thread pushes
+// into and one consumer takes from, in queueing order.
 //
 // Why it is built this way: producers are the site workers in the middle of programming a part,
-// so a producer must never wait for the view. A push holds the queue's lock only for one
-// append. The writer takes the whole queue in one step under the lock (a swap) and hands the
-// batch on outside it, so the lock is never held while the writer waits for its consumer, and
-// there is no pause per line. A condition variable wakes the writer at the first line of a batch
-// instead of leaving it to poll.
+// so a producer must never wait for a consumer. A push holds the queue's lock for one append; a
+// take holds it for moving one bounded chunk out. The consumer is woken by a single call of its
+// wake function when the queue goes from empty to non-empty; until the consumer ends its turn
+// with the queue empty (EndTurn), later pushes wake nobody. Nothing here polls or blocks.
+//
+// Consumers: the log view on the UI thread (log/view) and TLogWriter, a thread for front ends
+// without a view (log_writer.h).
 #include <atomic>
-#include <chrono>
-#include <condition_variable>
 #include <cstdint>
 #include <functional>
-#include <memory>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "log/core/log_sink.h"
@@ -38,96 +36,74 @@ class TLogThread final : public LogSink {
     std::uint32_t Color = 0;
     std::string Text;
   };
+  // Called on the producer's thread (or the thread that attaches the consumer) when work arrives
+  // for a consumer that is not in a turn. It must return at once: post, signal, never wait.
+  using Wake = std::function<void()>;
+  using LimitCheck = std::function<void(std::int32_t clearSelection, std::int32_t rowLimit)>;
 
-  // Consumers of the lines. They run on the thread the dispatcher chooses (the UI thread in the
-  // program), or on the writer thread when no dispatcher is set.
-  using MessageCallback = std::function<void(const std::string& text, std::uint32_t colour)>;
-  using BatchCallback = std::function<void(const std::vector<LogInfo>& batch)>;
-  using LimitCallback = std::function<void(std::int32_t clearSelection, std::int32_t rowLimit)>;
-
-  // Runs `work` on the consumer's thread. It should post the work and return (for Qt:
-  // QMetaObject::invokeMethod(context, std::move(work), Qt::QueuedConnection)); it may also run
-  // it at once. It must not block waiting for the UI thread. The writer thread waits for the
-  // work to finish; Terminate() cancels that wait, and work that runs after it was cancelled
-  // does nothing, so the UI thread may terminate and destroy the pipeline while work it has not
-  // yet run is still posted to it.
-  using Dispatcher = std::function<void(std::function<void()> work)>;
-
-  static constexpr std::chrono::milliseconds DefaultPeriod{10};
-
-  // Starts the writer thread at once.
-  explicit TLogThread(std::int32_t displayMode = LogDisplay::Essential,
-                      std::chrono::milliseconds period = DefaultPeriod);
-  // Terminates and joins the writer; lines still queued are dropped. Must not be called from
-  // inside a callback.
+  explicit TLogThread(std::int32_t displayMode = LogDisplay::Essential);
   ~TLogThread() override;
   TLogThread(const TLogThread&) = delete;
   TLogThread& operator=(const TLogThread&) = delete;
 
-  // Filters with the current display mode, then queues the line. Any thread.
+  // Producers, any thread.
+  // Filters with the current display mode, then queues the line.
   void AddLogMessage(const std::string& text, std::uint32_t colour, std::uint8_t ignored,
                      std::uint8_t essential) override;
   bool IsLogMessageShown(std::uint32_t colour, std::uint8_t essential) const;
   // The display mode is read at every message; set it whenever the setting changes.
   void SetLogDisplayMode(std::int32_t mode) { displayMode_.store(mode); }
   std::int32_t LogDisplayMode() const { return displayMode_.load(); }
-
-  // Queues one line without filtering. Dropped after Terminate(). Any thread.
+  // Queues one line without filtering. Dropped after Terminate().
   void AddLog(const std::string& text, std::uint32_t colour);
-  // Posts a row-limit check for OnLimitCheck. Dropped after Terminate() and while an earlier
-  // request is still pending (dropped, not merged). Any thread.
+  // Asks the consumer for a row-limit check. Dropped after Terminate() and while an earlier
+  // request is still pending (dropped, not merged).
   void RequestLimitCheck(std::int32_t clearSelection, std::int32_t rowLimit);
-  // True from an accepted request until its check has run.
+  // True from an accepted request until a consumer has served it.
   bool LimitCheckPending() const;
 
-  // Lines stay queued until OnLogMessage or OnLogBatch is set. When OnLogBatch is set it
-  // receives every batch whole, in order, instead of per-line calls to OnLogMessage.
-  void SetOnLogMessage(MessageCallback callback);
-  void SetOnLogBatch(BatchCallback callback);
-  // A limit request stays pending until OnLimitCheck is set; it is cleared after the check ran.
-  void SetOnLimitCheck(LimitCallback callback);
-  // An empty dispatcher (the default) calls the consumers on the writer thread.
-  void SetDispatcher(Dispatcher dispatcher);
+  // The consumer (one at a time).
+  // Sets or clears the wake. Setting it with work already waiting wakes at once; once clearing
+  // returns, no call of the old wake is running or will start.
+  void SetWake(Wake wake);
+  // Moves up to maxLines of the oldest lines into `lines` (cleared first). Returns how many.
+  std::size_t TakeLines(std::vector<LogInfo>& lines, std::size_t maxLines);
+  // Runs `check` for a pending limit request, then clears it. False when none was pending.
+  bool ServeLimitCheck(const LimitCheck& check);
+  // Ends a consumer's turn. True when work is left (the consumer must come back without a
+  // wake); false when the queue is empty, and the next push wakes the consumer again.
+  bool EndTurn();
 
-  // Tells the writer to end: later lines and requests are dropped, a hand-over the writer waits
-  // for is cancelled, and the writer ends at once. Does not wait; the destructor joins.
+  // Lines waiting in the queue.
+  std::size_t QueuedLines() const;
+  // Lines ever queued and ever taken (a consumer waits on them to flush).
+  std::uint64_t QueuedCount() const;
+  std::uint64_t TakenCount() const;
+
+  // Drops the queued lines and every later line and request, and wakes the consumer once so
+  // that it sees them gone. Any thread.
   void Terminate();
   bool Terminated() const { return terminated_.load(); }
 
  private:
-  struct Handover;
-  struct Work {
-    std::vector<LogInfo> batch;
-    bool limitCheck = false;
-    std::int32_t limitMode = 0;
-    std::int32_t limitRows = 0;
-    MessageCallback onMessage;
-    BatchCallback onBatch;
-    LimitCallback onLimit;
-    Dispatcher dispatcher;
-  };
+  static constexpr std::size_t kCompactAfter = 4096;  // taken lines kept before the front goes
 
-  void Execute();
-  bool HasWorkLocked() const;
-  Work TakeWorkLocked();
-  bool Deliver(std::shared_ptr<Work> work);  // false when cancelled by Terminate()
-  static void RunWork(const Work& work);
+  bool HasWorkLocked() const { return queue_.size() > head_ || limitPending_; }
+  void CallWake();
 
   std::atomic<std::int32_t> displayMode_;
-  const std::chrono::milliseconds period_;
   std::atomic<bool> terminated_{false};
 
-  mutable std::mutex mutex_;  // QueueMutex: guards everything below
-  std::condition_variable wake_;
-  std::vector<LogInfo> queue_;
+  mutable std::mutex mutex_;    // QueueMutex: guards everything below up to wakeMutex_
+  std::vector<LogInfo> queue_;  // lines from head_ on wait; those before it were taken
+  std::size_t head_ = 0;
+  std::uint64_t queuedCount_ = 0;
+  std::uint64_t takenCount_ = 0;
   std::int32_t limitMode_ = 0;
   std::int32_t limitRows_ = 0;
   bool limitPending_ = false;
-  MessageCallback onLogMessage_;
-  BatchCallback onLogBatch_;
-  LimitCallback onLimitCheck_;
-  Dispatcher dispatcher_;
-  std::shared_ptr<Handover> inFlight_;
+  bool woken_ = false;  // a wake was sent and the consumer has not ended its turn empty
 
-  std::thread writer_;  // last: starts after every member above exists
+  std::mutex wakeMutex_;  // guards wake_ and is held while it runs (taken after mutex_ is free)
+  Wake wake_;
 };

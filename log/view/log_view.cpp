@@ -1,36 +1,30 @@
 #include "log/view/log_view.h"
 
+#include <QElapsedTimer>
 #include <QFont>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextCharFormat>
 #include <QTextCursor>
 #include <QTextDocument>
-#include <QTimer>
-#include <cstdio>
 #include <fstream>
+#include <iterator>
+#include <optional>
 #include <system_error>
 
+#include "log/core/journal.h"
 #include "log/core/log_sink.h"
 #include "log/view/log_colour.h"
 #include "support/named_lock.h"
 
 namespace {
 constexpr int kViewFontPx = 13;
-constexpr std::size_t kBudgetCheckEvery = 64;  // lines between looks at the clock
 
 // Text of the row-limit notices; they go through the pipeline like every other line.
 constexpr const char* kClearNotice = "Clear Log!";
 constexpr const char* kSaveNotice = "Save and Clear Log!";
 constexpr const char* kSaveFailNotice = "Save and Clear Log Fail!";
 }  // namespace
-
-std::string LogLineStamp(const std::tm& t) {
-  char stamp[64];
-  std::snprintf(stamp, sizeof stamp, "[%04d / %02d / %02d - %02d:%02d:%02d] ", t.tm_year + 1900,
-                t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec);
-  return stamp;
-}
 
 TLogView::TLogView(Locks locks, QWidget* parent)
     : QPlainTextEdit(parent), locks_(locks), clock_(CurrentLocalTime) {
@@ -44,83 +38,108 @@ TLogView::TLogView(Locks locks, QWidget* parent)
   QFont viewFont(QStringLiteral("Arial"));
   viewFont.setPixelSize(kViewFontPx);
   setFont(viewFont);
-  drainTimer_ = new QTimer(this);
-  drainTimer_->setSingleShot(true);
-  drainTimer_->setInterval(0);
-  connect(drainTimer_, &QTimer::timeout, this, &TLogView::DrainTurn);
 }
 
-TLogView::~TLogView() = default;
+TLogView::~TLogView() {
+  Attach(nullptr, nullptr);
+}
+
+void TLogView::Attach(TLogThread* log, Journal* journal, const std::string* limitSaveDir) {
+  if (log_) log_->SetWake({});  // waits for a wake in progress: none reaches a stale view
+  log_ = log;
+  journal_ = journal;
+  limitSaveDir_ = limitSaveDir;
+  if (log_) log_->SetWake([this] { PostTurn(); });
+}
 
 std::tm TLogView::Now() const {
   return clock_();
 }
 
-void TLogView::AppendLogLine(const std::string& text, std::uint32_t colour) {
-  pending_.push_back({colour, text});
-  FlushPending();
+// Any thread: a posted call runs after the input and paint events already waiting, so the
+// window keeps answering while a long backlog goes in.
+void TLogView::PostTurn() {
+  QMetaObject::invokeMethod(
+      this, [this] { Turn(); }, Qt::QueuedConnection);
 }
 
-void TLogView::QueueLogLines(const std::vector<TLogThread::LogInfo>& batch) {
-  pending_.insert(pending_.end(), batch.begin(), batch.end());
-  ScheduleDrain();
+void TLogView::Turn() {
+  if (!log_) return;
+  if (AppendQueued(turnBudgetMs_)) {
+    // The lines queued before the request are in: the check counts them.
+    log_->ServeLimitCheck([this](std::int32_t selection, std::int32_t rows) {
+      CheckLogLimit(selection, rows, limitSaveDir_ ? *limitSaveDir_ : std::string());
+    });
+  }
+  if (log_->EndTurn()) PostTurn();
 }
 
 void TLogView::FlushPending() {
-  while (!pending_.empty()) AppendChunk(pending_.size(), nullptr);
+  if (!log_) return;
+  AppendQueued(-1);
+  if (log_->EndTurn()) PostTurn();  // a limit request or later lines: the next turn serves them
 }
 
-// A zero timer runs after the input and paint events of the turn, so the window keeps
-// answering while a long backlog goes in.
-void TLogView::ScheduleDrain() {
-  if (drainScheduled_ || pending_.empty()) return;
-  drainScheduled_ = true;
-  drainTimer_->start();
-}
-
-void TLogView::DrainTurn() {
-  drainScheduled_ = false;
-  QElapsedTimer budget;
-  budget.start();
-  AppendChunk(pending_.size(), &budget);
-  ScheduleDrain();
-}
-
-void TLogView::AppendChunk(std::size_t maxLines, const QElapsedTimer* budget) {
-  if (pending_.empty()) return;
+void TLogView::AppendLogLine(const std::string& text, std::uint32_t colour) {
+  FlushPending();
+  std::vector<TLogThread::LogInfo> one{{colour, text}};
+  const std::vector<ShownLogLine> shown = StampLogLines(one, Now());
+  if (journal_) journal_->Append(shown);
   NamedLockGuard viewLock(locks_.view);
-  std::vector<ShownLogLine> shown;
-  shown.reserve(std::min(maxLines, pending_.size()));
   QTextCursor cursor(document());
   cursor.beginEditBlock();
-  cursor.movePosition(QTextCursor::End);
-  QTextCharFormat format;
-  std::uint32_t formatColour = 0;
-  bool formatSet = false;
-  while (!pending_.empty() && shown.size() < maxLines) {
-    const TLogThread::LogInfo& entry = pending_.front();
-    if (!formatSet || entry.Color != formatColour) {
-      format.setForeground(ColourFromBgr(entry.Color));
-      formatColour = entry.Color;
-      formatSet = true;
-    }
-    ShownLogLine line;
-    line.time = Now();  // the time of appending, not of the message
-    line.stamped = LogLineStamp(line.time) + entry.Text;
-    line.colour = entry.Color;
-    if (lineCount_ > 0) cursor.insertBlock();
-    cursor.insertText(QString::fromStdString(line.stamped), format);
-    ++lineCount_;
-    shown.push_back(std::move(line));
-    pending_.pop_front();
-    if (budget && shown.size() % kBudgetCheckEvery == 0 && budget->elapsed() >= turnBudgetMs_)
-      break;
-  }
+  Show(shown, cursor);
   cursor.endEditBlock();
+  QScrollBar* bar = verticalScrollBar();
+  bar->setValue(bar->maximum());
+}
+
+bool TLogView::AppendQueued(int budgetMs) {
+  QElapsedTimer budget;
+  budget.start();
+  NamedLockGuard viewLock(locks_.view);
+  std::optional<QTextCursor> cursor;
+  std::vector<ShownLogLine> turn;  // for the journal: one write per turn, not per chunk
+  bool emptied = false;
+  for (;;) {
+    if (log_->TakeLines(chunk_, kChunkLines) == 0) {
+      emptied = true;
+      break;
+    }
+    std::vector<ShownLogLine> shown = StampLogLines(chunk_, Now());
+    if (!cursor) {
+      cursor.emplace(document());
+      cursor->beginEditBlock();
+    }
+    Show(shown, *cursor);
+    std::move(shown.begin(), shown.end(), std::back_inserter(turn));
+    if (budgetMs >= 0 && budget.elapsed() >= budgetMs) break;
+  }
+  if (!cursor) return emptied;
+  // Before the turn ends, so the bytes are in the kernel before the window can paint the lines.
+  if (journal_) journal_->Append(turn);
+  cursor->endEditBlock();
   // Keep the newest line in sight.
   QScrollBar* bar = verticalScrollBar();
   bar->setValue(bar->maximum());
-  if (observer_) observer_(shown);
+  return emptied;
+}
+
+void TLogView::Show(const std::vector<ShownLogLine>& lines, QTextCursor& cursor) {
+  cursor.movePosition(QTextCursor::End);
+  QTextCharFormat format;
+  bool formatSet = false;
+  std::uint32_t formatColour = 0;
+  for (const ShownLogLine& line : lines) {
+    if (!formatSet || line.colour != formatColour) {
+      format.setForeground(ColourFromBgr(line.colour));
+      formatColour = line.colour;
+      formatSet = true;
+    }
+    if (lineCount_ > 0) cursor.insertBlock();
+    cursor.insertText(QString::fromStdString(line.stamped), format);
+    ++lineCount_;
+  }
 }
 
 std::vector<std::string> TLogView::Lines() const {
@@ -169,13 +188,13 @@ LogLimitOutcome TLogView::CheckLogLimit(std::int32_t clearSelection, std::int32_
     if (lineCount_ >= rows && clearSelection == 0) {
       ClearLog();
       outcome = LogLimitOutcome::Cleared;
-      if (sink_) sink_->AddLogMessage(kClearNotice, LogColour::Orange, 0, 0);
+      if (log_) log_->AddLogMessage(kClearNotice, LogColour::Orange, 0, 0);
     } else if (lineCount_ >= rows) {
       const bool saved = !SaveAutomaticallyAndClear(saveDir).empty();
       outcome = saved ? LogLimitOutcome::SavedAndCleared : LogLimitOutcome::SaveFailed;
-      if (sink_) {
-        sink_->AddLogMessage(saved ? kSaveNotice : kSaveFailNotice,
-                             saved ? LogColour::Orange : LogColour::Red, 0, 0);
+      if (log_) {
+        log_->AddLogMessage(saved ? kSaveNotice : kSaveFailNotice,
+                            saved ? LogColour::Orange : LogColour::Red, 0, 0);
       }
     }
   }

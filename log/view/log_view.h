@@ -1,37 +1,28 @@
 #pragma once
-// The log view: a read-only plain-text view in which every line keeps its colour.
+// The log view: a read-only plain-text view in which every line keeps its colour, and the
+// consumer of the log pipeline on the UI thread.
 //
-// Lines arrive in batches from the log pipeline (TLogThread) on the UI thread. A batch is only
-// queued here; the lines go into the document in chunks of bounded time per event-loop turn,
-// each chunk inside one edit block with per-line character formats and the undo buffer off, so
-// that eight busy sites cannot stall the window. Order is kept: lines are appended strictly in
-// the order they were handed over.
-#include <QElapsedTimer>
+// The view takes lines straight from the pipeline's queue: a wake posts one turn to the event
+// loop, and a turn appends chunks of lines for a bounded time (one edit block, per-line
+// character formats, the undo buffer off), then posts the next turn while lines are left, so
+// that eight busy sites cannot stall the window. Nothing waits: producers push, the view takes
+// when its thread is free. The lines of a turn go to the journal before the turn ends (before
+// the window can paint them), so the journal and its mirror see exactly the lines shown, in
+// queueing order, with their stamps.
 #include <QPlainTextEdit>
 #include <cstdint>
 #include <ctime>
-#include <deque>
 #include <filesystem>
-#include <functional>
 #include <string>
 #include <vector>
 
 #include "log/core/log_files.h"
 #include "log/core/log_thread.h"
+#include "log/core/shown_line.h"
 
+class Journal;
 class NamedLock;
-class QTimer;
-class LogSink;
-
-// One line as it was shown: its local time of appending and the stamped text.
-struct ShownLogLine {
-  std::tm time{};
-  std::string stamped;  // "[yyyy / mm / dd - hh:mm:ss] " + text
-  std::uint32_t colour = 0;
-};
-
-// "[yyyy / mm / dd - hh:mm:ss] " (ends in one blank).
-std::string LogLineStamp(const std::tm& localTime);
+class QTextCursor;
 
 // Outcome of a row-limit check, for the caller and the tests.
 enum class LogLimitOutcome { NotReached, Cleared, SavedAndCleared, SaveFailed, Ignored };
@@ -43,28 +34,27 @@ class TLogView : public QPlainTextEdit {
     NamedLock& view;  // "LogMegThread"
     NamedLock& save;  // "LogSavThread"
   };
-  using LineObserver = std::function<void(const std::vector<ShownLogLine>& lines)>;
 
   TLogView(Locks locks, QWidget* parent = nullptr);
+  // Detaches from the pipeline: no producer reaches the view after this.
   ~TLogView() override;
 
-  // Where the row-limit notices go (the pipeline, so they are filtered and queued like any line).
-  void SetLogSink(LogSink* sink) { sink_ = sink; }
-  // Told about every chunk of lines right after they went into the document, before the window
-  // can repaint: the journal writes them here.
-  void SetLineObserver(LineObserver observer) { observer_ = std::move(observer); }
+  // Makes the view the consumer of `log` (nullptr detaches). The row-limit notices go into the
+  // same pipeline. `journal` (may be null) gets every shown line; `limitSaveDir` (may be null)
+  // is read at each row-limit request that the pipeline carries. All must outlive the view or
+  // be detached first.
+  void Attach(TLogThread* log, Journal* journal, const std::string* limitSaveDir = nullptr);
   // Replaces the clock of the stamps and of the automatic file names (tests).
   void SetClock(LocalTimeSource clock) { clock_ = std::move(clock); }
   // Longest time one event-loop turn spends appending lines.
   void SetTurnBudgetMs(int ms) { turnBudgetMs_ = ms; }
 
-  // UI thread. Appends one line at once (after any lines still waiting).
+  // UI thread. Appends every queued line at once, then this one (tests, the close step).
   void AppendLogLine(const std::string& text, std::uint32_t colour);
-  // UI thread. Queues a batch; it is appended over the next event-loop turns.
-  void QueueLogLines(const std::vector<TLogThread::LogInfo>& batch);
-  // UI thread. Appends every line still waiting (the row-limit check and Save call it first).
+  // UI thread. Appends every line still queued (the row-limit check and Save call it first).
   void FlushPending();
-  std::size_t PendingLines() const { return pending_.size(); }
+  // Lines queued in the pipeline and not yet shown.
+  std::size_t PendingLines() const { return log_ ? log_->QueuedLines() : 0; }
 
   // Lines in the view (an empty view holds 0).
   int LineCount() const { return lineCount_; }
@@ -85,18 +75,22 @@ class TLogView : public QPlainTextEdit {
   std::filesystem::path SaveAutomaticallyAndClear(const std::filesystem::path& saveDir);
 
  private:
-  void DrainTurn();
-  void AppendChunk(std::size_t maxLines, const QElapsedTimer* budget);
-  void ScheduleDrain();
+  static constexpr std::size_t kChunkLines = 64;  // lines taken per look at the clock
+
+  void PostTurn();
+  void Turn();
+  // Appends queued lines until the queue is empty or `budgetMs` (negative: none) has passed.
+  // True when the queue was emptied.
+  bool AppendQueued(int budgetMs);
+  void Show(const std::vector<ShownLogLine>& lines, QTextCursor& cursor);
   std::tm Now() const;
 
   Locks locks_;
-  LogSink* sink_ = nullptr;
-  LineObserver observer_;
+  TLogThread* log_ = nullptr;
+  Journal* journal_ = nullptr;
+  const std::string* limitSaveDir_ = nullptr;
   LocalTimeSource clock_;
-  std::deque<TLogThread::LogInfo> pending_;
-  QTimer* drainTimer_ = nullptr;
-  bool drainScheduled_ = false;
-  int turnBudgetMs_ = 20;
+  std::vector<TLogThread::LogInfo> chunk_;  // reused between takes
+  int turnBudgetMs_ = 8;
   int lineCount_ = 0;
 };

@@ -2,6 +2,7 @@
 // panels in the main window.
 #include <gtest/gtest.h>
 
+#include <QAbstractAnimation>
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QLabel>
@@ -126,6 +127,29 @@ TEST_F(SiteFrameTest, MarqueeStartsOnceAndPassEndsItFull) {
   EXPECT_EQ(frame.PBar->value(), 100);
   frame.SetStatus(siWorking);
   EXPECT_EQ(frame.MarqueeStarts(), 2);
+}
+
+// Paints the bar as the window would (the style starts or stops its animations while painting)
+// and tells whether an animation of the bar is running.
+bool BarAnimates(TSiteFrame& frame) {
+  frame.PBar->grab();
+  for (const QAbstractAnimation* a : frame.PBar->findChildren<QAbstractAnimation*>()) {
+    if (a->state() == QAbstractAnimation::Running) return true;
+  }
+  return false;
+}
+
+// An idle panel must cost nothing: whatever state follows a run, the busy animation is gone.
+TEST_F(SiteFrameTest, OnlyAWorkingPanelAnimates) {
+  frame.show();
+  EXPECT_FALSE(BarAnimates(frame)) << "NONE";
+  for (const std::uint8_t after : {siReady, siPass, siFail, siNone, siTake, siPut, siPushKey}) {
+    frame.SetStatus(siWorking);
+    EXPECT_TRUE(BarAnimates(frame)) << "WORKING before state " << int{after};
+    frame.SetStatus(after);
+    EXPECT_FALSE(BarAnimates(frame)) << "state " << int{after};
+    EXPECT_FALSE(frame.MarqueeRunning()) << "state " << int{after};
+  }
 }
 
 TEST_F(SiteFrameTest, ValueAboveSevenChangesNothing) {

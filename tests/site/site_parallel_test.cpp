@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "log/core/log_thread.h"
+#include "log/core/log_writer.h"
 #include "site/command.h"
 #include "site/rescan.h"
 #include "site/site_wait.h"
@@ -21,13 +22,14 @@ namespace {
 // Notes every line in the order producers queue it, then hands it to the pipeline.
 class OrderedLog final : public LogSink {
  public:
-  OrderedLog() : pipeline_(LogDisplay::All) {
-    pipeline_.SetOnLogMessage([this](const std::string& text, std::uint32_t) {
-      std::lock_guard<std::mutex> lock(mutex_);
-      delivered_.push_back(text);
-      changed_.notify_all();
-    });
-  }
+  OrderedLog()
+      : pipeline_(LogDisplay::All),
+        writer_(pipeline_, {.output = [this](const std::vector<ShownLogLine>& lines) {
+                  std::lock_guard<std::mutex> lock(mutex_);
+                  for (const ShownLogLine& line : lines)
+                    delivered_.push_back(line.stamped.substr(line.stamped.find("] ") + 2));
+                  changed_.notify_all();
+                }}) {}
   void AddLogMessage(const std::string& text, std::uint32_t colour, std::uint8_t ignored,
                      std::uint8_t essential) override {
     // One lock around the note and the push, so the noted order is the queueing order.
@@ -50,7 +52,8 @@ class OrderedLog final : public LogSink {
   std::condition_variable changed_;
   std::vector<std::string> queued_;
   std::vector<std::string> delivered_;
-  TLogThread pipeline_;  // last: its writer calls back into the members above
+  TLogThread pipeline_;
+  TLogWriter writer_;  // last: it calls back into the members above
 };
 
 // An operation that passes only if all eight sites are inside it at the same time.

@@ -12,12 +12,12 @@
 
 #include "bus/bus_choice.h"
 #include "link/usb_library.h"
+#include "log/core/log_writer.h"
 #include "site/headless_site_host.h"
 #include "site/ops/unit_notice_ops.h"
 #include "site/rescan.h"
 #include "site/site_system.h"
 #include "support/system_paths.h"
-#include "tools/console/console_log.h"
 
 namespace {
 
@@ -136,7 +136,6 @@ int Run(const Options& options, const char* argv0) {
   busOptions.timing = options.timing;
   UsbBusChoice bus = ChooseUsbBus(busOptions);
   constexpr std::int32_t kEveryLine = 2;
-  ConsoleLog log(stdout, kEveryLine);
   if (options.real) {
     std::printf("gang_console: units on the USB bus\n");
   } else {
@@ -148,20 +147,21 @@ int Run(const Options& options, const char* argv0) {
   bool anyUnit = false;
   {
     SiteSystemConfig config;
-    config.LogOverride = &log;
+    config.LogDisplayMode = kEveryLine;
     SiteSystem system(*bus.library, config);
+    TLogWriter writer(system.LogPipeline(), {.output = TLogWriter::PrintTo(stdout)});
     system.Para().LogDisplayMode = kEveryLine;
     system.SetPaths(MakePaths(argv0));
     system.AttachHost(host);
     system.Usb().set_debug(0);
     anyUnit = RescanUnits(system);
-    log.Flush();
+    writer.Flush();
     PrintSiteTable(system);
     // Leave as the program does at close: every worker ended, then the close notices.
     system.Shutdown();
     SendCloseNotices(system);
+    writer.Flush();
   }
-  log.Flush();
   return anyUnit ? EXIT_SUCCESS : EXIT_FAILURE;
 }
 

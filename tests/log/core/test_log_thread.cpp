@@ -1,286 +1,261 @@
-// The log queue and its writer thread: ordering across producers, hand-over to a consumer
-// thread, limit requests and termination.
+// The log pipeline: one queue, a single wake per empty-to-busy change, ordering across
+// producers, limit requests, termination, and the headless writer that stamps and writes.
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <chrono>
 #include <condition_variable>
-#include <cstdlib>
-#include <deque>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "log/core/journal.h"
 #include "log/core/log_thread.h"
-
-using namespace std::chrono_literals;
+#include "log/core/log_writer.h"
+#include "log/core/shown_line.h"
 
 namespace {
 
-constexpr auto kPatience = 10s;  // far above any honest delay; reached only by a fault
+std::tm FixedTime() {
+  std::tm t{};
+  t.tm_year = 2026 - 1900;
+  t.tm_mon = 11;
+  t.tm_mday = 9;
+  t.tm_hour = 7;
+  t.tm_min = 5;
+  t.tm_sec = 3;
+  return t;
+}
+constexpr const char* kFixedStamp = "[2026 / 12 / 09 - 07:05:03] ";
 
-// Lines and limit checks as a consumer saw them, in arrival order.
+std::vector<std::string> Texts(const std::vector<TLogThread::LogInfo>& lines) {
+  std::vector<std::string> texts;
+  for (const auto& line : lines) texts.push_back(line.Text);
+  return texts;
+}
+
+// What a writer's output got, in order; a test waits on the count, never on the clock.
 class Recorder {
  public:
-  void Add(const std::string& event) {
+  void Add(const std::vector<ShownLogLine>& lines) {
     std::lock_guard lock(mutex_);
-    events_.push_back(event);
-    changed_.notify_all();
+    for (const ShownLogLine& line : lines) texts_.push_back(line.stamped);
   }
-  void AddBatch(const std::vector<TLogThread::LogInfo>& batch) {
+  std::vector<std::string> Texts() {
     std::lock_guard lock(mutex_);
-    for (const auto& entry : batch) events_.push_back(entry.Text);
-    ++batches_;
-    changed_.notify_all();
-  }
-  bool WaitFor(std::size_t count) {
-    std::unique_lock lock(mutex_);
-    return changed_.wait_for(lock, kPatience, [&] { return events_.size() >= count; });
-  }
-  std::vector<std::string> Events() {
-    std::lock_guard lock(mutex_);
-    return events_;
-  }
-  int Batches() {
-    std::lock_guard lock(mutex_);
-    return batches_;
+    return texts_;
   }
 
  private:
   std::mutex mutex_;
-  std::condition_variable changed_;
-  std::vector<std::string> events_;
-  int batches_ = 0;
+  std::vector<std::string> texts_;
 };
 
-// Stands in for the UI thread's event queue: work is posted and runs when the test says so.
-class FakeUiQueue {
- public:
-  void Post(std::function<void()> work) {
-    std::lock_guard lock(mutex_);
-    posted_.push_back(std::move(work));
-    changed_.notify_all();
-  }
-  bool WaitForPosted() {
-    std::unique_lock lock(mutex_);
-    return changed_.wait_for(lock, kPatience, [&] { return !posted_.empty(); });
-  }
-  void RunPosted() {
-    std::deque<std::function<void()>> work;
-    {
-      std::lock_guard lock(mutex_);
-      work.swap(posted_);
-    }
-    for (auto& w : work) w();
-  }
-
- private:
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  std::deque<std::function<void()>> posted_;
-};
-
-// Aborts the test program when a step hangs, so a deadlock fails fast instead of timing out.
-class Watchdog {
- public:
-  Watchdog()
-      : thread_([this] {
-          std::unique_lock lock(mutex_);
-          if (!done_cv_.wait_for(lock, kPatience, [this] { return done_; })) {
-            ADD_FAILURE() << "deadlock";
-            std::abort();
-          }
-        }) {}
-  ~Watchdog() {
-    {
-      std::lock_guard lock(mutex_);
-      done_ = true;
-    }
-    done_cv_.notify_all();
-    thread_.join();
-  }
-
- private:
-  std::mutex mutex_;
-  std::condition_variable done_cv_;
-  bool done_ = false;
-  std::thread thread_;
-};
-
-TEST(LogThread, EightProducersLoseNothingAndKeepQueueingOrder) {
-  constexpr int kThreads = 8;
-  constexpr int kLines = 5000;
-  TLogThread log(LogDisplay::All);
-  Recorder seen;
-  log.SetOnLogBatch([&](const auto& batch) { seen.AddBatch(batch); });
-
-  std::mutex orderMutex;  // makes the push order observable: record and push as one step
-  std::vector<std::string> pushed;
-  std::vector<std::thread> producers;
-  for (int t = 0; t < kThreads; ++t) {
-    producers.emplace_back([&, t] {
-      for (int i = 0; i < kLines; ++i) {
-        const std::string text = "Site #" + std::to_string(t + 1) + " - " + std::to_string(i);
-        std::lock_guard lock(orderMutex);
-        pushed.push_back(text);
-        log.AddLogMessage(text, LogColour::Black, 0, 0);
-      }
-    });
-  }
-  for (auto& p : producers) p.join();
-  ASSERT_TRUE(seen.WaitFor(kThreads * kLines));
-  EXPECT_EQ(seen.Events(), pushed);
+TLogWriter::Options RecordInto(Recorder& recorder, Journal* journal = nullptr) {
+  return {journal, [&recorder](const auto& lines) { recorder.Add(lines); }, FixedTime};
 }
 
-TEST(LogThread, UnsynchronisedProducersKeepTheirOwnOrder) {
-  constexpr int kThreads = 8;
-  constexpr int kLines = 10000;
-  TLogThread log(LogDisplay::All);
-  Recorder seen;
-  log.SetOnLogMessage([&](const std::string& text, std::uint32_t) { seen.Add(text); });
-  std::vector<std::thread> producers;
-  for (int t = 0; t < kThreads; ++t) {
-    producers.emplace_back([&log, t] {
-      for (int i = 0; i < kLines; ++i) log.AddLog(std::to_string(t) + " " + std::to_string(i), 0);
-    });
-  }
-  for (auto& p : producers) p.join();
-  ASSERT_TRUE(seen.WaitFor(kThreads * kLines));
-  std::vector<int> next(kThreads, 0);
-  for (const std::string& line : seen.Events()) {
-    const int t = std::stoi(line);
-    ASSERT_EQ(std::stoi(line.substr(line.find(' ') + 1)), next[t]) << line;
-    ++next[t];
-  }
-  EXPECT_EQ(next, std::vector<int>(kThreads, kLines));
+std::string Unstamped(const std::string& line) {
+  return line.substr(std::string(kFixedStamp).size());
 }
 
-TEST(LogThread, DisplayModeIsReadAtEveryMessage) {
+TEST(LogPipeline, ConsumerIsWokenOnceEachTimeTheQueueStopsBeingEmpty) {
+  TLogThread log(LogDisplay::All);
+  int wakes = 0;
+  log.AddLog("before any consumer", 0);
+  log.SetWake([&] { ++wakes; });
+  EXPECT_EQ(wakes, 1) << "work that waits is announced to a new consumer at once";
+  log.AddLog("during the turn", 0);
+  EXPECT_EQ(wakes, 1) << "a consumer in its turn is not woken again";
+
+  std::vector<TLogThread::LogInfo> taken;
+  EXPECT_EQ(log.TakeLines(taken, 1), 1u);
+  EXPECT_TRUE(log.EndTurn()) << "a line is left: the consumer must come back by itself";
+  EXPECT_EQ(log.TakeLines(taken, 10), 1u);
+  EXPECT_FALSE(log.EndTurn());
+  EXPECT_EQ(wakes, 1);
+
+  for (int i = 0; i < 1000; ++i) log.AddLog("burst", 0);
+  EXPECT_EQ(wakes, 2) << "a burst after an empty turn is one wake, not one per line";
+  log.TakeLines(taken, 5000);
+  log.EndTurn();
+  log.RequestLimitCheck(0, 10000);
+  EXPECT_EQ(wakes, 3) << "a limit request wakes like a line";
+  EXPECT_TRUE(log.ServeLimitCheck({}));
+  EXPECT_FALSE(log.EndTurn());
+  log.SetWake({});
+  log.AddLog("nobody listens", 0);
+  EXPECT_EQ(wakes, 3);
+  EXPECT_EQ(log.QueuedCount(), 1003u);
+  EXPECT_EQ(log.TakenCount(), 1002u);
+}
+
+// A consumer that takes small chunks while producers keep it from ever emptying the queue, and
+// one that takes everything: both get every line once, in order.
+TEST(LogPipeline, ChunkedAndWholeTakesKeepOrder) {
+  for (const std::size_t chunk : {std::size_t{40}, std::size_t{64}, std::size_t{100000}}) {
+    TLogThread log(LogDisplay::All);
+    int pushed = 0;
+    int expected = 0;
+    std::vector<TLogThread::LogInfo> taken;
+    for (int round = 0; round < 400; ++round) {
+      for (int i = 0; i < 50; ++i) log.AddLog(std::to_string(pushed++), 0);
+      log.TakeLines(taken, chunk);
+      for (const auto& line : taken) ASSERT_EQ(line.Text, std::to_string(expected++)) << chunk;
+    }
+    while (log.TakeLines(taken, chunk) > 0) {
+      for (const auto& line : taken) ASSERT_EQ(line.Text, std::to_string(expected++)) << chunk;
+    }
+    EXPECT_EQ(expected, pushed) << chunk;
+    EXPECT_EQ(log.QueuedLines(), 0u);
+  }
+}
+
+TEST(LogPipeline, DisplayModeIsReadAtEveryMessage) {
   TLogThread log(LogDisplay::None);
-  Recorder seen;
   log.AddLogMessage("hidden failure", LogColour::Red, 0, 1);
   log.SetLogDisplayMode(LogDisplay::Essential);
   log.AddLogMessage("hidden pass", LogColour::Green, 1, 0);
   log.AddLogMessage("shown failure", LogColour::Red, 0, 0);
   log.SetLogDisplayMode(LogDisplay::All);
   log.AddLogMessage("shown pass", LogColour::Green, 0, 0);
-  // Lines wait in the queue until a consumer is set; hidden lines are not stored at all.
-  log.SetOnLogMessage([&](const std::string& text, std::uint32_t) { seen.Add(text); });
-  ASSERT_TRUE(seen.WaitFor(2));
-  std::this_thread::sleep_for(30ms);
-  EXPECT_EQ(seen.Events(), (std::vector<std::string>{"shown failure", "shown pass"}));
+  // Hidden lines are not stored at all.
+  std::vector<TLogThread::LogInfo> taken;
+  log.TakeLines(taken, 100);
+  EXPECT_EQ(Texts(taken), (std::vector<std::string>{"shown failure", "shown pass"}));
 }
 
-TEST(LogThread, ProducersNeverWaitForABlockedConsumer) {
-  Watchdog watchdog;  // a writer that kept the queue's lock while it waits would hang here
+TEST(LogPipeline, LimitRequestWhilePendingIsDroppedAndItsNoticeQueuesAfterTheCheck) {
   TLogThread log(LogDisplay::All);
-  FakeUiQueue ui;  // the "UI thread" is busy: nothing posted to it runs for now
-  log.SetDispatcher([&](std::function<void()> work) { ui.Post(std::move(work)); });
-  Recorder seen;
-  log.SetOnLogBatch([&](const auto& batch) { seen.AddBatch(batch); });
-  log.AddLog("first", 0);
-  ASSERT_TRUE(ui.WaitForPosted());  // the writer now waits for the UI thread
-  const auto start = std::chrono::steady_clock::now();
-  for (int i = 0; i < 10000; ++i) log.AddLog("more", 0);
-  EXPECT_LT(std::chrono::steady_clock::now() - start, 2s);
-  ui.RunPosted();
-  ASSERT_TRUE(seen.WaitFor(1));
-  for (int i = 0; i < 100 && seen.Events().size() < 10001; ++i) {
-    if (ui.WaitForPosted()) ui.RunPosted();
-  }
-  EXPECT_EQ(seen.Events().size(), 10001u);
-  EXPECT_LE(seen.Batches(), 3);  // the 10000 later lines arrive as one batch, not line by line
-}
-
-TEST(LogThread, LimitRequestWhilePendingIsDroppedAndServedAfterLines) {
-  TLogThread log(LogDisplay::All);
-  Recorder seen;
+  std::vector<std::string> events;
+  const auto check = [&](std::int32_t sel, std::int32_t rows) {
+    EXPECT_TRUE(log.LimitCheckPending()) << "pending until the check has run";
+    events.push_back("limit " + std::to_string(sel) + " " + std::to_string(rows));
+    log.AddLogMessage("Clear Log!", LogColour::Orange, 0, 0);
+  };
   log.AddLog("line", 0);
   log.RequestLimitCheck(1, 20000);
   log.RequestLimitCheck(0, 30000);  // dropped: the first one still waits for its consumer
-  log.SetOnLogBatch([&](const auto& batch) { seen.AddBatch(batch); });
-  log.SetOnLimitCheck([&](std::int32_t sel, std::int32_t rows) {
-    seen.Add("limit " + std::to_string(sel) + " " + std::to_string(rows));
-  });
-  ASSERT_TRUE(seen.WaitFor(2));
-  while (log.LimitCheckPending()) std::this_thread::sleep_for(1ms);
+  std::vector<TLogThread::LogInfo> taken;
+  log.TakeLines(taken, 100);
+  EXPECT_TRUE(log.ServeLimitCheck(check));
+  EXPECT_FALSE(log.LimitCheckPending());
+  EXPECT_FALSE(log.ServeLimitCheck(check));
   log.RequestLimitCheck(0, 15000);  // the first was served: this one is taken
-  ASSERT_TRUE(seen.WaitFor(3));
-  std::this_thread::sleep_for(30ms);
-  EXPECT_EQ(seen.Events(), (std::vector<std::string>{"line", "limit 1 20000", "limit 0 15000"}));
+  EXPECT_TRUE(log.ServeLimitCheck(check));
+  EXPECT_EQ(events, (std::vector<std::string>{"limit 1 20000", "limit 0 15000"}));
+  EXPECT_EQ(Texts(taken), std::vector<std::string>{"line"});
+  log.TakeLines(taken, 100);
+  EXPECT_EQ(Texts(taken), (std::vector<std::string>{"Clear Log!", "Clear Log!"}));
 }
 
-TEST(LogThread, NoticeLoggedInsideTheLimitCheckArrivesAfterIt) {
+TEST(LogPipeline, TerminationDropsQueuedAndLaterLinesAndReleasesAFlush) {
+  TLogThread log(LogDisplay::All);
+  log.AddLog("queued", 0);
+  log.Terminate();
+  EXPECT_TRUE(log.Terminated());
+  log.AddLog("after", 0);
+  log.AddLogMessage("after", LogColour::Red, 0, 1);
+  log.RequestLimitCheck(0, 10000);
+  EXPECT_FALSE(log.LimitCheckPending());
+  EXPECT_EQ(log.QueuedLines(), 0u);
+  Recorder seen;
+  TLogWriter writer(log, RecordInto(seen));
+  writer.Flush();  // returns: the dropped line is not waited for
+  EXPECT_TRUE(seen.Texts().empty());
+}
+
+// Each producer's lines keep its order; with the push order made observable by one lock, the
+// whole sequence is the queueing order.
+TEST(LogPipeline, WriterSeesEveryLineOfEightProducersInQueueingOrder) {
+  constexpr int kThreads = 8;
+  constexpr int kLines = 5000;
+  for (const bool observeOrder : {true, false}) {
+    TLogThread log(LogDisplay::All);
+    Recorder seen;
+    TLogWriter writer(log, RecordInto(seen));
+    std::mutex orderMutex;
+    std::vector<std::string> pushed;
+    std::vector<std::thread> producers;
+    for (int t = 0; t < kThreads; ++t) {
+      producers.emplace_back([&, t] {
+        for (int i = 0; i < kLines; ++i) {
+          const std::string text = std::to_string(t) + " " + std::to_string(i);
+          if (!observeOrder) {
+            log.AddLogMessage(text, LogColour::Black, 0, 0);
+            continue;
+          }
+          std::lock_guard lock(orderMutex);
+          pushed.push_back(text);
+          log.AddLogMessage(text, LogColour::Black, 0, 0);
+        }
+      });
+    }
+    for (auto& p : producers) p.join();
+    writer.Flush();
+    const std::vector<std::string> texts = seen.Texts();
+    ASSERT_EQ(texts.size(), static_cast<std::size_t>(kThreads * kLines));
+    std::vector<int> next(kThreads, 0);
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+      const std::string text = Unstamped(texts[i]);
+      if (observeOrder) {
+        ASSERT_EQ(text, pushed[i]);
+      }
+      const int t = std::stoi(text);
+      ASSERT_EQ(std::stoi(text.substr(text.find(' ') + 1)), next[t]++) << text;
+    }
+  }
+}
+
+TEST(LogPipeline, JournalAndOutputGetTheSameStampedLines) {
+  const auto folder =
+      std::filesystem::temp_directory_path() / ("zv_log_writer_" + std::to_string(::getpid()));
+  std::filesystem::remove_all(folder);
+  TLogThread log(LogDisplay::All);
+  Journal journal(folder);
+  Recorder seen;
+  {
+    TLogWriter writer(log, RecordInto(seen, &journal));
+    for (int i = 0; i < 300; ++i) log.AddLog("line " + std::to_string(i), 0);
+    writer.Flush();
+    EXPECT_EQ(writer.WrittenLines(), 300u);
+  }
+  log.AddLog("after the writer", 0);  // stays queued: no consumer
+  EXPECT_EQ(log.QueuedLines(), 1u);
+  std::ifstream in(journal.FileFor(FixedTime()));
+  std::vector<std::string> journaled;
+  for (std::string line; std::getline(in, line);) journaled.push_back(line);
+  const std::vector<std::string> shown = seen.Texts();
+  ASSERT_EQ(shown.size(), 300u);
+  EXPECT_EQ(shown.front(), std::string(kFixedStamp) + "line 0");
+  EXPECT_EQ(journaled, shown);
+  std::filesystem::remove_all(folder);
+}
+
+// Writers come and go while a producer pushes: each ends promptly, and every line is written
+// once by one of them, in order.
+TEST(LogPipeline, WritersReplacedWhileAProducerPushesLoseNoLine) {
+  constexpr int kLines = 100000;
   TLogThread log(LogDisplay::All);
   Recorder seen;
-  log.SetOnLogBatch([&](const auto& batch) { seen.AddBatch(batch); });
-  log.SetOnLimitCheck([&](std::int32_t, std::int32_t) {
-    seen.Add("check");
-    log.AddLogMessage("Clear Log!", LogColour::Orange, 0, 0);
+  std::atomic<bool> done{false};
+  std::thread producer([&] {
+    for (int i = 0; i < kLines; ++i) log.AddLog(std::to_string(i), 0);
+    done.store(true);
   });
-  log.RequestLimitCheck(0, 10000);
-  ASSERT_TRUE(seen.WaitFor(2));
-  EXPECT_EQ(seen.Events(), (std::vector<std::string>{"check", "Clear Log!"}));
-}
-
-TEST(LogThread, TerminationDropsLaterMessagesAndEndsPromptly) {
-  Recorder seen;
-  auto log = std::make_unique<TLogThread>(LogDisplay::All, 10s);  // only a wake ends its wait
-  log->SetOnLogMessage([&](const std::string& text, std::uint32_t) { seen.Add(text); });
-  log->AddLog("before", 0);
-  ASSERT_TRUE(seen.WaitFor(1));
-  log->Terminate();
-  EXPECT_TRUE(log->Terminated());
-  log->AddLog("after", 0);
-  log->AddLogMessage("after", LogColour::Red, 0, 1);
-  log->SetOnLimitCheck([&](std::int32_t, std::int32_t) { seen.Add("limit"); });
-  log->RequestLimitCheck(0, 10000);
-  const auto start = std::chrono::steady_clock::now();
-  log.reset();
-  EXPECT_LT(std::chrono::steady_clock::now() - start, 1s);
-  EXPECT_EQ(seen.Events(), std::vector<std::string>{"before"});
-}
-
-TEST(LogThread, TerminationFromTheUiThreadNeverDeadlocksWithPostedWork) {
-  Watchdog watchdog;
-  FakeUiQueue ui;
-  Recorder seen;
-  {
-    TLogThread log(LogDisplay::All);
-    log.SetDispatcher([&](std::function<void()> work) { ui.Post(std::move(work)); });
-    log.SetOnLogBatch([&](const auto& batch) { seen.AddBatch(batch); });
-    log.SetOnLimitCheck([&](std::int32_t, std::int32_t) { seen.Add("limit"); });
-    log.AddLog("queued", 0);
-    log.RequestLimitCheck(0, 10000);
-    ASSERT_TRUE(ui.WaitForPosted());
-    // This thread plays the UI thread: it destroys the pipeline while the writer waits for it.
+  while (!done.load()) {
+    TLogWriter writer(log, RecordInto(seen));
+    std::this_thread::yield();
   }
-  ui.RunPosted();  // the cancelled hand-over runs late and must not reach the consumer
-  EXPECT_TRUE(seen.Events().empty());
-}
-
-TEST(LogThread, ConsumersOnAnotherThreadSeeEveryLineInOrder) {
-  FakeUiQueue ui;
-  std::atomic<bool> stop{false};
-  std::thread uiThread([&] {
-    while (!stop.load()) {
-      if (ui.WaitForPosted()) ui.RunPosted();
-    }
-  });
-  Recorder seen;
-  {
-    TLogThread log(LogDisplay::All);
-    log.SetDispatcher([&](std::function<void()> work) { ui.Post(std::move(work)); });
-    log.SetOnLogBatch([&](const auto& batch) { seen.AddBatch(batch); });
-    for (int i = 0; i < 20000; ++i) log.AddLog(std::to_string(i), 0);
-    ASSERT_TRUE(seen.WaitFor(20000));
-  }
-  stop.store(true);
-  ui.Post([] {});
-  uiThread.join();
-  const auto events = seen.Events();
-  for (int i = 0; i < 20000; ++i) ASSERT_EQ(events[i], std::to_string(i));
+  producer.join();
+  TLogWriter last(log, RecordInto(seen));
+  last.Flush();
+  const std::vector<std::string> texts = seen.Texts();
+  ASSERT_EQ(texts.size(), static_cast<std::size_t>(kLines));
+  for (int i = 0; i < kLines; ++i) ASSERT_EQ(Unstamped(texts[i]), std::to_string(i));
 }
 
 }  // namespace

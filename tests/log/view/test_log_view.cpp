@@ -9,11 +9,13 @@
 #include <QTextDocument>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "log/core/journal.h"
 #include "log/core/log_thread.h"
 #include "log/view/log_view.h"
 #include "support/named_lock.h"
@@ -31,16 +33,6 @@ std::tm FixedTime() {
   t.tm_sec = 9;
   return t;
 }
-
-// Captures the notices the view sends to the pipeline.
-class CaptureSink : public LogSink {
- public:
-  void AddLogMessage(const std::string& text, std::uint32_t colour, std::uint8_t,
-                     std::uint8_t) override {
-    lines.push_back({colour, text});
-  }
-  std::vector<TLogThread::LogInfo> lines;
-};
 
 class TempDir {
  public:
@@ -65,15 +57,29 @@ class LogViewTest : public ::testing::Test {
  protected:
   LogViewTest() : view({locks.Get(LockName::LogView), locks.Get(LockName::LogSave)}) {
     view.SetClock(FixedTime);
-    view.SetLogSink(&sink);
+    view.Attach(&log, nullptr, &saveDir);
   }
+  ~LogViewTest() override { view.Attach(nullptr, nullptr); }
   void Fill(int lines) {
-    std::vector<TLogThread::LogInfo> batch(static_cast<std::size_t>(lines), {0, "x"});
-    view.QueueLogLines(batch);
+    for (int i = 0; i < lines; ++i) log.AddLog("x", 0);
     view.FlushPending();
   }
+  // The lines the view has queued into its pipeline (the row-limit notices), taken out.
+  std::vector<TLogThread::LogInfo> Notices() {
+    std::vector<TLogThread::LogInfo> lines;
+    log.TakeLines(lines, 100);
+    return lines;
+  }
+  // Runs the event loop until `done`; the bound only ends a test whose fault would hang it.
+  void RunUntil(const std::function<bool()>& done) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!done() && timer.elapsed() < 60000)
+      QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+  }
   NamedLocks locks;
-  CaptureSink sink;
+  TLogThread log{LogDisplay::All};
+  std::string saveDir;
   TLogView view;
 };
 
@@ -103,15 +109,13 @@ TEST_F(LogViewTest, EachLineGetsTheStampAndKeepsItsOwnColour) {
   EXPECT_FALSE(view.document()->isUndoRedoEnabled());
 }
 
-TEST_F(LogViewTest, QueuedBatchesAreAppendedOverLaterTurnsInOrder) {
-  view.SetTurnBudgetMs(0);  // one chunk of 64 lines per turn at most
-  std::vector<TLogThread::LogInfo> batch;
-  for (int i = 0; i < 1000; ++i) batch.push_back({0, std::to_string(i)});
-  view.QueueLogLines(batch);
-  EXPECT_EQ(view.LineCount(), 0);  // nothing in the handing-over turn
+TEST_F(LogViewTest, QueuedLinesAreAppendedOverLaterTurnsInOrder) {
+  view.SetTurnBudgetMs(0);  // one chunk of 64 lines per turn
+  for (int i = 0; i < 1000; ++i) log.AddLog(std::to_string(i), 0);
+  EXPECT_EQ(view.LineCount(), 0);  // a push only posts a turn
   QCoreApplication::processEvents();
-  EXPECT_GT(view.LineCount(), 0);
-  EXPECT_LT(view.LineCount(), 1000);
+  EXPECT_EQ(view.LineCount(), 64);
+  EXPECT_EQ(view.PendingLines(), 1000u - 64u);
   for (int turn = 0; turn < 100 && view.PendingLines() > 0; ++turn)
     QCoreApplication::processEvents();
   ASSERT_EQ(view.LineCount(), 1000);
@@ -129,15 +133,17 @@ TEST_F(LogViewTest, RowLimitIsClampedAndClearsAtExactlyTheLimit) {
   Fill(1);
   EXPECT_EQ(view.CheckLogLimit(0, 5000, dir.path()), LogLimitOutcome::Cleared);
   EXPECT_EQ(view.LineCount(), 0);
-  ASSERT_EQ(sink.lines.size(), 1u);
-  EXPECT_EQ(sink.lines[0].Text, "Clear Log!");
-  EXPECT_EQ(sink.lines[0].Color, 0x4080FFu);
+  auto notices = Notices();
+  ASSERT_EQ(notices.size(), 1u);
+  EXPECT_EQ(notices[0].Text, "Clear Log!");
+  EXPECT_EQ(notices[0].Color, 0x4080FFu);
 
   // 60000 acts as 50000.
   Fill(49999);
   EXPECT_EQ(view.CheckLogLimit(0, 60000, dir.path()), LogLimitOutcome::NotReached);
   Fill(1);
   EXPECT_EQ(view.CheckLogLimit(0, 60000, dir.path()), LogLimitOutcome::Cleared);
+  EXPECT_EQ(Notices().size(), 1u);
   // Unknown selections do nothing at all.
   Fill(10000);
   EXPECT_EQ(view.CheckLogLimit(7, 10000, dir.path()), LogLimitOutcome::Ignored);
@@ -146,8 +152,7 @@ TEST_F(LogViewTest, RowLimitIsClampedAndClearsAtExactlyTheLimit) {
 
 TEST_F(LogViewTest, LinesStillWaitingCountForTheLimit) {
   TempDir dir;
-  std::vector<TLogThread::LogInfo> batch(10000, {0, "y"});
-  view.QueueLogLines(batch);  // not yet appended
+  for (int i = 0; i < 10000; ++i) log.AddLog("y", 0);  // not yet appended
   EXPECT_EQ(view.CheckLogLimit(0, 10000, dir.path()), LogLimitOutcome::Cleared);
 }
 
@@ -171,9 +176,10 @@ TEST_F(LogViewTest, SaveAtTheLimitCreatesTheFolderAndReports) {
   Fill(10000);
   EXPECT_EQ(view.CheckLogLimit(1, 0, target), LogLimitOutcome::SavedAndCleared);
   EXPECT_TRUE(fs::exists(target / "20150805_140309_1.TXT"));
-  ASSERT_EQ(sink.lines.size(), 1u);
-  EXPECT_EQ(sink.lines[0].Text, "Save and Clear Log!");
-  EXPECT_EQ(sink.lines[0].Color, 0x4080FFu);
+  auto notices = Notices();
+  ASSERT_EQ(notices.size(), 1u);
+  EXPECT_EQ(notices[0].Text, "Save and Clear Log!");
+  EXPECT_EQ(notices[0].Color, 0x4080FFu);
 }
 
 TEST_F(LogViewTest, FailedSaveKeepsTheLinesAndReportsInRed) {
@@ -183,9 +189,10 @@ TEST_F(LogViewTest, FailedSaveKeepsTheLinesAndReportsInRed) {
   Fill(10000);
   EXPECT_EQ(view.CheckLogLimit(1, 10000, blocker / "MLOG"), LogLimitOutcome::SaveFailed);
   EXPECT_EQ(view.LineCount(), 10000);
-  ASSERT_EQ(sink.lines.size(), 1u);
-  EXPECT_EQ(sink.lines[0].Text, "Save and Clear Log Fail!");
-  EXPECT_EQ(sink.lines[0].Color, 0x0000FFu);
+  auto notices = Notices();
+  ASSERT_EQ(notices.size(), 1u);
+  EXPECT_EQ(notices[0].Text, "Save and Clear Log Fail!");
+  EXPECT_EQ(notices[0].Color, 0x0000FFu);
   EXPECT_FALSE(view.SaveToFile(dir.path() / "missing" / "x.TXT"));
 }
 
@@ -198,40 +205,19 @@ TEST_F(LogViewTest, ClearEmptiesTheViewAndTheNextLineStartsItAgain) {
   EXPECT_EQ(view.Lines(), std::vector<std::string>{LogLineStamp(FixedTime()) + "b"});
 }
 
-// The pipeline as the main window wires it: a queued dispatcher to the UI thread.
-class PipelineTest : public LogViewTest {
- protected:
-  void Wire(std::int32_t mode) {
-    log = std::make_unique<TLogThread>(mode);
-    view.SetLogSink(log.get());
-    log->SetDispatcher([this](std::function<void()> work) {
-      QMetaObject::invokeMethod(&view, std::move(work), Qt::QueuedConnection);
-    });
-    log->SetOnLogBatch(
-        [this](const std::vector<TLogThread::LogInfo>& b) { view.QueueLogLines(b); });
-  }
-  void RunUntil(const std::function<bool()>& done) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!done() && timer.elapsed() < 10000) QCoreApplication::processEvents();
-  }
-  ~PipelineTest() override { log.reset(); }
-  std::unique_ptr<TLogThread> log;
-};
-
-TEST_F(PipelineTest, DisplayModeDecidesWhatReachesTheView) {
-  Wire(LogDisplay::None);
-  log->AddLogMessage("red none", 0x0000FF, 0, 0);
-  log->SetLogDisplayMode(LogDisplay::Essential);
-  log->AddLogMessage("green plain", 0x008000, 0, 0);
-  log->AddLogMessage("red plain", 0x0000FF, 0, 0);
-  log->AddLogMessage("essential", 0x008000, 0, 1);
-  log->SetLogDisplayMode(LogDisplay::All);
-  log->AddLogMessage("black all", 0x000000, 0, 0);
-  log->SetLogDisplayMode(5);
-  log->AddLogMessage("red odd mode", 0x0000FF, 0, 1);
-  log->SetLogDisplayMode(LogDisplay::All);
-  log->AddLogMessage("end", 0, 0, 0);
+TEST_F(LogViewTest, DisplayModeDecidesWhatReachesTheView) {
+  log.SetLogDisplayMode(LogDisplay::None);
+  log.AddLogMessage("red none", 0x0000FF, 0, 0);
+  log.SetLogDisplayMode(LogDisplay::Essential);
+  log.AddLogMessage("green plain", 0x008000, 0, 0);
+  log.AddLogMessage("red plain", 0x0000FF, 0, 0);
+  log.AddLogMessage("essential", 0x008000, 0, 1);
+  log.SetLogDisplayMode(LogDisplay::All);
+  log.AddLogMessage("black all", 0x000000, 0, 0);
+  log.SetLogDisplayMode(5);
+  log.AddLogMessage("red odd mode", 0x0000FF, 0, 1);
+  log.SetLogDisplayMode(LogDisplay::All);
+  log.AddLogMessage("end", 0, 0, 0);
   RunUntil([&] { return view.LineCount() == 4; });
   QCoreApplication::processEvents();
   std::vector<std::string> texts;
@@ -239,15 +225,15 @@ TEST_F(PipelineTest, DisplayModeDecidesWhatReachesTheView) {
   EXPECT_EQ(texts, (std::vector<std::string>{"red plain", "essential", "black all", "end"}));
 }
 
-TEST_F(PipelineTest, EightProducersKeepTheirQueueingOrder) {
-  Wire(LogDisplay::All);
+TEST_F(LogViewTest, EightProducersKeepTheirQueueingOrder) {
+  view.SetTurnBudgetMs(1);
   constexpr int kThreads = 8;
   constexpr int kPerThread = 2000;
   std::vector<std::thread> producers;
   for (int t = 0; t < kThreads; ++t) {
     producers.emplace_back([&, t] {
       for (int i = 0; i < kPerThread; ++i)
-        log->AddLogMessage("Site #" + std::to_string(t + 1) + " " + std::to_string(i), 0, 0, 0);
+        log.AddLogMessage("Site #" + std::to_string(t + 1) + " " + std::to_string(i), 0, 0, 0);
     });
   }
   RunUntil([&] { return view.LineCount() == kThreads * kPerThread; });
@@ -262,14 +248,32 @@ TEST_F(PipelineTest, EightProducersKeepTheirQueueingOrder) {
   }
 }
 
-TEST_F(PipelineTest, NoticeOfAClearedViewBecomesItsFirstLine) {
-  Wire(LogDisplay::All);
+// A request through the pipeline: served after the lines queued before it, with the save folder
+// read at the time of the check; its notice becomes the first line of the cleared view.
+TEST_F(LogViewTest, LimitRequestThroughThePipelineCountsEarlierLines) {
   TempDir dir;
-  log->SetOnLimitCheck(
-      [&](std::int32_t sel, std::int32_t rows) { view.CheckLogLimit(sel, rows, dir.path()); });
-  Fill(10000);
-  log->RequestLimitCheck(0, 10000);
+  saveDir = (dir.path() / "MLOG").string();
+  for (int i = 0; i < 10000; ++i) log.AddLog("y", 0);
+  log.RequestLimitCheck(1, 10000);
+  RunUntil([&] { return !log.LimitCheckPending() && view.PendingLines() == 0; });
   RunUntil([&] { return view.LineCount() == 1; });
   ASSERT_EQ(view.LineCount(), 1);
-  EXPECT_EQ(view.Lines()[0], LogLineStamp(FixedTime()) + "Clear Log!");
+  EXPECT_EQ(view.Lines()[0], LogLineStamp(FixedTime()) + "Save and Clear Log!");
+  EXPECT_TRUE(fs::exists(dir.path() / "MLOG" / "20150805_140309_1.TXT"));
+}
+
+TEST_F(LogViewTest, JournalGetsExactlyTheShownLines) {
+  TempDir dir;
+  Journal journal(dir.path() / "J");
+  view.Attach(&log, &journal);
+  view.SetTurnBudgetMs(0);  // many turns: the journal must follow each of them
+  for (int i = 0; i < 500; ++i) log.AddLog("line " + std::to_string(i), i % 2 ? 0x0000FF : 0);
+  view.AppendLogLine("appended at once", 0);
+  for (int i = 0; i < 500; ++i) log.AddLog("more " + std::to_string(i), 0);
+  RunUntil([&] { return view.LineCount() == 1001; });
+  std::vector<std::string> journaled;
+  std::ifstream in(journal.FileFor(FixedTime()));
+  for (std::string line; std::getline(in, line);) journaled.push_back(line);
+  EXPECT_EQ(journaled, view.Lines());
+  EXPECT_EQ(journaled[500], LogLineStamp(FixedTime()) + "appended at once");
 }

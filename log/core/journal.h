@@ -3,7 +3,8 @@
 // to one file per day below the history folder (History/Journal/yyyymmdd.log), each line with
 // its time stamp. Each chunk of shown lines is handed to the kernel before the window can paint
 // it, so a process that is killed loses no line it has shown. Optionally every line is mirrored
-// to standard output. Toolkit-free; the log view feeds it through its line observer.
+// to standard output. Fed by the consumer of the log pipeline (the log view or TLogWriter) with
+// exactly the lines it shows, in order.
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
@@ -31,6 +32,8 @@ class Journal {
   void SetMirrorStream(std::FILE* stream) { mirrorStream_ = stream; }
 
   const std::filesystem::path& Folder() const { return folder_; }
+  // Moves the journal to another folder (created on the next line); the mirror stays as it is.
+  void SetFolder(std::filesystem::path folder);
   // The file that holds the lines of that day.
   std::filesystem::path FileFor(const std::tm& localTime) const;
 

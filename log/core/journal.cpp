@@ -1,8 +1,8 @@
-#include "app/journal.h"
+#include "log/core/journal.h"
 
 #include <system_error>
 
-#include "log/view/log_view.h"
+#include "log/core/shown_line.h"
 
 namespace {
 std::string DayText(const std::tm& t) {
@@ -16,6 +16,11 @@ Journal::Journal(std::filesystem::path folder) : folder_(std::move(folder)) {}
 
 Journal::~Journal() {
   Close();
+}
+
+void Journal::SetFolder(std::filesystem::path folder) {
+  Close();
+  folder_ = std::move(folder);
 }
 
 std::filesystem::path Journal::FileFor(const std::tm& localTime) const {

@@ -17,7 +17,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/journal.h"
+#include "log/core/journal.h"
 #include "log/core/log_thread.h"
 #include "log/view/log_view.h"
 #include "support/named_lock.h"
@@ -57,12 +57,8 @@ int RunChild(const fs::path& folder) {
   TLogView view({locks.Get(LockName::LogView), locks.Get(LockName::LogSave)});
   Journal journal(folder);
   journal.SetMirrorToStdout(true);
-  view.SetLineObserver([&](const std::vector<ShownLogLine>& lines) { journal.Append(lines); });
   TLogThread log(LogDisplay::All);
-  log.SetDispatcher([&](std::function<void()> work) {
-    QMetaObject::invokeMethod(&view, std::move(work), Qt::QueuedConnection);
-  });
-  log.SetOnLogBatch([&](const std::vector<TLogThread::LogInfo>& b) { view.QueueLogLines(b); });
+  view.Attach(&log, &journal);
   std::atomic<bool> stop{false};
   std::vector<std::thread> producers;
   for (int t = 0; t < 8; ++t) {
@@ -76,6 +72,7 @@ int RunChild(const fs::path& folder) {
   const int rc = QCoreApplication::exec();  // runs until the parent kills it
   stop = true;
   for (auto& p : producers) p.join();
+  view.Attach(nullptr, nullptr);
   return rc;
 }
 }  // namespace
