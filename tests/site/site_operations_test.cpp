@@ -193,6 +193,21 @@ TEST_F(OperationsTest, CloseNoticeEndsWhenTheUnitLeavesWithoutARescan) {
   EXPECT_TRUE(Lines().empty());
 }
 
+TEST_F(OperationsTest, ConnectNoticeEndsWhenARescanClosesTheLinkOfAPresentUnit) {
+  Unit().armFault(sim::Fault::neverAnswer().onCode(sim::Code::ConnectNotice));
+  ExpectCompletionWait();
+  std::future<SiteResult> result =
+      std::async(std::launch::async, [this] { return ConnectNotice(rig.system, 0); });
+  ASSERT_TRUE(Received(sim::Code::ConnectNotice));
+  Link().CloseDevice();  // what a rescan does to a link it drops; the unit stays on the bus
+  ASSERT_EQ(result.wait_for(std::chrono::seconds(10)), std::future_status::ready);
+  EXPECT_EQ(result.get(), SiteResultCode::Fail);
+  EXPECT_EQ(Link().IsOpened(), 0);
+  EXPECT_EQ(Link().IsBusy(), 0);
+  EXPECT_EQ(rig.rig.bus->openHandleCount(), 0u);
+  EXPECT_TRUE(Lines().empty());
+}
+
 TEST_F(OperationsTest, OperationsOnASiteWithoutUnitFail) {
   EXPECT_EQ(ConnectNotice(rig.system, 3), SiteResultCode::Fail);
   EXPECT_FALSE(EepromRead(rig.system, 3, UnitAddress::Settings, 320, 64));
