@@ -43,7 +43,7 @@ class FakeUsb : public UsbLibrary {
   std::vector<std::string> Calls();        // "open", "close", "clear_halt", "reset", ...
   std::vector<unsigned> ResetEndpoints();  // the endpoints of clear_halt and resetep, in order
   int ReadCount();
-  bool WaitForBlockedRead(int timeoutMs = 5000);
+  bool WaitForBlockedRead(int timeoutMs = 60000);  // a hang guard only
   int OpenHandles();
 
   // UsbLibrary
