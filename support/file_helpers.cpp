@@ -61,9 +61,13 @@ std::uint64_t GetDiskFreeBytes(const std::string& path) {
   return static_cast<std::uint64_t>(info.f_bavail) * static_cast<std::uint64_t>(info.f_frsize);
 }
 
-bool HasFreeSpace(const std::string& path, std::uint64_t size, std::uint8_t count) {
+bool FitsInFreeSpace(std::uint64_t freeBytes, std::uint64_t size, std::uint8_t count) {
   if (count != 0 && size > std::numeric_limits<std::uint64_t>::max() / count) return false;
-  return size * count < GetDiskFreeBytes(path);
+  return size * count < freeBytes;
+}
+
+bool HasFreeSpace(const std::string& path, std::uint64_t size, std::uint8_t count) {
+  return FitsInFreeSpace(GetDiskFreeBytes(path), size, count);
 }
 
 std::int64_t GetFileSizeBytes(const std::string& path) {

@@ -10,6 +10,8 @@ std::uint64_t GetDiskFreeBytes(const std::string& path);
 // True when size × count is less than GetDiskFreeBytes(path). A product too large for 64 bits
 // never fits.
 bool HasFreeSpace(const std::string& path, std::uint64_t size, std::uint8_t count);
+// The same judgement for a known number of free bytes.
+bool FitsInFreeSpace(std::uint64_t freeBytes, std::uint64_t size, std::uint8_t count);
 
 // Size of the file in bytes; −1 when it cannot be opened (or is not a plain file).
 std::int64_t GetFileSizeBytes(const std::string& path);

@@ -103,7 +103,7 @@ class MainFormTest : public ::testing::Test {
   void ShowLogLines(int count) {
     QElapsedTimer timer;
     timer.start();
-    while (form->LogView().LineCount() < count && timer.elapsed() < 5000)
+    while (form->LogView().LineCount() < count && timer.elapsed() < 60000)
       QCoreApplication::processEvents();
   }
   QString Text(const char* name) {

@@ -90,12 +90,10 @@ class StartupProgramTest : public ::testing::Test {
   // The log's lines once `count` have arrived, and nothing more came within a short while.
   std::vector<std::string> LogLines(std::size_t count) {
     TLogView& view = program_->Main().LogView();
-    WaitFor(
-        [&] {
-          view.FlushPending();
-          return view.Lines().size() >= count;
-        },
-        5000);
+    WaitFor([&] {
+      view.FlushPending();
+      return view.Lines().size() >= count;
+    });
     QElapsedTimer settle;
     settle.start();
     while (settle.elapsed() < 300) {

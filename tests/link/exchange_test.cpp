@@ -122,8 +122,8 @@ TEST_F(ExchangeTest, HandleOnlyPresenceLeavesTheLinkOfAPulledUnitToTheRescan) {
 TEST_F(ExchangeTest, LinkClosedByARescanWhileAwaited) {
   Unit().armFault(sim::Fault::neverAnswer());
   std::thread rescan([&] {
-    while (Unit().record().commandCount == 0) std::this_thread::yield();
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    // The first 10 ms poll means the acceptance was read and the completion is awaited.
+    while (system.Sleeps.Count(10) == 0) std::this_thread::yield();
     Link().CloseDevice();
   });
   const ExchangeOutcome outcome = Eeprom();
@@ -132,7 +132,6 @@ TEST_F(ExchangeTest, LinkClosedByARescanWhileAwaited) {
   EXPECT_EQ(outcome.Result, 0xA1);
   EXPECT_EQ(Texts().back(), "Site #1 - EEPROM Read Ack Error!");
   EXPECT_EQ(rig.bus->openHandleCount(), 1u);  // only site 2's handle is left
-  EXPECT_GT(system.Sleeps.Count(10), 0u);     // the wait polled in 10 ms steps
 }
 
 TEST_F(ExchangeTest, WriteFailingOnceIsRecoveredAndTwiceIsTheOperationsError) {
@@ -223,6 +222,52 @@ TEST_F(ExchangeTest, AnnouncementRefusedAndUnitGoneDuringTransfer) {
   EXPECT_EQ(SendBuffer(system.Table, system.Log, 0, big, 3 * 1048576, kData), 0xA1);
   EXPECT_EQ(Texts().back(), "Site #1 - Get Data Fail!");
   EXPECT_EQ(Link().IsOpened(), 0);  // the presence check closed the link
+}
+
+TEST_F(ExchangeTest, SendBufferFixedOf64KiBGoesOutAsOne1MiBChunk) {
+  std::vector<std::uint8_t> data(65536);
+  for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<std::uint8_t>(i * 5 + 1);
+  EXPECT_EQ(SendBufferFixed(system.Table, system.Log, 0, data, 65536, kData), 0xA0);
+  std::vector<std::uint32_t> chunkSizes;
+  for (const sim::WriteRecord& write : Unit().record().writes) {
+    if (write.kind == sim::WriteKind::Chunk) chunkSizes.push_back(write.size);
+  }
+  EXPECT_EQ(chunkSizes, std::vector<std::uint32_t>{1048576});
+  const auto memory = Unit().readMemory(kData, 1048576);
+  EXPECT_EQ(std::vector<std::uint8_t>(memory.begin(), memory.begin() + 65536), data);
+  EXPECT_EQ(memory[65536], 0xFF);  // the rest of the chunk is padding
+  EXPECT_EQ(memory[1048575], 0xFF);
+  EXPECT_TRUE(Texts().empty());
+  EXPECT_EQ(Link().IsBusy(), 0);
+}
+
+// A unit that leaves right after acknowledging the only chunk: the presence check of
+// SendBuffer closes its link, SendBufferFixed has none and leaves the link to the rescan.
+TEST(PresenceAfterTransferTest, OnlySendBufferAsksWhetherTheUnitIsStillThere) {
+  using Transfer = SiteResult (*)(LinkTable&, LogSink&, int, std::span<const std::uint8_t>,
+                                  std::uint32_t, std::uint32_t);
+  struct Case {
+    const char* Name;
+    Transfer Send;
+    SiteResult Result;
+    std::uint8_t OpenedAfter;
+  };
+  const Case cases[] = {{"SendBuffer", SendBuffer, 0xA1, 0},
+                        {"SendBufferFixed", SendBufferFixed, 0xA0, 1}};
+  for (const Case& c : cases) {
+    sim::SimRig rig = Rig(1);
+    TestSystem system(*rig.bus);
+    const UnitScan scan = system.Table.EnumerateUnits();
+    ASSERT_EQ(scan.Units.size(), 1u);
+    ZvUsb& link = system.Table.Link(0);
+    ASSERT_TRUE(link.OpenDevice(scan.Units[0]));
+    rig.units[0]->armFault(sim::Fault::leaveAfterChunks(1));
+    const std::vector<std::uint8_t> data(65536, 0x77);
+    EXPECT_EQ(c.Send(system.Table, system.Log, 0, data, 65536, kData), c.Result) << c.Name;
+    EXPECT_EQ(link.IsOpened(), c.OpenedAfter) << c.Name;
+    EXPECT_EQ(link.IsBusy(), 0) << c.Name;
+    EXPECT_TRUE(system.Log.Texts().empty()) << c.Name;
+  }
 }
 
 TEST_F(ExchangeTest, ReceiveBufferReadsAndAcknowledgesEachChunk) {

@@ -7,7 +7,8 @@
 
 namespace {
 constexpr unsigned short kHubVendor = 0x1D6B;
-}
+constexpr int kWritePasses = 0;  // a scripted write result that lets the write through
+}  // namespace
 
 FakeUsb::FakeUsb(int units) {
   std::strcpy(bus_.dirname, "001");
@@ -75,6 +76,12 @@ void FakeUsb::FailNextWrites(int count, int result) {
   for (int i = 0; i < count; ++i) writeResults_.push_back(result);
 }
 
+void FakeUsb::FailWritesAfter(int okCount, int count, int result) {
+  std::lock_guard lock(mutex_);
+  for (int i = 0; i < okCount; ++i) writeResults_.push_back(kWritePasses);
+  for (int i = 0; i < count; ++i) writeResults_.push_back(result);
+}
+
 void FakeUsb::QueueReply(std::vector<std::uint8_t> bytes) {
   std::lock_guard lock(mutex_);
   replies_.push_back(Reading{std::move(bytes), 0});
@@ -101,6 +108,11 @@ std::vector<FakeUsb::Write> FakeUsb::Writes() {
 std::vector<std::string> FakeUsb::Calls() {
   std::lock_guard lock(mutex_);
   return calls_;
+}
+
+std::vector<unsigned> FakeUsb::ResetEndpoints() {
+  std::lock_guard lock(mutex_);
+  return resetEndpoints_;
 }
 
 int FakeUsb::ReadCount() {
@@ -178,7 +190,7 @@ int FakeUsb::bulk_write(usb_dev_handle* dev, int ep, char* bytes, int size, int)
   if (!writeResults_.empty()) {
     const int result = writeResults_.front();
     writeResults_.pop_front();
-    return result;
+    return result == kWritePasses ? size : result;
   }
   return size;
 }
@@ -204,15 +216,17 @@ int FakeUsb::bulk_read(usb_dev_handle* dev, int, char* bytes, int size, int) {
   return moved;
 }
 
-int FakeUsb::clear_halt(usb_dev_handle*, unsigned int) {
+int FakeUsb::clear_halt(usb_dev_handle*, unsigned int ep) {
   std::lock_guard lock(mutex_);
   calls_.push_back("clear_halt");
+  resetEndpoints_.push_back(ep);
   return 0;
 }
 
-int FakeUsb::resetep(usb_dev_handle*, unsigned int) {
+int FakeUsb::resetep(usb_dev_handle*, unsigned int ep) {
   std::lock_guard lock(mutex_);
   calls_.push_back("resetep");
+  resetEndpoints_.push_back(ep);
   return 0;
 }
 

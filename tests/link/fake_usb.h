@@ -30,6 +30,8 @@ class FakeUsb : public UsbLibrary {
 
   // Script: results of the next writes (a negative value fails that write; default: all).
   void FailNextWrites(int count, int result = -5);
+  // Lets the next `okCount` writes pass, then fails `count` writes.
+  void FailWritesAfter(int okCount, int count, int result = -5);
   // Replies of the next reads on any handle, in order. A reply shorter than asked is short.
   void QueueReply(std::vector<std::uint8_t> bytes);
   void QueueReplyByte(std::uint8_t first, std::size_t size = 512);
@@ -38,9 +40,10 @@ class FakeUsb : public UsbLibrary {
 
   // Record.
   std::vector<Write> Writes();
-  std::vector<std::string> Calls();  // "open", "close", "clear_halt", "reset", ...
+  std::vector<std::string> Calls();        // "open", "close", "clear_halt", "reset", ...
+  std::vector<unsigned> ResetEndpoints();  // the endpoints of clear_halt and resetep, in order
   int ReadCount();
-  bool WaitForBlockedRead(int timeoutMs = 5000);
+  bool WaitForBlockedRead(int timeoutMs = 60000);  // a hang guard only
   int OpenHandles();
 
   // UsbLibrary
@@ -87,6 +90,7 @@ class FakeUsb : public UsbLibrary {
   std::deque<Reading> replies_;
   std::vector<Write> writes_;
   std::vector<std::string> calls_;
+  std::vector<unsigned> resetEndpoints_;
   int reads_ = 0;
   int blocked_ = 0;
   bool failOpen_ = false;

@@ -3,6 +3,7 @@
 // is closed under it.
 #include <gtest/gtest.h>
 
+#include <future>
 #include <thread>
 
 #include "tests/link/fake_usb.h"
@@ -149,6 +150,22 @@ TEST(LinkLifetimeTest, OpenIsRefusedOnceAndTrueWhileOpen) {
   system.Table.Link(0).CloseDevice();
   EXPECT_EQ(system.Table.Link(0).IsOpened(), 0);
   EXPECT_EQ(system.Table.Link(0).IsBusy(), 0);
+}
+
+TEST(LinkLifetimeTest, OpenWaitsForTheUnitLock) {
+  FakeUsb usb(1);
+  TestSystem system(usb);
+  std::future<bool> opened;
+  {
+    NamedLockGuard held(system.Table.UnitLock());
+    opened = std::async(std::launch::async,
+                        [&] { return system.Table.Link(0).OpenDevice(usb.Unit(0)); });
+    // However long the other thread runs meanwhile, it opens nothing while the lock is held.
+    EXPECT_EQ(opened.wait_for(std::chrono::milliseconds(50)), std::future_status::timeout);
+    EXPECT_TRUE(usb.Calls().empty());
+  }
+  EXPECT_TRUE(opened.get());
+  EXPECT_EQ(usb.Calls(), std::vector<std::string>{"open"});
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // bad numbers, the record's size limit, and the menu file's pages as the loader reads them.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -61,6 +62,25 @@ TEST(MenuRecordPacking, EachValueTypePacksItsWidthLittleEndianWithoutGaps) {
       0x10, 0x00, 0x00, 0x00,              // type 4
       0xFF};                               // untouched rest of the record
   EXPECT_EQ(Head(packed.record, expected.size()), expected);
+}
+
+TEST(MenuRecordPacking, EveryNumericValueTypeHasItsOwnWidth) {
+  struct Case {
+    std::int32_t valueType;
+    std::size_t width;
+  };
+  const Case cases[] = {{0, 2}, {1, 4}, {2, 6}, {3, 2}, {4, 4}, {5, 6}};
+  for (const Case& c : cases) {
+    // The value, then a marker component: its first byte shows where the value ended.
+    const Packed packed = Pack({Component(2, c.valueType), Component(0)}, {"16909060", "170"});
+    ASSERT_EQ(packed.result, MenuPackResult::Ok) << c.valueType;
+    const std::vector<std::uint8_t> value = {0x04, 0x03, 0x02, 0x01};  // 0x01020304
+    for (std::size_t i = 0; i < std::min<std::size_t>(c.width, 4); ++i) {
+      EXPECT_EQ(packed.record[i], value[i]) << c.valueType << " byte " << i;
+    }
+    EXPECT_EQ(packed.record[c.width], 170) << c.valueType;
+    EXPECT_EQ(packed.record[c.width + 4], 0xFF) << c.valueType;
+  }
 }
 
 TEST(MenuRecordPacking, TextFieldsTakeLengthBytesCutOrZeroFilled) {

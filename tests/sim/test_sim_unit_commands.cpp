@@ -105,7 +105,7 @@ TEST_F(Unit, ResetRestartsTheUnitOnTheBus) {
   EXPECT_EQ(pc.replyByte(), 0xA0);  // accepted, then gone
   EXPECT_FALSE(rig.bus->isPlugged(unit));
   EXPECT_EQ(pc.write(makeBlock(sim::Code::ConnectNotice, 0)), -19);
-  for (int i = 0; i < 200 && !rig.bus->isPlugged(unit); ++i) {
+  for (int i = 0; i < 6000 && !rig.bus->isPlugged(unit); ++i) {  // hang guard: 60 s
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
   ASSERT_TRUE(rig.bus->isPlugged(unit));

@@ -156,7 +156,7 @@ TEST_F(OperationsTest, PullingTheUnitWhileItsReplyIsAwaitedEndsWithAnAckError) {
   ASSERT_TRUE(Received(sim::Code::EepromRead));
   rig.rig.bus->pull(Unit());
   EXPECT_FALSE(RescanUnits(rig.system));  // the removal notice's rescan closes the link
-  ASSERT_EQ(result.wait_for(std::chrono::seconds(10)), std::future_status::ready);
+  ASSERT_EQ(result.wait_for(std::chrono::seconds(60)), std::future_status::ready);
   EXPECT_EQ(result.get(), SiteResultCode::Fail);
   EXPECT_EQ(Lines(), (std::vector<std::string>{"Site #1 - EEPROM Read",
                                                "Site #1 - EEPROM Read Get Ack Error!"}));
@@ -187,9 +187,24 @@ TEST_F(OperationsTest, CloseNoticeEndsWhenTheUnitLeavesWithoutARescan) {
       std::async(std::launch::async, [this] { return CloseNotice(rig.system, 0); });
   ASSERT_TRUE(Received(sim::Code::CloseNotice));
   rig.rig.bus->pull(Unit());
-  ASSERT_EQ(result.wait_for(std::chrono::seconds(10)), std::future_status::ready);
+  ASSERT_EQ(result.wait_for(std::chrono::seconds(60)), std::future_status::ready);
   EXPECT_EQ(result.get(), SiteResultCode::Fail);
   EXPECT_FALSE(Link().HasHandle());
+  EXPECT_TRUE(Lines().empty());
+}
+
+TEST_F(OperationsTest, ConnectNoticeEndsWhenARescanClosesTheLinkOfAPresentUnit) {
+  Unit().armFault(sim::Fault::neverAnswer().onCode(sim::Code::ConnectNotice));
+  ExpectCompletionWait();
+  std::future<SiteResult> result =
+      std::async(std::launch::async, [this] { return ConnectNotice(rig.system, 0); });
+  ASSERT_TRUE(Received(sim::Code::ConnectNotice));
+  Link().CloseDevice();  // what a rescan does to a link it drops; the unit stays on the bus
+  ASSERT_EQ(result.wait_for(std::chrono::seconds(60)), std::future_status::ready);
+  EXPECT_EQ(result.get(), SiteResultCode::Fail);
+  EXPECT_EQ(Link().IsOpened(), 0);
+  EXPECT_EQ(Link().IsBusy(), 0);
+  EXPECT_EQ(rig.rig.bus->openHandleCount(), 0u);
   EXPECT_TRUE(Lines().empty());
 }
 

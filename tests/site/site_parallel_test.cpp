@@ -40,7 +40,7 @@ class OrderedLog final : public LogSink {
   // Waits until every queued line was delivered; returns both lists.
   bool Drained(std::vector<std::string>& queued, std::vector<std::string>& delivered) {
     std::unique_lock<std::mutex> lock(mutex_);
-    const bool done = changed_.wait_for(lock, std::chrono::seconds(10),
+    const bool done = changed_.wait_for(lock, std::chrono::seconds(60),
                                         [this] { return delivered_.size() >= queued_.size(); });
     queued = queued_;
     delivered = delivered_;
@@ -64,7 +64,7 @@ class Rendezvous {
     ++arrived_;
     met_.notify_all();
     const bool all =
-        met_.wait_for(lock, std::chrono::seconds(10), [this] { return arrived_ >= kSiteCount; });
+        met_.wait_for(lock, std::chrono::seconds(60), [this] { return arrived_ >= kSiteCount; });
     return all ? SiteResultCode::Pass : SiteResultCode::Fail;
   }
 

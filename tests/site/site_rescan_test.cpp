@@ -2,8 +2,10 @@
 // order by date-time identifier, lost units, and the panels it leaves behind.
 #include <gtest/gtest.h>
 
+#include <future>
 #include <vector>
 
+#include "site/command.h"
 #include "site/rescan.h"
 #include "tests/site/site_test_rig.h"
 
@@ -126,6 +128,46 @@ TEST(RescanTest, AReturningUnitIsGreetedAgain) {
   EXPECT_EQ(WorkersStarted(rig), before + 1);
   EXPECT_EQ(rig.panels.Status(0), siReady);
   EXPECT_EQ(rig.system.Link(0).GetOrderKey(), sim::rigDateTimeId(0, 1));
+}
+
+TEST(RescanTest, ARescanWhileASiteWorksLeavesThatSiteAlone) {
+  SiteRig rig(2);
+  rig.Unit(0).setDateTimeId(1);
+  rig.Unit(1).setDateTimeId(2);
+  ASSERT_TRUE(RescanUnits(rig.system));
+  // Site index 0 runs a long operation; it is not selected, so the rescan's own wait for
+  // the greetings does not wait for it.
+  std::promise<void> release;
+  std::shared_future<void> released = release.get_future().share();
+  rig.system.Opcodes().Register(9, [released](SiteSystem&, int, const OperationTexts&) {
+    released.wait();
+    return SiteResultCode::Pass;
+  });
+  rig.host.SetChecked(0, false);
+  OpcodeQueue queue = MakeQueue({9});
+  ASSERT_TRUE(Command(rig.system, 0, queue).Started());
+  const unsigned before = WorkersStarted(rig);
+
+  // Its unit leaves and comes back while the operation runs.
+  rig.rig.bus->pull(rig.Unit(0));
+  ASSERT_TRUE(rig.rig.bus->plug(rig.rig.units[0]));
+  rig.captured.Clear();
+  ASSERT_TRUE(RescanUnits(rig.system));
+
+  // The working site kept its state and took no unit; the next free site took it and greeted
+  // it, and the links were not reordered under the running worker.
+  EXPECT_EQ(rig.host.Status(0), siWorking);
+  EXPECT_FALSE(rig.system.Link(0).HasHandle());
+  EXPECT_EQ(rig.system.Link(1).GetOrderKey(), 2u);  // the other unit stays where it was
+  EXPECT_EQ(rig.system.Link(2).GetOrderKey(), 1u);
+  EXPECT_TRUE(rig.system.Link(2).HasHandle());
+  EXPECT_EQ(rig.host.Status(2), siReady);
+  EXPECT_EQ(WorkersStarted(rig), before + 1);
+  EXPECT_TRUE(rig.captured.TextsOf(0).empty());
+
+  release.set_value();
+  ASSERT_TRUE(WaitUntil([&] { return !rig.system.Engine().IsRunning(0); }));
+  EXPECT_EQ(rig.host.Status(0), siNone);  // its own unit is gone
 }
 
 TEST(RescanTest, MoreUnitsThanSitesFillEverySite) {

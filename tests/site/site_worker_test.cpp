@@ -2,6 +2,7 @@
 // after every queue, and the Command that starts it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <future>
 #include <memory>
@@ -146,6 +147,72 @@ TEST_F(WorkerTest, CommandShowsWorkingBeforeItReturnsAndUntilTheEnd) {
   release.set_value();
   WaitForSites(rig.system);
   EXPECT_EQ(rig.panels.Status(0), siPass);
+}
+
+TEST_F(WorkerTest, ACommandOnASiteWhoseWorkerRunsWaitsForIt) {
+  std::promise<void> release;
+  std::shared_future<void> released = release.get_future().share();
+  std::atomic<int> inside{0};
+  std::atomic<int> most{0};
+  const auto enter = [&] {
+    most = std::max(most.load(), ++inside);
+    return [&] { --inside; };
+  };
+  Fake(9, SiteResultCode::Pass, [&, released] {
+    const auto leave = enter();
+    released.wait();
+    leave();
+  });
+  Fake(10, SiteResultCode::Pass, [&] { enter()(); });
+  {
+    std::lock_guard<std::mutex> lock(mutex);
+    ran.clear();
+  }
+  OpcodeQueue first = MakeQueue({9});
+  ASSERT_TRUE(Command(rig.system, 0, first).Started());
+  std::atomic<bool> starting{false};
+  std::thread second([&] {
+    OpcodeQueue queue = MakeQueue({10});
+    starting = true;
+    EXPECT_TRUE(Command(rig.system, 0, queue).Started());
+  });
+  ASSERT_TRUE(WaitUntil([&] { return starting.load(); }));
+  // Gives a second worker the chance to run (it must not); the outcome does not hang on it.
+  WaitUntil([this] { return Ran().size() > 1; }, std::chrono::milliseconds(100));
+  EXPECT_EQ(Ran(), std::vector<Opcode>{9});
+  release.set_value();
+  second.join();
+  WaitForSites(rig.host);
+  ASSERT_TRUE(WaitUntil([this] { return !rig.system.Engine().IsRunning(0); }));
+  EXPECT_EQ(Ran(), (std::vector<Opcode>{9, Opcodes::EmptyStepAfterQueue, 10,
+                                        Opcodes::EmptyStepAfterQueue}));
+  EXPECT_EQ(most.load(), 1);
+  EXPECT_EQ(rig.host.Status(0), siPass);
+}
+
+TEST_F(WorkerTest, CloseDeviceClearsTheBusyFlagAnIoModeFrameLeftSet) {
+  // The input/output mode frame has no reply; an operation that ends without ClearBusy
+  // leaves the flag set and the next command on the link is refused.
+  rig.system.Opcodes().Register(29, [](SiteSystem& system, int site, const OperationTexts&) {
+    ZvUsb& link = system.Link(site);
+    const bool sent =
+        link.SendCommand(link.MakeCommandPacket(FrameType::IoMode, 1, 0, 0, 1, 0, 0, 0), nullptr,
+                         nullptr, 0, nullptr, std::nullopt, nullptr, nullptr);
+    return sent ? SiteResultCode::Pass : SiteResultCode::Fail;
+  });
+  EXPECT_EQ(Run({29}), siPass);
+  EXPECT_EQ(rig.system.Link(0).IsBusy(), 1);
+
+  rig.rig.bus->pull(rig.Unit(0));
+  EXPECT_FALSE(RescanUnits(rig.system));  // the lost unit's link is closed
+  EXPECT_EQ(rig.system.Link(0).IsBusy(), 0);
+  ASSERT_TRUE(rig.rig.bus->plug(rig.rig.units[0]));
+  rig.captured.Clear();
+  ASSERT_TRUE(RescanUnits(rig.system));  // the greeting goes out on the reopened link
+  EXPECT_FALSE(rig.captured.Has("Site #1 - USB Busy!", LogColour::Red));
+  EXPECT_TRUE(rig.captured.Has("Site #1 - Get DateTime ID Pass", LogColour::Green));
+  EXPECT_EQ(rig.system.Link(0).IsBusy(), 0);
+  EXPECT_EQ(rig.host.Status(0), siReady);
 }
 
 TEST_F(WorkerTest, CommandForAnInvalidSiteStartsNothingAndStillTakesTheQueue) {
