@@ -24,3 +24,8 @@ std::optional<std::string> FindInFolder(const std::string& folder, const std::st
   }
   return std::nullopt;
 }
+
+std::string DatabaseFile(const std::string& folder, const std::string& name) {
+  if (!IsPlainFileName(name)) return folder;
+  return FindInFolder(folder, name).value_or(folder + "/" + name);
+}

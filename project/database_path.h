@@ -12,3 +12,8 @@ bool IsPlainFileName(const std::string& name);
 // The path of `name` inside `folder`: the exact entry if it exists, else the first entry whose
 // name equals it ignoring ASCII letter case. nullopt when none exists or the name is not plain.
 std::optional<std::string> FindInFolder(const std::string& folder, const std::string& name);
+
+// The path a database file is read from: FindInFolder's path, else `folder` + "/" + `name`,
+// which does not exist. A name that is not plain gives the folder itself, which is no file, so
+// no name can reach outside the folder.
+std::string DatabaseFile(const std::string& folder, const std::string& name);

@@ -27,12 +27,6 @@ enum SetIndex : std::size_t {
   kChecksum
 };
 
-// A database file by its driver-given name: found without letter case when the exact name
-// is absent; a name that is not plain points at the folder's own path, which is no file.
-std::string DatabaseFile(const std::string& folder, const std::string& name) {
-  return FindInFolder(folder, name).value_or(folder + "/" + name);
-}
-
 // The byte sum of a whole file; false when it cannot be summed.
 bool WholeFileSum(const std::string& path, std::uint32_t& sum) {
   sum = 0;

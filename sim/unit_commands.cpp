@@ -17,6 +17,7 @@ inline constexpr std::uint32_t kFirmwareTrailer = 0x7FFF4;
 inline constexpr std::uint32_t kFirmwareCoveredMax = 0x7FC00;
 inline constexpr std::uint8_t kBadImage = 0xA2;
 inline constexpr std::uint32_t kFpgaId = 0x00A5C3E1;
+inline constexpr std::uint32_t kFpgaImageSize = 0x24C00;
 inline constexpr std::uint32_t kSelfTestArea = 0x100000;
 inline constexpr std::uint8_t kSelfTestFailed = 0xA2;
 
@@ -41,6 +42,23 @@ void checkDriverCrc(CommandContext& ctx) {
   const auto image = ctx.memory().readVector(UnitAddress::DriverImage, length);
   state.driverCrcGood = crc32(image) == ctx.block().argument2;
   ctx.complete(state.driverCrcGood ? Ack::Pass : Ack::Fail);
+}
+
+void hardwareInit(CommandContext& ctx) {
+  auto& state = ctx.state<PreparationState>();
+  const auto image = ctx.memory().readVector(UnitAddress::SettingsImage, 4 * kHardwareValueCount);
+  for (std::size_t i = 0; i < kHardwareValueCount; ++i) {
+    state.hardwareValues[i] = static_cast<std::int32_t>(readLe32(image.data() + 4 * i));
+  }
+  state.hardwareSet = true;
+  ctx.complete(Ack::Pass);
+}
+
+// An FPGA cannot be configured from erased memory: the image must have arrived first.
+void fpgaInit(CommandContext& ctx) {
+  auto& state = ctx.state<PreparationState>();
+  state.fpgaReady = ctx.memory().firstNot(UnitAddress::FpgaImage, kFpgaImageSize, 0xFF).has_value();
+  ctx.complete(state.fpgaReady ? Ack::Pass : Ack::Fail);
 }
 
 void getFpgaId(CommandContext& ctx) {
@@ -121,12 +139,12 @@ void updateMasterFirmware(CommandContext& ctx) {
 
 void installPreparationCommands(CommandRegistry& registry) {
   registry.add(Code::CheckUsbPower, passWith(nullptr));
-  registry.add(Code::HardwareInit, passWith(&PreparationState::hardwareSet));
+  registry.add(Code::HardwareInit, hardwareInit);
   registry.add(Code::DriverIniSetting, [](CommandContext& ctx) {
     learnPartKind(ctx);
     passWith (&PreparationState::driverSettingsSet)(ctx);
   });
-  registry.add(Code::FpgaInit, passWith(&PreparationState::fpgaReady));
+  registry.add(Code::FpgaInit, fpgaInit);
   registry.add(Code::CheckDriverCrc, checkDriverCrc);
   registry.add(Code::GetFpgaId, getFpgaId);
 }

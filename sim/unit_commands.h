@@ -9,9 +9,13 @@
 
 namespace sim {
 
+inline constexpr std::size_t kHardwareValueCount = 10;
+
 // What the preparation commands have done to the unit since it was plugged.
 struct PreparationState {
   bool hardwareSet = false;
+  // The ten hardware values the last Hardware Init took from the settings image.
+  std::array<std::int32_t, kHardwareValueCount> hardwareValues{};
   bool driverSettingsSet = false;
   bool driverCrcGood = false;
   bool fpgaReady = false;
@@ -27,9 +31,10 @@ struct MaintenanceState {
   bool selfTestFails = false;  // the self test then reports 0xA2 and a failing message
 };
 
-// Check USB Power 0xC936, Hardware Init 0x44BB, Driver INI 0x41BE, driver CRC check 0x43BC
-// (CRC-32 of p4 bytes at the driver image address against argument 2), FPGA Init 0x42BD,
-// Get FPGA ID 0x619E.
+// Check USB Power 0xC936, Hardware Init 0x44BB (takes the ten hardware values from the
+// settings image), Driver INI 0x41BE, driver CRC check 0x43BC (CRC-32 of p4 bytes at the
+// driver image address against argument 2), FPGA Init 0x42BD (fails while the FPGA image area
+// holds no image, all 0xFF), Get FPGA ID 0x619E.
 void installPreparationCommands(CommandRegistry& registry);
 // Power LED flash 0x56A9, firmware number 0x53AC (reply byte 20) and version 0x57A8 (reply
 // bytes 12..15), reset 0x54AB (accepted; the unit restarts: leaves and comes back), self test

@@ -78,6 +78,24 @@ std::int64_t GetFileSizeBytes(const std::string& path) {
   return static_cast<std::int64_t>(info.st_size);
 }
 
+std::optional<std::size_t> ReadFileHead(const std::string& path, std::span<std::uint8_t> buffer) {
+  Fd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!file.ok()) return std::nullopt;
+  struct stat info {};
+  if (::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
+  std::size_t filled = 0;
+  while (filled < buffer.size()) {
+    const ssize_t got = ::read(file.get(), buffer.data() + filled, buffer.size() - filled);
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      return std::nullopt;
+    }
+    if (got == 0) break;  // end of the file
+    filled += static_cast<std::size_t>(got);
+  }
+  return filled;
+}
+
 bool WriteFileBytes(const void* buffer, std::size_t length, const std::string& path) {
   return CreateAndWrite(buffer, length, path);
 }

@@ -2,6 +2,8 @@
 // Small file helpers shared by many operations: free space, file size, whole-buffer writes.
 #include <cstddef>
 #include <cstdint>
+#include <optional>
+#include <span>
 #include <string>
 
 // Free bytes available to the user on the path's file system; 0 when the query fails.
@@ -15,6 +17,11 @@ bool FitsInFreeSpace(std::uint64_t freeBytes, std::uint64_t size, std::uint8_t c
 
 // Size of the file in bytes; −1 when it cannot be opened (or is not a plain file).
 std::int64_t GetFileSizeBytes(const std::string& path);
+
+// Reads the start of a plain file into `buffer`, at most its size; bytes past the end of a
+// shorter file are left as they were (callers preset them). The number of bytes read, or none
+// when the path is no plain file, cannot be opened for reading, or a read fails.
+std::optional<std::size_t> ReadFileHead(const std::string& path, std::span<std::uint8_t> buffer);
 
 // Creates or truncates the file and writes the buffer. True when everything was written, or when
 // the buffer is null or the length 0 (an empty file remains); false when the file cannot be

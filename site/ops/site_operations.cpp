@@ -3,9 +3,11 @@
 #include "site/ops/empty_steps.h"
 #include "site/ops/identity_ops.h"
 #include "site/ops/unit_notice_ops.h"
+#include "site/ops/unit_preparation_ops.h"
 
 void RegisterSiteOperations(OpcodeTable& table) {
   RegisterUnitNotices(table);
   RegisterIdentityOperations(table);
   RegisterEmptySteps(table);
+  RegisterUnitPreparation(table);
 }

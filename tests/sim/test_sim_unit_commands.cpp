@@ -46,13 +46,22 @@ TEST_F(Unit, DriverCrcCheckComparesTheImageInMemory) {
   EXPECT_EQ(pc.command(check), std::make_pair(0xA0, 0xA1));
   simtest::putLe32(check, 32 + 12, 0xC0001);  // longer than a driver image can be
   EXPECT_EQ(pc.command(check), std::make_pair(0xA0, 0xA1));
+  EXPECT_EQ(pc.command(makeBlock(sim::Code::FpgaInit)), std::make_pair(0xA0, 0xA1));  // no image
+  unit.writeMemory(sim::UnitAddress::FpgaImage + 0x24BFF, std::vector<std::uint8_t>{0x00});
+  std::vector<std::uint8_t> hardware(40, 0);
+  hardware[0] = 21;     // VDD_Offset
+  hardware[36] = 0xFE;  // BurnInTest_ErrorCount -2
+  hardware[37] = hardware[38] = hardware[39] = 0xFF;
+  unit.writeMemory(sim::UnitAddress::SettingsImage, hardware);
   for (std::uint16_t code : {sim::Code::CheckUsbPower, sim::Code::HardwareInit,
                              sim::Code::DriverIniSetting, sim::Code::FpgaInit}) {
     EXPECT_EQ(pc.command(makeBlock(code)), std::make_pair(0xA0, 0xA0)) << code;
   }
-  bool ready = false;
-  unit.withState<sim::PreparationState>([&](auto& s) { ready = s.hardwareSet && s.fpgaReady; });
-  EXPECT_TRUE(ready);
+  sim::PreparationState state;
+  unit.withState<sim::PreparationState>([&](auto& s) { state = s; });
+  EXPECT_TRUE(state.hardwareSet && state.fpgaReady);
+  EXPECT_EQ(state.hardwareValues[0], 21);
+  EXPECT_EQ(state.hardwareValues[9], -2);
 }
 
 TEST_F(Unit, FirmwareNumberAndVersionBytes) {

@@ -6,7 +6,9 @@
 #include <filesystem>
 #include <fstream>
 #include <limits>
+#include <optional>
 #include <sstream>
+#include <vector>
 
 #include "support/file_helpers.h"
 
@@ -122,4 +124,27 @@ TEST_F(FileHelpersTest, WipeAndDeleteRemovesFilesAndLinksNeverTheirTargets) {
   // A folder under the name cannot be deleted as a file.
   fs::create_directory(Path("folder"));
   EXPECT_FALSE(WipeAndDeleteFile(Path("folder")));
+}
+
+TEST_F(FileHelpersTest, ReadFileHeadFillsUpToTheBufferAndLeavesTheRest) {
+  ASSERT_TRUE(WriteFileBytes("abcdef", 6, Path("six.bin")));
+  ASSERT_TRUE(WriteFileBytes(nullptr, 0, Path("empty.bin")));
+  struct Case {
+    std::string path;
+    std::size_t buffer;
+    std::optional<std::size_t> read;
+    std::string bytes;  // the buffer afterwards, preset with '.'
+  };
+  const Case cases[] = {
+      {Path("six.bin"), 4, 4, "abcd"},      // a longer file is cut at the buffer
+      {Path("six.bin"), 8, 6, "abcdef.."},  // a shorter one leaves the preset
+      {Path("empty.bin"), 3, 0, "..."},        {Path("none.bin"), 3, std::nullopt, "..."},
+      {dir_.string(), 3, std::nullopt, "..."},  // a folder is no file
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path + " " + std::to_string(c.buffer));
+    std::vector<std::uint8_t> buffer(c.buffer, '.');
+    EXPECT_EQ(ReadFileHead(c.path, buffer), c.read);
+    EXPECT_EQ(std::string(buffer.begin(), buffer.end()), c.bytes);
+  }
 }
