@@ -1,11 +1,15 @@
 #include "site/ops/site_operations.h"
 
+#include "site/ops/auto_run_ops.h"
 #include "site/ops/empty_steps.h"
 #include "site/ops/identity_ops.h"
+#include "site/ops/run_all_ops.h"
 #include "site/ops/unit_notice_ops.h"
 
 void RegisterSiteOperations(OpcodeTable& table) {
   RegisterUnitNotices(table);
   RegisterIdentityOperations(table);
   RegisterEmptySteps(table);
+  RegisterRunOperations(table);
+  RegisterAutoRunOperations(table);
 }
