@@ -22,6 +22,7 @@ namespace UnitAddress {
 inline constexpr std::uint32_t Settings = 0x20000000;  // settings images and other unit data
 inline constexpr std::uint32_t DriverOption = 0x23C00000;
 inline constexpr std::uint32_t ProcedureList = 0x23C10000;
+inline constexpr std::uint32_t GroupDefine = 0x23C20000;
 inline constexpr std::uint32_t FpgaImage = 0x23D20000;
 inline constexpr std::uint32_t DriverImage = 0x23D60000;
 inline constexpr std::uint32_t BadBlockTable = 0x23EA0000;

@@ -15,6 +15,11 @@ SiteSystem::SiteSystem(UsbLibrary& usb, SiteSystemConfig config)
 void SiteSystem::SetPaths(const SystemPaths& paths) {
   paths_ = paths;
   journal_.SetFolder(paths_.BaseDir + "History/Journal");
+  records_.reset();  // commits what the old one holds
+  if (!paths_.BaseDir.empty()) {
+    records_ = std::make_unique<RecordWriter>(
+        RecordWriterOptions{RecordStore::PathBelow(paths_.BaseDir)}, Log());
+  }
   project_.reset();  // refers to the pack
   pack_ = std::make_unique<ResourcePack>(
       paths_.BaseDir, [this](const std::string& text, const std::string& caption) {
@@ -60,6 +65,7 @@ std::unique_ptr<LoadedProject> SiteSystem::NewProject() {
 
 bool SiteSystem::ReplaceProject(std::unique_ptr<LoadedProject> project) {
   if (!project || engine_.AnyRunning()) return false;
+  project->NoteImage(DataImagePath(paths_));
   project_ = std::move(project);
   return true;
 }

@@ -11,6 +11,7 @@
 #include "log/core/journal.h"
 #include "log/core/log_thread.h"
 #include "project/driver_index.h"
+#include "records/record_writer.h"
 #include "site/loaded_project.h"
 #include "site/opcode_table.h"
 #include "site/run_controls.h"
@@ -77,6 +78,10 @@ class SiteSystem {
   // site's record is written by its own worker; false (nothing cleared) otherwise.
   bool ClearUnitReports();
 
+  // The per-part records' writer (BaseDir + "History/Records.db"); none until the paths are
+  // set. A run hands its record over and goes on.
+  RecordWriter* PartRecords() { return records_.get(); }
+
   // The driver index ("Select.SEL"), the archiver and the resource pack of the project loads.
   DriverIndex& SelectList() { return selectList_; }
   const Archiver& Archive() const { return archiver_; }
@@ -85,8 +90,8 @@ class SiteSystem {
   std::unique_ptr<LoadedProject> NewProject();
   // The loaded project (an empty one before the first load). Workers read it during a run.
   LoadedProject& Project() { return *project_; }
-  // Puts a loaded project in place of the current one, whole. Refused (false, nothing changes)
-  // while a worker runs.
+  // Puts a loaded project in place of the current one, whole, and takes the CRC-32 of its data
+  // image for the per-part records. Refused (false, nothing changes) while a worker runs.
   bool ReplaceProject(std::unique_ptr<LoadedProject> project);
   bool ProcedureSelected() const { return project_->ProcedureSelected(); }
 
@@ -104,6 +109,7 @@ class SiteSystem {
   UsbLibrary& usb_;
   TLogThread logPipeline_;
   Journal journal_{std::filesystem::path{}};
+  std::unique_ptr<RecordWriter> records_;  // after the log it writes to, before the workers
   NoSiteHost noHost_;
   SiteHost* host_ = &noHost_;
   SitePanels panels_;

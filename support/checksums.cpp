@@ -7,12 +7,31 @@
 #include <limits>
 #include <memory>
 #include <system_error>
+#include <vector>
 
 std::uint32_t Crc32(const void* data, std::uint32_t length) {
   if (data == nullptr || length == 0) return 0;
   // zlib computes the same reflected IEEE CRC as the byte-wise table, several bytes per step.
   return static_cast<std::uint32_t>(
       crc32(0UL, static_cast<const Bytef*>(data), static_cast<uInt>(length)));
+}
+
+bool FileCrc32(const std::filesystem::path& path, std::uint32_t& crc) {
+  crc = 0;
+  std::ifstream file(path, std::ios::binary);
+  if (!file) return false;
+  std::vector<char> piece(kByteSumPiece);
+  uLong value = crc32(0UL, Z_NULL, 0);
+  while (file) {
+    file.read(piece.data(), static_cast<std::streamsize>(piece.size()));
+    const std::streamsize got = file.gcount();
+    if (got > 0) {
+      value = crc32(value, reinterpret_cast<const Bytef*>(piece.data()), static_cast<uInt>(got));
+    }
+  }
+  if (file.bad()) return false;
+  crc = static_cast<std::uint32_t>(value);
+  return true;
 }
 
 namespace {

@@ -9,6 +9,9 @@
 // No shared state: safe on any thread. The CRC of zero bytes is 0.
 std::uint32_t Crc32(const void* data, std::uint32_t length);
 
+// CRC-32 (as Crc32) of a whole file, read in pieces. False when the file cannot be read.
+bool FileCrc32(const std::filesystem::path& path, std::uint32_t& crc);
+
 // Result codes of FileByteSum.
 namespace ByteSumResult {
 inline constexpr int Ok = 0;

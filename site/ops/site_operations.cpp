@@ -1,7 +1,9 @@
 #include "site/ops/site_operations.h"
 
+#include "site/ops/auto_run_ops.h"
 #include "site/ops/empty_steps.h"
 #include "site/ops/identity_ops.h"
+#include "site/ops/run_all_ops.h"
 #include "site/ops/unit_notice_ops.h"
 #include "site/ops/unit_preparation_ops.h"
 
@@ -10,4 +12,6 @@ void RegisterSiteOperations(OpcodeTable& table) {
   RegisterIdentityOperations(table);
   RegisterEmptySteps(table);
   RegisterUnitPreparation(table);
+  RegisterRunOperations(table);
+  RegisterAutoRunOperations(table);
 }

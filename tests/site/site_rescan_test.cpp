@@ -143,7 +143,7 @@ TEST(RescanTest, ARescanWhileASiteWorksLeavesThatSiteAlone) {
     released.wait();
     return SiteResultCode::Pass;
   });
-  rig.host.SetChecked(0, false);
+  rig.panels.SetChecked(0, false);
   OpcodeQueue queue = MakeQueue({9});
   ASSERT_TRUE(Command(rig.system, 0, queue).Started());
   const unsigned before = WorkersStarted(rig);
@@ -156,18 +156,18 @@ TEST(RescanTest, ARescanWhileASiteWorksLeavesThatSiteAlone) {
 
   // The working site kept its state and took no unit; the next free site took it and greeted
   // it, and the links were not reordered under the running worker.
-  EXPECT_EQ(rig.host.Status(0), siWorking);
+  EXPECT_EQ(rig.panels.Status(0), siWorking);
   EXPECT_FALSE(rig.system.Link(0).HasHandle());
   EXPECT_EQ(rig.system.Link(1).GetOrderKey(), 2u);  // the other unit stays where it was
   EXPECT_EQ(rig.system.Link(2).GetOrderKey(), 1u);
   EXPECT_TRUE(rig.system.Link(2).HasHandle());
-  EXPECT_EQ(rig.host.Status(2), siReady);
+  EXPECT_EQ(rig.panels.Status(2), siReady);
   EXPECT_EQ(WorkersStarted(rig), before + 1);
   EXPECT_TRUE(rig.captured.TextsOf(0).empty());
 
   release.set_value();
   ASSERT_TRUE(WaitUntil([&] { return !rig.system.Engine().IsRunning(0); }));
-  EXPECT_EQ(rig.host.Status(0), siNone);  // its own unit is gone
+  EXPECT_EQ(rig.panels.Status(0), siNone);  // its own unit is gone
 }
 
 TEST(RescanTest, MoreUnitsThanSitesFillEverySite) {

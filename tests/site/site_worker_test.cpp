@@ -182,12 +182,12 @@ TEST_F(WorkerTest, ACommandOnASiteWhoseWorkerRunsWaitsForIt) {
   EXPECT_EQ(Ran(), std::vector<Opcode>{9});
   release.set_value();
   second.join();
-  WaitForSites(rig.host);
+  WaitForSites(rig.system);
   ASSERT_TRUE(WaitUntil([this] { return !rig.system.Engine().IsRunning(0); }));
   EXPECT_EQ(Ran(), (std::vector<Opcode>{9, Opcodes::EmptyStepAfterQueue, 10,
                                         Opcodes::EmptyStepAfterQueue}));
   EXPECT_EQ(most.load(), 1);
-  EXPECT_EQ(rig.host.Status(0), siPass);
+  EXPECT_EQ(rig.panels.Status(0), siPass);
 }
 
 TEST_F(WorkerTest, CloseDeviceClearsTheBusyFlagAnIoModeFrameLeftSet) {
@@ -212,7 +212,7 @@ TEST_F(WorkerTest, CloseDeviceClearsTheBusyFlagAnIoModeFrameLeftSet) {
   EXPECT_FALSE(rig.captured.Has("Site #1 - USB Busy!", LogColour::Red));
   EXPECT_TRUE(rig.captured.Has("Site #1 - Get DateTime ID Pass", LogColour::Green));
   EXPECT_EQ(rig.system.Link(0).IsBusy(), 0);
-  EXPECT_EQ(rig.host.Status(0), siReady);
+  EXPECT_EQ(rig.panels.Status(0), siReady);
 }
 
 TEST_F(WorkerTest, CommandForAnInvalidSiteStartsNothingAndStillTakesTheQueue) {

@@ -8,14 +8,14 @@
 
 #include "project/driver_slots.h"
 #include "site/headless_site_host.h"
-#include "site/site_panels.h"
-#include "support/named_lock.h"
 #include "site/ops/bad_blocks.h"
 #include "site/ops/insert_report.h"
 #include "site/ops/run_report.h"
 #include "site/ops/step_reply.h"
 #include "site/ops/step_report.h"
 #include "site/ops/unit_message.h"
+#include "site/site_panels.h"
+#include "support/named_lock.h"
 
 namespace {
 

@@ -1,0 +1,24 @@
+#pragma once
+// The automatic run loop (opcode 13): the site's worker watches the sockets through the unit's
+// insert detection, runs RUN ALL when a part is in, waits until it is taken out and for the
+// next one, until "Stop All". The panel shows where the loop stands (siPut, siWorking,
+// siTake); the large field the last result. The worker reads the windows' controls only as
+// the atomic snapshots of RunControls and never handles window messages.
+#include "link/frame_codes.h"
+
+class OpcodeTable;
+class SiteSystem;
+
+// The unit's insert detection of every socket; with `log` its start and report lines. Returns
+// 0xA0 at once, asking nothing, while the site's PinscanCheck is off. Sets the plan's socket
+// codes from the sockets the reply marks.
+SiteResult InsertDetect(SiteSystem& system, int site, bool log);
+
+// One look at the sockets for the loop's wait: whether the state the loop waits for (a part
+// in, or every socket empty after a run) is reached. With `ignore` the detection is skipped.
+bool SocketStateReached(SiteSystem& system, int site, bool ignore);
+
+// The loop; its result becomes the worker's last result.
+SiteResult AutoRunLoop(SiteSystem& system, int site);
+
+void RegisterAutoRunOperations(OpcodeTable& table);

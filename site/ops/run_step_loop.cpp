@@ -1,0 +1,87 @@
+#include "site/ops/run_step_loop.h"
+
+#include <algorithm>
+#include <chrono>
+
+#include "link/bulk_exchange.h"
+#include "link/link_table.h"
+#include "site/ops/run_report.h"
+#include "site/ops/step_report.h"
+#include "site/ops/unit_message.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+std::uint32_t MsSince(Clock::time_point start) {
+  const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
+  return static_cast<std::uint32_t>(std::max<std::int64_t>(ms.count(), 0));
+}
+
+// Verify right after Program (two places later) streams the data again from its start.
+bool RestartsChunks(const std::vector<std::uint16_t>& codes, std::size_t i) {
+  return codes[i] == StepCode::Program && i + 2 < codes.size() && codes[i + 2] == StepCode::Verify;
+}
+
+// Awaits the unit's reply to one step and reports it; the step's result for the run.
+SiteResult FollowStep(const StepLoopInputs& in, std::uint16_t code, Reply& reply) {
+  const StepReportSite& at = in.Report;
+  ZvUsb& link = in.Links.Link(at.Site);
+  reply[0] = SiteResultCode::Fail;
+  link.BulkRead(reply.data(), static_cast<int>(kReplySize), true);
+  link.AwaitReply(reply.data());
+  reply[0] = ReportStepResult(at, code, reply);
+  ReportUnitMessage(at.Log, at.Site, reply);
+  if (!in.Links.IsUnitPresent(at.Site)) {
+    link.CloseDevice();
+    return SiteResultCode::Fail;
+  }
+  return StepRunResult(reply[0], reply);
+}
+
+}  // namespace
+
+DataRegion DataChunkRegion(const ProcedureList& procedure, std::uint64_t dataLength,
+                           std::uint32_t k) {
+  if (procedure.Pieces) {
+    const GroupDefinePieces& pieces = *procedure.Pieces;
+    if (k >= pieces.Count()) return {};
+    return {pieces.Offset[k], pieces.Length[k]};
+  }
+  const std::uint64_t offset = std::uint64_t{k} * procedure.ChunkLength;
+  if (offset >= dataLength) return {offset, 0};
+  return {offset, std::min<std::uint64_t>(procedure.ChunkLength, dataLength - offset)};
+}
+
+StepLoopOutcome RunStepLoop(const StepLoopInputs& in) {
+  StepLoopOutcome out;
+  out.LastReply.fill(kFill);
+  const std::vector<std::uint16_t>& codes = in.Procedure.Codes;
+  std::uint32_t chunk = 0;
+  Clock::time_point stepStart = Clock::now();
+  for (std::size_t i = 0; i < codes.size(); ++i) {
+    const std::uint16_t code = codes[i];
+    Reply& reply = out.LastReply;
+    reply.fill(kFill);
+    LogStepStart(in.Report.Log, in.Report.Site, code);
+    if (code == StepCode::DataChunk) {
+      const DataRegion region = DataChunkRegion(in.Procedure, in.DataLength, chunk);
+      const SiteResult sent = SendFileRange(in.Links, in.Report.Log, in.Report.Site, in.DataImage,
+                                            region.Offset, region.Length);
+      out.Steps.push_back({code, std::string(StepName(code)), sent, MsSince(stepStart)});
+      stepStart = Clock::now();
+      if (sent != SiteResultCode::Pass) {
+        out.Result = SiteResultCode::LinkClosed;  // the reply's preset: no step answered
+        return out;
+      }
+      ++chunk;
+      continue;
+    }
+    if (RestartsChunks(codes, i)) chunk = 0;
+    out.Result = FollowStep(in, code, reply);
+    out.Steps.push_back({code, std::string(StepName(code)), reply[0], MsSince(stepStart)});
+    stepStart = Clock::now();
+    if (out.Result != SiteResultCode::Pass) return out;
+  }
+  return out;
+}
