@@ -313,6 +313,7 @@ void TProjectForm::ToolButton3Click() {
   bool refused = false;
   const int row = AddFiles(files, refused);
   if (row > 0) SelectRow(row);
+  ShowSelectedInfo();
   if (!refused && row > 0) LoadFile(RowPath(row));
 }
 
