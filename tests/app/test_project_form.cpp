@@ -90,7 +90,7 @@ TEST_F(ProjectFormTest, HistoryFileAtCreation) {
     std::vector<std::string> paths;
   } cases[] = {
       {"", "", {}},
-      {"binary", std::string("\0\x01\xff\xfe garbage\n\0\0\n", 19), {}},
+      {"binary", std::string("\0\x01\xff\xfe garbage\n\0\0\n", 16), {}},
       {"header only", "Project Path\r\n", {}},
       {"gone and kept", "Project Path\r\n/nowhere/gone.zvprj\r\n" + good + "\r\n", {good}},
       {"huge line", "Project Path\n" + std::string(100000, 'x') + "\n" + good + "\n", {good}},
