@@ -45,7 +45,8 @@ class Parser {
       }
       return;
     }
-    if (name != "--base-dir" && name != "--simulate" && name != "--usb-trace") {
+    if (name != "--base-dir" && name != "--simulate" && name != "--usb-trace" &&
+        name != "--project") {
       return Fail("unknown option: " + name);
     }
     const std::optional<std::string> value = inlineValue ? inlineValue : Next();
@@ -54,6 +55,8 @@ class Parser {
       Text(options_.baseDir, name, *value);
     else if (name == "--usb-trace")
       Text(options_.usbTrace, name, *value);
+    else if (name == "--project")
+      Text(options_.project, name, *value);
     else
       Count(*value);
   }
@@ -111,5 +114,6 @@ std::string CommandLineUsage(const std::string& programName) {
          ") instead of the USB bus\n"
          "  --log-stdout      also write every shown log line to standard output\n"
          "  --usb-trace FILE  write a line per USB transfer to FILE\n"
+         "  --project FILE    load the project FILE once the units are found\n"
          "  --help            show this text\n";
 }

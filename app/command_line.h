@@ -10,6 +10,7 @@ struct CommandLineOptions {
   std::optional<int> simulate;  // --simulate N: a simulated bus with N units (0 = none)
   bool logStdout = false;       // --log-stdout: every shown log line also on standard output
   std::string usbTrace;         // --usb-trace FILE: the link's transfer trace
+  std::string project;          // --project FILE: loaded at start-up as the project window would
   bool help = false;            // --help
   std::string error;            // not empty: the command line was refused, for this reason
 };

@@ -8,6 +8,7 @@
 #include <csignal>
 #include <cstdio>
 #include <exception>
+#include <filesystem>
 #include <optional>
 #include <string>
 
@@ -51,6 +52,8 @@ ProgramOptions ProgramOptionsOf(const CommandLineOptions& line) {
   options.simulationTiming = true;  // a demonstration runs at the units' own pace
   options.logStdout = line.logStdout;
   options.usbTrace = line.usbTrace;
+  // The history and the status bar show full paths, whatever folder the program started in.
+  if (!line.project.empty()) options.project = std::filesystem::absolute(line.project).string();
   return options;
 }
 

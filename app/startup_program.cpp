@@ -3,17 +3,21 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QEvent>
+#include <QPlainTextEdit>
 #include <QToolButton>
 #include <stdexcept>
 
 #include "app/device_notice.h"
 #include "app/options_form.h"
+#include "app/project_form.h"
 #include "app/qt_site_host.h"
 #include "app/site_frame.h"
 #include "app/startup.h"
 #include "link/link_table.h"
 #include "log/core/log_thread.h"
+#include "project/cproject.h"
 #include "site/command.h"
+#include "site/project_load.h"
 #include "site/rescan.h"
 #include "site/site_system.h"
 #include "site/site_wait.h"
@@ -44,6 +48,7 @@ GangProgram::GangProgram(ProgramOptions options)
   connect(notices_.get(), &DeviceNoticeSource::DeviceChanged, main_.get(),
           &TMainForm::OnDeviceChange, Qt::QueuedConnection);
   BuildOptionsWindow();
+  BuildProjectWindow();
   main_->installEventFilter(this);
 }
 
@@ -53,6 +58,7 @@ GangProgram::~GangProgram() {
   notices_->Stop();
   if (main_) main_->removeEventFilter(this);
   sites_->Shutdown();
+  project_.reset();
   options_.reset();
   main_.reset();
   sites_.reset();
@@ -84,6 +90,30 @@ void GangProgram::BuildOptionsWindow() {
   options_->FormCreate();
 }
 
+void GangProgram::BuildProjectWindow() {
+  ProjectFormWiring wiring;
+  wiring.showLoadedProject = [this](const std::string& info, const std::string& path) {
+    ShowLoadedProject(info, path);
+  };
+  wiring.enableMainWindow = [this] { main_->setEnabled(true); };
+  project_ = std::make_unique<TProjectForm>(*sites_, std::move(wiring));
+  main_->SetProjectWindow(project_.get(), [this] { project_->FormActivate(); });
+}
+
+void GangProgram::ShowLoadedProject(const std::string& info, const std::string& path) {
+  main_->Memo1->setPlainText(QString::fromStdString(info));
+  main_->SetProjectPath(path);
+  main_->SetRunControlsEnabled(true);
+}
+
+int GangProgram::LoadProject(const std::string& path) {
+  const int code = LoadProjectInto(*sites_, path);
+  if (code == LoadCode::Loaded) {
+    ShowLoadedProject(sites_->Project().Project().ProjectInfoText(path), path);
+  }
+  return code;
+}
+
 bool GangProgram::DebugMode() const {
   return registry_.CheckRegistryMode(RegistryKey::DebugMode, AccessCode::DebugMode);
 }
@@ -111,6 +141,7 @@ void GangProgram::FirstShow() {
     main_->ToolButton1->setEnabled(true);
     main_->LogThread().AddLogMessage(kInitFinish, LogColour::Green, 1, 0);
     RescanUnits();
+    if (!config_.project.empty()) LoadProject(config_.project);
     StartDeviceNotices();
   } else {
     main_->LogThread().AddLogMessage(kInitFail, LogColour::Red, 1, 0);

@@ -16,6 +16,7 @@
 class DeviceNoticeSource;
 class SiteSystem;
 class TOptionsForm;
+class TProjectForm;
 
 struct ProgramOptions {
   std::string baseDir;                // empty: the program's own folder
@@ -26,6 +27,7 @@ struct ProgramOptions {
   std::string tempRoot;                   // empty: the system temporary folder
   std::optional<RegistryStore> registry;  // none: RegistryStore::FromEnvironment()
   int pollPeriodMs = 1000;                // the bus look where no event source works
+  std::string project;                    // loaded after the first rescan; empty: none
 };
 
 class GangProgram final : public QObject {
@@ -61,6 +63,9 @@ class GangProgram final : public QObject {
 
   TMainForm& Main() { return *main_; }
   TOptionsForm& Options() { return *options_; }
+  TProjectForm& ProjectWindow() { return *project_; }
+  // Loads a project as the project window does and shows it in the main window; the load code.
+  int LoadProject(const std::string& path);
   SiteSystem& Sites() { return *sites_; }
   DeviceNoticeSource& Notices() { return *notices_; }
   UsbBusChoice& Bus() { return bus_; }
@@ -72,6 +77,8 @@ class GangProgram final : public QObject {
 
  private:
   void BuildOptionsWindow();
+  void BuildProjectWindow();
+  void ShowLoadedProject(const std::string& info, const std::string& path);
   void StartDeviceNotices();
   std::vector<std::string> BusSnapshot();
   bool SetPaths();  // false when no private temporary folder could be made
@@ -84,6 +91,7 @@ class GangProgram final : public QObject {
   std::unique_ptr<SiteSystem> sites_;  // the context: settings, log, panels, links, records
   std::unique_ptr<TMainForm> main_;    // draws the system; attaches its site host
   std::unique_ptr<TOptionsForm> options_;
+  std::unique_ptr<TProjectForm> project_;
   std::unique_ptr<DeviceNoticeSource> notices_;
   bool firstShowSeen_ = false;
   bool startupDone_ = false;

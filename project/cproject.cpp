@@ -44,7 +44,9 @@ CProject::CProject(ProjectEnvironment env)
   menu_->fill(0xFF);
 }
 
-CProject::~CProject() = default;
+CProject::~CProject() {
+  if (staged_) DropStagedFiles();
+}
 
 bool CProject::CheckArchive(const std::string& path) const {
   std::error_code error;
@@ -79,7 +81,7 @@ bool CProject::BuildMenuRecord() {
     menu_->fill(0xFF);
     return true;
   }
-  return ::BuildMenuRecord(env_.Paths.BaseDir, menuFile, env_.Box, *menu_);
+  return ::BuildMenuRecord(env_.Paths.BaseDir, menuFile, MenuValuesPath(), env_.Box, *menu_);
 }
 
 std::uint64_t CProject::FreeBytes(const std::string& path) const {

@@ -36,6 +36,7 @@ inline constexpr int NoMenuFile = 6;
 inline constexpr int NoDiskSpace = 9;
 inline constexpr int NoProjectFile = 10;
 inline constexpr int BadRecoveryInfo = 11;  // "TempSize" that is no size
+inline constexpr int SitesRunning = 12;     // refused: a worker may read the loaded files
 }  // namespace LoadCode
 
 // The message a caller shows for a load code (caption "ERROR"); empty for code 0.
@@ -76,8 +77,19 @@ class CProject : public ProjectKeys {
   bool CheckArchive(const std::string& path) const;
 
   // Loads the project at `path` (result codes in LoadCode). With `deleteInfo` the extracted
-  // "Info.meg" is removed from the temp directory afterwards.
+  // "Info.meg" is removed from the temp directory afterwards. A load that fails leaves the
+  // files of the project loaded before ("Temp/Temp.BIN", the recovery files, "GrpDef.def",
+  // "Info.meg") as they were.
   int LoadProject(const std::string& path, bool deleteInfo);
+
+  // LoadProject in halves, for a caller with checks of its own before the loaded project's
+  // files are replaced. StageLoad runs every step and fills this object, but extracts only
+  // into folders of the load; while staged, BuildMenuRecord reads the staged menu values.
+  // PlaceStagedFiles moves them to their places (false if one could not be moved);
+  // DropStagedFiles removes whatever is left of the stage.
+  int StageLoad(const std::string& path);
+  bool PlaceStagedFiles(bool deleteInfo);
+  void DropStagedFiles();
 
   // Replaces the group-define table by the records of the file; missing: an empty table.
   void ReadGroupDefine(const std::string& path);
@@ -101,9 +113,12 @@ class CProject : public ProjectKeys {
   ProjectEnvironment& Environment() { return env_; }
 
  private:
-  int ExtractInfo(const std::string& path, const std::string& stage, bool deleteInfo);
+  std::string StageFolder() const;
+  std::string ImageStageFolder() const;
+  std::string MenuValuesPath() const;
+  int ExtractInfo(const std::string& path);
   int CheckDriverFiles() const;
-  int ExtractRecovery(const std::string& path, const std::string& stage) const;
+  int ExtractRecovery(const std::string& path) const;
   void PlaceGroupDefine(const std::string& stage) const;
   int LoadDriverRecords();
   std::uint64_t FreeBytes(const std::string& path) const;
@@ -111,6 +126,7 @@ class CProject : public ProjectKeys {
   ProjectEnvironment env_;
   std::unique_ptr<MenuRecord> menu_;
   ArchiveResult stageResult_;      // the load's extraction of the small members
+  bool staged_ = false;            // a load's files wait in its stage folders
   mutable std::mutex groupMutex_;  // the table itself; the named lock guards the file
   std::vector<GroupDefineEntry> groupDefine_;
 };

@@ -61,6 +61,8 @@ std::optional<std::uint64_t> TempSizeOf(const std::string& text) {
 // of the data image in the archive, so this run decodes almost nothing, and every later step
 // finds its member there instead of starting the archiver again.
 constexpr const char* kStageFolder = "ProjectLoad";
+constexpr const char* kRecoveryFolder = "History/Recovery/";
+constexpr const char* kImageFolder = "Temp/";
 
 bool Missing(const ArchiveResult& result, const char* member) {
   return std::find(result.Missing.begin(), result.Missing.end(), member) != result.Missing.end();
@@ -76,37 +78,81 @@ bool Place(const std::string& from, const std::string& to) {
 }
 }  // namespace
 
+// The members of the archive in the folder of the load: the small ones in the temp directory,
+// the data image beside its place, so that putting it there is a rename on one disk.
+std::string CProject::StageFolder() const {
+  return env_.Paths.TempDir + kStageFolder + "/";
+}
+
+std::string CProject::ImageStageFolder() const {
+  return env_.Paths.BaseDir + kImageFolder + kStageFolder + "/";
+}
+
+std::string CProject::MenuValuesPath() const {
+  return staged_ ? StageFolder() + kMenuValuesMember
+                 : env_.Paths.BaseDir + kRecoveryFolder + kMenuValuesMember;
+}
+
 int CProject::LoadProject(const std::string& path, bool deleteInfo) {
-  if (!IsRegularFile(path)) return LoadCode::NoProjectFile;
-  const std::string stage = env_.Paths.TempDir + kStageFolder + "/";
-  std::error_code error;
-  fs::remove_all(stage, error);
-  int code = ExtractInfo(path, stage, deleteInfo);
-  if (code == LoadCode::Loaded) code = CheckDriverFiles();
-  if (code == LoadCode::Loaded) {
-    code = ExtractRecovery(path, stage);
-    PlaceGroupDefine(stage);  // whatever the recovery step gave; never decides the result
-    if (code == LoadCode::Loaded) code = LoadDriverRecords();
-  }
-  fs::remove_all(stage, error);
+  int code = StageLoad(path);
+  if (code == LoadCode::Loaded && !PlaceStagedFiles(deleteInfo)) code = LoadCode::ExtractFailed;
+  DropStagedFiles();
   return code;
 }
 
-int CProject::ExtractInfo(const std::string& path, const std::string& stage, bool deleteInfo) {
+int CProject::StageLoad(const std::string& path) {
+  DropStagedFiles();
+  if (!IsRegularFile(path)) return LoadCode::NoProjectFile;
+  staged_ = true;
+  int code = ExtractInfo(path);
+  if (code == LoadCode::Loaded) code = CheckDriverFiles();
+  if (code == LoadCode::Loaded) code = ExtractRecovery(path);
+  if (code == LoadCode::Loaded) code = LoadDriverRecords();
+  return code;
+}
+
+// Until here a load has written only into its own folders: a load that fails leaves the files
+// of the project loaded before it as they were.
+bool CProject::PlaceStagedFiles(bool deleteInfo) {
+  if (!staged_) return false;
+  const std::string stage = StageFolder();
+  const std::string& base = env_.Paths.BaseDir;
+  const std::string recoveryDir = base + kRecoveryFolder;
+  std::error_code error;
+  fs::create_directories(recoveryDir, error);
+  bool placed = Place(ImageStageFolder() + kImageMember, base + kImageFolder + kImageMember) &&
+                Place(stage + kRecoveryMember, recoveryDir + kRecoveryMember);
+  // Without "MenuOption.sav" of its own a project must not pack the last project's values.
+  if (Missing(stageResult_, kMenuValuesMember)) {
+    RemoveFile(recoveryDir + kMenuValuesMember);
+  } else {
+    placed = Place(stage + kMenuValuesMember, recoveryDir + kMenuValuesMember) && placed;
+  }
   const std::string infoPath = env_.Paths.TempDir + kInfoMember;
   RemoveFile(infoPath);
+  if (!deleteInfo) placed = Place(stage + kInfoMember, infoPath) && placed;
+  PlaceGroupDefine(stage);
+  return placed;
+}
+
+void CProject::DropStagedFiles() {
+  std::error_code error;
+  fs::remove_all(StageFolder(), error);
+  fs::remove_all(ImageStageFolder(), error);
+  staged_ = false;
+}
+
+int CProject::ExtractInfo(const std::string& path) {
+  const std::string stage = StageFolder();
   stageResult_ =
       ExtractMembers(env_.Archive, path, stage,
                      {kInfoMember, kRecoveryMember, kMenuValuesMember, kGroupDefineMember});
   const bool opened = stageResult_.Ok() || stageResult_.Status == ArchiveStatus::MissingMembers;
-  if (!opened || Missing(stageResult_, kInfoMember) || !Place(stage + kInfoMember, infoPath)) {
-    return LoadCode::ExtractFailed;
-  }
+  if (!opened || Missing(stageResult_, kInfoMember)) return LoadCode::ExtractFailed;
   IniFile info;
-  const bool read = info.Load(infoPath);
-  if (read) ReadProjectKeys(info, *this);
-  if (deleteInfo || !read) RemoveFile(infoPath);
-  return read ? LoadCode::Loaded : LoadCode::ExtractFailed;
+  if (!info.Load(stage + kInfoMember)) return LoadCode::ExtractFailed;
+  ReadProjectKeys(info, *this);
+  return LoadCode::Loaded;
 }
 
 int CProject::CheckDriverFiles() const {
@@ -131,34 +177,19 @@ int CProject::CheckDriverFiles() const {
   return LoadCode::Loaded;
 }
 
-int CProject::ExtractRecovery(const std::string& path, const std::string& stage) const {
-  const std::string& base = env_.Paths.BaseDir;
-  const std::string recoveryDir = base + "History/Recovery/";
-  // An earlier project's files must not stay: without "MenuOption.sav" of its own a project
-  // would pack another one's menu values.
-  RemoveFile(recoveryDir + kRecoveryMember);
-  RemoveFile(recoveryDir + kMenuValuesMember);
-  std::error_code error;
-  fs::create_directories(recoveryDir, error);
-  if (Missing(stageResult_, kRecoveryMember) ||
-      !Place(stage + kRecoveryMember, recoveryDir + kRecoveryMember)) {
-    return LoadCode::ExtractFailed;
-  }
-  if (!Missing(stageResult_, kMenuValuesMember) &&
-      !Place(stage + kMenuValuesMember, recoveryDir + kMenuValuesMember)) {
-    return LoadCode::ExtractFailed;
-  }
-
+int CProject::ExtractRecovery(const std::string& path) const {
+  if (Missing(stageResult_, kRecoveryMember)) return LoadCode::ExtractFailed;
   IniFile info;
-  if (!info.Load(recoveryDir + kRecoveryMember)) return LoadCode::ExtractFailed;
+  if (!info.Load(StageFolder() + kRecoveryMember)) return LoadCode::ExtractFailed;
   const std::optional<std::uint64_t> size =
       TempSizeOf(info.ReadString(kRecoverySection, kTempSizeKey, "0"));
   if (!size) return LoadCode::BadRecoveryInfo;
-  // The free space must exceed twice the image, strictly.
-  const std::uint64_t free = FreeBytes(base);
+  // The free space must exceed twice the image, strictly: the staged image lies beside the
+  // loaded one until it takes its place.
+  const std::uint64_t free = FreeBytes(env_.Paths.BaseDir);
   if (*size > UINT64_MAX / 2 || free <= 2 * *size) return LoadCode::NoDiskSpace;
 
-  if (!ExtractMembers(env_.Archive, path, base + "Temp/", {kImageMember}).Ok()) {
+  if (!ExtractMembers(env_.Archive, path, ImageStageFolder(), {kImageMember}).Ok()) {
     return LoadCode::ExtractFailed;
   }
   return LoadCode::Loaded;

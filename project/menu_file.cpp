@@ -112,7 +112,7 @@ bool IsNoMenu(const std::string& menuFile) {
 }
 
 bool BuildMenuRecord(const std::string& baseDir, const std::string& menuFile,
-                     const MessageBoxFn& box, MenuRecord& record) {
+                     const std::string& valuesPath, const MessageBoxFn& box, MenuRecord& record) {
   if (IsNoMenu(menuFile)) return true;
   const std::optional<std::string> menuPath = FindInFolder(baseDir + "DataBase/Menu", menuFile);
   std::error_code error;
@@ -122,7 +122,7 @@ bool BuildMenuRecord(const std::string& baseDir, const std::string& menuFile,
     return false;
   }
   std::string values;
-  if (!ReadWholeFile(baseDir + "History/Recovery/" + kMenuValuesFileName, values)) {
+  if (!ReadWholeFile(valuesPath, values)) {
     ShowErrorBox(box, MenuMessage::ValuesMissing);
     return false;
   }

@@ -30,10 +30,11 @@ MenuLayout ReadMenuLayout(const IniFile& menu);
 // The message box text of a failed pack; empty for a failure that shows none.
 std::string MenuPackMessage(MenuPackResult result);
 
-// Builds `record` for the driver's `menuFile` name. "NONE" (any letter case) passes without
-// building. Every failure shows its message box (caption "ERROR") and gives false.
+// Builds `record` for the driver's `menuFile` name from the saved values at `valuesPath` (the
+// project's "MenuOption.sav"). "NONE" (any letter case) passes without building. Every failure
+// shows its message box (caption "ERROR") and gives false.
 bool BuildMenuRecord(const std::string& baseDir, const std::string& menuFile,
-                     const MessageBoxFn& box, MenuRecord& record);
+                     const std::string& valuesPath, const MessageBoxFn& box, MenuRecord& record);
 
 // "NONE" in any letter case: the driver has no menu.
 bool IsNoMenu(const std::string& menuFile);

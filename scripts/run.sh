@@ -40,7 +40,10 @@ if [[ -x "$BUILD/bin/make_project" ]]; then
   "$BUILD/bin/make_project" --demo "$DEMO" "$DEMO/Projects" >/dev/null
 fi
 
-run=("$BUILD/bin/gangprog" --simulate 8 --base-dir "$DEMO" "$@")
+# The demo starts with a demo project loaded, so "Run Program" is ready at once.
+project=()
+if [[ -f "$DEMO/Projects/CV25Q64.zvprj" ]]; then project=(--project "$DEMO/Projects/CV25Q64.zvprj"); fi
+run=("$BUILD/bin/gangprog" --simulate 8 --base-dir "$DEMO" "${project[@]}" "$@")
 if [[ -z "${DISPLAY:-}" && -z "${WAYLAND_DISPLAY:-}" ]]; then
   echo "run: no display, starting under xvfb-run" >&2
   exec xvfb-run -a -s "-screen 0 1280x800x24" "${run[@]}"

@@ -21,13 +21,15 @@ TEST(CommandLine, NoArgumentsMeanTheRealBusInTheProgramFolder) {
 }
 
 TEST(CommandLine, EveryOptionInBothSpellings) {
-  const CommandLineOptions a = Parse(
-      {"--simulate", "8", "--base-dir", "build/demo", "--log-stdout", "--usb-trace", "t.txt"});
+  const CommandLineOptions a =
+      Parse({"--simulate", "8", "--base-dir", "build/demo", "--log-stdout", "--usb-trace", "t.txt",
+             "--project", "build/demo/Projects/CV25Q64.zvprj"});
   ASSERT_TRUE(a.error.empty()) << a.error;
   EXPECT_EQ(a.simulate, 8);
   EXPECT_EQ(a.baseDir, "build/demo");
   EXPECT_TRUE(a.logStdout);
   EXPECT_EQ(a.usbTrace, "t.txt");
+  EXPECT_EQ(a.project, "build/demo/Projects/CV25Q64.zvprj");
 
   const CommandLineOptions b = Parse({"--simulate=0", "--base-dir=/x y", "--help"});
   ASSERT_TRUE(b.error.empty()) << b.error;
@@ -47,6 +49,8 @@ TEST(CommandLine, BadInputIsRefusedWithAReason) {
            {"--simulate=", "8"},
            {"--base-dir"},
            {"--usb-trace"},
+           {"--project"},
+           {"--project", "a.zvprj", "--project=b.zvprj"},
            {"--verbose"},
            {"stray"},
            {"--help=yes"},
@@ -60,7 +64,8 @@ TEST(CommandLine, BadInputIsRefusedWithAReason) {
 
 TEST(CommandLine, UsageNamesEveryOption) {
   const std::string usage = CommandLineUsage("gangprog");
-  for (const char* option : {"--base-dir", "--simulate", "--log-stdout", "--usb-trace", "--help"}) {
+  for (const char* option :
+       {"--base-dir", "--simulate", "--log-stdout", "--usb-trace", "--project", "--help"}) {
     EXPECT_NE(usage.find(option), std::string::npos) << option;
   }
 }

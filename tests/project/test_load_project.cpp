@@ -5,6 +5,9 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <iterator>
+#include <utility>
 
 #include "tests/project/project_fixture.h"
 
@@ -32,6 +35,11 @@ class LoadProjectTest : public ::testing::Test {
 
   int Load(const ProjectRecipe& recipe, bool deleteInfo = true) {
     return sys.project->LoadProject(sys.Make(recipe), deleteInfo);
+  }
+
+  static std::string ReadAll(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
   }
 
   static std::uintmax_t SizeOf(const std::string& path) {
@@ -81,7 +89,8 @@ TEST_F(LoadProjectTest, LoadFillsKeysRecordsAndExtractedFiles) {
   EXPECT_TRUE(fs::exists(sys.Base("History/Recovery/Recovery.ini")));
   EXPECT_TRUE(fs::exists(sys.Base("History/Recovery/MenuOption.sav")));
   EXPECT_TRUE(fs::exists(sys.Temp("Info.meg")));      // kept: the delete flag was clear
-  EXPECT_FALSE(fs::exists(sys.Temp("ProjectLoad")));  // the load's own folder is gone
+  EXPECT_FALSE(fs::exists(sys.Temp("ProjectLoad")));  // the load's own folders are gone
+  EXPECT_FALSE(fs::exists(sys.Base("Temp/ProjectLoad")));
   for (std::size_t site = 0; site < SiteSlot(kSiteCount); ++site) {
     EXPECT_EQ(sys.records.ProjectValue[site].PartsNumber, "QL25L8005");
     EXPECT_EQ(sys.records.ProjectValue[site].Textool[1], 1);
@@ -192,13 +201,60 @@ TEST_F(LoadProjectTest, GroupDefineFileAfterLoad) {
   EXPECT_TRUE(sys.project->GroupDefine().empty());
 }
 
-TEST_F(LoadProjectTest, GroupDefineStepRunsAlsoWhenTheRecoveryStepFails) {
-  ProjectRecipe recipe = sys.RecipeFor("Acme", "TK29C010");
-  recipe.GroupDefine = std::vector<GroupDefineEntry>{{7, 1, 2, 3}};
-  recipe.TempSizeText = "1000";
-  sys.freeBytes = 10;
-  EXPECT_EQ(Load(recipe), LoadCode::NoDiskSpace);
-  EXPECT_EQ(SizeOf(sys.Temp("GrpDef.def")), 16u);
+// Every way a load can fail after the first extraction, with a project loaded before it: the
+// files that project left (data image, recovery files, group define) stay byte for byte.
+TEST_F(LoadProjectTest, FailedLoadLeavesTheLoadedProjectsFilesAlone) {
+  ProjectRecipe first = MenuSpec();
+  first.GroupDefine = std::vector<GroupDefineEntry>{{1, 0, 9, 10}};
+  ASSERT_EQ(Load(first), LoadCode::Loaded);
+  const char* kept[] = {"Temp/Temp.BIN", "History/Recovery/Recovery.ini",
+                        "History/Recovery/MenuOption.sav"};
+  // Size and digest of each file, so that a difference shows without pages of bytes.
+  const auto snapshot = [&] {
+    std::vector<std::pair<std::size_t, std::size_t>> files;
+    const auto add = [&files](const std::string& text) {
+      files.emplace_back(text.size(), std::hash<std::string>{}(text));
+    };
+    for (const char* name : kept) add(ReadAll(sys.Base(name)));
+    add(ReadAll(sys.Temp("GrpDef.def")));
+    return files;
+  };
+  const auto before = snapshot();
+  ASSERT_EQ(before.back().first, 16u);
+
+  ProjectRecipe big = sys.RecipeFor("Beta", "B100");
+  big.ImageSize = 200000;
+  big.GroupDefine = std::vector<GroupDefineEntry>{{7, 1, 2, 3}, {8, 4, 5, 6}};
+  std::string flipped = ReadAll(sys.Make(big, "big.zvprj"));
+  flipped[flipped.size() / 2] = static_cast<char>(flipped[flipped.size() / 2] ^ 0x5A);
+  const std::string flippedPath = sys.root + "work/flipped.zvprj";
+  std::ofstream(flippedPath, std::ios::binary | std::ios::trunc) << flipped;
+
+  ProjectRecipe noSpace = big;
+  noSpace.TempSizeText = "4611686018427387904";  // twice this is more than any disk
+  ProjectRecipe badSize = big;
+  badSize.TempSizeText = "abc";
+  ProjectRecipe otherMenu = MenuSpec();
+  otherMenu.Keys.MenuDate = "2023/12/31";
+  sys.WriteFile("DataBase/INI/Beta/LOST.ini", "[ZV80ExternValue]\nMenuFile=NONE\n");
+  const struct {
+    std::string path;
+    int code;
+  } cases[] = {
+      {flippedPath, LoadCode::ExtractFailed},  // the data image fails its check
+      {sys.Make(noSpace, "space.zvprj"), LoadCode::NoDiskSpace},
+      {sys.Make(badSize, "size.zvprj"), LoadCode::BadRecoveryInfo},
+      {sys.Make(otherMenu, "menu.zvprj"), LoadCode::MenuDateDiffers},
+      // In the folder but not in the index: found out after every member is extracted.
+      {sys.Make(sys.RecipeFor("Beta", "LOST"), "lost.zvprj"), LoadCode::NoPartFile},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.path);
+    EXPECT_EQ(sys.project->LoadProject(c.path, true), c.code);
+    EXPECT_EQ(snapshot(), before);
+    EXPECT_FALSE(fs::exists(sys.Temp("ProjectLoad")));
+    EXPECT_FALSE(fs::exists(sys.Base("Temp/ProjectLoad")));
+  }
 }
 
 TEST_F(LoadProjectTest, MissingProjectFile) {

@@ -1,0 +1,351 @@
+#include "app/project_form.h"
+
+#include <QCloseEvent>
+#include <QFileDialog>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QStackedWidget>
+#include <QTableWidget>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <filesystem>
+
+#include "app/message_box.h"
+#include "project/cproject.h"
+#include "site/project_load.h"
+#include "site/site_system.h"
+#include "support/system_para.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+constexpr int kGridRows = static_cast<int>(kProjectHistoryMax) + 1;  // the header row and 20
+constexpr int kPathColumn = 1;
+const QColor kLoadedRowColour(0x00, 0xFF, 0xFF);  // 0xFFFF00 in the 0x00BBGGRR order
+constexpr const char* kProjectFilter = "Project File(*.zvprj)";
+constexpr const char* kAddTitle = "Add Project";
+constexpr const char* kBadFiles = "\n\rProject File Format or Load File Path Error!";
+constexpr const char* kKnownFiles = "\n\rProject File Path Already Exists";
+constexpr const char* kDeleteQuestion =
+    "Are You Sure you want to Delete This Project by Reference?\r\n";
+constexpr const char* kNoHistoryFile = "Project List File Doesn't Exist!";
+constexpr int kSdCardPage = 1;
+constexpr qreal kBusyOpacity = 0.6;
+
+bool FileExists(const std::string& path) {
+  std::error_code error;
+  return !path.empty() && fs::is_regular_file(path, error);
+}
+
+QTableWidget* MakeGrid(QWidget* parent, const char* name) {
+  auto* grid = new QTableWidget(kGridRows, 2, parent);
+  grid->setObjectName(name);
+  grid->horizontalHeader()->hide();
+  grid->verticalHeader()->hide();
+  grid->horizontalHeader()->setStretchLastSection(true);
+  grid->setColumnWidth(0, 28);
+  grid->setSelectionBehavior(QAbstractItemView::SelectRows);
+  grid->setSelectionMode(QAbstractItemView::SingleSelection);
+  grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  for (int row = 0; row < kGridRows; ++row) {
+    auto* number = new QTableWidgetItem(row == 0 ? QString() : QString::number(row));
+    auto* path = new QTableWidgetItem(row == 0 ? QString(kProjectHistoryHeader) : QString());
+    if (row == 0) {  // the fixed title row
+      number->setFlags(Qt::ItemIsEnabled);
+      path->setFlags(Qt::ItemIsEnabled);
+    }
+    grid->setItem(row, 0, number);
+    grid->setItem(row, kPathColumn, path);
+  }
+  return grid;
+}
+
+QToolButton* MakeToolButton(QToolBar* bar, const char* name, const char* text) {
+  auto* button = new QToolButton(bar);
+  button->setObjectName(name);
+  button->setText(text);
+  bar->addWidget(button);
+  return button;
+}
+
+std::string Lines(const std::vector<std::string>& paths) {
+  std::string text;
+  for (const std::string& path : paths) text += path + "\n";
+  return text;
+}
+}  // namespace
+
+TProjectForm::TProjectForm(SiteSystem& system, ProjectFormWiring wiring, QWidget* parent)
+    : QDialog(parent), system_(system), wiring_(std::move(wiring)) {
+  setObjectName("ProjectForm");
+  setWindowTitle("Project");
+  PageControl1 = new QStackedWidget(this);
+  PageControl1->setObjectName("PageControl1");
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(PageControl1);
+  BuildPcPage();
+  BuildSdCardPage();
+  setFixedSize(640, 480);
+  FormCreate();
+}
+
+TProjectForm::~TProjectForm() = default;
+
+void TProjectForm::BuildPcPage() {
+  TabSheet1 = new QWidget(PageControl1);
+  TabSheet1->setObjectName("TabSheet1");
+  auto* bar = new QToolBar(TabSheet1);
+  bar->setObjectName("ToolBar1");
+  ToolButton1 = MakeToolButton(bar, "ToolButton1", "Add List");
+  ToolButton2 = MakeToolButton(bar, "ToolButton2", "Delete");
+  ToolButton3 = MakeToolButton(bar, "ToolButton3", "Load");
+  StringGrid1 = MakeGrid(TabSheet1, "StringGrid1");
+  Memo1 = new QPlainTextEdit(TabSheet1);
+  Memo1->setObjectName("Memo1");
+  Memo1->setReadOnly(true);
+  auto* layout = new QVBoxLayout(TabSheet1);
+  layout->addWidget(bar);
+  layout->addWidget(StringGrid1, 3);
+  layout->addWidget(Memo1, 2);
+  PageControl1->addWidget(TabSheet1);
+  connect(ToolButton1, &QToolButton::clicked, this, &TProjectForm::ToolButton1Click);
+  connect(ToolButton2, &QToolButton::clicked, this, &TProjectForm::ToolButton2Click);
+  connect(ToolButton3, &QToolButton::clicked, this, &TProjectForm::ToolButton3Click);
+  connect(StringGrid1, &QTableWidget::itemSelectionChanged, this, &TProjectForm::ShowSelectedInfo);
+}
+
+// The SD card page holds its controls; their commands come with the SD card project store.
+void TProjectForm::BuildSdCardPage() {
+  TabSheet2 = new QWidget(PageControl1);
+  TabSheet2->setObjectName("TabSheet2");
+  auto* bar = new QToolBar(TabSheet2);
+  bar->setObjectName("ToolBar2");
+  ToolButton4 = MakeToolButton(bar, "ToolButton4", "Add");
+  ToolButton5 = MakeToolButton(bar, "ToolButton5", "Delete");
+  ToolButton6 = MakeToolButton(bar, "ToolButton6", "Load");
+  CheckListBox1 = new QListWidget(TabSheet2);
+  CheckListBox1->setObjectName("CheckListBox1");
+  for (int site = 0; site < kSiteCount; ++site) {
+    auto* item = new QListWidgetItem("Site #" + QString::number(site + 1), CheckListBox1);
+    item->setFlags(Qt::ItemIsUserCheckable | Qt::ItemIsSelectable | Qt::ItemIsEnabled);
+    item->setCheckState(Qt::Unchecked);
+  }
+  StringGrid2 = MakeGrid(TabSheet2, "StringGrid2");
+  Memo2 = new QPlainTextEdit(TabSheet2);
+  Memo2->setObjectName("Memo2");
+  Memo2->setReadOnly(true);
+  ProgressBar1 = new QProgressBar(TabSheet2);
+  ProgressBar1->setObjectName("ProgressBar1");
+  ProgressBar1->setRange(0, 100);
+  ProgressBar1->setValue(0);
+  auto* lists = new QHBoxLayout;
+  lists->addWidget(CheckListBox1, 1);
+  lists->addWidget(StringGrid2, 3);
+  auto* layout = new QVBoxLayout(TabSheet2);
+  layout->addWidget(bar);
+  layout->addLayout(lists, 3);
+  layout->addWidget(Memo2, 2);
+  layout->addWidget(ProgressBar1);
+  PageControl1->addWidget(TabSheet2);
+}
+
+std::string TProjectForm::HistoryFile() const {
+  return system_.Paths().BaseDir + kProjectHistoryFile;
+}
+
+// Creation: entries whose file went away are dropped from the history file at once.
+void TProjectForm::FormCreate() {
+  PageControl1->setCurrentIndex(system_.Para().DataBufferSel == 1 ? kSdCardPage : 0);
+  ProjectHistory history = ProjectHistory::Read(HistoryFile());
+  if (history.DropMissing()) history.Write(HistoryFile());
+  ShowHistory(history);
+  SelectRow(1);
+  ShowSelectedInfo();
+}
+
+void TProjectForm::FormActivate() {
+  const bool sdCard = system_.Para().DataBufferSel == 1;
+  PageControl1->setCurrentIndex(sdCard ? kSdCardPage : 0);
+  if (!sdCard) return;
+  for (int site = 0; site < kSiteCount; ++site) {
+    QListWidgetItem* item = CheckListBox1->item(site);
+    const bool present = system_.Panels().Status(site) != siNone;
+    item->setCheckState(present ? Qt::Checked : Qt::Unchecked);
+    item->setFlags(present ? item->flags() | Qt::ItemIsEnabled
+                           : item->flags() & ~Qt::ItemIsEnabled);
+  }
+}
+
+void TProjectForm::ShowHistory(const ProjectHistory& history) {
+  for (int row = 1; row < kGridRows; ++row) {
+    const std::size_t index = static_cast<std::size_t>(row - 1);
+    const std::string path = index < history.Paths.size() ? history.Paths[index] : "";
+    StringGrid1->item(row, kPathColumn)->setText(QString::fromStdString(path));
+  }
+  PaintLoadedRow();
+}
+
+void TProjectForm::PaintLoadedRow() {
+  for (int row = 1; row < kGridRows; ++row) {
+    const QBrush brush = row == loadedRow_ ? QBrush(kLoadedRowColour) : QBrush();
+    StringGrid1->item(row, 0)->setBackground(brush);
+    StringGrid1->item(row, kPathColumn)->setBackground(brush);
+  }
+}
+
+int TProjectForm::SelectedRow() const {
+  const int row = StringGrid1->currentRow();
+  return row >= 1 ? row : 1;
+}
+
+void TProjectForm::SelectRow(int row) {
+  StringGrid1->setCurrentCell(std::clamp(row, 1, kGridRows - 1), kPathColumn);
+}
+
+std::string TProjectForm::RowPath(int row) const {
+  return StringGrid1->item(row, kPathColumn)->text().toStdString();
+}
+
+void TProjectForm::ShowSelectedInfo() {
+  const std::string path = RowPath(SelectedRow());
+  Memo1->setPlainText(
+      QString::fromStdString("\"" + fs::path(path).filename().string() + "\"  Loading..."));
+  Memo1->repaint();
+  const std::string info = system_.Project().Project().ProjectInfoText(path);
+  Memo1->setPlainText(QString::fromStdString(info));
+}
+
+std::vector<std::string> TProjectForm::AskForFiles(bool several) {
+  const std::string selected = RowPath(SelectedRow());
+  const std::string folder = fs::path(selected).parent_path().string();
+  std::error_code error;
+  const std::string start =
+      !selected.empty() && fs::is_directory(folder, error) ? folder : system_.Paths().DesktopDir;
+  if (wiring_.openFiles) return wiring_.openFiles(kAddTitle, start, several);
+  QStringList chosen;
+  if (several) {
+    chosen = QFileDialog::getOpenFileNames(this, kAddTitle, QString::fromStdString(start),
+                                           kProjectFilter);
+  } else {
+    const QString one = QFileDialog::getOpenFileName(this, kAddTitle, QString::fromStdString(start),
+                                                     kProjectFilter);
+    if (!one.isEmpty()) chosen << one;
+  }
+  std::vector<std::string> files;
+  for (const QString& file : chosen) files.push_back(file.toStdString());
+  return files;
+}
+
+int TProjectForm::AddFiles(const std::vector<std::string>& files, bool& refused) {
+  std::vector<std::string> bad;
+  std::vector<std::string> known;
+  int row = 0;
+  for (const std::string& file : files) {
+    ProjectHistory history = ProjectHistory::Read(HistoryFile());
+    const int found = history.Find(file);
+    if (found >= 0) {
+      known.push_back(file);
+      row = found + 1;
+    } else if (system_.Project().Project().CheckArchive(file)) {
+      history.AddFirst(file);
+      if (loadedRow_ > 0 && ++loadedRow_ > static_cast<int>(kProjectHistoryMax)) loadedRow_ = 0;
+      row = 1;
+    } else {
+      bad.push_back(file);
+    }
+    history.Write(HistoryFile());
+    ShowHistory(ProjectHistory::Read(HistoryFile()));
+  }
+  refused = !bad.empty();
+  if (!bad.empty()) ShowMessageBox(Lines(bad) + kBadFiles, "ERROR", MB_OK | MB_ICONERROR);
+  if (!known.empty()) {
+    ShowMessageBox(Lines(known) + kKnownFiles, "INFORMATION", MB_OK | MB_ICONINFORMATION);
+  }
+  return row;
+}
+
+void TProjectForm::ToolButton1Click() {
+  const std::vector<std::string> files = AskForFiles(true);
+  if (files.empty()) return;
+  bool refused = false;
+  AddFiles(files, refused);
+  ShowSelectedInfo();
+}
+
+void TProjectForm::ToolButton2Click() {
+  if (!FileExists(HistoryFile())) {
+    ShowMessageBox(kNoHistoryFile, "ERROR", MB_OK | MB_ICONERROR);
+    ShowHistory(ProjectHistory{});
+    return;
+  }
+  const int row = SelectedRow();
+  const std::string path = RowPath(row);
+  if (path.empty()) return;
+  const int answer = ShowMessageBox(kDeleteQuestion + path, "QUESTION",
+                                    MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2);
+  if (answer != IDYES) return;
+  ProjectHistory history = ProjectHistory::Read(HistoryFile());
+  const int index = history.Find(path);
+  if (index >= 0) history.Remove(static_cast<std::size_t>(index));
+  history.Write(HistoryFile());  // the project file itself stays
+  if (loadedRow_ == row) {
+    loadedRow_ = 0;
+  } else if (row < loadedRow_) {
+    --loadedRow_;
+  }
+  ShowHistory(history);
+  ShowSelectedInfo();
+}
+
+void TProjectForm::ToolButton3Click() {
+  const std::string selected = RowPath(SelectedRow());
+  if (FileExists(selected)) {
+    LoadFile(selected);
+    return;
+  }
+  const std::vector<std::string> files = AskForFiles(false);
+  if (files.empty()) return;
+  bool refused = false;
+  const int row = AddFiles(files, refused);
+  if (row > 0) SelectRow(row);
+  ShowSelectedInfo();
+  if (!refused && row > 0) LoadFile(RowPath(row));
+}
+
+// The window is see-through and cannot be closed while the load runs.
+bool TProjectForm::LoadFile(const std::string& path) {
+  setWindowOpacity(kBusyOpacity);
+  setEnabled(false);
+  const int code = LoadProjectInto(system_, path);
+  setEnabled(true);
+  setWindowOpacity(1.0);
+  if (code != LoadCode::Loaded) return false;
+  if (wiring_.showLoadedProject)
+    wiring_.showLoadedProject(Memo1->toPlainText().toStdString(), path);
+  loadedRow_ = SelectedRow();
+  PaintLoadedRow();
+  close();
+  return true;
+}
+
+void TProjectForm::closeEvent(QCloseEvent* event) {
+  if (!isEnabled()) {  // a load is running
+    event->ignore();
+    return;
+  }
+  const std::string& temp = system_.Paths().TempDir;
+  std::error_code error;
+  for (int site = 0; site < kSiteCount && !temp.empty(); ++site) {
+    fs::remove(temp + "List" + std::to_string(site), error);
+  }
+  for (int row = 1; row < kGridRows; ++row) StringGrid2->item(row, kPathColumn)->setText({});
+  Memo2->clear();
+  CheckListBox1->setCurrentRow(-1);
+  if (wiring_.enableMainWindow) wiring_.enableMainWindow();
+  event->accept();
+}

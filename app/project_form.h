@@ -1,0 +1,85 @@
+#pragma once
+// The project window: the history of project files on the PC ("From PC") and, in SD card mode,
+// the projects on each unit's SD card ("From SDCard"). Only the page of the run mode is shown.
+// A load goes through LoadProjectInto; the main window is told through the wiring.
+#include <QDialog>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "project/project_history.h"
+
+class QListWidget;
+class QPlainTextEdit;
+class QProgressBar;
+class QStackedWidget;
+class QTableWidget;
+class QToolButton;
+class SiteSystem;
+
+struct ProjectFormWiring {
+  // A project was loaded: its information text and path for the main window, which enables
+  // its run controls.
+  std::function<void(const std::string& info, const std::string& path)> showLoadedProject;
+  std::function<void()> enableMainWindow;  // the window closed
+  // The open dialog: (title, start folder, several files) -> the chosen files, none on cancel.
+  // Empty: the toolkit's file dialog.
+  std::function<std::vector<std::string>(const std::string&, const std::string&, bool)> openFiles;
+};
+
+class TProjectForm : public QDialog {
+  Q_OBJECT
+ public:
+  TProjectForm(SiteSystem& system, ProjectFormWiring wiring, QWidget* parent = nullptr);
+  ~TProjectForm() override;
+
+  // Run at every showing and after a device notice: the run mode's page, the site items.
+  void FormActivate();
+  // The grid row of the project loaded last from this window, 0 for none.
+  int LoadedRow() const { return loadedRow_; }
+  int SelectedRow() const;
+  void SelectRow(int row);
+  std::string HistoryFile() const;
+
+  // Published controls (objectName = member name).
+  QStackedWidget* PageControl1;
+  QWidget* TabSheet1;  // "From PC"
+  QWidget* TabSheet2;  // "From SDCard"
+  QTableWidget* StringGrid1;
+  QPlainTextEdit* Memo1;
+  QToolButton* ToolButton1;  // "Add List"
+  QToolButton* ToolButton2;  // "Delete"
+  QToolButton* ToolButton3;  // "Load"
+  QListWidget* CheckListBox1;
+  QTableWidget* StringGrid2;
+  QPlainTextEdit* Memo2;
+  QToolButton* ToolButton4;  // "Add"
+  QToolButton* ToolButton5;  // "Delete"
+  QToolButton* ToolButton6;  // "Load"
+  QProgressBar* ProgressBar1;
+
+ public slots:
+  void ToolButton1Click();
+  void ToolButton2Click();
+  void ToolButton3Click();
+  void ShowSelectedInfo();
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void BuildPcPage();
+  void BuildSdCardPage();
+  void FormCreate();
+  void ShowHistory(const ProjectHistory& history);
+  void PaintLoadedRow();
+  std::vector<std::string> AskForFiles(bool several);
+  // Adds each file as "Add List" does; reports refused and known files; the row of the last.
+  int AddFiles(const std::vector<std::string>& files, bool& refused);
+  bool LoadFile(const std::string& path);
+  std::string RowPath(int row) const;
+
+  SiteSystem& system_;
+  ProjectFormWiring wiring_;
+  int loadedRow_ = 0;
+};

@@ -1,0 +1,55 @@
+#include "site/project_load.h"
+
+#include <memory>
+
+#include "log/core/log_sink.h"
+#include "project/cproject.h"
+#include "project/group_define.h"
+#include "project/message_box_fn.h"
+#include "site/site_system.h"
+
+namespace {
+// The staged files are placed only while no worker runs; the loads run on the thread that
+// starts the workers, so none can start between this check and the replacement.
+int PlaceIfIdle(SiteSystem& system, CProject& project) {
+  if (system.Engine().AnyRunning()) return LoadCode::SitesRunning;
+  if (!project.PlaceStagedFiles(true)) return LoadCode::ExtractFailed;
+  return LoadCode::Loaded;
+}
+
+int StageAndPlace(SiteSystem& system, CProject& project, const std::string& path) {
+  if (system.Engine().AnyRunning()) return LoadCode::SitesRunning;
+  int code = project.StageLoad(path);
+  if (code == LoadCode::Loaded && !project.BuildMenuRecord()) code = LoadCode::NoMenuFile;
+  if (code == LoadCode::Loaded) code = PlaceIfIdle(system, project);
+  project.DropStagedFiles();
+  return code;
+}
+
+void ReadAndLogGroupDefine(SiteSystem& system, CProject& project) {
+  project.ReadGroupDefine(system.Paths().TempDir + kGroupDefineFileName);
+  LogSink& log = system.Log();
+  log.AddLogMessage(kGroupDefineLoaded, LogColour::Black, 1, 1);
+  const std::vector<GroupDefineEntry> table = project.GroupDefine();
+  for (std::size_t index = 0; index < table.size(); ++index) {
+    log.AddLogMessage(GroupDefineLine(index, table[index]), LogColour::Black, 1, 0);
+  }
+}
+}  // namespace
+
+int LoadProjectInto(SiteSystem& system, const std::string& path) {
+  std::unique_ptr<LoadedProject> loaded = system.NewProject();
+  CProject& project = loaded->Project();
+  int code = StageAndPlace(system, project, path);
+  if (code == LoadCode::Loaded) {
+    if (project.UsingGroupDefine) ReadAndLogGroupDefine(system, project);
+    loaded->SetPath(path);
+    if (!system.ReplaceProject(std::move(loaded))) code = LoadCode::SitesRunning;
+  }
+  if (code != LoadCode::Loaded) {
+    system.Host().MessageBox(LoadProjectMessage(code), kErrorCaption, kErrorIconFlag);
+    return code;
+  }
+  system.Log().AddLogMessage(kLoadProjectComplete, LogColour::Green, 1, 1);
+  return code;
+}
