@@ -1,13 +1,18 @@
-#include "tools/console/console_log.h"
+#include "cli/cli_log.h"
 
 #include <ctime>
 
-ConsoleLog::ConsoleLog(std::FILE* out, std::int32_t displayMode) : out_(out), thread_(displayMode) {
+CliLog::CliLog(std::ostream& out, std::mutex& outMutex, std::int32_t displayMode)
+    : out_(out), outMutex_(outMutex), thread_(displayMode) {
   thread_.SetOnLogMessage([this](const std::string& text, std::uint32_t) { Print(text); });
 }
 
-void ConsoleLog::AddLogMessage(const std::string& text, std::uint32_t colour,
-                               std::uint8_t /*ignored*/, std::uint8_t essential) {
+CliLog::~CliLog() {
+  Flush();
+}
+
+void CliLog::AddLogMessage(const std::string& text, std::uint32_t colour, std::uint8_t /*ignored*/,
+                           std::uint8_t essential) {
   if (!thread_.IsLogMessageShown(colour, essential)) return;
   {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -16,13 +21,14 @@ void ConsoleLog::AddLogMessage(const std::string& text, std::uint32_t colour,
   thread_.AddLog(text, colour);
 }
 
-void ConsoleLog::Flush() {
+void CliLog::Flush() {
   std::unique_lock<std::mutex> lock(mutex_);
   printedCv_.wait(lock, [this] { return printed_ >= accepted_; });
-  std::fflush(out_);
+  std::lock_guard<std::mutex> outLock(outMutex_);
+  out_.flush();
 }
 
-std::string ConsoleLog::TimeStamp() {
+std::string CliLog::TimeStamp() {
   const std::time_t now = std::time(nullptr);
   std::tm local{};
   localtime_r(&now, &local);
@@ -31,9 +37,11 @@ std::string ConsoleLog::TimeStamp() {
   return text;
 }
 
-void ConsoleLog::Print(const std::string& text) {
-  const std::string line = TimeStamp() + text + "\n";
-  std::fputs(line.c_str(), out_);
+void CliLog::Print(const std::string& text) {
+  {
+    std::lock_guard<std::mutex> outLock(outMutex_);
+    out_ << TimeStamp() << text << '\n';
+  }
   std::lock_guard<std::mutex> lock(mutex_);
   ++printed_;
   printedCv_.notify_all();

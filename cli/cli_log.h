@@ -1,23 +1,27 @@
 #pragma once
-// The console's log: the log pipeline printing every line, with its time stamp, to standard
-// output on the writer thread. Counts what it accepted and what it printed, so the program
-// can wait until every line is out before it prints the site table and ends.
-#include <atomic>
+// The command-line program's log: the log pipeline printing every shown line, with its time
+// stamp, to a stream on the writer thread. Counts what it accepted and what it printed, so the
+// program can wait until every line is out before it prints its tables and ends.
+//
+// The one place the command-line program consumes the log; a headless consumer of the system's
+// own pipeline takes its place here once there is one.
 #include <condition_variable>
 #include <cstdint>
-#include <cstdio>
 #include <mutex>
+#include <ostream>
 #include <string>
 
 #include "log/core/log_thread.h"
 
-class ConsoleLog final : public LogSink {
+class CliLog final : public LogSink {
  public:
-  ConsoleLog(std::FILE* out, std::int32_t displayMode);
-  ~ConsoleLog() override = default;
+  // `outMutex` guards `out` against the program's other writers.
+  CliLog(std::ostream& out, std::mutex& outMutex, std::int32_t displayMode);
+  ~CliLog() override;
 
   void AddLogMessage(const std::string& text, std::uint32_t colour, std::uint8_t ignored,
                      std::uint8_t essential) override;
+  void SetDisplayMode(std::int32_t mode) { thread_.SetLogDisplayMode(mode); }
 
   // Returns when every accepted line has been printed.
   void Flush();
@@ -28,7 +32,8 @@ class ConsoleLog final : public LogSink {
  private:
   void Print(const std::string& text);
 
-  std::FILE* out_;
+  std::ostream& out_;
+  std::mutex& outMutex_;
   std::mutex mutex_;  // guards printed_ and orders the accept count against it
   std::condition_variable printedCv_;
   std::uint64_t accepted_ = 0;
