@@ -22,6 +22,15 @@ std::optional<int> ParseUnitCount(const std::string& text) {
   return value;
 }
 
+std::optional<double> ParseRate(const std::string& text) {
+  double value = 0;
+  const char* end = text.data() + text.size();
+  const auto [ptr, ec] = std::from_chars(text.data(), end, value);
+  // The negated test also refuses NaN.
+  if (ec != std::errc() || ptr != end || !(value >= 0.0 && value <= 1.0)) return std::nullopt;
+  return value;
+}
+
 class Parser {
  public:
   explicit Parser(const std::vector<std::string>& args) : args_(args) {}
@@ -46,7 +55,7 @@ class Parser {
       return;
     }
     if (name != "--base-dir" && name != "--simulate" && name != "--usb-trace" &&
-        name != "--project") {
+        name != "--project" && name != "--sim-fail-rate") {
       return Fail("unknown option: " + name);
     }
     const std::optional<std::string> value = inlineValue ? inlineValue : Next();
@@ -57,6 +66,8 @@ class Parser {
       Text(options_.usbTrace, name, *value);
     else if (name == "--project")
       Text(options_.project, name, *value);
+    else if (name == "--sim-fail-rate")
+      Rate(*value);
     else
       Count(*value);
   }
@@ -82,6 +93,12 @@ class Parser {
       return Fail("--simulate needs a unit count from 0 to " + std::to_string(kMaxSimulatedUnits));
     }
     options_.simulate = count;
+  }
+
+  void Rate(const std::string& value) {
+    if (!Once(options_.simFailRate.has_value(), "--sim-fail-rate")) return;
+    options_.simFailRate = ParseRate(value);
+    if (!options_.simFailRate) Fail("--sim-fail-rate needs a share from 0 to 1");
   }
 
   void Fail(const std::string& reason) {
@@ -112,6 +129,7 @@ std::string CommandLineUsage(const std::string& programName) {
          "  --simulate N      drive N simulated units (0 to " +
          std::to_string(kMaxSimulatedUnits) +
          ") instead of the USB bus\n"
+         "  --sim-fail-rate R let a share R (0 to 1) of the simulated parts fail\n"
          "  --log-stdout      also write every shown log line to standard output\n"
          "  --usb-trace FILE  write a line per USB transfer to FILE\n"
          "  --project FILE    load the project FILE once the units are found\n"

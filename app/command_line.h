@@ -6,13 +6,14 @@
 #include <vector>
 
 struct CommandLineOptions {
-  std::string baseDir;          // --base-dir DIR: the program's files below DIR
-  std::optional<int> simulate;  // --simulate N: a simulated bus with N units (0 = none)
-  bool logStdout = false;       // --log-stdout: every shown log line also on standard output
-  std::string usbTrace;         // --usb-trace FILE: the link's transfer trace
-  std::string project;          // --project FILE: loaded at start-up as the project window would
-  bool help = false;            // --help
-  std::string error;            // not empty: the command line was refused, for this reason
+  std::string baseDir;                // --base-dir DIR: the program's files below DIR
+  std::optional<int> simulate;        // --simulate N: a simulated bus with N units (0 = none)
+  std::optional<double> simFailRate;  // --sim-fail-rate R: share of simulated parts that fail
+  bool logStdout = false;             // --log-stdout: every shown log line also on standard output
+  std::string usbTrace;               // --usb-trace FILE: the link's transfer trace
+  std::string project;  // --project FILE: loaded at start-up as the project window would
+  bool help = false;    // --help
+  std::string error;    // not empty: the command line was refused, for this reason
 };
 
 inline constexpr int kMaxSimulatedUnits = 16;

@@ -50,6 +50,7 @@ ProgramOptions ProgramOptionsOf(const CommandLineOptions& line) {
   options.baseDir = line.baseDir;
   options.simulatedUnits = line.simulate;
   options.simulationTiming = true;  // a demonstration runs at the units' own pace
+  options.simFailRate = line.simFailRate.value_or(0.0);
   options.logStdout = line.logStdout;
   options.usbTrace = line.usbTrace;
   // The history and the status bar show full paths, whatever folder the program started in.

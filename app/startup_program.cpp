@@ -21,19 +21,13 @@
 #include "site/rescan.h"
 #include "site/site_system.h"
 #include "site/site_wait.h"
-#include "support/file_helpers.h"
-#include "support/system_ini.h"
-
-namespace {
-constexpr const char* kInitFinish = "System Initialization Finish";
-constexpr const char* kInitFail = "System Initialization Fail!";
-constexpr const char* kTempFolderFail = "Private Temporary Folder Not Available!";
-}  // namespace
+#include "site/system_startup.h"
 
 GangProgram::GangProgram(ProgramOptions options)
     : config_(std::move(options)),
       registry_(config_.registry ? *config_.registry : RegistryStore::FromEnvironment()) {
-  bus_ = ChooseUsbBus({config_.simulatedUnits, config_.simulationTiming, config_.pollPeriodMs});
+  bus_ = ChooseUsbBus({config_.simulatedUnits, config_.simulationTiming, config_.pollPeriodMs,
+                       config_.simFailRate});
   sites_ = std::make_unique<SiteSystem>(*bus_.library);
   // The base folder is known before any window: the log journal lives below it.
   SetPaths();
@@ -73,10 +67,7 @@ const SystemPaths& GangProgram::Paths() const {
 }
 
 bool GangProgram::SetPaths() {
-  SystemPaths paths;
-  const bool privateTemp = InitSystemPaths(paths, {config_.baseDir, config_.tempRoot});
-  sites_->SetPaths(paths);
-  return privateTemp;
+  return SetSystemPaths(*sites_, {config_.baseDir, config_.tempRoot});
 }
 
 void GangProgram::BuildOptionsWindow() {
@@ -154,13 +145,7 @@ bool GangProgram::SystemInitialization() {
   const bool privateTemp = SetPaths();
   LoadSystemIni();
   SetCaptionAndDefaults();
-  if (!privateTemp) {
-    // Fixed temporary names in a folder someone else controls could be planted or read.
-    main_->LogThread().AddLogMessage(kTempFolderFail, LogColour::Red, 1, 0);
-    return false;
-  }
-  if (!CheckDirectories(Paths().BaseDir)) return false;
-  return ::LoadSelectList(Paths().BaseDir, sites_->SelectList(), sites_->Log());
+  return CheckSystemFiles(*sites_, privateTemp);
 }
 
 void GangProgram::LoadSystemIni() {
@@ -168,10 +153,7 @@ void GangProgram::LoadSystemIni() {
     handlerMode_ = true;
   }
   // The settings may move the base folder ("ExeDirPath").
-  SystemPaths paths = Paths();
-  LoadSystemIniFile(paths.BaseDir, handlerMode_, Para());
-  if (paths.BaseDir != Paths().BaseDir) sites_->SetPaths(paths);
-  sites_->Links().ApplySettings(Para());
+  LoadSystemSettings(*sites_, handlerMode_);
   options_->ShowLoadedSettings(handlerMode_);
   if (Para().DataBufferSel == 1) main_->SetRunControlsEnabled(true);
   main_->LogThread().SetLogDisplayMode(Para().LogDisplayMode);
@@ -218,22 +200,5 @@ void GangProgram::SystemCleanup() {
   if (cleanedUp_) return;
   cleanedUp_ = true;
   notices_->Stop();
-  sites_->Shutdown();  // no worker runs any more: the close notices use the links directly
-  if (!handlerMode_) {
-    for (int site = 0; site < kSiteCount; ++site) {
-      if (sites_->Panels().Status(site) == siNone) continue;
-      sites_->Opcodes().Run(*sites_, Opcodes::CloseNotice, site, {});
-    }
-  }
-  // Without a private folder there are no temporary files of ours to remove.
-  const std::string& tempDir = Paths().TempDir;
-  if (!tempDir.empty()) {
-    for (const char* name : kTempFiles) DeleteTempFile(tempDir + name, sites_->Log());
-    DeleteTempFile(tempDir + kGroupDefineTempFile, sites_->Log());
-  }
-  CloseAllLinks();
-}
-
-void GangProgram::CloseAllLinks() {
-  for (int site = 0; site < kSiteCount; ++site) sites_->Link(site).CloseDevice();
+  CloseSystem(*sites_, handlerMode_);
 }

@@ -22,6 +22,7 @@ struct ProgramOptions {
   std::string baseDir;                // empty: the program's own folder
   std::optional<int> simulatedUnits;  // none: the real bus
   bool simulationTiming = true;       // the simulated units' timing model
+  double simFailRate = 0;             // the share of simulated parts that fail
   bool logStdout = false;
   std::string usbTrace;                   // empty: no transfer trace (beyond ZV_USB_TRACE)
   std::string tempRoot;                   // empty: the system temporary folder
@@ -82,7 +83,6 @@ class GangProgram final : public QObject {
   void StartDeviceNotices();
   std::vector<std::string> BusSnapshot();
   bool SetPaths();  // false when no private temporary folder could be made
-  void CloseAllLinks();
 
   ProgramOptions config_;
   RegistryStore registry_;

@@ -23,6 +23,7 @@ UsbBusChoice ChooseUsbBus(const BusOptions& options) {
   sim::RigOptions rigOptions;
   rigOptions.units = *options.simulatedUnits;
   rigOptions.timing = options.timing;
+  rigOptions.failRate = options.failRate;
   sim::SimRig rig = sim::makeSimRig(rigOptions);
   choice.simulated = rig.bus.get();
   choice.notices = std::make_unique<SimBusNotices>(*rig.bus);

@@ -18,6 +18,7 @@ struct BusOptions {
   std::optional<int> simulatedUnits;  // none: the installed USB library
   bool timing = true;                 // the simulated units' timing model
   int pollPeriodMs = 1000;            // the look at a real bus where udev does not work
+  double failRate = 0;                // the share of simulated parts that fail (0..1)
 };
 
 struct UsbBusChoice {

@@ -1,7 +1,8 @@
 #pragma once
 // A SiteHost without windows, for the command-line front end and the tests: the panel model
 // keeps every fact already, so this host only records the events it is shown (when asked to)
-// and runs an optional hook on every ProcessMessages (tests act "from the UI" with it).
+// and runs an optional hook on every ProcessMessages (tests act "from the UI" with it). A front
+// end that reacts to the events derives from it and calls Show of this class first.
 #include <atomic>
 #include <functional>
 #include <mutex>
@@ -10,7 +11,7 @@
 
 #include "site/site_host.h"
 
-class HeadlessSiteHost final : public SiteHost {
+class HeadlessSiteHost : public SiteHost {
  public:
   explicit HeadlessSiteHost(bool record = false) : record_(record) {}
 

@@ -14,6 +14,7 @@
 #include "records/record_writer.h"
 #include "site/loaded_project.h"
 #include "site/opcode_table.h"
+#include "site/part_sink.h"
 #include "site/run_controls.h"
 #include "site/site_engine.h"
 #include "site/site_host.h"
@@ -49,6 +50,10 @@ class SiteSystem {
   // any worker runs; the system starts with one that shows nothing.
   void AttachHost(SiteHost& host);
   SiteHost& Host() { return *host_; }
+  // Where the runs hand each part's record. Attach it before any worker runs.
+  void AttachPartSink(PartSink& sink) { parts_ = &sink; }
+  void DetachPartSink() { parts_ = &noParts_; }
+  PartSink& Parts() { return *parts_; }
 
   S_SystemPara& Para() { return para_; }
   const SystemPaths& Paths() const { return paths_; }
@@ -112,6 +117,8 @@ class SiteSystem {
   std::unique_ptr<RecordWriter> records_;  // after the log it writes to, before the workers
   NoSiteHost noHost_;
   SiteHost* host_ = &noHost_;
+  NoPartSink noParts_;
+  PartSink* parts_ = &noParts_;
   SitePanels panels_;
   RunControls controls_;
 

@@ -26,5 +26,6 @@ std::uint8_t SocketMask(const std::array<std::uint8_t, 4>& socketCodes);
 // image's CRC-32, the part, the steps, the run's result bytes and its time.
 PartRecord MakePartRecord(SiteSystem& system, const RunFacts& facts);
 
-// Hands the record to the system's writer; nothing when the system keeps no records.
+// Shows the record to the front end's part sink, then hands it to the system's writer (nothing
+// when the system keeps no records).
 void SubmitPartRecord(SiteSystem& system, PartRecord record);

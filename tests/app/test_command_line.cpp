@@ -23,9 +23,10 @@ TEST(CommandLine, NoArgumentsMeanTheRealBusInTheProgramFolder) {
 TEST(CommandLine, EveryOptionInBothSpellings) {
   const CommandLineOptions a =
       Parse({"--simulate", "8", "--base-dir", "build/demo", "--log-stdout", "--usb-trace", "t.txt",
-             "--project", "build/demo/Projects/CV25Q64.zvprj"});
+             "--project", "build/demo/Projects/CV25Q64.zvprj", "--sim-fail-rate", "0.25"});
   ASSERT_TRUE(a.error.empty()) << a.error;
   EXPECT_EQ(a.simulate, 8);
+  EXPECT_EQ(a.simFailRate, 0.25);
   EXPECT_EQ(a.baseDir, "build/demo");
   EXPECT_TRUE(a.logStdout);
   EXPECT_EQ(a.usbTrace, "t.txt");
@@ -34,6 +35,7 @@ TEST(CommandLine, EveryOptionInBothSpellings) {
   const CommandLineOptions b = Parse({"--simulate=0", "--base-dir=/x y", "--help"});
   ASSERT_TRUE(b.error.empty()) << b.error;
   EXPECT_EQ(b.simulate, 0);  // a simulated bus without units, not the real bus
+  EXPECT_FALSE(b.simFailRate.has_value());
   EXPECT_EQ(b.baseDir, "/x y");
   EXPECT_TRUE(b.help);
   EXPECT_FALSE(b.logStdout);
@@ -56,6 +58,11 @@ TEST(CommandLine, BadInputIsRefusedWithAReason) {
            {"--help=yes"},
            {"--simulate", "2", "--simulate", "3"},
            {"--log-stdout", "--log-stdout"},
+           {"--sim-fail-rate", "1.5"},
+           {"--sim-fail-rate", "-0.1"},
+           {"--sim-fail-rate", "nan"},
+           {"--sim-fail-rate", "0.5x"},
+           {"--sim-fail-rate", "0", "--sim-fail-rate", "1"},
        }) {
     const CommandLineOptions options = ParseCommandLine(args);
     EXPECT_FALSE(options.error.empty()) << args.front();

@@ -1,0 +1,15 @@
+#include "cli/cli_log.h"
+
+CliLog::CliLog(TLogThread& pipeline, Journal& journal, std::ostream& out, std::mutex& outMutex)
+    : out_(out),
+      outMutex_(outMutex),
+      writer_(pipeline,
+              {.journal = &journal, .output = [this](const std::vector<ShownLogLine>& lines) {
+                 std::lock_guard<std::mutex> lock(outMutex_);
+                 for (const ShownLogLine& line : lines) out_ << line.stamped << '\n';
+                 out_.flush();
+               }}) {}
+
+void CliLog::Flush() {
+  writer_.Flush();
+}

@@ -1,0 +1,26 @@
+#pragma once
+// The command-line program's log: the system's own log pipeline, its lines stamped, written to
+// the journal and printed to a stream by the pipeline's headless writer. The window program shows
+// the same lines in its log view.
+#include <mutex>
+#include <ostream>
+
+#include "log/core/log_writer.h"
+
+class Journal;
+class TLogThread;
+
+class CliLog {
+ public:
+  // `outMutex` guards `out` against the program's other writers. The pipeline and the journal
+  // outlive this object.
+  CliLog(TLogThread& pipeline, Journal& journal, std::ostream& out, std::mutex& outMutex);
+
+  // Returns when every line queued before the call has been printed.
+  void Flush();
+
+ private:
+  std::ostream& out_;
+  std::mutex& outMutex_;
+  TLogWriter writer_;  // last: its thread prints through the members above
+};

@@ -1,0 +1,140 @@
+#include "cli/cli_options.h"
+
+#include <CLI/CLI.hpp>
+#include <algorithm>
+#include <cmath>
+#include <sstream>
+
+#include "records/part_record.h"
+#include "site/site_status.h"
+#include "site/system_startup.h"
+
+namespace {
+constexpr int kFirstSiteNumber = 1;
+
+// CLI11's range check lets NaN through; a share must be a real number from 0 to 1.
+const CLI::Validator kShare(
+    [](std::string& text) -> std::string {
+      double value = 0;
+      if (!CLI::detail::lexical_cast(text, value) || !std::isfinite(value) || value < 0.0 ||
+          value > 1.0) {
+        return "needs a share from 0 to 1, not " + text;
+      }
+      return {};
+    },
+    "SHARE");
+
+const CLI::Validator kIsoDate(
+    [](std::string& text) -> std::string {
+      return IsIsoDate(text) ? std::string() : "needs a date YYYY-MM-DD, not " + text;
+    },
+    "YYYY-MM-DD");
+
+struct Subcommands {
+  CLI::App* scan = nullptr;
+  CLI::App* run = nullptr;
+  CLI::App* records = nullptr;
+};
+
+void AddGlobalOptions(CLI::App& app, CliOptions& o, std::optional<int>& simulate) {
+  app.add_option("--base-dir", o.baseDir,
+                 "the program's files (System, DataBase, History) below DIR")
+      ->type_name("DIR");
+  app.add_option("--simulate", simulate, "a simulated bus with N units instead of the USB bus")
+      ->type_name("N")
+      ->check(CLI::Range(0, kCliMaxSimulatedUnits));
+  app.add_option("--sim-fail-rate", o.simFailRate, "share of simulated parts that fail (0..1)")
+      ->type_name("R")
+      ->check(kShare);
+  app.add_option("--usb-trace", o.usbTrace, "write a line per USB transfer to FILE")
+      ->type_name("FILE");
+  app.set_version_flag("--version", "gangprog-cli " + GetVersionText());
+}
+
+CLI::App* AddRun(CLI::App& app, CliOptions& o, std::vector<int>& siteNumbers) {
+  CLI::App* run = app.add_subcommand("run", "load a project and program parts on the sites");
+  run->add_option("--project", o.project, "the project file (.zvprj)")->required();
+  run->add_option("--sites", siteNumbers, "sites to run, e.g. 1,3,5 (default: every unit)")
+      ->delimiter(',')
+      ->check(CLI::Range(kFirstSiteNumber, kSiteCount));
+  CLI::Option* autoRun = run->add_flag("--auto", o.autoRun, "the automatic loop");
+  run->add_option("--parts", o.parts, "with --auto: stop once N parts are done in all")
+      ->type_name("N")
+      ->check(CLI::PositiveNumber)
+      ->needs(autoRun);
+  run->add_flag("--json", o.json, "one JSON object per line for each event");
+  return run;
+}
+
+CLI::App* AddRecords(CLI::App& app, CliOptions& o, bool& csv, bool& json) {
+  CLI::App* records = app.add_subcommand("records", "print the per-part records");
+  records->add_option("--since", o.since, "only records from this day on")->check(kIsoDate);
+  CLI::Option* csvFlag = records->add_flag("--csv", csv, "as CSV");
+  records->add_flag("--json", json, "one JSON object per line")->excludes(csvFlag);
+  return records;
+}
+
+// Site numbers 1..8 as indexes; an empty item ("1,,3", which CLI11 would skip) or a site named
+// twice is a mistake in the script.
+std::string TakeSites(const CLI::Option& option, const std::vector<int>& numbers, CliOptions& o) {
+  for (const std::string& item : option.results()) {
+    if (item.empty()) return "--sites: the list has an empty item";
+  }
+  for (int number : numbers) {
+    const int index = number - kFirstSiteNumber;
+    if (std::find(o.sites.begin(), o.sites.end(), index) != o.sites.end()) {
+      return "--sites: site " + std::to_string(number) + " is listed twice";
+    }
+    o.sites.push_back(index);
+  }
+  return {};
+}
+
+ParsedCommandLine Refused(CLI::App& app, const std::string& reason) {
+  ParsedCommandLine parsed;
+  parsed.exitCode = CliExit::BadInput;
+  parsed.err = "gangprog-cli: " + reason + "\n" + app.help();
+  return parsed;
+}
+}  // namespace
+
+ParsedCommandLine ParseCliCommandLine(const std::vector<std::string>& args) {
+  CLI::App app("The gang programmer's command-line front end.", "gangprog-cli");
+  app.require_subcommand(1);
+  app.fallthrough();  // the global options may follow the subcommand too
+  CliOptions o;
+  std::optional<int> simulate;
+  std::vector<int> siteNumbers;
+  bool csv = false;
+  bool recordsJson = false;
+  AddGlobalOptions(app, o, simulate);
+  Subcommands sub;
+  sub.scan = app.add_subcommand("scan", "greet, identify and order the units; print the sites");
+  sub.scan->add_flag("--json", o.json, "one JSON object");
+  sub.run = AddRun(app, o, siteNumbers);
+  sub.records = AddRecords(app, o, csv, recordsJson);
+
+  std::vector<std::string> reversed(args.rbegin(), args.rend());  // CLI11 takes them reversed
+  try {
+    app.parse(reversed);
+  } catch (const CLI::CallForHelp&) {
+    return {std::nullopt, CliExit::AllPassed, app.help(), {}};
+  } catch (const CLI::CallForAllHelp&) {
+    return {std::nullopt, CliExit::AllPassed, app.help("", CLI::AppFormatMode::All), {}};
+  } catch (const CLI::CallForVersion&) {
+    return {std::nullopt, CliExit::AllPassed, "gangprog-cli " + GetVersionText() + "\n", {}};
+  } catch (const CLI::ParseError& error) {
+    return Refused(app, error.what());
+  }
+  o.simulate = simulate;
+  const std::string reason = TakeSites(*sub.run->get_option("--sites"), siteNumbers, o);
+  if (!reason.empty()) {
+    return Refused(app, reason);
+  }
+  if (sub.run->parsed()) o.command = CliCommand::Run;
+  if (sub.records->parsed()) {
+    o.command = CliCommand::Records;
+    o.format = csv ? RecordFormat::Csv : recordsJson ? RecordFormat::Json : RecordFormat::Text;
+  }
+  return {o, CliExit::AllPassed, {}, {}};
+}

@@ -1,0 +1,50 @@
+#pragma once
+// The command line of gangprog-cli: global options, one subcommand and its options.
+#include <optional>
+#include <string>
+#include <vector>
+
+// Exit statuses of the program.
+namespace CliExit {
+inline constexpr int AllPassed = 0;
+inline constexpr int PartFailed = 1;
+inline constexpr int BadInput = 2;  // bad usage, a bad project, a base folder without database
+inline constexpr int NoUnit = 3;
+}  // namespace CliExit
+
+inline constexpr int kCliMaxSimulatedUnits = 16;
+
+enum class CliCommand { Scan, Run, Records };
+enum class RecordFormat { Text, Csv, Json };
+
+struct CliOptions {
+  // Global.
+  std::string baseDir;          // empty: the program's own folder
+  std::optional<int> simulate;  // none: the real USB bus
+  double simFailRate = 0;
+  std::string usbTrace;
+
+  CliCommand command = CliCommand::Scan;
+  bool json = false;  // scan, run: JSON instead of the log and tables
+
+  // run
+  std::string project;
+  std::vector<int> sites;  // site indexes 0..7; empty: every site with a unit
+  bool autoRun = false;
+  std::optional<long long> parts;  // --auto: stop once this many parts are done in all
+
+  // records
+  std::string since;  // "YYYY-MM-DD" or empty
+  RecordFormat format = RecordFormat::Text;
+};
+
+// The parse: options to act on, or an exit status with what to print (help, version, error).
+struct ParsedCommandLine {
+  std::optional<CliOptions> options;
+  int exitCode = CliExit::AllPassed;
+  std::string out;  // help and version text
+  std::string err;  // the reason a command line was refused, with the usage
+};
+
+// `args` without the program name.
+ParsedCommandLine ParseCliCommandLine(const std::vector<std::string>& args);

@@ -1,0 +1,54 @@
+#include "cli/cli_program.h"
+
+#include <stdexcept>
+
+#include "site/site_system.h"
+#include "site/system_startup.h"
+#include "support/registry_store.h"
+
+namespace {
+UsbBusChoice ChooseBus(const CliOptions& options, const CliEnvironment& env) {
+  BusOptions bus;
+  bus.simulatedUnits = options.simulate;
+  bus.timing = env.simulationTiming;
+  bus.failRate = options.simFailRate;
+  return ChooseUsbBus(bus);
+}
+}  // namespace
+
+HeadlessProgram::HeadlessProgram(const CliOptions& options, CliEnvironment& env,
+                                 std::ostream& logStream)
+    : env_(env), baseDir_(options.baseDir), bus_(ChooseBus(options, env)) {
+  system_ = std::make_unique<SiteSystem>(*bus_.library);
+  log_ = std::make_unique<CliLog>(system_->LogPipeline(), system_->LogJournal(), logStream,
+                                  outputMutex_);
+  system_->AttachHost(host_);
+  host_.SetBoxHook([this](const std::string& text, const std::string& caption) {
+    std::lock_guard<std::mutex> lock(outputMutex_);
+    env_.err << caption << ": " << text << '\n';
+  });
+  if (!options.usbTrace.empty() && !system_->Links().Trace().Start(options.usbTrace)) {
+    throw std::runtime_error("cannot write the USB trace file " + options.usbTrace);
+  }
+}
+
+HeadlessProgram::~HeadlessProgram() {
+  CloseSystem(*system_, handlerMode_);
+  log_->Flush();
+  log_.reset();
+  system_.reset();
+}
+
+bool HeadlessProgram::Initialize() {
+  system_->Usb().set_debug(0);
+  handlerMode_ = RegistryStore::FromEnvironment().CheckRegistryMode(RegistryKey::HandlerMode,
+                                                                    AccessCode::HandlerMode);
+  const bool privateTemp = SetSystemPaths(*system_, {baseDir_, env_.tempRoot});
+  LoadSystemSettings(*system_, handlerMode_);
+  system_->LogPipeline().SetLogDisplayMode(system_->Para().LogDisplayMode);
+  const bool ok = CheckSystemFiles(*system_, privateTemp);
+  system_->Log().AddLogMessage(ok ? kInitFinish : kInitFail, ok ? LogColour::Green : LogColour::Red,
+                               1, 0);
+  if (env_.prepare) env_.prepare(*system_);
+  return ok;
+}

@@ -1,0 +1,15 @@
+#pragma once
+// The subcommands of gangprog-cli. Each returns the program's exit status (CliExit).
+#include "cli/cli_options.h"
+
+class HeadlessProgram;
+struct CliEnvironment;
+
+// Greets, identifies and orders the units; prints the site table (or one JSON object).
+int ScanCommand(HeadlessProgram& program, const CliOptions& options, CliEnvironment& env);
+
+// Loads the project and runs it once or as the automatic loop on the chosen sites.
+int RunCommand(HeadlessProgram& program, const CliOptions& options, CliEnvironment& env);
+
+// Prints the per-part records; needs no units.
+int RecordsCommand(const CliOptions& options, CliEnvironment& env);

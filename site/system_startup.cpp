@@ -1,0 +1,86 @@
+#include "site/system_startup.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <system_error>
+
+#include "log/core/log_sink.h"
+#include "project/driver_index.h"
+#include "site/ops/unit_notice_ops.h"
+#include "site/site_system.h"
+#include "support/file_helpers.h"
+#include "support/system_ini.h"
+
+bool CheckDirectories(const std::string& baseDir) {
+  const std::string dataBase = kDirectoryTree.back();
+  for (const char* name : kDirectoryTree) {
+    const std::string path = baseDir + name;
+    std::error_code error;
+    if (std::filesystem::is_directory(path, error)) continue;
+    if (name == dataBase) return false;
+    // One level: the parent was handled before; a failure stops the start-up.
+    if (::mkdir(path.c_str(), 0755) != 0 && errno != EEXIST) return false;
+    if (!std::filesystem::is_directory(path, error)) return false;
+  }
+  return true;
+}
+
+std::string GetVersionText() {
+#if defined(ZV_VERSION_MAJOR) && defined(ZV_VERSION_MINOR) && defined(ZV_VERSION_PATCH) && \
+    defined(ZV_VERSION_TWEAK)
+  return std::to_string(ZV_VERSION_MAJOR) + "." + std::to_string(ZV_VERSION_MINOR) + "." +
+         std::to_string(ZV_VERSION_PATCH) + "." + std::to_string(ZV_VERSION_TWEAK);
+#else
+  return {};
+#endif
+}
+
+std::string BuildDateText() {
+  return __DATE__;
+}
+
+bool DeleteTempFile(const std::string& path, LogSink& log) {
+  if (WipeAndDeleteFile(path)) return true;
+  const std::string name = std::filesystem::path(path).stem().string();
+  log.AddLogMessage("Delete The Temporary File of " + name + " Fail!", LogColour::Red, 1, 0);
+  return false;
+}
+
+bool SetSystemPaths(SiteSystem& system, const PathSetup& setup) {
+  SystemPaths paths;
+  const bool privateTemp = InitSystemPaths(paths, setup);
+  system.SetPaths(paths);
+  return privateTemp;
+}
+
+void LoadSystemSettings(SiteSystem& system, bool handlerMode) {
+  SystemPaths paths = system.Paths();
+  LoadSystemIniFile(paths.BaseDir, handlerMode, system.Para());
+  if (paths.BaseDir != system.Paths().BaseDir) system.SetPaths(paths);
+  system.Links().ApplySettings(system.Para());
+}
+
+bool CheckSystemFiles(SiteSystem& system, bool privateTemp) {
+  if (!privateTemp) {
+    // Fixed temporary names in a folder someone else controls could be planted or read.
+    system.Log().AddLogMessage(kTempFolderFail, LogColour::Red, 1, 0);
+    return false;
+  }
+  const std::string& baseDir = system.Paths().BaseDir;
+  if (!CheckDirectories(baseDir)) return false;
+  return LoadSelectList(baseDir, system.SelectList(), system.Log());
+}
+
+void CloseSystem(SiteSystem& system, bool handlerMode) {
+  system.Shutdown();  // no worker runs any more: the close notices use the links directly
+  if (!handlerMode) SendCloseNotices(system);
+  // Without a private folder there are no temporary files of ours to remove.
+  const std::string& tempDir = system.Paths().TempDir;
+  if (!tempDir.empty()) {
+    for (const char* name : kTempFiles) DeleteTempFile(tempDir + name, system.Log());
+    DeleteTempFile(tempDir + kGroupDefineTempFile, system.Log());
+  }
+  for (int site = 0; site < kSiteCount; ++site) system.Link(site).CloseDevice();
+}

@@ -1,0 +1,54 @@
+#pragma once
+// The start-up and close steps that every front end takes the same way, without a window: the
+// paths, the settings, the directory tree and driver index, the version texts and, at close,
+// the close notices and the temporary files. The window program and the command-line program
+// both call these, so that they build and leave the system identically.
+#include <array>
+#include <string>
+
+#include "support/system_paths_init.h"
+
+class LogSink;
+class SiteSystem;
+
+inline constexpr const char* kInitFinish = "System Initialization Finish";
+inline constexpr const char* kInitFail = "System Initialization Fail!";
+inline constexpr const char* kTempFolderFail = "Private Temporary Folder Not Available!";
+
+// The directory tree below BaseDir, in the order it is checked; the last is only looked for.
+inline constexpr std::array<const char*, 7> kDirectoryTree = {
+    "Temp", "System", "History", "History/MLOG", "History/Reload", "History/Recovery", "DataBase"};
+
+// Temporary files of the units' work, deleted at exit in this order (then "GrpDef.def").
+inline constexpr std::array<const char*, 5> kTempFiles = {"SelfTest.pga", "INIOrder.tab", "7z.dll",
+                                                          "BIOS.BIN", "BIOSInfo.ini"};
+inline constexpr const char* kGroupDefineTempFile = "GrpDef.def";
+
+// Creates the missing folders of the tree in order (one level each); false when one cannot be
+// made. "DataBase" is not created: the result is whether it exists.
+bool CheckDirectories(const std::string& baseDir);
+
+// "major.minor.release.build" of the program, or empty when the build carries no version.
+std::string GetVersionText();
+// The compiler's build date, e.g. "Aug  5 2015".
+std::string BuildDateText();
+
+// No file at the path: true. Otherwise wipes and deletes it; on failure logs "Delete The
+// Temporary File of <name> Fail!" (name without folder and extension) and returns false.
+bool DeleteTempFile(const std::string& path, LogSink& log);
+
+// InitSystemPaths, then the system takes the paths. False when no private temporary folder
+// could be made.
+bool SetSystemPaths(SiteSystem& system, const PathSetup& setup);
+
+// Loads "System/System.ini" into the system's settings (the file may move the base folder,
+// "ExeDirPath") and hands the link settings to the links.
+void LoadSystemSettings(SiteSystem& system, bool handlerMode);
+
+// The checks after the settings: the private temporary folder (kTempFolderFail logged when it
+// is missing), the directory tree and the driver index "Select.SEL". False stops the start-up.
+bool CheckSystemFiles(SiteSystem& system, bool privateTemp);
+
+// The close: every worker joined, the close notice to every present unit unless in handler
+// mode, the temporary files deleted and every link closed.
+void CloseSystem(SiteSystem& system, bool handlerMode);

@@ -1,0 +1,87 @@
+// The command line of gangprog-cli: what is taken, and what is refused with status 2.
+#include <gtest/gtest.h>
+
+#include "cli/cli_options.h"
+
+namespace {
+struct Case {
+  std::vector<std::string> args;
+  int status;
+  const char* saying;  // a piece of the output, or nullptr
+};
+
+TEST(CliOptions, StatusAndTextOfEveryKindOfCommandLine) {
+  const std::vector<Case> cases = {
+      {{"--version"}, CliExit::AllPassed, "gangprog-cli 1."},
+      {{"--help"}, CliExit::AllPassed, "Subcommands:"},
+      {{"run", "--help"}, CliExit::AllPassed, "--project"},
+      {{}, CliExit::BadInput, "subcommand"},
+      {{"frobnicate"}, CliExit::BadInput, nullptr},
+      {{"scan", "--verbose"}, CliExit::BadInput, "--verbose"},
+      {{"--simulate", "17", "scan"}, CliExit::BadInput, "--simulate"},
+      {{"--simulate", "-1", "scan"}, CliExit::BadInput, "--simulate"},
+      {{"--simulate", "8x", "scan"}, CliExit::BadInput, "--simulate"},
+      {{"--simulate", "scan"}, CliExit::BadInput, nullptr},
+      {{"--sim-fail-rate", "1.5", "scan"}, CliExit::BadInput, "--sim-fail-rate"},
+      {{"--sim-fail-rate", "nan", "scan"}, CliExit::BadInput, "--sim-fail-rate"},
+      {{"--sim-fail-rate", "-0.1", "scan"}, CliExit::BadInput, "--sim-fail-rate"},
+      {{"run"}, CliExit::BadInput, "--project"},
+      {{"run", "--project", "p", "--sites", "0"}, CliExit::BadInput, "--sites"},
+      {{"run", "--project", "p", "--sites", "9"}, CliExit::BadInput, "--sites"},
+      {{"run", "--project", "p", "--sites", "1,x"}, CliExit::BadInput, "--sites"},
+      {{"run", "--project", "p", "--sites", "2,2"}, CliExit::BadInput, "listed twice"},
+      {{"run", "--project", "p", "--parts", "5"}, CliExit::BadInput, "--auto"},
+      {{"run", "--project", "p", "--auto", "--parts", "0"}, CliExit::BadInput, "--parts"},
+      {{"run", "--project", "p", "--auto", "--parts", "many"}, CliExit::BadInput, "--parts"},
+      {{"records", "--csv", "--json"}, CliExit::BadInput, nullptr},
+      {{"records", "--since", "2024-13-01"}, CliExit::BadInput, "--since"},
+      {{"records", "--since", "yesterday"}, CliExit::BadInput, "--since"},
+  };
+  for (const Case& c : cases) {
+    const std::string shown = testing::PrintToString(c.args);
+    const ParsedCommandLine parsed = ParseCliCommandLine(c.args);
+    EXPECT_FALSE(parsed.options.has_value()) << shown;
+    EXPECT_EQ(parsed.exitCode, c.status) << shown;
+    if (c.saying != nullptr) {
+      EXPECT_NE((parsed.out + parsed.err).find(c.saying), std::string::npos)
+          << shown << "\n"
+          << parsed.out << parsed.err;
+    }
+  }
+}
+
+TEST(CliOptions, AcceptedCommandLinesGiveTheirValues) {
+  const ParsedCommandLine run = ParseCliCommandLine(
+      {"--simulate", "8", "--base-dir", "build/demo", "--sim-fail-rate", "0.25", "run", "--project",
+       "p.zvprj", "--sites", "1,3,5", "--auto", "--parts", "200", "--json"});
+  ASSERT_TRUE(run.options.has_value()) << run.err;
+  const CliOptions& o = *run.options;
+  EXPECT_EQ(o.command, CliCommand::Run);
+  EXPECT_EQ(o.simulate, 8);
+  EXPECT_EQ(o.baseDir, "build/demo");
+  EXPECT_DOUBLE_EQ(o.simFailRate, 0.25);
+  EXPECT_EQ(o.project, "p.zvprj");
+  EXPECT_EQ(o.sites, (std::vector<int>{0, 2, 4}));  // site numbers become indexes
+  EXPECT_TRUE(o.autoRun);
+  EXPECT_EQ(o.parts, 200);
+  EXPECT_TRUE(o.json);
+
+  // The global options may follow the subcommand; no --simulate means the real bus.
+  const ParsedCommandLine scan = ParseCliCommandLine({"scan", "--base-dir", "x"});
+  ASSERT_TRUE(scan.options.has_value()) << scan.err;
+  EXPECT_EQ(scan.options->command, CliCommand::Scan);
+  EXPECT_EQ(scan.options->baseDir, "x");
+  EXPECT_FALSE(scan.options->simulate.has_value());
+  EXPECT_FALSE(scan.options->json);
+
+  for (const auto& [flag, format] : std::vector<std::pair<const char*, RecordFormat>>{
+           {"--csv", RecordFormat::Csv}, {"--json", RecordFormat::Json}}) {
+    const ParsedCommandLine records =
+        ParseCliCommandLine({"records", "--since", "2024-02-29", flag});
+    ASSERT_TRUE(records.options.has_value()) << records.err;
+    EXPECT_EQ(records.options->format, format);
+    EXPECT_EQ(records.options->since, "2024-02-29");
+  }
+  EXPECT_EQ(ParseCliCommandLine({"records"}).options->format, RecordFormat::Text);
+}
+}  // namespace
