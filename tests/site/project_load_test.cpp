@@ -109,22 +109,15 @@ TEST_F(ProjectLoadTest, FailedLoadsKeepTheLoadedProjectWorking) {
 // worker runs.
 TEST_F(ProjectLoadTest, RefusedWhileAWorkerRuns) {
   ASSERT_TRUE(RescanUnits(rig.system));
-  std::atomic<bool> release{false};
-  std::atomic<bool> inside{false};
-  rig.system.Opcodes().Register(Opcodes::EmptyStepA, [&](SiteSystem&, int, const OperationTexts&) {
-    inside = true;
-    while (!release.load()) std::this_thread::yield();
-    return SiteResultCode::Pass;
-  });
-  OpcodeQueue queue = MakeQueue({Opcodes::EmptyStepA});
-  ASSERT_TRUE(Command(rig.system, 0, queue).Started());
-  ASSERT_TRUE(WaitUntil([&] { return inside.load(); }));
+  BusyWorker busy(rig, 0);
+  ASSERT_TRUE(busy.Started());
   EXPECT_EQ(LoadProjectInto(rig.system, demo.projects[0]), LoadCode::SitesRunning);
   EXPECT_EQ(rig.host.MessageTexts(), std::vector<std::string>{"ERROR: Execute Project File Fail!"});
   EXPECT_TRUE(rig.system.Project().Path().empty());
   EXPECT_FALSE(fs::exists(demo.base + "Temp/Temp.BIN"));
-  release = true;
+  busy.Release();
   WaitForSites(rig.system);
+  rig.system.Shutdown();  // the worker's last step is over too
   EXPECT_EQ(LoadProjectInto(rig.system, demo.projects[0]), LoadCode::Loaded);
 }
 }  // namespace

@@ -2,6 +2,7 @@
 // A whole site engine on simulated units, for the integration tests: a bus with N units, the
 // settings, paths and locks, a log that captures every line, a recording headless host and the
 // system itself (declared last, so its workers end before everything they use).
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -13,6 +14,7 @@
 
 #include "log/core/log_sink.h"
 #include "sim/sim_factory.h"
+#include "site/command.h"
 #include "site/headless_site_host.h"
 #include "site/site_system.h"
 #include "support/named_lock.h"
@@ -102,3 +104,31 @@ inline bool WaitUntil(const std::function<bool()>& done,
   }
   return true;
 }
+
+// Keeps one worker of the rig busy in an empty step until released, for the tests of what may
+// not happen while a worker runs.
+class BusyWorker {
+ public:
+  BusyWorker(SiteRig& rig, int site) {
+    rig.system.Opcodes().Register(Opcodes::EmptyStepA,
+                                  [this](SiteSystem&, int, const OperationTexts&) {
+                                    inside_ = true;
+                                    while (!release_.load()) std::this_thread::yield();
+                                    return SiteResultCode::Pass;
+                                  });
+    OpcodeQueue queue = MakeQueue({Opcodes::EmptyStepA});
+    started_ =
+        Command(rig.system, site, queue).Started() && WaitUntil([this] { return inside_.load(); });
+  }
+  ~BusyWorker() { Release(); }
+  BusyWorker(const BusyWorker&) = delete;
+  BusyWorker& operator=(const BusyWorker&) = delete;
+
+  bool Started() const { return started_; }
+  void Release() { release_ = true; }
+
+ private:
+  std::atomic<bool> release_{false};
+  std::atomic<bool> inside_{false};
+  bool started_ = false;
+};

@@ -328,19 +328,11 @@ TEST(UnitReportsTest, ClearedOnlyWhileNoWorkerRuns) {
   SiteRig rig(1);
   ASSERT_TRUE(RescanUnits(rig.system));
   rig.system.CmdData(0).SerialText = "SN1";
-  std::atomic<bool> release{false};
-  std::atomic<bool> inside{false};
-  rig.system.Opcodes().Register(Opcodes::EmptyStepA, [&](SiteSystem&, int, const OperationTexts&) {
-    inside = true;
-    while (!release.load()) std::this_thread::yield();
-    return SiteResultCode::Pass;
-  });
-  OpcodeQueue queue = MakeQueue({Opcodes::EmptyStepA});
-  ASSERT_TRUE(Command(rig.system, 0, queue).Started());
-  ASSERT_TRUE(WaitUntil([&] { return inside.load(); }));
+  BusyWorker busy(rig, 0);
+  ASSERT_TRUE(busy.Started());
   EXPECT_FALSE(rig.system.ClearUnitReports());
   EXPECT_EQ(rig.system.CmdData(0).SerialText, "SN1");
-  release = true;
+  busy.Release();
   WaitForSites(rig.system);
   rig.system.Shutdown();
   EXPECT_TRUE(rig.system.ClearUnitReports());
