@@ -1,0 +1,288 @@
+// The program against the simulator's own timing model: eight sites prepared and programmed with
+// a 64 MiB image (one RUN ALL), and the eight-site automatic loop with the virtual operator.
+// Each figure is wall time (or parts per hour) over the model's minimum for the same work at the
+// same scale, so the ratio is the program's overhead and holds on any machine that keeps up.
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "bench/bench_util.h"
+#include "log/core/log_sink.h"
+#include "project/driver_slots.h"
+#include "project/hardware_ini.h"
+#include "project/project_value.h"
+#include "records/record_writer.h"
+#include "sim/sim_factory.h"
+#include "sim/work_estimate.h"
+#include "site/headless_site_host.h"
+#include "site/loaded_project.h"
+#include "site/ops/unit_preparation_ops.h"
+#include "site/rescan.h"
+#include "site/run_recipes.h"
+#include "site/site_system.h"
+#include "site/site_wait.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using Seconds = std::chrono::duration<double>;
+
+constexpr int kUnits = 8;
+constexpr std::uint64_t kImageBytes = 64ull << 20;
+// Model time runs this much faster than the wall clock in the programming figure (about 24 s).
+constexpr double kRunScale = 8.0;
+// The program pauses before every announced chunk it sends, in real time whatever the scale;
+// the model leaves the pause out. Per unit: the two settings images, the driver and FPGA
+// images, the procedure list and the driver options go as one chunk each, and the image as
+// 1 MiB pieces twice (program and verify).
+constexpr std::chrono::milliseconds kChunkPause{10};
+constexpr std::uint64_t kSingleChunkBuffers = 6;
+constexpr std::uint64_t kTransferChunk = 1ull << 20;
+// The automatic loop: a smaller image so that a cycle is short, parts counted after the first
+// round (which includes the preparation) until this many more are done.
+constexpr std::uint64_t kLoopImageBytes = 4ull << 20;
+constexpr double kLoopScale = 1.0;
+constexpr std::uint32_t kLoopParts = 48;
+constexpr double kRunTarget = 1.03;
+constexpr double kUphTarget = 0.97;
+constexpr char kDriverFile[] = "drv.bin";
+constexpr char kFpgaFile[] = "fpga.bin";
+
+// Drops every line but failures, which go to standard error: the log's own cost has its figure
+// in zv_bench.
+class QuietLog final : public LogSink {
+ public:
+  void AddLogMessage(const std::string& text, std::uint32_t colour, std::uint8_t,
+                     std::uint8_t) override {
+    if (colour == LogColour::Red) std::fprintf(stderr, "%s\n", text.c_str());
+  }
+};
+
+class TempFolder {
+ public:
+  TempFolder()
+      : path_(std::filesystem::temp_directory_path() /
+              ("zv_bench_run_" + std::to_string(::getpid()))) {
+    std::filesystem::create_directories(path_ / "Temp");
+    std::filesystem::create_directories(path_ / "tmp");
+  }
+  ~TempFolder() {
+    std::error_code error;
+    std::filesystem::remove_all(path_, error);
+  }
+  TempFolder(const TempFolder&) = delete;
+  TempFolder& operator=(const TempFolder&) = delete;
+  std::string Base() const { return path_.string() + "/"; }
+
+  void Write(const std::string& relative, const std::vector<std::uint8_t>& bytes) const {
+    const std::filesystem::path file = path_ / relative;
+    std::filesystem::create_directories(file.parent_path());
+    std::ofstream(file, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+  }
+
+ private:
+  std::filesystem::path path_;
+};
+
+// A serial NOR part of `bytes` with erase, program and verify, detected in its socket.
+void FillSite(std::uint64_t bytes, ZV_Driver_INI& driver, S_ProjectValue& value) {
+  auto& v = driver.Values;
+  v[DriverSlot::AreaEndLow(0)] = static_cast<std::uint32_t>(bytes - 1);
+  v[DriverSlot::AreaEndHigh(0)] = static_cast<std::uint32_t>((bytes - 1) >> 32);
+  v[DriverSlot::InsertDetectSupport] = 1;
+  v[DriverSlot::IDCheckSupport] = 1;
+  v[DriverSlot::PinIgnoreLow] = 0xFFFFFFFF;
+  v[DriverSlot::PinIgnoreHigh] = 0xFFFFFFFF;
+  driver.Type = "SPI FLASH";
+  driver.UserWav = kDriverFile;
+  driver.FPGAFile = kFpgaFile;
+  value.Textool = {1, 0, 0, 0};
+  value.MemArea = {1, 0, 0, 0};
+  value.Step = {1, 0, 1, 0, 1, 1, 0};  // pin check, erase, program, verify
+  value.Manufacturer = "Acme";
+  value.PartsNumber = "AC25Q128";
+}
+
+// The system on a simulated rig with a loaded project and its database files, units bound.
+struct RunBench {
+  explicit RunBench(const sim::RigOptions& options, std::uint64_t imageBytes)
+      : rig(sim::makeSimRig(options)), system(*rig.bus, Config(log)) {
+    system.AttachHost(host);
+    SystemPaths paths;
+    paths.BaseDir = folder.Base();
+    paths.TempDir = folder.Base() + "tmp/";
+    system.SetPaths(paths);
+    folder.Write(kHardwareIniPath, Text("[Hardware]\nVDD_Offset=21\n"));
+    folder.Write(std::string(kDriverFolder) + "/" + kDriverFile,
+                 bench::RandomBytes(kDriverImageLimit));
+    folder.Write(std::string(kFpgaFolder) + "/" + kFpgaFile, bench::RandomBytes(kFpgaImageLimit));
+    folder.Write("Temp/Temp.BIN", bench::RandomBytes(imageBytes));
+    Load(imageBytes);
+  }
+  static SiteSystemConfig Config(QuietLog& log) {
+    SiteSystemConfig config;
+    config.LogOverride = &log;
+    return config;
+  }
+  static std::vector<std::uint8_t> Text(const std::string& text) {
+    return std::vector<std::uint8_t>(text.begin(), text.end());
+  }
+  void Load(std::uint64_t imageBytes) {
+    std::unique_ptr<LoadedProject> project = system.NewProject();
+    project->SetPath("/projects/Bench.zvprj");
+    project->Project().ProcessBlocks = std::to_string(0);  // not block-organised
+    ProjectRecords& records = project->Records();
+    for (std::size_t slot = 0; slot < 4; ++slot) records.DriverImage.SetSlot(slot, 0x1000u + slot);
+    for (std::size_t site = 0; site < kSiteCount; ++site) {
+      FillSite(imageBytes, records.DriverIni[site], records.ProjectValue[site]);
+      BuildSiteProcessPlan(records, site);
+    }
+    ready = system.ReplaceProject(std::move(project)) && RescanUnits(system);
+  }
+
+  TempFolder folder;
+  QuietLog log;
+  sim::SimRig rig;
+  HeadlessSiteHost host;
+  SiteSystem system;
+  bool ready = false;
+};
+
+sim::RigOptions Options(double scale) {
+  sim::RigOptions options;
+  options.units = kUnits;
+  options.timing = true;
+  options.model.scale = scale;
+  options.partKind = sim::PartKind::SerialNor;
+  return options;
+}
+
+sim::StepSelection Selection() {
+  sim::StepSelection selection;
+  selection.insertDetect = true;  // the part's driver detects insertion: the list starts with it
+  selection.erase = true;
+  selection.program = true;
+  selection.verify = true;
+  return selection;
+}
+
+bool EverySitePassed(SiteSystem& system) {
+  for (int site = 0; site < kUnits; ++site) {
+    if (system.Panels().Status(site) != siPass) return false;
+  }
+  return true;
+}
+
+// 1. Preparation and one RUN ALL of the 64 MiB image on eight sites.
+bool RunProgramming() {
+  sim::RigOptions options = Options(kRunScale);
+  options.virtualOperator = false;
+  RunBench bench(options, kImageBytes);
+  if (!bench.ready) {
+    std::fprintf(stderr, "run: the project or the units could not be set up\n");
+    return false;
+  }
+  const auto start = Clock::now();
+  const std::size_t started = StartOnSelectedSites(bench.system, RunRecipe::PcRun).size();
+  WaitForSites(bench.system);
+  const double wall = Seconds(Clock::now() - start).count();
+  const bool passed =
+      started == kUnits && EverySitePassed(bench.system) && bench.rig.partsGood() == kUnits;
+  bench.system.Shutdown();
+
+  const sim::Workload work =
+      sim::programmingWork(kUnits, kImageBytes, sim::PartKind::SerialNor, Selection());
+  const sim::WorkTime model = sim::minimumTime(options.model, work);
+  const double modelReal = Seconds(model.real).count();
+  const double ratio = wall / modelReal;
+  const std::uint64_t chunks = kSingleChunkBuffers + 2 * (kImageBytes / kTransferChunk);
+  const double pauses = Seconds(kChunkPause).count() * static_cast<double>(chunks);
+  bench::Print("run_8site_scale", kRunScale, "x");
+  bench::Print("run_8site_wall", wall, "s");
+  bench::Print("run_8site_model", modelReal, "s");
+  bench::Print("run_8site_rate", bench::MegabytesPerSecond(kUnits * kImageBytes, wall), "MB/s");
+  bench::Print("run_8site_passed", passed ? 1 : 0, "");
+  bench::Print("run_8site_chunk_pauses", pauses, "s");
+  bench::Print("run_8site_ratio_without_chunk_pauses", (wall - pauses) / modelReal, "x");
+  bench::Print("run_8site_ratio_to_model", ratio, "x");
+  return passed && ratio <= kRunTarget;
+}
+
+// Counts parts from the panels while the host waits; marks the times of the two thresholds and
+// presses "Stop All" at the second.
+struct LoopClock {
+  std::uint32_t from = kUnits;
+  std::uint32_t to = kUnits + kLoopParts;
+  Clock::time_point first{};
+  Clock::time_point last{};
+  std::uint32_t atFirst = 0;
+  std::uint32_t atLast = 0;
+};
+
+// 2. Parts per hour of the automatic loop with the virtual operator, at an auto-run interval.
+bool RunLoop(std::int32_t intervalMs, const std::string& suffix, bool judged) {
+  sim::RigOptions options = Options(kLoopScale);
+  options.virtualOperator = true;
+  options.failRate = 0;
+  RunBench bench(options, kLoopImageBytes);
+  if (!bench.ready) {
+    std::fprintf(stderr, "loop: the project or the units could not be set up\n");
+    return false;
+  }
+  SiteSystem& system = bench.system;
+  system.Controls().AutoRunInterval = intervalMs;
+  system.Controls().StopAllEnabled = true;
+  LoopClock clock;
+  bench.host.SetProcessMessagesHook([&] {
+    const StatisticsTotals totals = system.Panels().Totals();
+    const std::uint32_t done = totals.Pass + totals.Fail;
+    if (clock.atFirst == 0 && done >= clock.from) {
+      clock.first = Clock::now();
+      clock.atFirst = done;
+    }
+    if (clock.atLast == 0 && done >= clock.to) {
+      clock.last = Clock::now();
+      clock.atLast = done;
+      system.Controls().StopAllEnabled = false;
+    }
+  });
+  const std::size_t started = StartOnSelectedSites(system, RunRecipe::PcAutoRun).size();
+  WaitForSites(system);
+  system.Shutdown();
+  const bool complete = started == kUnits && clock.atLast != 0 && bench.rig.partsFailed() == 0;
+
+  const double seconds = Seconds(clock.last - clock.first).count();
+  const double uph = complete ? (clock.atLast - clock.atFirst) * 3600.0 / seconds : 0;
+  sim::OperatorOptions hand = options.hand;
+  const sim::Workload cycle =
+      sim::autoLoopCycleWork(kUnits, kLoopImageBytes, sim::PartKind::SerialNor, Selection(), hand);
+  // The model's parts per hour are in model time; the wall clock sees them `scale` times faster.
+  const double ideal = sim::partsPerHour(options.model, cycle) * options.model.scale;
+  const double ratio = uph / ideal;
+  bench::Print("uph" + suffix + "_interval", intervalMs, "ms");
+  bench::Print("uph" + suffix, uph, "parts/h");
+  bench::Print("uph" + suffix + "_model", ideal, "parts/h");
+  bench::Print("uph" + suffix + "_parts", clock.atLast - clock.atFirst, "parts");
+  bench::Print("uph" + suffix + "_ratio_to_model", ratio, "x");
+  return complete && (!judged || ratio >= kUphTarget);
+}
+
+}  // namespace
+
+int main() {
+  bool met = RunProgramming();
+  met = RunLoop(kDefaultAutoRunIntervalMs, "", true) && met;
+  // The same loop with a short poll interval: what the program costs besides its polling.
+  RunLoop(10, "_poll10ms", false);
+  return met ? EXIT_SUCCESS : EXIT_FAILURE;
+}
