@@ -52,7 +52,7 @@ TMainForm::TMainForm(SiteSystem& system, QWidget* parent)
 
 TMainForm::~TMainForm() {
   system_.AttachHost(noHost_);
-  RichEdit1->Attach(nullptr, nullptr);  // nothing of the pipeline reaches the view once it goes
+  logView->Attach(nullptr, nullptr);  // nothing of the pipeline reaches the view once it goes
 }
 
 TLogThread& TMainForm::LogThread() {
@@ -62,16 +62,16 @@ TLogThread& TMainForm::LogThread() {
 void TMainForm::ConnectHandlers() {
   connect(RunProgramButton, &QPushButton::clicked, this, &TMainForm::RunProgramButtonClick);
   connect(StopAllButton, &QPushButton::clicked, this, &TMainForm::StopAllButtonClick);
-  connect(Button3, &QPushButton::clicked, this, &TMainForm::Button3Click);
-  connect(Button4, &QPushButton::clicked, this, &TMainForm::Button4Click);
-  connect(Button5, &QPushButton::clicked, this, &TMainForm::Button5Click);
-  connect(ToolButton1, &QToolButton::clicked, this, &TMainForm::ToolButton1Click);
-  connect(ToolButton2, &QToolButton::clicked, this, &TMainForm::ToolButton2Click);
+  connect(clearLogButton, &QPushButton::clicked, this, &TMainForm::Button3Click);
+  connect(saveLogButton, &QPushButton::clicked, this, &TMainForm::Button4Click);
+  connect(resetStatisticsButton, &QPushButton::clicked, this, &TMainForm::Button5Click);
+  connect(projectToolButton, &QToolButton::clicked, this, &TMainForm::ToolButton1Click);
+  connect(optionsToolButton, &QToolButton::clicked, this, &TMainForm::ToolButton2Click);
 }
 
 void TMainForm::StartLogPipeline() {
   LogThread().SetLogDisplayMode(settings_.LogDisplayMode);
-  RichEdit1->Attach(&LogThread(), &system_.LogJournal(), &settings_.MegSaveDir);
+  logView->Attach(&LogThread(), &system_.LogJournal(), &settings_.MegSaveDir);
 }
 
 void TMainForm::SetOptionsWindow(QWidget* window, std::function<void()> activate) {
@@ -89,15 +89,15 @@ TSiteFrame* TMainForm::SiteFrame(int site) const {
 }
 
 void TMainForm::SetProjectPath(const std::string& path) {
-  StatusPanel0->setText(QString::fromStdString(path));
+  projectPathLabel->setText(QString::fromStdString(path));
 }
 
 std::string TMainForm::ProjectPath() const {
-  return StatusPanel0->text().toStdString();
+  return projectPathLabel->text().toStdString();
 }
 
 bool TMainForm::ProjectLoaded() const {
-  return !StatusPanel0->text().trimmed().isEmpty();
+  return !projectPathLabel->text().trimmed().isEmpty();
 }
 
 void TMainForm::SetRunControlsEnabled(bool on) {
@@ -111,20 +111,20 @@ void TMainForm::SetStopAllEnabled(bool on) {
 }
 
 void TMainForm::CheckLogLimit(std::int32_t clearSelection, std::int32_t rowLimit) {
-  RichEdit1->CheckLogLimit(clearSelection, rowLimit, settings_.MegSaveDir);
+  logView->CheckLogLimit(clearSelection, rowLimit, settings_.MegSaveDir);
 }
 
 void TMainForm::ShowSiteGroupEnabled(bool enabled) {
-  GroupBox3->setEnabled(enabled);
+  siteStatusGroup->setEnabled(enabled);
 }
 
 void TMainForm::ShowStatistics(std::uint32_t pass, std::uint32_t fail) {
   const std::uint64_t total = std::uint64_t{pass} + fail;
-  Label6->setText(QString::number(total));
-  Label4->setText(QString::number(pass));
-  Label5->setText(QString::number(fail));
-  Label7->setText(Percent(pass, total));
-  Label8->setText(Percent(fail, total));
+  totalCountLabel->setText(QString::number(total));
+  passCountLabel->setText(QString::number(pass));
+  failCountLabel->setText(QString::number(fail));
+  passRateLabel->setText(Percent(pass, total));
+  failRateLabel->setText(Percent(fail, total));
 }
 
 void TMainForm::Button5Click() {
@@ -137,8 +137,8 @@ void TMainForm::Button5Click() {
 void TMainForm::RunProgramButtonClick() {
   busy_.store(true);
   closeEnabled_ = false;
-  RichEdit1->setEnabled(false);
-  Memo1->setEnabled(false);
+  logView->setEnabled(false);
+  informationMemo->setEnabled(false);
   if (settings_.DataBufferSel != 0) {
     RunSites(true);
   } else if (system_.ProcedureSelected()) {
@@ -147,22 +147,22 @@ void TMainForm::RunProgramButtonClick() {
     LogThread().AddLogMessage("No Select Procedure for Project!", LogColour::Red, 1, 0);
   }
   closeEnabled_ = true;
-  RichEdit1->setEnabled(true);
-  Memo1->setEnabled(true);
+  logView->setEnabled(true);
+  informationMemo->setEnabled(true);
   busy_.store(false);
   mouseFlush_->Flush();
 }
 
 void TMainForm::RunSites(bool sdCardRun) {
   const bool autoRun = AutoRunCheckBox->isChecked();
-  const bool projectButton = ToolButton1->isEnabled();
+  const bool projectButton = projectToolButton->isEnabled();
   const std::vector<int> started = StartOnSelectedSites(system_, MainRunRecipe(sdCardRun, autoRun));
   if (!started.empty()) {
     SetRunLocked(true, autoRun);
     WaitForSites(system_);
   }
   SetRunLocked(false, autoRun);
-  ToolButton1->setEnabled(projectButton);
+  projectToolButton->setEnabled(projectButton);
 }
 
 // The controls that could start other work are off while sites run; "Stop All" is the only run
@@ -170,8 +170,9 @@ void TMainForm::RunSites(bool sdCardRun) {
 void TMainForm::SetRunLocked(bool running, bool autoRun) {
   SetRunControlsEnabled(!running);
   SetStopAllEnabled(running && autoRun);
-  for (QWidget* control : std::initializer_list<QWidget*>{Button3, Button4, Button5, GroupBox3,
-                                                          ToolButton1, ToolButton2})
+  for (QWidget* control :
+       std::initializer_list<QWidget*>{clearLogButton, saveLogButton, resetStatisticsButton,
+                                       siteStatusGroup, projectToolButton, optionsToolButton})
     control->setEnabled(!running);
 }
 
@@ -181,12 +182,12 @@ void TMainForm::StopAllButtonClick() {
 }
 
 void TMainForm::Button3Click() {
-  LogClearCommand({*RichEdit1, settings_, LogThread(), system_.Paths().DesktopDir, this});
+  LogClearCommand({*logView, settings_, LogThread(), system_.Paths().DesktopDir, this});
   mouseFlush_->Flush();
 }
 
 void TMainForm::Button4Click() {
-  LogSaveCommand({*RichEdit1, settings_, LogThread(), system_.Paths().DesktopDir, this});
+  LogSaveCommand({*logView, settings_, LogThread(), system_.Paths().DesktopDir, this});
   mouseFlush_->Flush();
 }
 
@@ -234,10 +235,10 @@ int TMainForm::RunRescan() {
 }
 
 bool TMainForm::FormCloseQuery() {
-  if (!isEnabled() || !GroupBox3->isEnabled() || !closeEnabled_) return false;
+  if (!isEnabled() || !siteStatusGroup->isEnabled() || !closeEnabled_) return false;
   if (StopAllButton->isEnabled()) return false;
   const bool allowed = LogCloseStep(
-      {*RichEdit1, settings_, LogThread(), system_.Paths().DesktopDir, this}, exitCleanup_);
+      {*logView, settings_, LogThread(), system_.Paths().DesktopDir, this}, exitCleanup_);
   if (allowed) LogThread().Terminate();
   return allowed;
 }

@@ -54,7 +54,7 @@ class TMainForm : public QMainWindow {
   // --- what other windows and the engine use ---
   TLogThread& LogThread();
   QtSiteHost& SiteHost() { return *host_; }
-  TLogView& LogView() { return *RichEdit1; }
+  TLogView& LogView() { return *logView; }
   TSiteFrame* SiteFrame(int site) const;
   // Status bar panel 0: the loaded project's file path, empty when none.
   void SetProjectPath(const std::string& path);
@@ -76,36 +76,36 @@ class TMainForm : public QMainWindow {
   // The close query; true when the window may close (also used by closeEvent).
   bool FormCloseQuery();
 
-  // Published controls (objectName = member name).
-  QToolBar* ToolBar1;
-  QToolButton* ToolButton1;
-  QToolButton* ToolButton2;
-  QGroupBox* GroupBox1;
-  QFrame* Panel2;
-  QFrame* Panel3;
-  QFrame* Panel5;
-  QPushButton* Button3;
-  QPushButton* Button4;
-  TLogView* RichEdit1;
-  QGroupBox* GroupBox3;
-  QGroupBox* GroupBox4;
-  QPlainTextEdit* Memo1;
-  QGroupBox* GroupBox5;
-  QLabel* Label1;
-  QLabel* Label2;
-  QLabel* Label3;
-  QLabel* Label4;
-  QLabel* Label5;
-  QLabel* Label6;
-  QLabel* Label7;
-  QLabel* Label8;
-  QPushButton* Button5;
-  QGroupBox* GroupBox2;
+  // Published controls; each comment gives the objectName that tests and users find it by.
+  QToolBar* mainToolBar;               // ToolBar1
+  QToolButton* projectToolButton;      // ToolButton1
+  QToolButton* optionsToolButton;      // ToolButton2
+  QGroupBox* logGroup;                 // GroupBox1
+  QFrame* logTimeCaptionPanel;         // Panel2
+  QFrame* logTextCaptionPanel;         // Panel3
+  QFrame* logButtonPanel;              // Panel5
+  QPushButton* clearLogButton;         // Button3
+  QPushButton* saveLogButton;          // Button4
+  TLogView* logView;                   // RichEdit1
+  QGroupBox* siteStatusGroup;          // GroupBox3
+  QGroupBox* informationGroup;         // GroupBox4
+  QPlainTextEdit* informationMemo;     // Memo1
+  QGroupBox* statisticsGroup;          // GroupBox5
+  QLabel* passCaptionLabel;            // Label1
+  QLabel* failCaptionLabel;            // Label2
+  QLabel* totalCaptionLabel;           // Label3
+  QLabel* passCountLabel;              // Label4
+  QLabel* failCountLabel;              // Label5
+  QLabel* totalCountLabel;             // Label6
+  QLabel* passRateLabel;               // Label7
+  QLabel* failRateLabel;               // Label8
+  QPushButton* resetStatisticsButton;  // Button5
+  QGroupBox* actionGroup;              // GroupBox2
   QPushButton* RunProgramButton;
   QCheckBox* AutoRunCheckBox;
   QPushButton* StopAllButton;
-  QStatusBar* StatusBar1;
-  QLabel* StatusPanel0;
+  QStatusBar* projectStatusBar;  // StatusBar1
+  QLabel* projectPathLabel;      // StatusPanel0
 
  public slots:
   // The platform's device arrival or removal notice.

@@ -97,51 +97,52 @@ void TMainForm::BuildWindow() {
   BuildLogGroup();
   BuildInformationGroup();
 
-  StatusBar1 = Named(new QStatusBar(this), "StatusBar1");
-  StatusBar1->setSizeGripEnabled(false);
-  StatusPanel0 = Named(new QLabel(StatusBar1), "StatusPanel0");
-  StatusPanel0->setMinimumWidth(50);
-  StatusBar1->addWidget(StatusPanel0, 1);
-  setStatusBar(StatusBar1);
+  projectStatusBar = Named(new QStatusBar(this), "StatusBar1");
+  projectStatusBar->setSizeGripEnabled(false);
+  projectPathLabel = Named(new QLabel(projectStatusBar), "StatusPanel0");
+  projectPathLabel->setMinimumWidth(50);
+  projectStatusBar->addWidget(projectPathLabel, 1);
+  setStatusBar(projectStatusBar);
 }
 
 void TMainForm::BuildToolBar() {
-  ToolBar1 = Named(new QToolBar(this), "ToolBar1");
-  ToolBar1->setMovable(false);
-  ToolBar1->setFloatable(false);
-  ToolBar1->setToolButtonStyle(Qt::ToolButtonTextOnly);
-  ToolBar1->setFont(ArialPx(13, true));
-  addToolBar(Qt::TopToolBarArea, ToolBar1);
-  ToolButton1 = Named(new QToolButton(ToolBar1), "ToolButton1");
-  ToolButton1->setText(QStringLiteral("Project"));
-  ToolButton1->setMinimumSize(72, 30);
-  ToolButton1->setEnabled(false);  // a successful start-up enables it
-  ToolButton2 = Named(new QToolButton(ToolBar1), "ToolButton2");
-  ToolButton2->setText(QStringLiteral("Options"));
-  ToolButton2->setMinimumSize(72, 30);
-  ToolBar1->addWidget(ToolButton1);
-  ToolBar1->addWidget(ToolButton2);
+  mainToolBar = Named(new QToolBar(this), "ToolBar1");
+  mainToolBar->setMovable(false);
+  mainToolBar->setFloatable(false);
+  mainToolBar->setToolButtonStyle(Qt::ToolButtonTextOnly);
+  mainToolBar->setFont(ArialPx(13, true));
+  addToolBar(Qt::TopToolBarArea, mainToolBar);
+  projectToolButton = Named(new QToolButton(mainToolBar), "ToolButton1");
+  projectToolButton->setText(QStringLiteral("Project"));
+  projectToolButton->setMinimumSize(72, 30);
+  projectToolButton->setEnabled(false);  // a successful start-up enables it
+  optionsToolButton = Named(new QToolButton(mainToolBar), "ToolButton2");
+  optionsToolButton->setText(QStringLiteral("Options"));
+  optionsToolButton->setMinimumSize(72, 30);
+  mainToolBar->addWidget(projectToolButton);
+  mainToolBar->addWidget(optionsToolButton);
 }
 
 void TMainForm::BuildSiteGroup() {
-  GroupBox3 = MakeGroup(centralWidget(), "GroupBox3", " Site Status ",
-                        QRect(4, 2, kSiteGroupWidth, kSiteGroupHeight));
+  siteStatusGroup = MakeGroup(centralWidget(), "GroupBox3", " Site Status ",
+                              QRect(4, 2, kSiteGroupWidth, kSiteGroupHeight));
 }
 
 void TMainForm::BuildActionGroup() {
-  GroupBox2 = MakeGroup(centralWidget(), "GroupBox2", " Action ",
-                        QRect(kRightColumnLeft, 2, kRightColumnWidth, 150));
+  actionGroup = MakeGroup(centralWidget(), "GroupBox2", " Action ",
+                          QRect(kRightColumnLeft, 2, kRightColumnWidth, 150));
   RunProgramButton =
-      Named(new QPushButton(QStringLiteral("Run Program"), GroupBox2), "RunProgramButton");
+      Named(new QPushButton(QStringLiteral("Run Program"), actionGroup), "RunProgramButton");
   RunProgramButton->setFont(ArialPx(19, true));
   RunProgramButton->setGeometry(12, 22, 210, 44);
   RunProgramButton->setEnabled(false);
-  AutoRunCheckBox = Named(new QCheckBox(QStringLiteral("Auto Run"), GroupBox2), "AutoRunCheckBox");
+  AutoRunCheckBox =
+      Named(new QCheckBox(QStringLiteral("Auto Run"), actionGroup), "AutoRunCheckBox");
   AutoRunCheckBox->setFont(ArialPx(13, true));
   AutoRunCheckBox->setGeometry(14, 72, 208, 22);
   AutoRunCheckBox->setChecked(true);
   AutoRunCheckBox->setEnabled(false);
-  StopAllButton = Named(new QPushButton(QStringLiteral("Stop All"), GroupBox2), "StopAllButton");
+  StopAllButton = Named(new QPushButton(QStringLiteral("Stop All"), actionGroup), "StopAllButton");
   StopAllButton->setFont(ArialPx(19, true));
   QPalette palette = StopAllButton->palette();
   palette.setColor(QPalette::Active, QPalette::ButtonText, Qt::red);
@@ -152,49 +153,57 @@ void TMainForm::BuildActionGroup() {
 }
 
 void TMainForm::BuildStatisticsGroup() {
-  GroupBox5 = MakeGroup(centralWidget(), "GroupBox5", " Statistics ",
-                        QRect(kRightColumnLeft, 156, kRightColumnWidth, 254));
+  statisticsGroup = MakeGroup(centralWidget(), "GroupBox5", " Statistics ",
+                              QRect(kRightColumnLeft, 156, kRightColumnWidth, 254));
   const QColor green = ColourFromBgr(0x008000);
   const QColor red = ColourFromBgr(0x0000FF);
-  Label1 =
-      MakeStatLabel(GroupBox5, "Label1", "PASS  :", green, QRect(12, 24, 80, 28), Qt::AlignLeft);
-  Label2 = MakeStatLabel(GroupBox5, "Label2", "FAIL  :", red, QRect(12, 56, 80, 28), Qt::AlignLeft);
-  Label3 =
-      MakeStatLabel(GroupBox5, "Label3", "TOTAL :", kNavy, QRect(12, 88, 80, 28), Qt::AlignLeft);
-  Label4 = MakeStatLabel(GroupBox5, "Label4", "0", green, QRect(92, 24, 128, 28), Qt::AlignRight);
-  Label5 = MakeStatLabel(GroupBox5, "Label5", "0", red, QRect(92, 56, 128, 28), Qt::AlignRight);
-  Label6 = MakeStatLabel(GroupBox5, "Label6", "0", kNavy, QRect(92, 88, 128, 28), Qt::AlignRight);
-  Label7 = MakeStatLabel(GroupBox5, "Label7", "0%", green, QRect(92, 128, 128, 28), Qt::AlignRight);
-  Label8 = MakeStatLabel(GroupBox5, "Label8", "0%", red, QRect(92, 160, 128, 28), Qt::AlignRight);
-  Button5 = Named(new QPushButton(QStringLiteral("Reset"), GroupBox5), "Button5");
-  Button5->setGeometry(67, 206, 100, 32);
+  passCaptionLabel = MakeStatLabel(statisticsGroup, "Label1", "PASS  :", green,
+                                   QRect(12, 24, 80, 28), Qt::AlignLeft);
+  failCaptionLabel = MakeStatLabel(statisticsGroup, "Label2", "FAIL  :", red, QRect(12, 56, 80, 28),
+                                   Qt::AlignLeft);
+  totalCaptionLabel = MakeStatLabel(statisticsGroup, "Label3", "TOTAL :", kNavy,
+                                    QRect(12, 88, 80, 28), Qt::AlignLeft);
+  passCountLabel =
+      MakeStatLabel(statisticsGroup, "Label4", "0", green, QRect(92, 24, 128, 28), Qt::AlignRight);
+  failCountLabel =
+      MakeStatLabel(statisticsGroup, "Label5", "0", red, QRect(92, 56, 128, 28), Qt::AlignRight);
+  totalCountLabel =
+      MakeStatLabel(statisticsGroup, "Label6", "0", kNavy, QRect(92, 88, 128, 28), Qt::AlignRight);
+  passRateLabel = MakeStatLabel(statisticsGroup, "Label7", "0%", green, QRect(92, 128, 128, 28),
+                                Qt::AlignRight);
+  failRateLabel =
+      MakeStatLabel(statisticsGroup, "Label8", "0%", red, QRect(92, 160, 128, 28), Qt::AlignRight);
+  resetStatisticsButton =
+      Named(new QPushButton(QStringLiteral("Reset"), statisticsGroup), "Button5");
+  resetStatisticsButton->setGeometry(67, 206, 100, 32);
 }
 
 void TMainForm::BuildLogGroup() {
-  GroupBox1 = MakeGroup(centralWidget(), "GroupBox1", " Log ",
-                        QRect(4, kLowerRowTop, kSiteGroupWidth, kLowerRowHeight));
-  Panel2 = MakeCaptionPanel(GroupBox1, "Panel2", "Date Time", QRect(8, 18, 180, 22));
-  Panel3 = MakeCaptionPanel(GroupBox1, "Panel3", "Status", QRect(188, 18, 480, 22));
-  RichEdit1 = new TLogView(
-      {system_.Locks().Get(LockName::LogView), system_.Locks().Get(LockName::LogSave)}, GroupBox1);
-  RichEdit1->setGeometry(8, 40, 660, kLowerRowHeight - 48);
-  Panel5 = Named(new QFrame(GroupBox1), "Panel5");
-  Panel5->setFrameStyle(QFrame::Panel | QFrame::Raised);
-  Panel5->setGeometry(672, 18, 97, kLowerRowHeight - 26);
-  Button3 = Named(new QPushButton(QStringLiteral("Clear"), Panel5), "Button3");
-  Button3->setGeometry(8, 10, 81, 32);
-  Button4 = Named(new QPushButton(QStringLiteral("Save"), Panel5), "Button4");
-  Button4->setGeometry(8, 50, 81, 32);
+  logGroup = MakeGroup(centralWidget(), "GroupBox1", " Log ",
+                       QRect(4, kLowerRowTop, kSiteGroupWidth, kLowerRowHeight));
+  logTimeCaptionPanel = MakeCaptionPanel(logGroup, "Panel2", "Date Time", QRect(8, 18, 180, 22));
+  logTextCaptionPanel = MakeCaptionPanel(logGroup, "Panel3", "Status", QRect(188, 18, 480, 22));
+  logView = new TLogView(
+      {system_.Locks().Get(LockName::LogView), system_.Locks().Get(LockName::LogSave)}, logGroup);
+  logView->setGeometry(8, 40, 660, kLowerRowHeight - 48);
+  logButtonPanel = Named(new QFrame(logGroup), "Panel5");
+  logButtonPanel->setFrameStyle(QFrame::Panel | QFrame::Raised);
+  logButtonPanel->setGeometry(672, 18, 97, kLowerRowHeight - 26);
+  clearLogButton = Named(new QPushButton(QStringLiteral("Clear"), logButtonPanel), "Button3");
+  clearLogButton->setGeometry(8, 10, 81, 32);
+  saveLogButton = Named(new QPushButton(QStringLiteral("Save"), logButtonPanel), "Button4");
+  saveLogButton->setGeometry(8, 50, 81, 32);
 }
 
 void TMainForm::BuildInformationGroup() {
-  GroupBox4 = MakeGroup(centralWidget(), "GroupBox4", " Information ",
-                        QRect(kRightColumnLeft, kLowerRowTop, kRightColumnWidth, kLowerRowHeight));
-  Memo1 = Named(new QPlainTextEdit(GroupBox4), "Memo1");
-  Memo1->setReadOnly(true);
-  Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
-  Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-  Memo1->setGeometry(8, 18, kRightColumnWidth - 16, kLowerRowHeight - 26);
+  informationGroup =
+      MakeGroup(centralWidget(), "GroupBox4", " Information ",
+                QRect(kRightColumnLeft, kLowerRowTop, kRightColumnWidth, kLowerRowHeight));
+  informationMemo = Named(new QPlainTextEdit(informationGroup), "Memo1");
+  informationMemo->setReadOnly(true);
+  informationMemo->setLineWrapMode(QPlainTextEdit::NoWrap);
+  informationMemo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  informationMemo->setGeometry(8, 18, kRightColumnWidth - 16, kLowerRowHeight - 26);
 }
 
 void TMainForm::LayoutSitePanels() {
@@ -202,11 +211,11 @@ void TMainForm::LayoutSitePanels() {
   for (int i = 0; i < kSiteCount; ++i) {
     TSiteFrame* frame = host_->Frame(i);
     if (!frame) {
-      frame = new TSiteFrame(GroupBox3);
+      frame = new TSiteFrame(siteStatusGroup);
       frame->setObjectName(QStringLiteral("Site%1").arg(i + 1));
       host_->SetFrame(i, frame);
     }
-    frame->move(SitePanelPosition(i, GroupBox3->width(), GroupBox3->height()));
+    frame->move(SitePanelPosition(i, siteStatusGroup->width(), siteStatusGroup->height()));
     frame->SaveBarStyle();
     frame->Bind(&panels, i);
     frame->SetPassCount(panels.PassCount(i));

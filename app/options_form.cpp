@@ -56,28 +56,30 @@ TOptionsForm::TOptionsForm(SiteSystem& system, TMainForm& mainForm, OptionsFormC
 TOptionsForm::~TOptionsForm() = default;
 
 void TOptionsForm::ConnectHandlers() {
-  connect(ListBox1, &QListWidget::itemSelectionChanged, this, &TOptionsForm::ListBox1Click);
-  connect(Button1, &QPushButton::clicked, this, &TOptionsForm::Button1Click);
-  connect(RadioGroup1, &TRadioGroup::Clicked, this, &TOptionsForm::RadioGroup1Click);
-  connect(TrackBar1, &QSlider::valueChanged, this, &TOptionsForm::TrackBar1Change);
+  connect(pageList, &QListWidget::itemSelectionChanged, this, &TOptionsForm::ListBox1Click);
+  connect(browseLogFolderButton, &QPushButton::clicked, this, &TOptionsForm::Button1Click);
+  connect(clearingSelectionRadioGroup, &TRadioGroup::Clicked, this,
+          &TOptionsForm::RadioGroup1Click);
+  connect(messageLimitTrackBar, &QSlider::valueChanged, this, &TOptionsForm::TrackBar1Change);
   connect(LogDisplayModeRadioGroup, &TRadioGroup::Clicked, this,
           &TOptionsForm::LogDisplayModeRadioGroupClick);
-  connect(RadioGroup2, &TRadioGroup::Clicked, this, &TOptionsForm::RadioGroup2Click);
-  connect(TrackBar2, &QSlider::valueChanged, this, &TOptionsForm::TrackBar2Change);
-  connect(CheckBox1, &QCheckBox::toggled, this, &TOptionsForm::CheckBox1Click);
+  connect(bufferSelectRadioGroup, &TRadioGroup::Clicked, this, &TOptionsForm::RadioGroup2Click);
+  connect(intervalTrackBar, &QSlider::valueChanged, this, &TOptionsForm::TrackBar2Change);
+  connect(ignoreInsertionCheckBox, &QCheckBox::toggled, this, &TOptionsForm::CheckBox1Click);
 }
 
 void TOptionsForm::FormCreate() {
-  ListBox1->setCurrentRow(0);
+  pageList->setCurrentRow(0);
   ListBox1Click();
-  Label1->setText(QStringLiteral("10000"));
-  Label2->setText(QStringLiteral("50000"));
+  messageLimitMinLabel->setText(QStringLiteral("10000"));
+  messageLimitMaxLabel->setText(QStringLiteral("50000"));
   {
-    const QSignalBlocker block(TrackBar1);
-    TrackBar1->setMaximum(SettingScale::LimitMaxPosition);
-    TrackBar1->setPageStep(1);
+    const QSignalBlocker block(messageLimitTrackBar);
+    messageLimitTrackBar->setMaximum(SettingScale::LimitMaxPosition);
+    messageLimitTrackBar->setPageStep(1);
   }
-  for (TSiteCheckList* list : {CheckListBox1, CheckListBox2, CheckListBox3}) list->setCurrentRow(0);
+  for (TSiteCheckList* list : {selfTestSiteList, informationSiteList, biosUpdateSiteList})
+    list->setCurrentRow(0);
   if (config_.loadSystemIni) config_.loadSystemIni();  // the paths are set by start-up before
   // The firmware image is offered once the update operation can prepare it; until then
   // "Execute" on "BIOS Update" stays disabled and the version label empty.
@@ -92,46 +94,49 @@ void TOptionsForm::FormActivate() {
   if (activating_) return;
   activating_ = true;
   if (config_.loadSystemIni) config_.loadSystemIni();
-  ProgressBar1->setRange(0, 100);  // the saved style back: no marquee
-  ProgressBar1->setValue(0);
-  Edit1->setText(Text(para_.MegSaveDir));
-  RadioGroup1->SetItemIndex(para_.MBoxClrSel);
+  progressBar->setRange(0, 100);  // the saved style back: no marquee
+  progressBar->setValue(0);
+  logFolderEdit->setText(Text(para_.MegSaveDir));
+  clearingSelectionRadioGroup->SetItemIndex(para_.MBoxClrSel);
   {
     // Showing a loaded value is no change by the user: nothing is written back.
-    const QSignalBlocker block(TrackBar1);
-    TrackBar1->setValue(LimitTrackPosition(para_.MegLimitRows));
+    const QSignalBlocker block(messageLimitTrackBar);
+    messageLimitTrackBar->setValue(LimitTrackPosition(para_.MegLimitRows));
   }
-  ShowLimitCaption(LimitOfPosition(TrackBar1->value()));
-  RichEdit1->clear();
-  for (QLabel* label : {Label6, Label7, Label8, Label15}) label->clear();
+  ShowLimitCaption(LimitOfPosition(messageLimitTrackBar->value()));
+  selfTestDisplay->clear();
+  for (QLabel* label : {biosNumberLabel, biosVersionLabel, seriesNumberLabel, dateTimeIdLabel})
+    label->clear();
   system_.ClearUnitReports();
   RefreshCheckLists();
-  RadioGroup2->SetItemIndex(para_.DataBufferSel);
+  bufferSelectRadioGroup->SetItemIndex(para_.DataBufferSel);
   activating_ = false;
 }
 
 void TOptionsForm::RefreshCheckLists() {
   for (int site = 0; site < kSiteCount; ++site) {
     const bool present = system_.Panels().Status(site) != siNone;
-    for (TSiteCheckList* list : {CheckListBox1, CheckListBox2, CheckListBox3, CheckListBox4}) {
+    for (TSiteCheckList* list :
+         {selfTestSiteList, informationSiteList, biosUpdateSiteList, sdCardSiteList}) {
       list->SetSitePresent(site, present);
     }
   }
-  for (TSiteCheckList* list : {CheckListBox1, CheckListBox2, CheckListBox3, CheckListBox4}) {
+  for (TSiteCheckList* list :
+       {selfTestSiteList, informationSiteList, biosUpdateSiteList, sdCardSiteList}) {
     list->viewport()->update();
   }
 }
 
 void TOptionsForm::ShowLoadedSettings(bool handlerMode) {
   {
-    const QSignalBlocker block(TrackBar2);
-    TrackBar2->setValue(IntervalTrackPosition(para_.AutoRunInterval));
+    const QSignalBlocker block(intervalTrackBar);
+    intervalTrackBar->setValue(IntervalTrackPosition(para_.AutoRunInterval));
   }
   ShowIntervalCaption(para_.AutoRunInterval);
   if (snapshot_ != nullptr)
-    snapshot_->AutoRunInterval.store(IntervalOfPosition(TrackBar2->value()));
+    snapshot_->AutoRunInterval.store(IntervalOfPosition(intervalTrackBar->value()));
   if (!handlerMode) {
-    RadioGroup2->SetItemIndex(0);
+    bufferSelectRadioGroup->SetItemIndex(0);
     RemovePage(QStringLiteral("SDCard"));
     RemovePage(QStringLiteral("Data Buffer"));
   }
@@ -139,40 +144,40 @@ void TOptionsForm::ShowLoadedSettings(bool handlerMode) {
 }
 
 void TOptionsForm::SetIntervalDefaults() {
-  const QSignalBlocker block(TrackBar2);
-  TrackBar2->setMaximum(SettingScale::IntervalMaxPosition);
-  Label16->setText(QString::number(SettingScale::IntervalBase) + QStringLiteral("ms"));
-  Label17->setText(QString::number(IntervalOfPosition(SettingScale::IntervalMaxPosition)) +
-                   QStringLiteral("ms"));
+  const QSignalBlocker block(intervalTrackBar);
+  intervalTrackBar->setMaximum(SettingScale::IntervalMaxPosition);
+  intervalMinLabel->setText(QString::number(SettingScale::IntervalBase) + QStringLiteral("ms"));
+  intervalMaxLabel->setText(QString::number(IntervalOfPosition(SettingScale::IntervalMaxPosition)) +
+                            QStringLiteral("ms"));
 }
 
 void TOptionsForm::RemovePage(const QString& text) {
-  const auto items = ListBox1->findItems(text, Qt::MatchExactly);
-  for (QListWidgetItem* item : items) delete ListBox1->takeItem(ListBox1->row(item));
+  const auto items = pageList->findItems(text, Qt::MatchExactly);
+  for (QListWidgetItem* item : items) delete pageList->takeItem(pageList->row(item));
 }
 
 QStringList TOptionsForm::PageNames() const {
   QStringList names;
-  for (int i = 0; i < ListBox1->count(); ++i) names << ListBox1->item(i)->text();
+  for (int i = 0; i < pageList->count(); ++i) names << pageList->item(i)->text();
   return names;
 }
 
 void TOptionsForm::ListBox1Click() {
-  const QListWidgetItem* item = ListBox1->currentItem();
+  const QListWidgetItem* item = pageList->currentItem();
   if (item == nullptr) return;
-  for (int i = 0; i < PageControl1->count(); ++i) {
-    QWidget* page = PageControl1->widget(i);
+  for (int i = 0; i < pageStack->count(); ++i) {
+    QWidget* page = pageStack->widget(i);
     if (page->property("caption").toString() == item->text()) {
-      PageControl1->setCurrentWidget(page);
+      pageStack->setCurrentWidget(page);
       return;
     }
   }
 }
 
 void TOptionsForm::Button1Click() {
-  const std::string folder = config_.chooseFolder(this, Edit1->text().toStdString());
+  const std::string folder = config_.chooseFolder(this, logFolderEdit->text().toStdString());
   if (folder.empty()) return;
-  Edit1->setText(Text(folder));
+  logFolderEdit->setText(Text(folder));
   para_.MegSaveDir = folder;
   WriteString(SystemIni::MegSaveDir, folder);
 }
@@ -223,13 +228,13 @@ void TOptionsForm::CheckBox1Click(bool checked) {
 }
 
 void TOptionsForm::ShowLimitCaption(std::int32_t rows) {
-  GroupBox2->setTitle(QStringLiteral(" Message Limit = ") + QString::number(rows) +
-                      QStringLiteral(" lines"));
+  messageLimitGroup->setTitle(QStringLiteral(" Message Limit = ") + QString::number(rows) +
+                              QStringLiteral(" lines"));
 }
 
 void TOptionsForm::ShowIntervalCaption(std::int32_t intervalMs) {
-  GroupBox26->setTitle(QStringLiteral(" Interval Time = ") + QString::number(intervalMs) +
-                       QStringLiteral("ms "));
+  intervalGroup->setTitle(QStringLiteral(" Interval Time = ") + QString::number(intervalMs) +
+                          QStringLiteral("ms "));
 }
 
 void TOptionsForm::WriteInteger(const char* key, std::int64_t value) {

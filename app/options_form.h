@@ -68,66 +68,66 @@ class TOptionsForm : public QDialog {
   void RemovePage(const QString& text);
   QStringList PageNames() const;
 
-  // Published controls (objectName = member name).
-  QListWidget* ListBox1;
-  QStackedWidget* PageControl1;
-  QProgressBar* ProgressBar1;
+  // Published controls; each comment gives the objectName that tests and users find it by.
+  QListWidget* pageList;      // ListBox1
+  QStackedWidget* pageStack;  // PageControl1
+  QProgressBar* progressBar;  // ProgressBar1
   // "Log Settings"
-  QGroupBox* GroupBox1;
-  QLineEdit* Edit1;
-  QPushButton* Button1;
-  TRadioGroup* RadioGroup1;
-  QGroupBox* GroupBox2;
-  QSlider* TrackBar1;
-  QLabel* Label1;
-  QLabel* Label2;
+  QGroupBox* logFolderGroup;                 // GroupBox1
+  QLineEdit* logFolderEdit;                  // Edit1
+  QPushButton* browseLogFolderButton;        // Button1
+  TRadioGroup* clearingSelectionRadioGroup;  // RadioGroup1
+  QGroupBox* messageLimitGroup;              // GroupBox2
+  QSlider* messageLimitTrackBar;             // TrackBar1
+  QLabel* messageLimitMinLabel;              // Label1
+  QLabel* messageLimitMaxLabel;              // Label2
   TRadioGroup* LogDisplayModeRadioGroup;
   // "Self Test"
-  TSiteCheckList* CheckListBox1;
-  QPushButton* Button2;
-  QTextEdit* RichEdit1;
-  QPushButton* Button5;
+  TSiteCheckList* selfTestSiteList;    // CheckListBox1
+  QPushButton* selfTestExecuteButton;  // Button2
+  QTextEdit* selfTestDisplay;          // RichEdit1
+  QPushButton* flashLedButton;         // Button5
   // "Data Buffer"
-  TRadioGroup* RadioGroup2;
+  TRadioGroup* bufferSelectRadioGroup;  // RadioGroup2
   // "Information"
-  TSiteCheckList* CheckListBox2;
-  QLabel* Label6;
-  QLabel* Label7;
-  QLabel* Label8;
-  QLabel* Label15;
-  QPushButton* Button3;
-  QPushButton* Button4;
+  TSiteCheckList* informationSiteList;    // CheckListBox2
+  QLabel* biosNumberLabel;                // Label6
+  QLabel* biosVersionLabel;               // Label7
+  QLabel* seriesNumberLabel;              // Label8
+  QLabel* dateTimeIdLabel;                // Label15
+  QPushButton* informationExecuteButton;  // Button3
+  QPushButton* informationStopAllButton;  // Button4
   // "BIOS Update"
-  QLabel* Label10;
-  QPushButton* Button6;
-  TSiteCheckList* CheckListBox3;
+  QLabel* firmwareVersionLabel;          // Label10
+  QPushButton* biosUpdateExecuteButton;  // Button6
+  TSiteCheckList* biosUpdateSiteList;    // CheckListBox3
   // "Auto Run"
-  QGroupBox* GroupBox26;
-  QSlider* TrackBar2;
-  QLabel* Label16;  // "200ms"
-  QLabel* Label17;  // "5000ms"
-  QCheckBox* CheckBox1;
+  QGroupBox* intervalGroup;            // GroupBox26
+  QSlider* intervalTrackBar;           // TrackBar2
+  QLabel* intervalMinLabel;            // Label16: "200ms"
+  QLabel* intervalMaxLabel;            // Label17: "5000ms"
+  QCheckBox* ignoreInsertionCheckBox;  // CheckBox1
   // "SDCard"
-  TSiteCheckList* CheckListBox4;
-  QFrame* Panel1;
-  QLabel* Label13;
-  QPushButton* Button12;
-  QPushButton* Button13;
-  QPushButton* Button14;
-  QPushButton* Button15;
-  QPushButton* Button16;
+  TSiteCheckList* sdCardSiteList;        // CheckListBox4
+  QFrame* sdCardPanel;                   // Panel1
+  QLabel* sdCardFreeSpaceLabel;          // Label13
+  QPushButton* sdCardTestButton;         // Button12
+  QPushButton* sdCardDetectButton;       // Button13
+  QPushButton* sdCardFreeSpaceButton;    // Button14
+  QPushButton* sdCardFilterButton;       // Button15
+  QPushButton* sdCardQuickFormatButton;  // Button16
   // "Debug"
-  QPushButton* Button7;
-  QLineEdit* Edit2;
-  QLabel* Label11;
-  QPushButton* Button8;
-  QPushButton* Button9;
-  QPushButton* Button10;
-  QPushButton* Button11;
-  QPushButton* Button17;
-  QPushButton* Button18;
-  QPushButton* Button19;
-  QPushButton* Button22;
+  QPushButton* debugResetButton;       // Button7
+  QLineEdit* loopCountEdit;            // Edit2
+  QLabel* loopCounterLabel;            // Label11
+  QPushButton* loopRunProgramButton;   // Button8
+  QPushButton* loopSelfTestButton;     // Button9
+  QPushButton* loopSetHardwareButton;  // Button10
+  QPushButton* setHardwareButton;      // Button11
+  QPushButton* ioModeButton;           // Button17
+  QPushButton* keyRunStartButton;      // Button18
+  QPushButton* keyRunStopButton;       // Button19
+  QPushButton* burnInSelfTestButton;   // Button22
 
  public slots:
   void ListBox1Click();

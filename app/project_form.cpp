@@ -84,10 +84,10 @@ TProjectForm::TProjectForm(SiteSystem& system, ProjectFormWiring wiring, QWidget
     : QDialog(parent), system_(system), wiring_(std::move(wiring)) {
   setObjectName("ProjectForm");
   setWindowTitle("Project");
-  PageControl1 = new QStackedWidget(this);
-  PageControl1->setObjectName("PageControl1");
+  sourcePages = new QStackedWidget(this);
+  sourcePages->setObjectName("PageControl1");
   auto* layout = new QVBoxLayout(this);
-  layout->addWidget(PageControl1);
+  layout->addWidget(sourcePages);
   BuildPcPage();
   BuildSdCardPage();
   setFixedSize(640, 480);
@@ -97,61 +97,62 @@ TProjectForm::TProjectForm(SiteSystem& system, ProjectFormWiring wiring, QWidget
 TProjectForm::~TProjectForm() = default;
 
 void TProjectForm::BuildPcPage() {
-  TabSheet1 = new QWidget(PageControl1);
-  TabSheet1->setObjectName("TabSheet1");
-  auto* bar = new QToolBar(TabSheet1);
+  pcPage = new QWidget(sourcePages);
+  pcPage->setObjectName("TabSheet1");
+  auto* bar = new QToolBar(pcPage);
   bar->setObjectName("ToolBar1");
-  ToolButton1 = MakeToolButton(bar, "ToolButton1", "Add List");
-  ToolButton2 = MakeToolButton(bar, "ToolButton2", "Delete");
-  ToolButton3 = MakeToolButton(bar, "ToolButton3", "Load");
-  StringGrid1 = MakeGrid(TabSheet1, "StringGrid1");
-  Memo1 = new QPlainTextEdit(TabSheet1);
-  Memo1->setObjectName("Memo1");
-  Memo1->setReadOnly(true);
-  auto* layout = new QVBoxLayout(TabSheet1);
+  pcAddListButton = MakeToolButton(bar, "ToolButton1", "Add List");
+  pcDeleteButton = MakeToolButton(bar, "ToolButton2", "Delete");
+  pcLoadButton = MakeToolButton(bar, "ToolButton3", "Load");
+  pcHistoryGrid = MakeGrid(pcPage, "StringGrid1");
+  pcInfoMemo = new QPlainTextEdit(pcPage);
+  pcInfoMemo->setObjectName("Memo1");
+  pcInfoMemo->setReadOnly(true);
+  auto* layout = new QVBoxLayout(pcPage);
   layout->addWidget(bar);
-  layout->addWidget(StringGrid1, 3);
-  layout->addWidget(Memo1, 2);
-  PageControl1->addWidget(TabSheet1);
-  connect(ToolButton1, &QToolButton::clicked, this, &TProjectForm::ToolButton1Click);
-  connect(ToolButton2, &QToolButton::clicked, this, &TProjectForm::ToolButton2Click);
-  connect(ToolButton3, &QToolButton::clicked, this, &TProjectForm::ToolButton3Click);
-  connect(StringGrid1, &QTableWidget::itemSelectionChanged, this, &TProjectForm::ShowSelectedInfo);
+  layout->addWidget(pcHistoryGrid, 3);
+  layout->addWidget(pcInfoMemo, 2);
+  sourcePages->addWidget(pcPage);
+  connect(pcAddListButton, &QToolButton::clicked, this, &TProjectForm::ToolButton1Click);
+  connect(pcDeleteButton, &QToolButton::clicked, this, &TProjectForm::ToolButton2Click);
+  connect(pcLoadButton, &QToolButton::clicked, this, &TProjectForm::ToolButton3Click);
+  connect(pcHistoryGrid, &QTableWidget::itemSelectionChanged, this,
+          &TProjectForm::ShowSelectedInfo);
 }
 
 // The SD card page holds its controls; their commands come with the SD card project store.
 void TProjectForm::BuildSdCardPage() {
-  TabSheet2 = new QWidget(PageControl1);
-  TabSheet2->setObjectName("TabSheet2");
-  auto* bar = new QToolBar(TabSheet2);
+  sdCardPage = new QWidget(sourcePages);
+  sdCardPage->setObjectName("TabSheet2");
+  auto* bar = new QToolBar(sdCardPage);
   bar->setObjectName("ToolBar2");
-  ToolButton4 = MakeToolButton(bar, "ToolButton4", "Add");
-  ToolButton5 = MakeToolButton(bar, "ToolButton5", "Delete");
-  ToolButton6 = MakeToolButton(bar, "ToolButton6", "Load");
-  CheckListBox1 = new QListWidget(TabSheet2);
-  CheckListBox1->setObjectName("CheckListBox1");
+  sdCardAddButton = MakeToolButton(bar, "ToolButton4", "Add");
+  sdCardDeleteButton = MakeToolButton(bar, "ToolButton5", "Delete");
+  sdCardLoadButton = MakeToolButton(bar, "ToolButton6", "Load");
+  sdCardSiteList = new QListWidget(sdCardPage);
+  sdCardSiteList->setObjectName("CheckListBox1");
   for (int site = 0; site < kSiteCount; ++site) {
-    auto* item = new QListWidgetItem("Site #" + QString::number(site + 1), CheckListBox1);
+    auto* item = new QListWidgetItem("Site #" + QString::number(site + 1), sdCardSiteList);
     item->setFlags(Qt::ItemIsUserCheckable | Qt::ItemIsSelectable | Qt::ItemIsEnabled);
     item->setCheckState(Qt::Unchecked);
   }
-  StringGrid2 = MakeGrid(TabSheet2, "StringGrid2");
-  Memo2 = new QPlainTextEdit(TabSheet2);
-  Memo2->setObjectName("Memo2");
-  Memo2->setReadOnly(true);
-  ProgressBar1 = new QProgressBar(TabSheet2);
-  ProgressBar1->setObjectName("ProgressBar1");
-  ProgressBar1->setRange(0, 100);
-  ProgressBar1->setValue(0);
+  sdCardProjectGrid = MakeGrid(sdCardPage, "StringGrid2");
+  sdCardInfoMemo = new QPlainTextEdit(sdCardPage);
+  sdCardInfoMemo->setObjectName("Memo2");
+  sdCardInfoMemo->setReadOnly(true);
+  progressBar = new QProgressBar(sdCardPage);
+  progressBar->setObjectName("ProgressBar1");
+  progressBar->setRange(0, 100);
+  progressBar->setValue(0);
   auto* lists = new QHBoxLayout;
-  lists->addWidget(CheckListBox1, 1);
-  lists->addWidget(StringGrid2, 3);
-  auto* layout = new QVBoxLayout(TabSheet2);
+  lists->addWidget(sdCardSiteList, 1);
+  lists->addWidget(sdCardProjectGrid, 3);
+  auto* layout = new QVBoxLayout(sdCardPage);
   layout->addWidget(bar);
   layout->addLayout(lists, 3);
-  layout->addWidget(Memo2, 2);
-  layout->addWidget(ProgressBar1);
-  PageControl1->addWidget(TabSheet2);
+  layout->addWidget(sdCardInfoMemo, 2);
+  layout->addWidget(progressBar);
+  sourcePages->addWidget(sdCardPage);
 }
 
 std::string TProjectForm::HistoryFile() const {
@@ -160,7 +161,7 @@ std::string TProjectForm::HistoryFile() const {
 
 // Creation: entries whose file went away are dropped from the history file at once.
 void TProjectForm::FormCreate() {
-  PageControl1->setCurrentIndex(system_.Para().DataBufferSel == 1 ? kSdCardPage : 0);
+  sourcePages->setCurrentIndex(system_.Para().DataBufferSel == 1 ? kSdCardPage : 0);
   ProjectHistory history = ProjectHistory::Read(HistoryFile());
   if (history.DropMissing()) history.Write(HistoryFile());
   ShowHistory(history);
@@ -170,10 +171,10 @@ void TProjectForm::FormCreate() {
 
 void TProjectForm::FormActivate() {
   const bool sdCard = system_.Para().DataBufferSel == 1;
-  PageControl1->setCurrentIndex(sdCard ? kSdCardPage : 0);
+  sourcePages->setCurrentIndex(sdCard ? kSdCardPage : 0);
   if (!sdCard) return;
   for (int site = 0; site < kSiteCount; ++site) {
-    QListWidgetItem* item = CheckListBox1->item(site);
+    QListWidgetItem* item = sdCardSiteList->item(site);
     const bool present = system_.Panels().Status(site) != siNone;
     item->setCheckState(present ? Qt::Checked : Qt::Unchecked);
     item->setFlags(present ? item->flags() | Qt::ItemIsEnabled
@@ -185,7 +186,7 @@ void TProjectForm::ShowHistory(const ProjectHistory& history) {
   for (int row = 1; row < kGridRows; ++row) {
     const std::size_t index = static_cast<std::size_t>(row - 1);
     const std::string path = index < history.Paths.size() ? history.Paths[index] : "";
-    StringGrid1->item(row, kPathColumn)->setText(QString::fromStdString(path));
+    pcHistoryGrid->item(row, kPathColumn)->setText(QString::fromStdString(path));
   }
   PaintLoadedRow();
 }
@@ -193,31 +194,31 @@ void TProjectForm::ShowHistory(const ProjectHistory& history) {
 void TProjectForm::PaintLoadedRow() {
   for (int row = 1; row < kGridRows; ++row) {
     const QBrush brush = row == loadedRow_ ? QBrush(kLoadedRowColour) : QBrush();
-    StringGrid1->item(row, 0)->setBackground(brush);
-    StringGrid1->item(row, kPathColumn)->setBackground(brush);
+    pcHistoryGrid->item(row, 0)->setBackground(brush);
+    pcHistoryGrid->item(row, kPathColumn)->setBackground(brush);
   }
 }
 
 int TProjectForm::SelectedRow() const {
-  const int row = StringGrid1->currentRow();
+  const int row = pcHistoryGrid->currentRow();
   return row >= 1 ? row : 1;
 }
 
 void TProjectForm::SelectRow(int row) {
-  StringGrid1->setCurrentCell(std::clamp(row, 1, kGridRows - 1), kPathColumn);
+  pcHistoryGrid->setCurrentCell(std::clamp(row, 1, kGridRows - 1), kPathColumn);
 }
 
 std::string TProjectForm::RowPath(int row) const {
-  return StringGrid1->item(row, kPathColumn)->text().toStdString();
+  return pcHistoryGrid->item(row, kPathColumn)->text().toStdString();
 }
 
 void TProjectForm::ShowSelectedInfo() {
   const std::string path = RowPath(SelectedRow());
-  Memo1->setPlainText(
+  pcInfoMemo->setPlainText(
       QString::fromStdString("\"" + fs::path(path).filename().string() + "\"  Loading..."));
-  Memo1->repaint();
+  pcInfoMemo->repaint();
   const std::string info = system_.Project().Project().ProjectInfoText(path);
-  Memo1->setPlainText(QString::fromStdString(info));
+  pcInfoMemo->setPlainText(QString::fromStdString(info));
 }
 
 std::vector<std::string> TProjectForm::AskForFiles(bool several) {
@@ -326,7 +327,7 @@ bool TProjectForm::LoadFile(const std::string& path) {
   setWindowOpacity(1.0);
   if (code != LoadCode::Loaded) return false;
   if (wiring_.showLoadedProject)
-    wiring_.showLoadedProject(Memo1->toPlainText().toStdString(), path);
+    wiring_.showLoadedProject(pcInfoMemo->toPlainText().toStdString(), path);
   loadedRow_ = SelectedRow();
   PaintLoadedRow();
   close();
@@ -343,9 +344,9 @@ void TProjectForm::closeEvent(QCloseEvent* event) {
   for (int site = 0; site < kSiteCount && !temp.empty(); ++site) {
     fs::remove(temp + "List" + std::to_string(site), error);
   }
-  for (int row = 1; row < kGridRows; ++row) StringGrid2->item(row, kPathColumn)->setText({});
-  Memo2->clear();
-  CheckListBox1->setCurrentRow(-1);
+  for (int row = 1; row < kGridRows; ++row) sdCardProjectGrid->item(row, kPathColumn)->setText({});
+  sdCardInfoMemo->clear();
+  sdCardSiteList->setCurrentRow(-1);
   if (wiring_.enableMainWindow) wiring_.enableMainWindow();
   event->accept();
 }

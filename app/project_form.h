@@ -41,22 +41,22 @@ class TProjectForm : public QDialog {
   void SelectRow(int row);
   std::string HistoryFile() const;
 
-  // Published controls (objectName = member name).
-  QStackedWidget* PageControl1;
-  QWidget* TabSheet1;  // "From PC"
-  QWidget* TabSheet2;  // "From SDCard"
-  QTableWidget* StringGrid1;
-  QPlainTextEdit* Memo1;
-  QToolButton* ToolButton1;  // "Add List"
-  QToolButton* ToolButton2;  // "Delete"
-  QToolButton* ToolButton3;  // "Load"
-  QListWidget* CheckListBox1;
-  QTableWidget* StringGrid2;
-  QPlainTextEdit* Memo2;
-  QToolButton* ToolButton4;  // "Add"
-  QToolButton* ToolButton5;  // "Delete"
-  QToolButton* ToolButton6;  // "Load"
-  QProgressBar* ProgressBar1;
+  // Published controls; each comment gives the objectName that tests and users find it by.
+  QStackedWidget* sourcePages;      // PageControl1
+  QWidget* pcPage;                  // TabSheet1: "From PC"
+  QWidget* sdCardPage;              // TabSheet2: "From SDCard"
+  QTableWidget* pcHistoryGrid;      // StringGrid1
+  QPlainTextEdit* pcInfoMemo;       // Memo1
+  QToolButton* pcAddListButton;     // ToolButton1: "Add List"
+  QToolButton* pcDeleteButton;      // ToolButton2: "Delete"
+  QToolButton* pcLoadButton;        // ToolButton3: "Load"
+  QListWidget* sdCardSiteList;      // CheckListBox1
+  QTableWidget* sdCardProjectGrid;  // StringGrid2
+  QPlainTextEdit* sdCardInfoMemo;   // Memo2
+  QToolButton* sdCardAddButton;     // ToolButton4: "Add"
+  QToolButton* sdCardDeleteButton;  // ToolButton5: "Delete"
+  QToolButton* sdCardLoadButton;    // ToolButton6: "Load"
+  QProgressBar* progressBar;        // ProgressBar1
 
  public slots:
   void ToolButton1Click();

@@ -60,34 +60,38 @@ TSiteFrame::TSiteFrame(QWidget* parent) : QFrame(parent) {
 }
 
 void TSiteFrame::BuildControls() {
-  Panel1 = new QFrame(this);
-  Panel1->setObjectName(QStringLiteral("Panel1"));
-  Panel1->setFrameStyle(QFrame::Panel | QFrame::Raised);
-  Panel1->setLineWidth(2);
-  Panel1->setGeometry(0, 0, kWidth, kHeight);
-  Panel1->setAutoFillBackground(true);
+  framePanel = new QFrame(this);
+  framePanel->setObjectName(QStringLiteral("Panel1"));
+  framePanel->setFrameStyle(QFrame::Panel | QFrame::Raised);
+  framePanel->setLineWidth(2);
+  framePanel->setGeometry(0, 0, kWidth, kHeight);
+  framePanel->setAutoFillBackground(true);
 
-  CB = new QCheckBox(Panel1);
-  CB->setObjectName(QStringLiteral("CB"));
-  CB->setGeometry(8, 8, 20, 24);
-  CB->setEnabled(false);
-  connect(CB, &QCheckBox::clicked, this, &TSiteFrame::CBClick);
+  siteCheckBox = new QCheckBox(framePanel);
+  siteCheckBox->setObjectName(QStringLiteral("CB"));
+  siteCheckBox->setGeometry(8, 8, 20, 24);
+  siteCheckBox->setEnabled(false);
+  connect(siteCheckBox, &QCheckBox::clicked, this, &TSiteFrame::CBClick);
 
-  LB_CB = MakeLabel(Panel1, "LB_CB", "Site #0", ArialPx(23, true), QRect(30, 5, 150, 30));
-  LB_CB->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-  LB_PFStatus = MakeLabel(Panel1, "LB_PFStatus", kIdleField, ArialPx(51, true, true),
-                          QRect(6, 36, kWidth - 12, 58));
-  LB_Pass = MakeLabel(Panel1, "LB_Pass", "Pass:0", ArialPx(21, false), QRect(4, 97, 90, 26));
-  LB_Fail = MakeLabel(Panel1, "LB_Fail", "Fail:0", ArialPx(21, false), QRect(94, 97, 90, 26));
-  LB_Status = MakeLabel(Panel1, "LB_Status", "NONE", ArialPx(29, true), QRect(4, 124, 180, 36));
+  siteNumberLabel =
+      MakeLabel(framePanel, "LB_CB", "Site #0", ArialPx(23, true), QRect(30, 5, 150, 30));
+  siteNumberLabel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  resultFieldLabel = MakeLabel(framePanel, "LB_PFStatus", kIdleField, ArialPx(51, true, true),
+                               QRect(6, 36, kWidth - 12, 58));
+  passCountLabel =
+      MakeLabel(framePanel, "LB_Pass", "Pass:0", ArialPx(21, false), QRect(4, 97, 90, 26));
+  failCountLabel =
+      MakeLabel(framePanel, "LB_Fail", "Fail:0", ArialPx(21, false), QRect(94, 97, 90, 26));
+  stateLabel =
+      MakeLabel(framePanel, "LB_Status", "NONE", ArialPx(29, true), QRect(4, 124, 180, 36));
 
-  PBar = new QProgressBar(Panel1);
-  PBar->setObjectName(QStringLiteral("PBar"));
-  PBar->setRange(0, kBarMax);
-  PBar->setValue(0);
-  PBar->setTextVisible(false);
-  PBar->setGeometry(6, kHeight - 24, kWidth - 12, 18);
-  PBar->setEnabled(false);
+  progressBar = new QProgressBar(framePanel);
+  progressBar->setObjectName(QStringLiteral("PBar"));
+  progressBar->setRange(0, kBarMax);
+  progressBar->setValue(0);
+  progressBar->setTextVisible(false);
+  progressBar->setGeometry(6, kHeight - 24, kWidth - 12, 18);
+  progressBar->setEnabled(false);
 }
 
 void TSiteFrame::Bind(SitePanels* panels, int site) {
@@ -96,23 +100,23 @@ void TSiteFrame::Bind(SitePanels* panels, int site) {
 }
 
 void TSiteFrame::SetPassCount(std::uint32_t n) {
-  LB_Pass->setText(QStringLiteral("Pass:%1").arg(n));
+  passCountLabel->setText(QStringLiteral("Pass:%1").arg(n));
 }
 
 void TSiteFrame::SetFailCount(std::uint32_t n) {
-  LB_Fail->setText(QStringLiteral("Fail:%1").arg(n));
+  failCountLabel->setText(QStringLiteral("Fail:%1").arg(n));
 }
 
 void TSiteFrame::SetID(std::uint32_t n) {
-  LB_CB->setText(QStringLiteral("Site #%1").arg(n));
+  siteNumberLabel->setText(QStringLiteral("Site #%1").arg(n));
 }
 
 void TSiteFrame::SetChecked(bool b) {
-  CB->setChecked(b);
+  siteCheckBox->setChecked(b);
 }
 
 void TSiteFrame::CBClick() {
-  if (panels_ != nullptr) panels_->SetChecked(site_, CB->isChecked());
+  if (panels_ != nullptr) panels_->SetChecked(site_, siteCheckBox->isChecked());
 }
 
 void TSiteFrame::Draw(const PanelEvent& event) {
@@ -146,7 +150,7 @@ void TSiteFrame::SetStatus(std::uint8_t s) {
   switch (s) {
     case siNone:
       SetSelectable(false);
-      CB->setChecked(false);
+      siteCheckBox->setChecked(false);
       ShowBigFieldIdle(false);
       SetCountersEnabled(false);
       ShowStateWord("NONE", 0, true, false);
@@ -154,9 +158,9 @@ void TSiteFrame::SetStatus(std::uint8_t s) {
       break;
     case siReady:
       SetSelectable(true);
-      CB->setChecked(true);
-      LB_PFStatus->setText(QString::fromLatin1(kIdleField));
-      LB_PFStatus->setEnabled(false);
+      siteCheckBox->setChecked(true);
+      resultFieldLabel->setText(QString::fromLatin1(kIdleField));
+      resultFieldLabel->setEnabled(false);
       SetCountersEnabled(true);
       ShowStateWord("READY", Colour::Magenta, false, true);
       RestoreBar(true, false);
@@ -166,7 +170,7 @@ void TSiteFrame::SetStatus(std::uint8_t s) {
       ShowBigFieldIdle(false);
       SetCountersEnabled(true);
       ShowStateWord("WORKING", Colour::Orange, false, true);
-      PBar->setEnabled(false);
+      progressBar->setEnabled(false);
       StartMarquee();
       break;
     case siPass:
@@ -181,23 +185,23 @@ void TSiteFrame::SetStatus(std::uint8_t s) {
     }
     case siTake:
       SetSelectable(false);
-      LB_PFStatus->setEnabled(true);
+      resultFieldLabel->setEnabled(true);
       SetCountersEnabled(true);
       ShowStateWord("Remove IC", Colour::Black, false, true);
-      PBar->setEnabled(false);
+      progressBar->setEnabled(false);
       break;
     case siPut:
       SetSelectable(false);
-      LB_PFStatus->setText(QString::fromLatin1(kIdleField));
-      LB_PFStatus->setEnabled(true);
+      resultFieldLabel->setText(QString::fromLatin1(kIdleField));
+      resultFieldLabel->setEnabled(true);
       SetCountersEnabled(true);
       ShowStateWord("Insert IC", Colour::Blue, false, true);
-      PBar->setEnabled(false);
+      progressBar->setEnabled(false);
       break;
     case siPushKey:
       SetSelectable(false);
       // A result shown before the key run stays readable; an idle field stays grey.
-      LB_PFStatus->setEnabled(LB_PFStatus->text() != QLatin1String(kIdleField));
+      resultFieldLabel->setEnabled(resultFieldLabel->text() != QLatin1String(kIdleField));
       SetCountersEnabled(true);
       ShowStateWord("Push Key", Colour::Cyan, false, true);
       break;
@@ -218,44 +222,44 @@ void TSiteFrame::SetBigStatus(std::uint8_t s) {
 }
 
 void TSiteFrame::ShowBigField(const char* text, std::uint32_t background, bool enabled) {
-  LB_PFStatus->setText(QString::fromLatin1(text));
-  QPalette palette = LB_PFStatus->palette();
+  resultFieldLabel->setText(QString::fromLatin1(text));
+  QPalette palette = resultFieldLabel->palette();
   palette.setColor(QPalette::Window, ColourFromBgr(background));
-  LB_PFStatus->setPalette(palette);
-  LB_PFStatus->setAutoFillBackground(true);
-  SetTextColour(LB_PFStatus, Colour::White);
-  LB_PFStatus->setEnabled(enabled);
+  resultFieldLabel->setPalette(palette);
+  resultFieldLabel->setAutoFillBackground(true);
+  SetTextColour(resultFieldLabel, Colour::White);
+  resultFieldLabel->setEnabled(enabled);
 }
 
 // "----" on the panel's own background.
 void TSiteFrame::ShowBigFieldIdle(bool enabled) {
-  LB_PFStatus->setText(QString::fromLatin1(kIdleField));
-  LB_PFStatus->setAutoFillBackground(false);
-  LB_PFStatus->setEnabled(enabled);
+  resultFieldLabel->setText(QString::fromLatin1(kIdleField));
+  resultFieldLabel->setAutoFillBackground(false);
+  resultFieldLabel->setEnabled(enabled);
 }
 
 void TSiteFrame::ShowStateWord(const char* text, std::uint32_t colour, bool keepColour,
                                bool enabled) {
-  LB_Status->setText(QString::fromLatin1(text));
-  if (!keepColour) SetTextColour(LB_Status, colour);
-  LB_Status->setEnabled(enabled);
+  stateLabel->setText(QString::fromLatin1(text));
+  if (!keepColour) SetTextColour(stateLabel, colour);
+  stateLabel->setEnabled(enabled);
 }
 
 void TSiteFrame::SetCountersEnabled(bool on) {
-  LB_Pass->setEnabled(on);
-  LB_Fail->setEnabled(on);
+  passCountLabel->setEnabled(on);
+  failCountLabel->setEnabled(on);
 }
 
 void TSiteFrame::SetSelectable(bool enabled) {
-  CB->setEnabled(enabled);
-  LB_CB->setEnabled(enabled);
+  siteCheckBox->setEnabled(enabled);
+  siteNumberLabel->setEnabled(enabled);
 }
 
 void TSiteFrame::RestoreBar(bool enabled, bool full) {
   StopMarquee();
-  if (barStyleSaved_) PBar->setRange(0, kBarMax);
-  PBar->setEnabled(enabled);
-  PBar->setValue(full ? PBar->maximum() : 0);
+  if (barStyleSaved_) progressBar->setRange(0, kBarMax);
+  progressBar->setEnabled(enabled);
+  progressBar->setValue(full ? progressBar->maximum() : 0);
 }
 
 // The style runs the busy indicator's animation as a child of the bar and stops it only when it
@@ -263,18 +267,18 @@ void TSiteFrame::RestoreBar(bool enabled, bool full) {
 // on in an idle panel. Deleting it takes it out of the style's bookkeeping.
 void TSiteFrame::StopMarquee() {
   if (marquee_) {
-    PBar->setRange(0, kBarMax);
-    PBar->setValue(0);
+    progressBar->setRange(0, kBarMax);
+    progressBar->setValue(0);
     marquee_ = false;
   }
-  qDeleteAll(PBar->findChildren<QAbstractAnimation*>(Qt::FindDirectChildrenOnly));
+  qDeleteAll(progressBar->findChildren<QAbstractAnimation*>(Qt::FindDirectChildrenOnly));
 }
 
 // A second siWorking leaves the running marquee alone, so the animation does not jump.
 void TSiteFrame::StartMarquee() {
   if (marquee_) return;
-  PBar->setRange(0, 0);  // busy indicator: Qt animates it by itself
-  PBar->setValue(1);
+  progressBar->setRange(0, 0);  // busy indicator: Qt animates it by itself
+  progressBar->setValue(1);
   marquee_ = true;
   ++marqueeStarts_;
 }

@@ -42,14 +42,15 @@ class TSiteFrame : public QFrame {
   bool MarqueeRunning() const { return marquee_; }
   int MarqueeStarts() const { return marqueeStarts_; }
 
-  QCheckBox* CB;
-  QLabel* LB_CB;
-  QLabel* LB_PFStatus;
-  QLabel* LB_Pass;
-  QLabel* LB_Fail;
-  QLabel* LB_Status;
-  QProgressBar* PBar;
-  QFrame* Panel1;
+  // Published controls; each comment gives the objectName that tests and users find it by.
+  QCheckBox* siteCheckBox;    // CB
+  QLabel* siteNumberLabel;    // LB_CB
+  QLabel* resultFieldLabel;   // LB_PFStatus
+  QLabel* passCountLabel;     // LB_Pass
+  QLabel* failCountLabel;     // LB_Fail
+  QLabel* stateLabel;         // LB_Status
+  QProgressBar* progressBar;  // PBar
+  QFrame* framePanel;         // Panel1
 
  public slots:
   void CBClick();  // a user's click: Checked takes the check box's state

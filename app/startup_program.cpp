@@ -92,7 +92,7 @@ void GangProgram::BuildProjectWindow() {
 }
 
 void GangProgram::ShowLoadedProject(const std::string& info, const std::string& path) {
-  main_->Memo1->setPlainText(QString::fromStdString(info));
+  main_->informationMemo->setPlainText(QString::fromStdString(info));
   main_->SetProjectPath(path);
   main_->SetRunControlsEnabled(true);
 }
@@ -129,7 +129,7 @@ void GangProgram::FirstShow() {
   bus_.library->set_debug(0);  // the links' table initialised the library when it was built
   startupSucceeded_ = SystemInitialization();
   if (startupSucceeded_) {
-    main_->ToolButton1->setEnabled(true);
+    main_->projectToolButton->setEnabled(true);
     main_->LogThread().AddLogMessage(kInitFinish, LogColour::Green, 1, 0);
     RescanUnits();
     if (!config_.project.empty()) LoadProject(config_.project);

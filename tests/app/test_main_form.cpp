@@ -91,7 +91,7 @@ class MainFormTest : public ::testing::Test {
     if (looked.exchange(true)) return;
     stopAllDuringRun = form->StopAllButton->isEnabled();
     runDuringRun = form->RunProgramButton->isEnabled();
-    groupDuringRun = form->GroupBox3->isEnabled();
+    groupDuringRun = form->siteStatusGroup->isEnabled();
     closeDuringRun = form->FormCloseQuery();
     busyDuringRun = form->Busy();
     if (noticeDuringRun) form->OnDeviceChange();
@@ -144,9 +144,9 @@ TEST_F(MainFormTest, DesignStateOfTheControls) {
         "StopAllButton", "StatusBar1"})
     EXPECT_NE(form->findChild<QObject*>(QString::fromLatin1(name)), nullptr) << name;
   EXPECT_EQ(form->size(), QSize(1024, 700));
-  EXPECT_FALSE(form->ToolButton1->isEnabled());
-  EXPECT_EQ(form->ToolButton1->text(), "Project");
-  EXPECT_TRUE(form->ToolButton2->isEnabled());
+  EXPECT_FALSE(form->projectToolButton->isEnabled());
+  EXPECT_EQ(form->projectToolButton->text(), "Project");
+  EXPECT_TRUE(form->optionsToolButton->isEnabled());
   EXPECT_FALSE(form->RunProgramButton->isEnabled());
   EXPECT_TRUE(form->AutoRunCheckBox->isChecked());
   EXPECT_FALSE(form->AutoRunCheckBox->isEnabled());
@@ -179,7 +179,7 @@ TEST_F(MainFormTest, ResetAsksFirstAndNoKeepsTheCounts) {
   system.Panels().SetFailCount(2, 1);
   system.Panels().UpdateStatistics();
   answer = IDNO;
-  QTest::mouseClick(form->Button5, Qt::LeftButton);
+  QTest::mouseClick(form->resetStatisticsButton, Qt::LeftButton);
   ASSERT_EQ(asked.size(), 1u);
   EXPECT_EQ(asked[0].text, "Are You Sure you want to Reset the Statistics Counters?");
   EXPECT_EQ(asked[0].caption, "QUESTION");
@@ -189,9 +189,9 @@ TEST_F(MainFormTest, ResetAsksFirstAndNoKeepsTheCounts) {
   EXPECT_EQ(Text("Label7"), "80.00%");
 
   answer = IDYES;
-  QTest::mouseClick(form->Button5, Qt::LeftButton);
+  QTest::mouseClick(form->resetStatisticsButton, Qt::LeftButton);
   EXPECT_EQ(system.Panels().PassCount(1), 0u);
-  EXPECT_EQ((form->SiteHost().Drain(), form->SiteFrame(2)->LB_Fail->text()), "Fail:0");
+  EXPECT_EQ((form->SiteHost().Drain(), form->SiteFrame(2)->failCountLabel->text()), "Fail:0");
   EXPECT_EQ(Text("Label4"), "0");
   EXPECT_EQ(Text("Label6"), "0");
   EXPECT_EQ(Text("Label8"), "0%");
@@ -265,8 +265,8 @@ TEST_F(MainFormTest, PcRunQueuesTheSelectedSitesAndLocksTheControls) {
   EXPECT_FALSE(groupDuringRun);
   EXPECT_TRUE(busyDuringRun);
   EXPECT_TRUE(form->RunProgramButton->isEnabled());
-  EXPECT_TRUE(form->GroupBox3->isEnabled());
-  EXPECT_TRUE(form->Button3->isEnabled());
+  EXPECT_TRUE(form->siteStatusGroup->isEnabled());
+  EXPECT_TRUE(form->clearLogButton->isEnabled());
   EXPECT_FALSE(form->Busy());
 
   ran.clear();
@@ -341,7 +341,7 @@ TEST_F(MainFormTest, NoticeDuringARunIsIgnored) {
 TEST_F(MainFormTest, OptionsButtonShowsTheWindowAndDisablesTheMainWindow) {
   QWidget options;
   form->SetOptionsWindow(&options, nullptr);
-  QTest::mouseClick(form->ToolButton2, Qt::LeftButton);
+  QTest::mouseClick(form->optionsToolButton, Qt::LeftButton);
   EXPECT_TRUE(options.isVisible());
   EXPECT_FALSE(form->isEnabled());
   form->setEnabled(true);
@@ -380,8 +380,8 @@ TEST_F(MainFormTest, QtAndHeadlessHostsEndWithTheSamePanels) {
     EXPECT_EQ(system.Panels().PassCount(site), headless.Panels().PassCount(site)) << site;
     EXPECT_EQ(system.Panels().FailCount(site), headless.Panels().FailCount(site)) << site;
     const TSiteFrame* frame = form->SiteFrame(site);
-    EXPECT_EQ(frame->CB->isChecked(), headless.Panels().Checked(site)) << site;
-    EXPECT_EQ(frame->LB_Pass->text(),
+    EXPECT_EQ(frame->siteCheckBox->isChecked(), headless.Panels().Checked(site)) << site;
+    EXPECT_EQ(frame->passCountLabel->text(),
               QStringLiteral("Pass:%1").arg(headless.Panels().PassCount(site)));
   }
   EXPECT_EQ(system.Panels().Status(3), siFail);

@@ -58,7 +58,7 @@ TEST_F(HostTest, WorkerCallsReachEachPanelInCallOrder) {
         // A marker behind the call: when it runs, the panel must show exactly n.
         host.Post([&, frame, site] {
           std::lock_guard<std::mutex> lock(mutex);
-          seen[static_cast<std::size_t>(site)].push_back(frame->LB_Pass->text());
+          seen[static_cast<std::size_t>(site)].push_back(frame->passCountLabel->text());
         });
       }
       panels.SetStatus(site, siPass);
@@ -80,7 +80,7 @@ TEST_F(HostTest, WorkerCallsReachEachPanelInCallOrder) {
     ASSERT_EQ(s.size(), kCalls) << site;
     for (std::uint32_t n = 1; n <= kCalls; ++n)
       ASSERT_EQ(s[n - 1], QStringLiteral("Pass:%1").arg(n)) << "site " << site;
-    EXPECT_EQ(frames[static_cast<std::size_t>(site)]->LB_PFStatus->text(), "PASS");
+    EXPECT_EQ(frames[static_cast<std::size_t>(site)]->resultFieldLabel->text(), "PASS");
     EXPECT_EQ(panels.Status(site), siPass);
   }
 }
@@ -93,8 +93,8 @@ TEST_F(HostTest, UiThreadCallRunsAfterWhatWorkersQueuedBefore) {
   worker.join();
   // The worker's calls are still queued; the UI thread's own call must not overtake them.
   panels.SetStatus(2, siWorking);
-  EXPECT_EQ(frames[2]->LB_Status->text(), "WORKING");
-  EXPECT_EQ(frames[2]->LB_PFStatus->text(), "----");
+  EXPECT_EQ(frames[2]->stateLabel->text(), "WORKING");
+  EXPECT_EQ(frames[2]->resultFieldLabel->text(), "----");
   EXPECT_EQ(panels.Status(2), siWorking);
 }
 
@@ -112,8 +112,8 @@ TEST_F(HostTest, SelectionFollowsTheStateAtCallTime) {
   });
   worker.join();
   host.Drain();
-  EXPECT_FALSE(frames[4]->CB->isChecked());
-  EXPECT_EQ(frames[4]->LB_Status->text(), "NONE");
+  EXPECT_FALSE(frames[4]->siteCheckBox->isChecked());
+  EXPECT_EQ(frames[4]->stateLabel->text(), "NONE");
   // Out-of-range sites are ignored rather than touching memory.
   panels.SetStatus(8, siReady);
   panels.SetPassCount(-1, 3);

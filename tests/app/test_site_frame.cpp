@@ -33,15 +33,15 @@ struct Look {
 };
 
 void ExpectLook(const TSiteFrame& f, const Look& look) {
-  EXPECT_EQ(f.CB->isEnabled(), look.cbEnabled);
-  EXPECT_EQ(f.CB->isChecked(), look.cbChecked);
-  EXPECT_EQ(f.LB_CB->isEnabled(), look.captionEnabled);
-  EXPECT_EQ(f.LB_PFStatus->text(), look.field);
-  EXPECT_EQ(f.LB_PFStatus->isEnabled(), look.fieldEnabled);
-  EXPECT_EQ(f.LB_Pass->isEnabled(), look.countersEnabled);
-  EXPECT_EQ(f.LB_Fail->isEnabled(), look.countersEnabled);
-  EXPECT_EQ(f.LB_Status->text(), look.word);
-  EXPECT_EQ(f.PBar->isEnabled(), look.barEnabled);
+  EXPECT_EQ(f.siteCheckBox->isEnabled(), look.cbEnabled);
+  EXPECT_EQ(f.siteCheckBox->isChecked(), look.cbChecked);
+  EXPECT_EQ(f.siteNumberLabel->isEnabled(), look.captionEnabled);
+  EXPECT_EQ(f.resultFieldLabel->text(), look.field);
+  EXPECT_EQ(f.resultFieldLabel->isEnabled(), look.fieldEnabled);
+  EXPECT_EQ(f.passCountLabel->isEnabled(), look.countersEnabled);
+  EXPECT_EQ(f.failCountLabel->isEnabled(), look.countersEnabled);
+  EXPECT_EQ(f.stateLabel->text(), look.word);
+  EXPECT_EQ(f.progressBar->isEnabled(), look.barEnabled);
 }
 
 class SiteFrameTest : public ::testing::Test {
@@ -59,59 +59,59 @@ TEST_F(SiteFrameTest, ControlsCarryTheirNamesAndDesignLook) {
   for (const char* name :
        {"Panel1", "CB", "LB_CB", "LB_PFStatus", "LB_Pass", "LB_Fail", "LB_Status", "PBar"})
     EXPECT_NE(frame.findChild<QWidget*>(QString::fromLatin1(name)), nullptr) << name;
-  EXPECT_EQ(frame.LB_PFStatus->font().pixelSize(), 51);
-  EXPECT_TRUE(frame.LB_PFStatus->font().underline());
-  EXPECT_EQ(frame.LB_Status->font().pixelSize(), 29);
+  EXPECT_EQ(frame.resultFieldLabel->font().pixelSize(), 51);
+  EXPECT_TRUE(frame.resultFieldLabel->font().underline());
+  EXPECT_EQ(frame.stateLabel->font().pixelSize(), 29);
   frame.SetID(3);
   frame.SetPassCount(12);
   frame.SetFailCount(4);
-  EXPECT_EQ(frame.LB_CB->text(), "Site #3");
-  EXPECT_EQ(frame.LB_Pass->text(), "Pass:12");
-  EXPECT_EQ(frame.LB_Fail->text(), "Fail:4");
+  EXPECT_EQ(frame.siteNumberLabel->text(), "Site #3");
+  EXPECT_EQ(frame.passCountLabel->text(), "Pass:12");
+  EXPECT_EQ(frame.failCountLabel->text(), "Fail:4");
 }
 
 TEST_F(SiteFrameTest, EveryStateShowsItsRow) {
   ExpectLook(frame, {false, false, false, "----", false, false, "NONE", false});
   frame.SetStatus(siReady);
   ExpectLook(frame, {true, true, true, "----", false, true, "READY", true});
-  EXPECT_EQ(TextColour(frame.LB_Status), QColor(255, 0, 255));
-  EXPECT_EQ(frame.PBar->value(), 0);
+  EXPECT_EQ(TextColour(frame.stateLabel), QColor(255, 0, 255));
+  EXPECT_EQ(frame.progressBar->value(), 0);
 
   frame.SetStatus(siWorking);
   ExpectLook(frame, {false, true, false, "----", false, true, "WORKING", false});
-  EXPECT_EQ(TextColour(frame.LB_Status), QColor(255, 128, 64));
-  EXPECT_FALSE(frame.LB_PFStatus->autoFillBackground());
+  EXPECT_EQ(TextColour(frame.stateLabel), QColor(255, 128, 64));
+  EXPECT_FALSE(frame.resultFieldLabel->autoFillBackground());
 
   frame.SetStatus(siPass);
   ExpectLook(frame, {true, true, true, "PASS", true, true, "", true});
-  EXPECT_EQ(frame.LB_PFStatus->palette().color(QPalette::Window), QColor(0, 128, 0));
-  EXPECT_EQ(TextColour(frame.LB_PFStatus), QColor(255, 255, 255));
-  EXPECT_EQ(frame.PBar->value(), frame.PBar->maximum());
+  EXPECT_EQ(frame.resultFieldLabel->palette().color(QPalette::Window), QColor(0, 128, 0));
+  EXPECT_EQ(TextColour(frame.resultFieldLabel), QColor(255, 255, 255));
+  EXPECT_EQ(frame.progressBar->value(), frame.progressBar->maximum());
 
   frame.SetStatus(siTake);  // the result stays readable while the part is taken out
   ExpectLook(frame, {false, true, false, "PASS", true, true, "Remove IC", false});
-  EXPECT_EQ(TextColour(frame.LB_Status), QColor(0, 0, 0));
+  EXPECT_EQ(TextColour(frame.stateLabel), QColor(0, 0, 0));
 
   frame.SetStatus(siPut);
   ExpectLook(frame, {false, true, false, "----", true, true, "Insert IC", false});
-  EXPECT_EQ(TextColour(frame.LB_Status), QColor(0, 0, 255));
+  EXPECT_EQ(TextColour(frame.stateLabel), QColor(0, 0, 255));
 
   frame.SetStatus(siFail);
   ExpectLook(frame, {true, true, true, "FAIL", true, true, "", true});
-  EXPECT_EQ(frame.LB_PFStatus->palette().color(QPalette::Window), QColor(255, 0, 0));
-  EXPECT_EQ(TextColour(frame.LB_Status), QColor(255, 0, 0));
-  EXPECT_EQ(frame.PBar->value(), 0);
+  EXPECT_EQ(frame.resultFieldLabel->palette().color(QPalette::Window), QColor(255, 0, 0));
+  EXPECT_EQ(TextColour(frame.stateLabel), QColor(255, 0, 0));
+  EXPECT_EQ(frame.progressBar->value(), 0);
 
   frame.SetStatus(siPushKey);
   ExpectLook(frame, {false, true, false, "FAIL", true, true, "Push Key", true});
-  EXPECT_EQ(TextColour(frame.LB_Status), QColor(0, 255, 255));
+  EXPECT_EQ(TextColour(frame.stateLabel), QColor(0, 255, 255));
 }
 
 TEST_F(SiteFrameTest, PushKeyLeavesAnIdleFieldGrey) {
   frame.SetStatus(siWorking);
   frame.SetStatus(siPushKey);
-  EXPECT_EQ(frame.LB_PFStatus->text(), "----");
-  EXPECT_FALSE(frame.LB_PFStatus->isEnabled());
+  EXPECT_EQ(frame.resultFieldLabel->text(), "----");
+  EXPECT_FALSE(frame.resultFieldLabel->isEnabled());
 }
 
 TEST_F(SiteFrameTest, MarqueeStartsOnceAndPassEndsItFull) {
@@ -120,11 +120,11 @@ TEST_F(SiteFrameTest, MarqueeStartsOnceAndPassEndsItFull) {
   frame.SetStatus(siWorking);
   EXPECT_TRUE(frame.MarqueeRunning());
   EXPECT_EQ(frame.MarqueeStarts(), 1);
-  EXPECT_EQ(frame.PBar->maximum(), 0);  // busy indicator
+  EXPECT_EQ(frame.progressBar->maximum(), 0);  // busy indicator
   frame.SetStatus(siPass);
   EXPECT_FALSE(frame.MarqueeRunning());
-  EXPECT_EQ(frame.PBar->maximum(), 100);
-  EXPECT_EQ(frame.PBar->value(), 100);
+  EXPECT_EQ(frame.progressBar->maximum(), 100);
+  EXPECT_EQ(frame.progressBar->value(), 100);
   frame.SetStatus(siWorking);
   EXPECT_EQ(frame.MarqueeStarts(), 2);
 }
@@ -132,8 +132,8 @@ TEST_F(SiteFrameTest, MarqueeStartsOnceAndPassEndsItFull) {
 // Paints the bar as the window would (the style starts or stops its animations while painting)
 // and tells whether an animation of the bar is running.
 bool BarAnimates(TSiteFrame& frame) {
-  frame.PBar->grab();
-  for (const QAbstractAnimation* a : frame.PBar->findChildren<QAbstractAnimation*>()) {
+  frame.progressBar->grab();
+  for (const QAbstractAnimation* a : frame.progressBar->findChildren<QAbstractAnimation*>()) {
     if (a->state() == QAbstractAnimation::Running) return true;
   }
   return false;
@@ -166,30 +166,30 @@ TEST_F(SiteFrameTest, TheCheckBoxDrawsAndChangesTheModelsSelection) {
   frame.Bind(&panels, 0);
   panels.SetStatus(0, siReady);
   host.Drain();
-  EXPECT_TRUE(frame.CB->isChecked());
-  frame.CB->click();  // the user takes the site out
+  EXPECT_TRUE(frame.siteCheckBox->isChecked());
+  frame.siteCheckBox->click();  // the user takes the site out
   EXPECT_FALSE(panels.Checked(0));
-  frame.CB->click();
+  frame.siteCheckBox->click();
   EXPECT_TRUE(panels.Checked(0));
   panels.SetStatus(0, siNone);
   host.Drain();
-  EXPECT_FALSE(frame.CB->isChecked());
+  EXPECT_FALSE(frame.siteCheckBox->isChecked());
   EXPECT_FALSE(panels.Checked(0));
 }
 
 TEST_F(SiteFrameTest, BigStatusShowsTheResultWithoutChangingTheState) {
   frame.SetStatus(siPut);
   frame.SetBigStatus(siPass);
-  EXPECT_EQ(frame.LB_PFStatus->text(), "PASS");
-  EXPECT_TRUE(frame.LB_PFStatus->isEnabled());
-  EXPECT_EQ(frame.PBar->value(), 100);
+  EXPECT_EQ(frame.resultFieldLabel->text(), "PASS");
+  EXPECT_TRUE(frame.resultFieldLabel->isEnabled());
+  EXPECT_EQ(frame.progressBar->value(), 100);
   frame.SetBigStatus(siFail);
-  EXPECT_EQ(frame.LB_PFStatus->text(), "FAIL");
-  EXPECT_EQ(frame.PBar->value(), 0);
+  EXPECT_EQ(frame.resultFieldLabel->text(), "FAIL");
+  EXPECT_EQ(frame.progressBar->value(), 0);
   frame.SetBigStatus(0);
-  EXPECT_EQ(frame.LB_PFStatus->text(), "----");
-  EXPECT_FALSE(frame.LB_PFStatus->isEnabled());
-  EXPECT_FALSE(frame.LB_PFStatus->autoFillBackground());
+  EXPECT_EQ(frame.resultFieldLabel->text(), "----");
+  EXPECT_FALSE(frame.resultFieldLabel->isEnabled());
+  EXPECT_FALSE(frame.resultFieldLabel->autoFillBackground());
 }
 
 TEST(SitePanelLayout, SiteOneBottomLeftSiteEightTopRight) {
@@ -208,7 +208,7 @@ TEST(SitePanelLayout, SiteOneBottomLeftSiteEightTopRight) {
     auto* panel = group->findChild<TSiteFrame*>(QStringLiteral("Site%1").arg(i + 1));
     ASSERT_NE(panel, nullptr) << i;
     EXPECT_EQ(panel->pos(), QPoint(lefts[i % 4], i < 4 ? 211 : 18)) << i;
-    EXPECT_EQ(panel->LB_Status->text(), "NONE");
-    EXPECT_EQ(panel->LB_CB->text(), QStringLiteral("Site #%1").arg(i + 1));
+    EXPECT_EQ(panel->stateLabel->text(), "NONE");
+    EXPECT_EQ(panel->siteNumberLabel->text(), QStringLiteral("Site #%1").arg(i + 1));
   }
 }

@@ -86,7 +86,7 @@ class StartupProgramTest : public ::testing::Test {
     bool Checked() const { return panels.Checked(site); }
   };
   PanelView Panel(int site) { return {program_->Sites().Panels(), site}; }
-  std::string StateWord(int site) { return Frame(site).LB_Status->text().toStdString(); }
+  std::string StateWord(int site) { return Frame(site).stateLabel->text().toStdString(); }
   // The log's lines once `count` have arrived, and nothing more came within a short while.
   std::vector<std::string> LogLines(std::size_t count) {
     TLogView& view = program_->Main().LogView();
@@ -122,7 +122,7 @@ class StartupProgramTest : public ::testing::Test {
 TEST_F(StartupProgramTest, EightSimulatedUnitsAreGreetedIdentifiedAndOrdered) {
   Start(8);
   ASSERT_TRUE(program_->StartupSucceeded());
-  EXPECT_TRUE(program_->Main().ToolButton1->isEnabled());
+  EXPECT_TRUE(program_->Main().projectToolButton->isEnabled());
   EXPECT_TRUE(program_->Main().isEnabled());
   std::uint64_t previousKey = 0;
   for (int site = 0; site < kSiteCount; ++site) {
@@ -206,7 +206,7 @@ TEST_F(StartupProgramTest, MissingDataBaseLogsOnlyTheFailure) {
        {"Temp", "System", "History", "History/MLOG", "History/Reload", "History/Recovery"}) {
     EXPECT_TRUE(fs::is_directory(root_ / "base" / name)) << name;
   }
-  EXPECT_FALSE(program_->Main().ToolButton1->isEnabled());
+  EXPECT_FALSE(program_->Main().projectToolButton->isEnabled());
   EXPECT_TRUE(program_->Main().isEnabled());
   // No unit was looked for.
   for (int site = 0; site < kSiteCount; ++site) EXPECT_EQ(Panel(site).Status(), siNone);
