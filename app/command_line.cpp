@@ -1,6 +1,7 @@
 #include "app/command_line.h"
 
 #include <charconv>
+#include <cmath>
 #include <cstddef>
 
 namespace {
@@ -31,6 +32,17 @@ std::optional<double> ParseRate(const std::string& text) {
   return value;
 }
 
+std::optional<double> ParseSpeed(const std::string& text) {
+  double value = 0;
+  const char* end = text.data() + text.size();
+  const auto [ptr, ec] = std::from_chars(text.data(), end, value);
+  // Above zero and finite; the negated test also refuses NaN.
+  if (ec != std::errc() || ptr != end || !(value > 0.0 && std::isfinite(value))) {
+    return std::nullopt;
+  }
+  return value;
+}
+
 class Parser {
  public:
   explicit Parser(const std::vector<std::string>& args) : args_(args) {}
@@ -45,17 +57,14 @@ class Parser {
     std::string name;
     std::optional<std::string> inlineValue;
     if (!SplitOption(arg, name, inlineValue)) return Fail("unexpected argument: " + arg);
-    if (name == "--help" || name == "--log-stdout") {
+    if (name == "--help" || name == "--log-stdout" || name == "--auto-run" ||
+        name == "--project-window") {
       if (inlineValue) return Fail(name + " takes no value");
-      if (name == "--help") {
-        options_.help = true;
-      } else if (Once(options_.logStdout, name)) {
-        options_.logStdout = true;
-      }
+      Flag(name);
       return;
     }
     if (name != "--base-dir" && name != "--simulate" && name != "--usb-trace" &&
-        name != "--project" && name != "--sim-fail-rate") {
+        name != "--project" && name != "--sim-fail-rate" && name != "--sim-speed") {
       return Fail("unknown option: " + name);
     }
     const std::optional<std::string> value = inlineValue ? inlineValue : Next();
@@ -68,8 +77,21 @@ class Parser {
       Text(options_.project, name, *value);
     else if (name == "--sim-fail-rate")
       Rate(*value);
+    else if (name == "--sim-speed")
+      Speed(*value);
     else
       Count(*value);
+  }
+
+  void Flag(const std::string& name) {
+    if (name == "--help") {
+      options_.help = true;
+      return;
+    }
+    bool& flag = name == "--log-stdout" ? options_.logStdout
+                 : name == "--auto-run" ? options_.autoRun
+                                        : options_.showProjectWindow;
+    if (Once(flag, name)) flag = true;
   }
 
   std::optional<std::string> Next() {
@@ -101,6 +123,12 @@ class Parser {
     if (!options_.simFailRate) Fail("--sim-fail-rate needs a share from 0 to 1");
   }
 
+  void Speed(const std::string& value) {
+    if (!Once(options_.simSpeed.has_value(), "--sim-speed")) return;
+    options_.simSpeed = ParseSpeed(value);
+    if (!options_.simSpeed) Fail("--sim-speed needs a speed-up above 0");
+  }
+
   void Fail(const std::string& reason) {
     if (options_.error.empty()) options_.error = reason;
   }
@@ -130,8 +158,11 @@ std::string CommandLineUsage(const std::string& programName) {
          std::to_string(kMaxSimulatedUnits) +
          ") instead of the USB bus\n"
          "  --sim-fail-rate R let a share R (0 to 1) of the simulated parts fail\n"
+         "  --sim-speed S     let the simulated units work S times faster than real ones\n"
          "  --log-stdout      also write every shown log line to standard output\n"
          "  --usb-trace FILE  write a line per USB transfer to FILE\n"
          "  --project FILE    load the project FILE once the units are found\n"
+         "  --auto-run        with a project: tick \"Auto Run\" and press \"Run Program\"\n"
+         "  --project-window  open the project window once the units are found\n"
          "  --help            show this text\n";
 }

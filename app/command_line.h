@@ -9,11 +9,14 @@ struct CommandLineOptions {
   std::string baseDir;                // --base-dir DIR: the program's files below DIR
   std::optional<int> simulate;        // --simulate N: a simulated bus with N units (0 = none)
   std::optional<double> simFailRate;  // --sim-fail-rate R: share of simulated parts that fail
+  std::optional<double> simSpeed;     // --sim-speed S: the simulated units work S times faster
   bool logStdout = false;             // --log-stdout: every shown log line also on standard output
   std::string usbTrace;               // --usb-trace FILE: the link's transfer trace
-  std::string project;  // --project FILE: loaded at start-up as the project window would
-  bool help = false;    // --help
-  std::string error;    // not empty: the command line was refused, for this reason
+  std::string project;             // --project FILE: loaded at start-up as the project window would
+  bool autoRun = false;            // --auto-run: tick "Auto Run" and press "Run Program" at start
+  bool showProjectWindow = false;  // --project-window: open the project window at start
+  bool help = false;               // --help
+  std::string error;               // not empty: the command line was refused, for this reason
 };
 
 inline constexpr int kMaxSimulatedUnits = 16;

@@ -51,6 +51,9 @@ ProgramOptions ProgramOptionsOf(const CommandLineOptions& line) {
   options.simulatedUnits = line.simulate;
   options.simulationTiming = true;  // a demonstration runs at the units' own pace
   options.simFailRate = line.simFailRate.value_or(0.0);
+  options.simSpeed = line.simSpeed.value_or(1.0);
+  options.autoRun = line.autoRun;
+  options.showProjectWindow = line.showProjectWindow;
   options.logStdout = line.logStdout;
   options.usbTrace = line.usbTrace;
   // The history and the status bar show full paths, whatever folder the program started in.

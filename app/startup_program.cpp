@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QEvent>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QToolButton>
 #include <stdexcept>
 
@@ -27,7 +28,7 @@ GangProgram::GangProgram(ProgramOptions options)
     : config_(std::move(options)),
       registry_(config_.registry ? *config_.registry : RegistryStore::FromEnvironment()) {
   bus_ = ChooseUsbBus({config_.simulatedUnits, config_.simulationTiming, config_.pollPeriodMs,
-                       config_.simFailRate});
+                       config_.simFailRate, config_.simSpeed});
   sites_ = std::make_unique<SiteSystem>(*bus_.library);
   // The base folder is known before any window: the log journal lives below it.
   SetPaths();
@@ -139,6 +140,18 @@ void GangProgram::FirstShow() {
   }
   main_->setEnabled(true);
   startupDone_ = true;
+  if (startupSucceeded_) StartRequestedActions();
+}
+
+void GangProgram::StartRequestedActions() {
+  // Queued, so that the start-up returns first; the buttons do what a click would.
+  if (config_.showProjectWindow) {
+    QMetaObject::invokeMethod(main_->ToolButton1, &QToolButton::click, Qt::QueuedConnection);
+  }
+  if (config_.autoRun && main_->RunProgramButton->isEnabled()) {
+    main_->AutoRunCheckBox->setChecked(true);
+    QMetaObject::invokeMethod(main_->RunProgramButton, &QPushButton::click, Qt::QueuedConnection);
+  }
 }
 
 bool GangProgram::SystemInitialization() {

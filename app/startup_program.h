@@ -23,12 +23,15 @@ struct ProgramOptions {
   std::optional<int> simulatedUnits;  // none: the real bus
   bool simulationTiming = true;       // the simulated units' timing model
   double simFailRate = 0;             // the share of simulated parts that fail
+  double simSpeed = 1;                // the simulated units work this many times faster
   bool logStdout = false;
   std::string usbTrace;                   // empty: no transfer trace (beyond ZV_USB_TRACE)
   std::string tempRoot;                   // empty: the system temporary folder
   std::optional<RegistryStore> registry;  // none: RegistryStore::FromEnvironment()
   int pollPeriodMs = 1000;                // the bus look where no event source works
   std::string project;                    // loaded after the first rescan; empty: none
+  bool autoRun = false;                   // after the start-up, with a project: the automatic run
+  bool showProjectWindow = false;         // after the start-up: the project window opens
 };
 
 class GangProgram final : public QObject {
@@ -45,6 +48,8 @@ class GangProgram final : public QObject {
   void Show();
   // The main window's first showing: panels, USB library, SystemInitialization, first scan.
   void FirstShow();
+  // After a successful start-up: what the command line asked for (project window, automatic run).
+  void StartRequestedActions();
   bool StartupDone() const { return startupDone_; }
   bool StartupSucceeded() const { return startupSucceeded_; }
 

@@ -24,6 +24,7 @@ UsbBusChoice ChooseUsbBus(const BusOptions& options) {
   rigOptions.units = *options.simulatedUnits;
   rigOptions.timing = options.timing;
   rigOptions.failRate = options.failRate;
+  rigOptions.model.scale = options.speed;
   sim::SimRig rig = sim::makeSimRig(rigOptions);
   choice.simulated = rig.bus.get();
   choice.notices = std::make_unique<SimBusNotices>(*rig.bus);

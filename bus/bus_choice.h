@@ -19,6 +19,7 @@ struct BusOptions {
   bool timing = true;                 // the simulated units' timing model
   int pollPeriodMs = 1000;            // the look at a real bus where udev does not work
   double failRate = 0;                // the share of simulated parts that fail (0..1)
+  double speed = 1;                   // the timing model runs this many times faster (> 0)
 };
 
 struct UsbBusChoice {

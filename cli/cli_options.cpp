@@ -24,6 +24,17 @@ const CLI::Validator kShare(
     },
     "SHARE");
 
+// A speed-up must be a real number above zero; CLI11's checks would let NaN and infinity by.
+const CLI::Validator kSpeed(
+    [](std::string& text) -> std::string {
+      double value = 0;
+      if (!CLI::detail::lexical_cast(text, value) || !std::isfinite(value) || !(value > 0.0)) {
+        return "needs a speed-up above 0, not " + text;
+      }
+      return {};
+    },
+    "S");
+
 const CLI::Validator kIsoDate(
     [](std::string& text) -> std::string {
       return IsIsoDate(text) ? std::string() : "needs a date YYYY-MM-DD, not " + text;
@@ -46,6 +57,10 @@ void AddGlobalOptions(CLI::App& app, CliOptions& o, std::optional<int>& simulate
   app.add_option("--sim-fail-rate", o.simFailRate, "share of simulated parts that fail (0..1)")
       ->type_name("R")
       ->check(kShare);
+  app.add_option("--sim-speed", o.simSpeed,
+                 "the simulated units work S times faster than real units (default 1)")
+      ->type_name("S")
+      ->check(kSpeed);
   app.add_option("--usb-trace", o.usbTrace, "write a line per USB transfer to FILE")
       ->type_name("FILE");
   app.set_version_flag("--version", "gangprog-cli " + GetVersionText());

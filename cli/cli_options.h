@@ -22,6 +22,7 @@ struct CliOptions {
   std::string baseDir;          // empty: the program's own folder
   std::optional<int> simulate;  // none: the real USB bus
   double simFailRate = 0;
+  double simSpeed = 1;  // the simulated units' timing model runs this many times faster
   std::string usbTrace;
 
   CliCommand command = CliCommand::Scan;

@@ -12,6 +12,7 @@ UsbBusChoice ChooseBus(const CliOptions& options, const CliEnvironment& env) {
   bus.simulatedUnits = options.simulate;
   bus.timing = env.simulationTiming;
   bus.failRate = options.simFailRate;
+  bus.speed = options.simSpeed;
   return ChooseUsbBus(bus);
 }
 }  // namespace

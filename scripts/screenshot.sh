@@ -1,44 +1,52 @@
 #!/usr/bin/env bash
-# Starts the program under a virtual X server with eight simulated units on a demo base folder
-# and saves a PNG of the screen with the main window: scripts/screenshot.sh [out.png] [seconds]
+# Starts the program under a virtual X server with eight simulated units on the demo base folder
+# and saves PNGs of the screen: scripts/screenshot.sh [mode] [out-dir] [seconds]
+#   idle    (default) the main window after the start-up: main_window.png
+#   run     a demo project loaded and the automatic run going with failing parts (WORKING,
+#           PASS, FAIL, PUT and TAKE panels, the statistics): main_window_run.png; then the
+#           project window over it: project_window.png
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 
-OUT=${1:-build/shots/main_window.png}
-WAIT=${2:-8}
+MODE=${1:-idle}
+OUTDIR=${2:-build/shots}
+WAIT=${3:-8}
 BUILD=${BUILD:-build/release}
 DEMO=${DEMO:-build/demo}
-JOBS=${JOBS:-2}
+PROJECT=${PROJECT:-$DEMO/Projects/CV25Q64.zvprj}
+JOBS=${JOBS:-2} bash scripts/make_demo.sh "$BUILD" "$DEMO"
+mkdir -p "$OUTDIR"
 
-cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-targets=(gangprog)
-if ninja -C "$BUILD" -t targets all 2>/dev/null | grep -q "^make_demo_db:"; then
-  targets+=(make_demo_db)
-fi
-cmake --build "$BUILD" -j "$JOBS" --target "${targets[@]}"
+# Inside the virtual server: start, wait, take the picture, end the program in order.
+shoot() {
+  local out=$1
+  shift
+  xvfb-run -a -s "-screen 0 1280x900x24" bash -c '
+    out=$1 wait=$2
+    shift 2
+    "$@" >/dev/null 2>&1 &
+    pid=$!
+    sleep "$wait"
+    import -window root "$out"
+    kill "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
+  ' screenshot "$out" "$WAIT" "$@"
+  echo "screenshot: $out"
+}
 
-mkdir -p "$DEMO/System" "$(dirname "$OUT")"
-# The demo shows every log line, so that a first look sees the units being greeted and
-# identified; an installed program keeps its own settings ("Essential" by default).
-if [[ ! -f "$DEMO/System/System.ini" ]]; then
-  printf '[System]\r\nLogDisplayMode=2\r\n' >"$DEMO/System/System.ini"
-fi
-if [[ -x "$BUILD/bin/make_demo_db" ]]; then
-  "$BUILD/bin/make_demo_db" "$DEMO" >/dev/null
-elif [[ ! -f "$DEMO/DataBase/Update/Select.SEL" ]]; then
-  mkdir -p "$DEMO/DataBase/Update"
-  printf '[Select]\r\n0\r\n' >"$DEMO/DataBase/Update/Select.SEL"
-fi
-
-# Inside the virtual server: start, let the units be found, take the picture, end the program.
 export QT_QPA_PLATFORM=xcb
-xvfb-run -a -s "-screen 0 1100x800x24" bash -c '
-  "$1" --simulate 8 --base-dir "$2" >/dev/null 2>&1 &
-  pid=$!
-  sleep "$3"
-  import -window root "$4"
-  kill "$pid" 2>/dev/null || true
-  wait "$pid" 2>/dev/null || true
-' screenshot "$BUILD/bin/gangprog" "$DEMO" "$WAIT" "$OUT"
-echo "screenshot: $OUT"
+program=("$BUILD/bin/gangprog" --simulate 8 --base-dir "$DEMO")
+case "$MODE" in
+  idle) shoot "$OUTDIR/main_window.png" "${program[@]}" ;;
+  run)
+    # Slowed-down parts would leave the pictures without a finished one; a fifth fail.
+    running=("${program[@]}" --project "$PROJECT" --sim-fail-rate 0.2 --sim-speed 4 --auto-run)
+    shoot "$OUTDIR/main_window_run.png" "${running[@]}"
+    shoot "$OUTDIR/project_window.png" "${running[@]}" --project-window
+    ;;
+  *)
+    echo "screenshot: unknown mode $MODE (idle or run)" >&2
+    exit 2
+    ;;
+esac

@@ -314,7 +314,9 @@ ArchiveResult Archiver::Create(const std::string& archive, const std::vector<std
   std::vector<std::string> args = {program_, "a", "-t7z", "-p"};
   if (encryptHeaders) args.emplace_back("-mhe=on");
   args.insert(args.end(), {kYes, kNoProgress, kNoOutput, kEndOfSwitches, LiteralPath(archive)});
-  for (const auto& file : files) args.push_back(LiteralPath(file));
+  // 7zz keeps a relative path's folders in the member's name; an absolute path stores the
+  // bare name, which is what the members are looked up by.
+  for (const auto& file : files) args.push_back(fs::absolute(file, ec).string());
   const ChildResult run = RunChild(args, PasswordInput(password));
   if (!run.Started || run.ExitCode != kExitOk) return FailureOf(run);
   ArchiveResult result;

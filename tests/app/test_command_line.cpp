@@ -23,10 +23,14 @@ TEST(CommandLine, NoArgumentsMeanTheRealBusInTheProgramFolder) {
 TEST(CommandLine, EveryOptionInBothSpellings) {
   const CommandLineOptions a =
       Parse({"--simulate", "8", "--base-dir", "build/demo", "--log-stdout", "--usb-trace", "t.txt",
-             "--project", "build/demo/Projects/CV25Q64.zvprj", "--sim-fail-rate", "0.25"});
+             "--project", "build/demo/Projects/CV25Q64.zvprj", "--sim-fail-rate", "0.25",
+             "--sim-speed", "40", "--auto-run", "--project-window"});
   ASSERT_TRUE(a.error.empty()) << a.error;
   EXPECT_EQ(a.simulate, 8);
   EXPECT_EQ(a.simFailRate, 0.25);
+  EXPECT_EQ(a.simSpeed, 40.0);
+  EXPECT_TRUE(a.autoRun);
+  EXPECT_TRUE(a.showProjectWindow);
   EXPECT_EQ(a.baseDir, "build/demo");
   EXPECT_TRUE(a.logStdout);
   EXPECT_EQ(a.usbTrace, "t.txt");
@@ -36,6 +40,8 @@ TEST(CommandLine, EveryOptionInBothSpellings) {
   ASSERT_TRUE(b.error.empty()) << b.error;
   EXPECT_EQ(b.simulate, 0);  // a simulated bus without units, not the real bus
   EXPECT_FALSE(b.simFailRate.has_value());
+  EXPECT_FALSE(b.simSpeed.has_value());
+  EXPECT_FALSE(b.autoRun);
   EXPECT_EQ(b.baseDir, "/x y");
   EXPECT_TRUE(b.help);
   EXPECT_FALSE(b.logStdout);
@@ -63,6 +69,13 @@ TEST(CommandLine, BadInputIsRefusedWithAReason) {
            {"--sim-fail-rate", "nan"},
            {"--sim-fail-rate", "0.5x"},
            {"--sim-fail-rate", "0", "--sim-fail-rate", "1"},
+           {"--sim-speed", "0"},
+           {"--sim-speed", "-2"},
+           {"--sim-speed", "inf"},
+           {"--sim-speed", "nan"},
+           {"--sim-speed", "4", "--sim-speed", "8"},
+           {"--auto-run=yes"},
+           {"--auto-run", "--auto-run"},
        }) {
     const CommandLineOptions options = ParseCommandLine(args);
     EXPECT_FALSE(options.error.empty()) << args.front();
@@ -71,8 +84,8 @@ TEST(CommandLine, BadInputIsRefusedWithAReason) {
 
 TEST(CommandLine, UsageNamesEveryOption) {
   const std::string usage = CommandLineUsage("gangprog");
-  for (const char* option :
-       {"--base-dir", "--simulate", "--log-stdout", "--usb-trace", "--project", "--help"}) {
+  for (const char* option : {"--base-dir", "--simulate", "--log-stdout", "--usb-trace", "--project",
+                             "--help", "--sim-speed", "--auto-run", "--project-window"}) {
     EXPECT_NE(usage.find(option), std::string::npos) << option;
   }
 }

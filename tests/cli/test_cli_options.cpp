@@ -25,6 +25,9 @@ TEST(CliOptions, StatusAndTextOfEveryKindOfCommandLine) {
       {{"--sim-fail-rate", "1.5", "scan"}, CliExit::BadInput, "--sim-fail-rate"},
       {{"--sim-fail-rate", "nan", "scan"}, CliExit::BadInput, "--sim-fail-rate"},
       {{"--sim-fail-rate", "-0.1", "scan"}, CliExit::BadInput, "--sim-fail-rate"},
+      {{"--sim-speed", "0", "scan"}, CliExit::BadInput, "--sim-speed"},
+      {{"--sim-speed", "inf", "scan"}, CliExit::BadInput, "--sim-speed"},
+      {{"--sim-speed", "nan", "scan"}, CliExit::BadInput, "--sim-speed"},
       {{"run"}, CliExit::BadInput, "--project"},
       {{"run", "--project", "p", "--sites", "0"}, CliExit::BadInput, "--sites"},
       {{"run", "--project", "p", "--sites", "9"}, CliExit::BadInput, "--sites"},
@@ -51,15 +54,17 @@ TEST(CliOptions, StatusAndTextOfEveryKindOfCommandLine) {
 }
 
 TEST(CliOptions, AcceptedCommandLinesGiveTheirValues) {
-  const ParsedCommandLine run = ParseCliCommandLine(
-      {"--simulate", "8", "--base-dir", "build/demo", "--sim-fail-rate", "0.25", "run", "--project",
-       "p.zvprj", "--sites", "1,3,5", "--auto", "--parts", "200", "--json"});
+  const ParsedCommandLine run =
+      ParseCliCommandLine({"--simulate", "8", "--base-dir", "build/demo", "--sim-fail-rate", "0.25",
+                           "--sim-speed", "50", "run", "--project", "p.zvprj", "--sites", "1,3,5",
+                           "--auto", "--parts", "200", "--json"});
   ASSERT_TRUE(run.options.has_value()) << run.err;
   const CliOptions& o = *run.options;
   EXPECT_EQ(o.command, CliCommand::Run);
   EXPECT_EQ(o.simulate, 8);
   EXPECT_EQ(o.baseDir, "build/demo");
   EXPECT_DOUBLE_EQ(o.simFailRate, 0.25);
+  EXPECT_DOUBLE_EQ(o.simSpeed, 50.0);
   EXPECT_EQ(o.project, "p.zvprj");
   EXPECT_EQ(o.sites, (std::vector<int>{0, 2, 4}));  // site numbers become indexes
   EXPECT_TRUE(o.autoRun);
@@ -73,6 +78,7 @@ TEST(CliOptions, AcceptedCommandLinesGiveTheirValues) {
   EXPECT_EQ(scan.options->baseDir, "x");
   EXPECT_FALSE(scan.options->simulate.has_value());
   EXPECT_FALSE(scan.options->json);
+  EXPECT_DOUBLE_EQ(scan.options->simSpeed, 1.0);
 
   for (const auto& [flag, format] : std::vector<std::pair<const char*, RecordFormat>>{
            {"--csv", RecordFormat::Csv}, {"--json", RecordFormat::Json}}) {

@@ -54,6 +54,14 @@ TEST_F(ArchiverTest, CreateThenExtractNamedMembers) {
   request.TypeSevenZip = true;
   ASSERT_TRUE(archiver.Extract(request).Ok());
   EXPECT_EQ(dir.Read("out/Info.meg"), "[ProjectInfo]\r\nAuthor=me\r\n");
+
+  // Members named by a path relative to the working folder are still stored by bare name.
+  const std::string relative = fs::relative(one).string();
+  ASSERT_NE(relative.find('/'), std::string::npos) << relative;
+  ASSERT_TRUE(archiver.Create(archive, {relative}, kPassword).Ok());
+  fs::remove(dir.Path() + "out/Info.meg");
+  ASSERT_TRUE(archiver.Extract(request).Ok());
+  EXPECT_EQ(dir.Read("out/Info.meg"), "[ProjectInfo]\r\nAuthor=me\r\n");
 }
 
 TEST_F(ArchiverTest, WrongOrAbsentPasswordFailsClearlyAndLeavesNoFile) {
