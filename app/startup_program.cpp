@@ -146,7 +146,7 @@ void GangProgram::FirstShow() {
 void GangProgram::StartRequestedActions() {
   // Queued, so that the start-up returns first; the buttons do what a click would.
   if (config_.showProjectWindow) {
-    QMetaObject::invokeMethod(main_->ToolButton1, &QToolButton::click, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(main_->projectToolButton, &QToolButton::click, Qt::QueuedConnection);
   }
   if (config_.autoRun && main_->RunProgramButton->isEnabled()) {
     main_->AutoRunCheckBox->setChecked(true);
