@@ -1,11 +1,12 @@
 // Eight sites in automatic loops with the virtual operator and failing parts until 2,000 parts
-// are done, then "Stop All": the panels' counters, the statistics, the records database and
+// (ZV_SOAK_PARTS=N for a longer soak by hand) are done, then "Stop All": the panels' counters, the statistics, the records database and
 // the units' own tally agree exactly, and every log line queued reached the log's consumer.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <thread>
 
 #include "log/core/log_thread.h"
@@ -16,7 +17,14 @@
 
 namespace {
 
-constexpr std::uint32_t kParts = 2000;
+constexpr std::uint32_t kDefaultParts = 2000;
+
+// ZV_SOAK_PARTS=N soaks longer by hand; the suite keeps the default.
+std::uint32_t PartsToRun() {
+  const char* text = std::getenv("ZV_SOAK_PARTS");
+  const unsigned long parts = text != nullptr ? std::strtoul(text, nullptr, 10) : 0;
+  return parts > 0 && parts <= 10'000'000 ? static_cast<std::uint32_t>(parts) : kDefaultParts;
+}
 
 // Counts the lines queued and the lines the pipeline's headless writer wrote.
 class CountingLog final : public LogSink {
@@ -39,6 +47,7 @@ class CountingLog final : public LogSink {
 };
 
 TEST(RunSoakTest, EightLoopsAgreeWithTheUnitsAndTheRecords) {
+  const std::uint32_t kParts = PartsToRun();
   CountingLog log;
   sim::RigOptions options = RunRig::Options(kSiteCount);
   options.virtualOperator = true;
