@@ -26,7 +26,7 @@ class LoadProjectTest : public ::testing::Test {
                   "ComponentType1=2\nValueType1=0\n");
   }
 
-  ProjectRecipe MenuSpec() const {
+  ProjectRecipe MenuRecipe() const {
     ProjectRecipe recipe = sys.RecipeFor("Acme", "QL25L8005");
     recipe.Keys.MenuDate = "2024/01/05";
     recipe.MenuValues = std::vector<std::string>{"5", "70000"};
@@ -77,7 +77,7 @@ TEST_F(LoadProjectTest, WrongPasswordIsFoundBeforeAnyMemberLookup) {
 }
 
 TEST_F(LoadProjectTest, LoadFillsKeysRecordsAndExtractedFiles) {
-  ProjectRecipe recipe = MenuSpec();
+  ProjectRecipe recipe = MenuRecipe();
   recipe.Keys.Textool2Check = true;
   recipe.Keys.EraseCheck = false;
   recipe.Keys.Author = "Ann";
@@ -133,14 +133,14 @@ TEST_F(LoadProjectTest, PartUnderALaterManufacturerGroupIsFound) {
 }
 
 TEST_F(LoadProjectTest, MenuDateAndMenuFileCodes) {
-  EXPECT_EQ(Load(MenuSpec()), LoadCode::Loaded);
-  ProjectRecipe leadingZero = MenuSpec();
+  EXPECT_EQ(Load(MenuRecipe()), LoadCode::Loaded);
+  ProjectRecipe leadingZero = MenuRecipe();
   leadingZero.Keys.MenuDate = "2024/1/05";
   EXPECT_EQ(Load(leadingZero), LoadCode::MenuDateDiffers);
   EXPECT_EQ(LoadProjectMessage(LoadCode::MenuDateDiffers), "Menu's Date Not Supported!");
 
   fs::remove(sys.Base("DataBase/Menu/mx25.mnu"));
-  EXPECT_EQ(Load(MenuSpec()), LoadCode::NoMenuFile);
+  EXPECT_EQ(Load(MenuRecipe()), LoadCode::NoMenuFile);
   EXPECT_EQ(LoadProjectMessage(LoadCode::NoMenuFile), "Menu File Fail!");
 
   // "none" in any letter case needs no menu file and no date.
@@ -204,7 +204,7 @@ TEST_F(LoadProjectTest, GroupDefineFileAfterLoad) {
 // Every way a load can fail after the first extraction, with a project loaded before it: the
 // files that project left (data image, recovery files, group define) stay byte for byte.
 TEST_F(LoadProjectTest, FailedLoadLeavesTheLoadedProjectsFilesAlone) {
-  ProjectRecipe first = MenuSpec();
+  ProjectRecipe first = MenuRecipe();
   first.GroupDefine = std::vector<GroupDefineEntry>{{1, 0, 9, 10}};
   ASSERT_EQ(Load(first), LoadCode::Loaded);
   const char* kept[] = {"Temp/Temp.BIN", "History/Recovery/Recovery.ini",
@@ -234,7 +234,7 @@ TEST_F(LoadProjectTest, FailedLoadLeavesTheLoadedProjectsFilesAlone) {
   noSpace.TempSizeText = "4611686018427387904";  // twice this is more than any disk
   ProjectRecipe badSize = big;
   badSize.TempSizeText = "abc";
-  ProjectRecipe otherMenu = MenuSpec();
+  ProjectRecipe otherMenu = MenuRecipe();
   otherMenu.Keys.MenuDate = "2023/12/31";
   sys.WriteFile("DataBase/INI/Beta/LOST.ini", "[ZV80ExternValue]\nMenuFile=NONE\n");
   const struct {
@@ -304,7 +304,7 @@ TEST_F(LoadProjectTest, DamagedAndTruncatedArchivesFailCleanly) {
 }
 
 TEST_F(LoadProjectTest, InformationTextOfAnArchiveLeavesTheLoadedInfoAlone) {
-  ASSERT_EQ(Load(MenuSpec(), false), LoadCode::Loaded);
+  ASSERT_EQ(Load(MenuRecipe(), false), LoadCode::Loaded);
   const std::uintmax_t infoSize = SizeOf(sys.Temp("Info.meg"));
   ProjectRecipe other = sys.RecipeFor("Beta", "B100");
   other.Keys.Note = "None";

@@ -13,7 +13,7 @@
 #include "tests/site/site_test_rig.h"
 
 // The part and the procedure a test runs.
-struct PartSpec {
+struct PartPlan {
   std::uint64_t dataBytes = 4096;
   bool program = true;
   bool verify = true;
@@ -77,38 +77,38 @@ struct RunRig {
     return config;
   }
 
-  // Writes the data image and puts a project for `spec` in place on every site.
-  void Load(const PartSpec& spec, const std::vector<std::uint8_t>& image) {
+  // Writes the data image and puts a project for `part` in place on every site.
+  void Load(const PartPlan& part, const std::vector<std::uint8_t>& image) {
     std::FILE* file = std::fopen(DataImagePath(system.Paths()).c_str(), "wb");
     ASSERT_NE(file, nullptr);
     ASSERT_EQ(std::fwrite(image.data(), 1, image.size(), file), image.size());
     std::fclose(file);
     std::unique_ptr<LoadedProject> project = system.NewProject();
     project->SetPath("/projects/Demo.zvprj");
-    project->Project().ProcessBlocks = std::to_string(spec.processBlocks);
+    project->Project().ProcessBlocks = std::to_string(part.processBlocks);
     ProjectRecords& records = project->Records();
     for (std::size_t site = 0; site < kSiteCount; ++site) {
-      Fill(spec, records.DriverIni[site], records.ProjectValue[site]);
+      Fill(part, records.DriverIni[site], records.ProjectValue[site]);
       BuildSiteProcessPlan(records, site);
     }
     ASSERT_TRUE(system.ReplaceProject(std::move(project)));
   }
 
-  static void Fill(const PartSpec& spec, ZV_Driver_INI& driver, S_ProjectValue& value) {
+  static void Fill(const PartPlan& part, ZV_Driver_INI& driver, S_ProjectValue& value) {
     auto& v = driver.Values;
-    v[DriverSlot::AreaEndLow(0)] = static_cast<std::uint32_t>(spec.dataBytes - 1);
-    v[DriverSlot::AreaEndHigh(0)] = static_cast<std::uint32_t>((spec.dataBytes - 1) >> 32);
-    v[DriverSlot::InsertDetectSupport] = spec.insertDetect ? 1 : 0;
+    v[DriverSlot::AreaEndLow(0)] = static_cast<std::uint32_t>(part.dataBytes - 1);
+    v[DriverSlot::AreaEndHigh(0)] = static_cast<std::uint32_t>((part.dataBytes - 1) >> 32);
+    v[DriverSlot::InsertDetectSupport] = part.insertDetect ? 1 : 0;
     v[DriverSlot::IDCheckSupport] = 1;
-    v[DriverSlot::BlockOrganised] = spec.nand ? 1 : 0;
-    v[DriverSlot::BlockLength] = spec.blockLength;
-    v[DriverSlot::TotalBlocks] = spec.totalBlocks;
+    v[DriverSlot::BlockOrganised] = part.nand ? 1 : 0;
+    v[DriverSlot::BlockLength] = part.blockLength;
+    v[DriverSlot::TotalBlocks] = part.totalBlocks;
     v[DriverSlot::PinIgnoreLow] = 0xFFFFFFFF;
     v[DriverSlot::PinIgnoreHigh] = 0xFFFFFFFF;
-    driver.Type = spec.nand ? "NAND FLASH" : "SPI FLASH";
+    driver.Type = part.nand ? "NAND FLASH" : "SPI FLASH";
     value.Textool = {1, 0, 0, 0};
     value.MemArea = {1, 0, 0, 0};
-    value.Step = {spec.pinscan, spec.id, spec.erase, spec.blank, spec.program, spec.verify, 0};
+    value.Step = {part.pinscan, part.id, part.erase, part.blank, part.program, part.verify, 0};
     value.Manufacturer = "Acme";
     value.PartsNumber = "AC25Q80";
   }

@@ -57,7 +57,7 @@ TEST(AutoRunTest, TheOperatorFeedsPartsUntilStopAll) {
   sim::RigOptions options = RunRig::Options(1);
   options.virtualOperator = true;
   RunRig rig(options);
-  rig.Load(PartSpec{}, PatternImage(1024));
+  rig.Load(PartPlan{}, PatternImage(1024));
   rig.Bind();
   LoopRun loop(rig);
   loop.Run([&] { return rig.system.Panels().PassCount(0) >= 4; });
@@ -96,7 +96,7 @@ TEST(AutoRunTest, StopAllAndIgnoreInsertionDetection) {
   for (const WaitCase& c : cases) {
     SCOPED_TRACE(c.name);
     RunRig rig(RunRig::Options(1));
-    rig.Load(PartSpec{}, PatternImage(1024));
+    rig.Load(PartPlan{}, PatternImage(1024));
     rig.Bind();
     rig.Unit(0).withState<sim::ProcedureState>(
         [&](sim::ProcedureState& st) { st.part.inserted = c.partIn; });
@@ -138,7 +138,7 @@ TEST(AutoRunTest, OverCurrentOrALostUnitEndsTheLoop) {
   for (const EndCase& c : cases) {
     SCOPED_TRACE(c.name);
     RunRig rig(RunRig::Options(1));
-    rig.Load(PartSpec{}, PatternImage(1024));
+    rig.Load(PartPlan{}, PatternImage(1024));
     rig.Bind();
     rig.Unit(0).withState<sim::ProcedureState>(
         [](sim::ProcedureState& st) { st.part.inserted = false; });

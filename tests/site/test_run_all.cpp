@@ -54,12 +54,12 @@ TEST(RunAllTest, TheImageReachesThePartChunkByChunk) {
   for (const DataCase& c : cases) {
     SCOPED_TRACE(c.name);
     RunRig rig(RunRig::Options(1));
-    PartSpec spec;
-    spec.dataBytes = c.bytes;
-    spec.program = c.program;
-    spec.erase = c.program;
+    PartPlan part;
+    part.dataBytes = c.bytes;
+    part.program = c.program;
+    part.erase = c.program;
     const std::vector<std::uint8_t> image = PatternImage(c.bytes);
-    rig.Load(spec, image);
+    rig.Load(part, image);
     rig.Bind();
     // Stand-ins for the preparation, which other operations own.
     for (Opcode op : {Opcodes::CheckUsbPower, Opcodes::HardwareSettings, Opcodes::DriverSettings}) {
@@ -105,13 +105,13 @@ TEST(RunAllTest, TheImageReachesThePartChunkByChunk) {
 
 TEST(RunAllTest, ANandRunThatPassesReportsItsBadBlocks) {
   RunRig rig(RunRig::Options(1));
-  PartSpec spec;
-  spec.nand = true;
-  spec.blockLength = 2048;
-  spec.processBlocks = 16;
-  spec.totalBlocks = 1024;
-  spec.dataBytes = 16 * 2048;
-  rig.Load(spec, PatternImage(spec.dataBytes));
+  PartPlan part;
+  part.nand = true;
+  part.blockLength = 2048;
+  part.processBlocks = 16;
+  part.totalBlocks = 1024;
+  part.dataBytes = 16 * 2048;
+  rig.Load(part, PatternImage(part.dataBytes));
   rig.Bind();
   std::vector<std::uint8_t> bitmap(kBadBlockMapBytes, 0xFF);
   for (int n = 0; n < 60; ++n) {
@@ -132,7 +132,7 @@ TEST(RunAllTest, ANandRunThatPassesReportsItsBadBlocks) {
   // The merge carries the data length and the block count of a NAND run.
   const auto merges = rig.Unit(0).record().commandsWithCode(0x0000);
   ASSERT_EQ(merges.size(), 1u);
-  EXPECT_EQ(merges[0].block.p(7), spec.dataBytes);
+  EXPECT_EQ(merges[0].block.p(7), part.dataBytes);
 }
 
 struct FailCase {
@@ -173,7 +173,7 @@ TEST(RunAllTest, EveryFailureIsOneFailedPart) {
   for (const FailCase& c : cases) {
     SCOPED_TRACE(c.name);
     RunRig rig(RunRig::Options(1));
-    rig.Load(PartSpec{}, PatternImage(4096));
+    rig.Load(PartPlan{}, PatternImage(4096));
     rig.Bind();
     c.arm(rig.Unit(0));
     EXPECT_EQ(RunAll(rig.system, 0), c.result);
@@ -197,7 +197,7 @@ TEST(RunAllTest, EveryFailureIsOneFailedPart) {
 
 TEST(RunAllTest, ARunWithoutSocketsIsNotAPart) {
   RunRig rig(RunRig::Options(1));
-  rig.Load(PartSpec{}, PatternImage(4096));
+  rig.Load(PartPlan{}, PatternImage(4096));
   rig.Bind();
   rig.system.Project().Records().ProcessPlan[0].SocketCode = {0, 0, 0, 0};
   EXPECT_EQ(RunAll(rig.system, 0), SiteResultCode::Fail);

@@ -1,6 +1,7 @@
 // Eight sites in automatic loops with the virtual operator and failing parts until 2,000 parts
-// (ZV_SOAK_PARTS=N for a longer soak by hand) are done, then "Stop All": the panels' counters, the statistics, the records database and
-// the units' own tally agree exactly, and every log line queued reached the log's consumer.
+// (ZV_SOAK_PARTS=N for a longer soak by hand) are done, then "Stop All": the panels' counters, the
+// statistics, the records database and the units' own tally agree exactly, and every log line
+// queued reached the log's consumer.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -56,11 +57,11 @@ TEST(RunSoakTest, EightLoopsAgreeWithTheUnitsAndTheRecords) {
   options.seed = 11;
   {
     RunRig rig(options, &log);
-    PartSpec spec;
-    spec.dataBytes = 1024;
-    spec.id = true;
-    spec.blank = true;
-    rig.Load(spec, PatternImage(spec.dataBytes));
+    PartPlan part;
+    part.dataBytes = 1024;
+    part.id = true;
+    part.blank = true;
+    rig.Load(part, PatternImage(part.dataBytes));
     rig.Bind();
     // Stand-ins for the preparation, which other operations own.
     for (Opcode op : {Opcodes::CheckUsbPower, Opcodes::HardwareSettings, Opcodes::DriverSettings}) {

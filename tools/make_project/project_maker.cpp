@@ -185,8 +185,8 @@ std::uint64_t DemoImageSize(const IniFile& driver) {
   return end - start + 1;
 }
 
-bool DemoSpec(const std::string& baseDir, const DriverIndex& index, std::size_t entry,
-              ProjectRecipe& recipe) {
+bool DemoRecipe(const std::string& baseDir, const DriverIndex& index, std::size_t entry,
+                ProjectRecipe& recipe) {
   recipe.Keys.Manufacturer = index.Manufacturers[entry];
   recipe.Keys.PartsNumber = index.PartNames[entry];
   recipe.Keys.Author = "Demo";
@@ -226,7 +226,7 @@ bool MakeDemoProjects(const Archiver& archiver, const std::string& baseDir,
       return false;
     }
     ProjectRecipe recipe;
-    if (!DemoSpec(baseDir, index, entry, recipe)) {
+    if (!DemoRecipe(baseDir, index, entry, recipe)) {
       error = "driver or menu file missing for " + index.PartNames[entry];
       return false;
     }
