@@ -242,6 +242,18 @@ std::vector<std::string> TProjectForm::AskForFiles(bool several) {
   return files;
 }
 
+void TProjectForm::NoteLoadedProject(const std::string& path) {
+  ProjectHistory history = ProjectHistory::Read(HistoryFile());
+  int index = history.Find(path);
+  if (index < 0) {
+    history.AddFirst(path);
+    history.Write(HistoryFile());
+    index = 0;
+  }
+  loadedRow_ = index + 1;
+  ShowHistory(history);
+}
+
 int TProjectForm::AddFiles(const std::vector<std::string>& files, bool& refused) {
   std::vector<std::string> bad;
   std::vector<std::string> known;

@@ -35,7 +35,10 @@ class TProjectForm : public QDialog {
 
   // Run at every showing and after a device notice: the run mode's page, the site items.
   void FormActivate();
-  // The grid row of the project loaded last from this window, 0 for none.
+  // A project loaded without this window (at start-up): it joins the history if it is not
+  // there yet, and its row is shown as the loaded one.
+  void NoteLoadedProject(const std::string& path);
+  // The grid row of the project loaded last, 0 for none.
   int LoadedRow() const { return loadedRow_; }
   int SelectedRow() const;
   void SelectRow(int row);

@@ -6,6 +6,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QToolButton>
+#include <filesystem>
 #include <stdexcept>
 
 #include "app/device_notice.h"
@@ -106,6 +107,15 @@ int GangProgram::LoadProject(const std::string& path) {
   return code;
 }
 
+// The project named on the command line loads as the project window would load it, and joins
+// its history under its full path.
+void GangProgram::LoadStartProject() {
+  std::error_code error;
+  const std::filesystem::path full = std::filesystem::absolute(config_.project, error);
+  const std::string path = error ? config_.project : full.lexically_normal().string();
+  if (LoadProject(path) == LoadCode::Loaded) project_->NoteLoadedProject(path);
+}
+
 bool GangProgram::DebugMode() const {
   return registry_.CheckRegistryMode(RegistryKey::DebugMode, AccessCode::DebugMode);
 }
@@ -133,7 +143,7 @@ void GangProgram::FirstShow() {
     main_->projectToolButton->setEnabled(true);
     main_->LogThread().AddLogMessage(kInitFinish, LogColour::Green, 1, 0);
     RescanUnits();
-    if (!config_.project.empty()) LoadProject(config_.project);
+    if (!config_.project.empty()) LoadStartProject();
     StartDeviceNotices();
   } else {
     main_->LogThread().AddLogMessage(kInitFail, LogColour::Red, 1, 0);

@@ -72,6 +72,7 @@ class GangProgram final : public QObject {
   TProjectForm& ProjectWindow() { return *project_; }
   // Loads a project as the project window does and shows it in the main window; the load code.
   int LoadProject(const std::string& path);
+  void LoadStartProject();
   SiteSystem& Sites() { return *sites_; }
   DeviceNoticeSource& Notices() { return *notices_; }
   UsbBusChoice& Bus() { return bus_; }

@@ -3,7 +3,10 @@
 // project's message with the loaded project kept.
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QStackedWidget>
 #include <QTableWidget>
 #include <QToolButton>
@@ -14,6 +17,7 @@
 #include "app/message_box.h"
 #include "app/project_form.h"
 #include "app/qt_site_host.h"
+#include "app/startup_program.h"
 #include "project/driver_index.h"
 #include "project/project_history.h"
 #include "sim/sim_factory.h"
@@ -205,3 +209,33 @@ TEST_F(ProjectFormTest, LoadAndFailedLoadsKeepTheLoadedProject) {
   }
 }
 }  // namespace
+
+// A project named on the command line loads at start-up, enables the run and joins the history
+// as the loaded row, once however often the program is started with it.
+TEST(StartupProjectTest, ProjectNamedAtStartUpLoadsAndJoinsTheHistoryOnce) {
+  DemoBase demo;
+  SetMessageBoxAnswerer([](const MessageBoxCall&) { return IDNO; });
+  for (int start = 0; start < 2; ++start) {
+    ProgramOptions options;
+    options.baseDir = demo.base;
+    options.simulatedUnits = 2;
+    options.simulationTiming = false;
+    options.tempRoot = demo.temp;
+    options.registry = RegistryStore(demo.root + "registry.ini");
+    options.project = demo.projects[0];
+    GangProgram program(std::move(options));
+    program.Show();
+    QElapsedTimer timer;
+    timer.start();
+    while (!program.StartupDone() && timer.elapsed() < 20000) {
+      QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    ASSERT_TRUE(program.StartupDone());
+    EXPECT_TRUE(program.Main().RunProgramButton->isEnabled());
+    EXPECT_EQ(program.ProjectWindow().LoadedRow(), 1);
+  }
+  const ProjectHistory history = ProjectHistory::Read(demo.base + kProjectHistoryFile);
+  ASSERT_EQ(history.Paths.size(), 1u);
+  EXPECT_EQ(history.Find(demo.projects[0]), 0);
+  SetMessageBoxAnswerer({});
+}
