@@ -87,7 +87,7 @@ bool CheckSystemFiles(SiteSystem& system, bool privateTemp) {
     return false;
   }
   const std::string& baseDir = system.Paths().BaseDir;
-  // A failed copy leaves "DataBase" incomplete or missing; the checks below then fail.
+  // A failed copy leaves no "DataBase": the check below then fails the start-up.
   SeedDataBase(system.Paths());
   if (!CheckDirectories(baseDir)) return false;
   return LoadSelectList(baseDir, system.SelectList(), system.Log());
