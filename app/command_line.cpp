@@ -57,7 +57,7 @@ class Parser {
     std::string name;
     std::optional<std::string> inlineValue;
     if (!SplitOption(arg, name, inlineValue)) return Fail("unexpected argument: " + arg);
-    if (name == "--help" || name == "--log-stdout" || name == "--auto-run" ||
+    if (name == "--help" || name == "--version" || name == "--log-stdout" || name == "--auto-run" ||
         name == "--project-window") {
       if (inlineValue) return Fail(name + " takes no value");
       Flag(name);
@@ -84,8 +84,8 @@ class Parser {
   }
 
   void Flag(const std::string& name) {
-    if (name == "--help") {
-      options_.help = true;
+    if (name == "--help" || name == "--version") {
+      (name == "--help" ? options_.help : options_.version) = true;
       return;
     }
     bool& flag = name == "--log-stdout" ? options_.logStdout
@@ -164,5 +164,6 @@ std::string CommandLineUsage(const std::string& programName) {
          "  --project FILE    load the project FILE once the units are found\n"
          "  --auto-run        with a project: tick \"Auto Run\" and press \"Run Program\"\n"
          "  --project-window  open the project window once the units are found\n"
+         "  --version         print the program's version\n"
          "  --help            show this text\n";
 }

@@ -16,6 +16,7 @@ struct CommandLineOptions {
   bool autoRun = false;            // --auto-run: tick "Auto Run" and press "Run Program" at start
   bool showProjectWindow = false;  // --project-window: open the project window at start
   bool help = false;               // --help
+  bool version = false;            // --version
   std::string error;               // not empty: the command line was refused, for this reason
 };
 

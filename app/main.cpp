@@ -17,6 +17,7 @@
 #include "app/startup.h"
 #include "app/startup_program.h"
 #include "log/core/log_thread.h"
+#include "site/system_startup.h"
 #include "support/instance_lock.h"
 
 namespace {
@@ -81,6 +82,10 @@ int main(int argc, char** argv) {
   const std::string name = argc > 0 ? argv[0] : "gangprog";
   if (line.help) {
     std::fputs(CommandLineUsage(name).c_str(), stdout);
+    return 0;
+  }
+  if (line.version) {
+    std::printf("gangprog %s\n", GetVersionText().c_str());
     return 0;
   }
   if (!line.error.empty()) {

@@ -27,7 +27,9 @@
 
 GangProgram::GangProgram(ProgramOptions options)
     : config_(std::move(options)),
-      registry_(config_.registry ? *config_.registry : RegistryStore::FromEnvironment()) {
+      registry_(config_.registry
+                    ? *config_.registry
+                    : RegistryStore::ForProgram(!IsInstalledProgram(ExecutableDir()))) {
   bus_ = ChooseUsbBus({config_.simulatedUnits, config_.simulationTiming, config_.pollPeriodMs,
                        config_.simFailRate, config_.simSpeed});
   sites_ = std::make_unique<SiteSystem>(*bus_.library);
@@ -69,7 +71,7 @@ const SystemPaths& GangProgram::Paths() const {
 }
 
 bool GangProgram::SetPaths() {
-  return SetSystemPaths(*sites_, {config_.baseDir, config_.tempRoot});
+  return SetSystemPaths(*sites_, {config_.baseDir, config_.tempRoot, {}});
 }
 
 void GangProgram::BuildOptionsWindow() {
@@ -166,6 +168,7 @@ void GangProgram::StartRequestedActions() {
 
 bool GangProgram::SystemInitialization() {
   const bool privateTemp = SetPaths();
+  ReportRegistryStore(registry_, main_->LogThread());
   LoadSystemIni();
   SetCaptionAndDefaults();
   return CheckSystemFiles(*sites_, privateTemp);

@@ -27,7 +27,7 @@ struct ProgramOptions {
   bool logStdout = false;
   std::string usbTrace;                   // empty: no transfer trace (beyond ZV_USB_TRACE)
   std::string tempRoot;                   // empty: the system temporary folder
-  std::optional<RegistryStore> registry;  // none: RegistryStore::FromEnvironment()
+  std::optional<RegistryStore> registry;  // none: the program's own (RegistryStore::ForProgram)
   int pollPeriodMs = 1000;                // the bus look where no event source works
   std::string project;                    // loaded after the first rescan; empty: none
   bool autoRun = false;                   // after the start-up, with a project: the automatic run

@@ -42,9 +42,11 @@ HeadlessProgram::~HeadlessProgram() {
 
 bool HeadlessProgram::Initialize() {
   system_->Usb().set_debug(0);
-  handlerMode_ = RegistryStore::FromEnvironment().CheckRegistryMode(RegistryKey::HandlerMode,
-                                                                    AccessCode::HandlerMode);
-  const bool privateTemp = SetSystemPaths(*system_, {baseDir_, env_.tempRoot});
+  // The environment may name another store only for a program in its build tree.
+  const RegistryStore registry = RegistryStore::ForProgram(!IsInstalledProgram(ExecutableDir()));
+  handlerMode_ = registry.CheckRegistryMode(RegistryKey::HandlerMode, AccessCode::HandlerMode);
+  const bool privateTemp = SetSystemPaths(*system_, {baseDir_, env_.tempRoot, {}});
+  ReportRegistryStore(registry, system_->Log());
   LoadSystemSettings(*system_, handlerMode_);
   system_->LogPipeline().SetLogDisplayMode(system_->Para().LogDisplayMode);
   const bool ok = CheckSystemFiles(*system_, privateTemp);

@@ -18,7 +18,7 @@ namespace {
 // settings' "ExeDirPath".
 std::string BaseDirOf(const CliOptions& options, const CliEnvironment& env) {
   SystemPaths paths;
-  InitSystemPaths(paths, {options.baseDir, env.tempRoot});
+  InitSystemPaths(paths, {options.baseDir, env.tempRoot, {}});
   S_SystemPara para;
   LoadSystemIniFile(paths.BaseDir, false, para);
   return paths.BaseDir;

@@ -51,4 +51,6 @@ inline constexpr int Configuration = 1;
 inline constexpr int Interface = 0;
 inline constexpr int EndpointOut = 0x01;
 inline constexpr int EndpointIn = 0x82;
+// The udev rule, installed with the program, that lets group "plugdev" open the units.
+inline constexpr const char* UdevRuleFile = "60-gangprog.rules";
 }  // namespace UnitUsb

@@ -73,20 +73,30 @@ bool USB::IsListed(struct usb_device* device) {
   return false;
 }
 
-bool USB::OpenDevice(struct usb_device* device) {
-  if (HasHandle()) return true;
-  if (device == nullptr) return false;
+bool IsPermissionError(int error) {
+  const int code = error < 0 ? -error : error;
+  return code == EACCES || code == EPERM;
+}
+
+OpenOutcome USB::TryOpenDevice(struct usb_device* device) {
+  if (HasHandle()) return OpenOutcome::Opened;
+  if (device == nullptr) return OpenOutcome::Failed;
   UsbLibrary& usb = services_.Usb;
   // Under the UnitLock a concurrent search cannot free the record while it is opened; a
   // record of a unit that went away since the caller's search is no longer listed.
   NamedLockGuard unitLock(services_.UnitLock);
-  if (!IsListed(device)) return false;
+  if (!IsListed(device)) return OpenOutcome::Failed;
+  errno = 0;
   usb_dev_handle* handle = usb.open(device);
-  if (handle == nullptr) return false;
-  if (usb.set_configuration(handle, UnitUsb::Configuration) < 0 ||
-      usb.claim_interface(handle, UnitUsb::Interface) < 0) {
+  if (handle == nullptr) {
+    // The library leaves the failed open(2)'s errno behind.
+    return IsPermissionError(errno) ? OpenOutcome::Denied : OpenOutcome::Failed;
+  }
+  int result = usb.set_configuration(handle, UnitUsb::Configuration);
+  if (result >= 0) result = usb.claim_interface(handle, UnitUsb::Interface);
+  if (result < 0) {
     usb.close(handle);
-    return false;
+    return IsPermissionError(result) ? OpenOutcome::Denied : OpenOutcome::Failed;
   }
   {
     std::lock_guard lock(handleMutex_);
@@ -104,7 +114,7 @@ bool USB::OpenDevice(struct usb_device* device) {
     usb.release_interface(handle, UnitUsb::Interface);
     usb.close(handle);
   }
-  return true;
+  return OpenOutcome::Opened;
 }
 
 void USB::ReleaseAndClose(const std::shared_ptr<HandleSlot>& slot) {

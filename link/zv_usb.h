@@ -80,6 +80,14 @@ class USBThread {
   std::thread thread_;
 };
 
+// How an attempt to open a unit ended. Denied: the unit is on the bus but this user may not
+// use its device node, so the open fails (EACCES) or gives a read-only handle whose first
+// request is refused (EPERM). Failed: anything else (the unit went, another handle holds it).
+enum class OpenOutcome { Opened, Failed, Denied };
+
+// True for the library's negative results (or errno values) that mean "no permission".
+bool IsPermissionError(int error);
+
 class USB : public USBThread {
  public:
   USB(LinkServices& services, int site);
@@ -87,7 +95,10 @@ class USB : public USBThread {
 
   virtual struct usb_device* FindFreeDevice() = 0;
 
-  bool OpenDevice(struct usb_device* device);
+  bool OpenDevice(struct usb_device* device) {
+    return TryOpenDevice(device) == OpenOutcome::Opened;
+  }
+  OpenOutcome TryOpenDevice(struct usb_device* device);
   void CloseDevice();
   std::uint8_t IsOpened() const { return Opened.load(); }
   std::uint8_t IsBusy() const { return Busy.load(); }

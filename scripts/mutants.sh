@@ -53,7 +53,7 @@ MUTANTS_TABLE=$(
 18|link/zv_usb.cpp|LINK|s/usb.resetep(use.Get(), UnitUsb::EndpointOut);/usb.resetep(use.Get(), UnitUsb::EndpointIn);/
 19|link/zv_usb.cpp|LINK|s/  Device = FindFreeDevice();/  Device = Device.load();/
 20|link/zv_usb.cpp|LINK SITE|/^void USB::CloseDevice/,/^}/ {/Busy = 0;/d}
-21|link/zv_usb.cpp|LINK|/^bool USB::OpenDevice/,/^}/ {/NamedLockGuard unitLock/d}
+21|link/zv_usb.cpp|LINK|/^OpenOutcome USB::TryOpenDevice/,/^}/ {/NamedLockGuard unitLock/d}
 22|link/link_table.cpp|LINK|/^void LinkTable::SortLinksByKey/,/^}/ s/GetOrderKey() < /GetOrderKey() <= /
 23|link/bulk_exchange.h|LINK|s/inline constexpr std::uint32_t kSmallChunk = 1024;/inline constexpr std::uint32_t kSmallChunk = 1023;/
 24|site/command.cpp|SITE|s/ || opcode == Opcodes::CloseNotice//

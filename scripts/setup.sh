@@ -8,6 +8,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libsqlite3-dev libcli11-dev nlohmann-json3-dev ccache
   xvfb xauth fonts-liberation imagemagick
+  desktop-file-utils dpkg-dev
 )
 
 missing=()

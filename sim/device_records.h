@@ -37,6 +37,7 @@ struct SimHandle {
   std::uint32_t magic = kHandleMagic;
   const void* bus = nullptr;
   PluggedDevice* device = nullptr;
+  bool readOnly = false;  // opened without write access: every request is refused
   std::atomic<bool> closed{false};
 };
 

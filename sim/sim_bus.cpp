@@ -1,6 +1,7 @@
 #include "sim/sim_bus.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 
 #include "sim/device_records.h"
@@ -9,6 +10,8 @@ namespace sim {
 
 namespace {
 
+inline constexpr int kErrNotPermitted = -1;       // -EPERM: a request on a read-only handle
+inline constexpr int kErrAccessDenied = -EACCES;  // a refused open (the errno it leaves)
 inline constexpr int kErrIo = -5;
 inline constexpr int kErrBadHandle = -9;
 inline constexpr int kErrBusy = -16;
@@ -22,6 +25,10 @@ const char* errorText(int error) {
   switch (error) {
     case 0:
       return "no error";
+    case kErrNotPermitted:
+      return "simulated bus: operation not permitted (device opened read-only)";
+    case kErrAccessDenied:
+      return "simulated bus: permission denied";
     case kErrIo:
       return "simulated bus: input/output error";
     case kErrBadHandle:
@@ -167,6 +174,11 @@ bool SimBus::isPlugged(const SimUnit& unit) const {
   std::lock_guard lock(mutex_);
   return std::any_of(plugged_.begin(), plugged_.end(),
                      [&](PluggedDevice* d) { return d->unit.get() == &unit; });
+}
+
+void SimBus::setAccess(const SimUnit& unit, DeviceAccess access) {
+  std::lock_guard lock(mutex_);
+  access_[&unit] = access;
 }
 
 std::size_t SimBus::openHandleCount() const {
@@ -328,9 +340,17 @@ usb_dev_handle* SimBus::open(struct usb_device* dev) {
     lastError_.store(kErrNoDevice);
     return nullptr;
   }
+  const auto access = access_.find(it->second->unit.get());
+  const DeviceAccess rights = access == access_.end() ? DeviceAccess::Full : access->second;
+  if (rights == DeviceAccess::None) {
+    lastError_.store(kErrAccessDenied);
+    errno = EACCES;
+    return nullptr;
+  }
   auto& handle = handles_.emplace_back(std::make_unique<SimHandle>());
   handle->bus = this;
   handle->device = it->second;
+  handle->readOnly = rights == DeviceAccess::ReadOnly;
   return reinterpret_cast<usb_dev_handle*>(handle.get());
 }
 
@@ -349,6 +369,7 @@ int SimBus::close(usb_dev_handle* dev) {
 int SimBus::checkIo(SimHandle* handle, int ep, int wantedEp) {
   if (!handle) return kErrBadHandle;
   if (handle->closed.load() || !handle->device->present.load()) return kErrNoDevice;
+  if (handle->readOnly) return kErrNotPermitted;
   if (ep != wantedEp) return kErrInvalid;
   SimHandle* holder = handle->device->claimant.load();
   if (holder != nullptr && holder != handle) return kErrBusy;
@@ -359,6 +380,7 @@ int SimBus::set_configuration(usb_dev_handle* dev, int configuration) {
   SimHandle* handle = handleOf(dev);
   if (!handle) return fail(kErrBadHandle);
   if (handle->closed.load() || !handle->device->present.load()) return fail(kErrNoDevice);
+  if (handle->readOnly) return fail(kErrNotPermitted);
   if (configuration != UnitUsb::Configuration) return fail(kErrInvalid);
   handle->device->unit->configurationSet();
   return 0;
@@ -368,6 +390,7 @@ int SimBus::claim_interface(usb_dev_handle* dev, int interface) {
   SimHandle* handle = handleOf(dev);
   if (!handle) return fail(kErrBadHandle);
   if (handle->closed.load() || !handle->device->present.load()) return fail(kErrNoDevice);
+  if (handle->readOnly) return fail(kErrNotPermitted);
   if (interface != UnitUsb::Interface) return fail(kErrInvalid);
   SimHandle* expected = nullptr;
   if (handle->device->claimant.compare_exchange_strong(expected, handle)) return 0;

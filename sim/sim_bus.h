@@ -6,7 +6,9 @@
 // pulled unit simply answers every call on them with -19.
 //
 // Errors are libusb-0.1's negative errno values: -19 unit gone (or handle closed), -110
-// timeout, -5 failed write, -16 interface claimed by another handle, -22 bad argument.
+// timeout, -5 failed write, -16 interface claimed by another handle, -22 bad argument, -1 a
+// request on a handle opened read-only; a refused open leaves errno EACCES, as the real
+// library does.
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -32,6 +34,13 @@ struct DeviceNotice {
   std::string name;  // the unit's name, or "foreign" for a device that is not a unit
 };
 
+// The user's rights on a unit's device node, as the host's device permissions would give them.
+enum class DeviceAccess {
+  Full,      // read and write: the unit opens
+  ReadOnly,  // the open gives a read-only handle; every request on it fails with -1 (EPERM)
+  None,      // the open fails; errno is EACCES (13)
+};
+
 struct PluggedDevice;  // one plug event: its usb_device record and attachment
 struct SimHandle;
 
@@ -55,6 +64,8 @@ class SimBus final : public UsbLibrary {
   std::vector<std::shared_ptr<SimUnit>> pluggedUnits() const;  // in bus order
   bool isPlugged(const SimUnit& unit) const;
   std::size_t openHandleCount() const;
+  // The rights on the unit's device node from the next open on (kept across replugs).
+  void setAccess(const SimUnit& unit, DeviceAccess access);
 
   // The platform's device-change notice: called on the bus's own notice thread, in order,
   // for every plug and pull made while a callback is set (earlier ones are not kept). Setting
@@ -98,6 +109,7 @@ class SimBus final : public UsbLibrary {
   std::deque<std::unique_ptr<PluggedDevice>> devices_;  // every plug event, never freed
   std::vector<PluggedDevice*> plugged_;                 // present now, in bus order
   std::map<const struct usb_device*, PluggedDevice*> byRecord_;
+  std::map<const SimUnit*, DeviceAccess> access_;   // units without an entry: Full
   std::deque<std::unique_ptr<SimHandle>> handles_;  // never freed while the bus lives
   std::unique_ptr<PluggedDevice> root_;
   std::unique_ptr<usb_bus> bus_;

@@ -1,6 +1,7 @@
 #include "site/rescan.h"
 
 #include <array>
+#include <string>
 
 #include "site/command.h"
 #include "site/site_system.h"
@@ -33,8 +34,21 @@ void CloseMissingUnits(SiteSystem& system) {
   }
 }
 
+// Without this line a unit the user may not open would only show as an empty site.
+void ReportDeniedUnit(SiteSystem& system, const struct usb_device* device) {
+  const std::string where =
+      std::string(device->bus != nullptr ? device->bus->dirname : "?") + "/" + device->filename;
+  system.Log().AddLogMessage(
+      "USB Unit " + where + " Cannot Be Opened: Permission Denied! Install the udev rule " +
+          UnitUsb::UdevRuleFile +
+          " (in /etc/udev/rules.d or /usr/lib/udev/rules.d), join the group plugdev and replug "
+          "the unit.",
+      LogColour::Red, 1, 0);
+}
+
 // Offers the device to every site in order: the first free one claims it, and the interface
-// can be claimed once only, so the later ones fail to open it and are shown empty.
+// can be claimed once only, so the later ones fail to open it and are shown empty. A unit that
+// the user may not open is reported once and offered to no further site.
 void OfferDevice(SiteSystem& system, struct usb_device* device, bool& anyUnit, SiteFlags& greeted) {
   for (int site = 0; site < kSiteCount; ++site) {
     ZvUsb& link = system.Link(site);
@@ -43,9 +57,12 @@ void OfferDevice(SiteSystem& system, struct usb_device* device, bool& anyUnit, S
       continue;
     }
     if (SiteInUse(system, site)) continue;
-    if (!link.OpenDevice(device)) {
+    const OpenOutcome outcome = link.TryOpenDevice(device);
+    if (outcome != OpenOutcome::Opened) {
       DropSite(system, site);
-      continue;
+      if (outcome != OpenOutcome::Denied) continue;
+      ReportDeniedUnit(system, device);
+      return;
     }
     anyUnit = true;
     if (system.Panels().Status(site) != siNone) continue;

@@ -1,6 +1,21 @@
 #include "site/site_system.h"
 
+#include <filesystem>
+#include <system_error>
+
 #include "site/ops/site_operations.h"
+
+namespace {
+// An installed program keeps its resource pack in its own folder; a pack below the base folder
+// (a demo's or a test's) comes first.
+std::string PackDir(const SystemPaths& paths) {
+  std::error_code error;
+  if (paths.InstallDir.empty() || std::filesystem::exists(paths.BaseDir + kPlusModulePath, error)) {
+    return paths.BaseDir;
+  }
+  return paths.InstallDir;
+}
+}  // namespace
 
 SiteSystem::SiteSystem(UsbLibrary& usb, SiteSystemConfig config)
     : config_(std::move(config)),
@@ -22,7 +37,7 @@ void SiteSystem::SetPaths(const SystemPaths& paths) {
   }
   project_.reset();  // refers to the pack
   pack_ = std::make_unique<ResourcePack>(
-      paths_.BaseDir, [this](const std::string& text, const std::string& caption) {
+      PackDir(paths_), [this](const std::string& text, const std::string& caption) {
         // Without its resources the program cannot prepare or run a unit: it ends.
         Host().MessageBox(text, caption, kErrorIconFlag);
         Host().RequestExit();

@@ -11,6 +11,7 @@
 #include "site/ops/unit_notice_ops.h"
 #include "site/site_system.h"
 #include "support/file_helpers.h"
+#include "support/registry_store.h"
 #include "support/system_ini.h"
 
 bool CheckDirectories(const std::string& baseDir) {
@@ -25,6 +26,23 @@ bool CheckDirectories(const std::string& baseDir) {
     if (!std::filesystem::is_directory(path, error)) return false;
   }
   return true;
+}
+
+bool SeedDataBase(const SystemPaths& paths) {
+  const std::string dataBase = kDirectoryTree.back();
+  std::error_code error;
+  if (paths.InstallDir.empty() || std::filesystem::exists(paths.BaseDir + dataBase, error)) {
+    return true;
+  }
+  const std::string factory = paths.InstallDir + dataBase;
+  if (!std::filesystem::is_directory(factory, error)) return true;
+  // Copied under another name and renamed, so that a copy cut short never looks complete.
+  const std::string partial = paths.BaseDir + dataBase + ".part";
+  std::filesystem::remove_all(partial, error);
+  std::filesystem::copy(factory, partial, std::filesystem::copy_options::recursive, error);
+  if (!error) std::filesystem::rename(partial, paths.BaseDir + dataBase, error);
+  if (error) std::filesystem::remove_all(partial, error);
+  return std::filesystem::is_directory(paths.BaseDir + dataBase, error);
 }
 
 std::string GetVersionText() {
@@ -69,8 +87,15 @@ bool CheckSystemFiles(SiteSystem& system, bool privateTemp) {
     return false;
   }
   const std::string& baseDir = system.Paths().BaseDir;
+  // A failed copy leaves no "DataBase": the check below then fails the start-up.
+  SeedDataBase(system.Paths());
   if (!CheckDirectories(baseDir)) return false;
   return LoadSelectList(baseDir, system.SelectList(), system.Log());
+}
+
+void ReportRegistryStore(const RegistryStore& store, LogSink& log) {
+  const std::string refusal = store.Refusal();
+  if (!refusal.empty()) log.AddLogMessage(refusal, LogColour::Orange, 1, 1);
 }
 
 void CloseSystem(SiteSystem& system, bool handlerMode) {

@@ -9,6 +9,7 @@
 #include "support/system_paths_init.h"
 
 class LogSink;
+class RegistryStore;
 class SiteSystem;
 
 inline constexpr const char* kInitFinish = "System Initialization Finish";
@@ -27,6 +28,11 @@ inline constexpr const char* kGroupDefineTempFile = "GrpDef.def";
 // Creates the missing folders of the tree in order (one level each); false when one cannot be
 // made. "DataBase" is not created: the result is whether it exists.
 bool CheckDirectories(const std::string& baseDir);
+
+// An installed program's first start in a new base folder: the factory database of the
+// program's folder is copied to BaseDir + "DataBase" when that is missing. False when the copy
+// failed; nothing to do is true.
+bool SeedDataBase(const SystemPaths& paths);
 
 // "major.minor.release.build" of the program, or empty when the build carries no version.
 std::string GetVersionText();
@@ -48,6 +54,9 @@ void LoadSystemSettings(SiteSystem& system, bool handlerMode);
 // The checks after the settings: the private temporary folder (kTempFolderFail logged when it
 // is missing), the directory tree and the driver index "Select.SEL". False stops the start-up.
 bool CheckSystemFiles(SiteSystem& system, bool privateTemp);
+
+// One log line when the machine-wide store of the mode switches is ignored (see RegistryStore).
+void ReportRegistryStore(const RegistryStore& store, LogSink& log);
 
 // The close: every worker joined, the close notice to every present unit unless in handler
 // mode, the temporary files deleted and every link closed.

@@ -50,6 +50,20 @@ std::string ExecutableDir() {
   return WithTrailingSlash(exe.parent_path().string());
 }
 
+bool IsInstalledProgram(const std::string& programDir) {
+  std::error_code error;
+  return !programDir.empty() && fs::is_regular_file(programDir + kInstallMarker, error);
+}
+
+std::string UserBaseDir() {
+  // The XDG rule: a relative $XDG_DATA_HOME is invalid and ignored.
+  const char* xdg = std::getenv("XDG_DATA_HOME");
+  if (xdg != nullptr && *xdg == '/') return WithTrailingSlash(xdg) + kUserFolderName + "/";
+  const char* home = std::getenv("HOME");
+  if (home == nullptr || *home != '/') return {};
+  return WithTrailingSlash(home) + ".local/share/" + kUserFolderName + "/";
+}
+
 std::string UserDesktopDir() {
   const char* xdg = std::getenv("XDG_DESKTOP_DIR");
   if (xdg != nullptr && *xdg != '\0') return WithTrailingSlash(xdg);
@@ -61,14 +75,30 @@ std::string UserDesktopDir() {
   return WithTrailingSlash(home);
 }
 
+namespace {
+// The installed program's base folder: the user's own, made on the first start. Without a
+// home folder the program folder stays, and the start-up reports that it cannot use it.
+std::string InstalledBaseDir(const std::string& programDir) {
+  const std::string user = UserBaseDir();
+  std::error_code error;
+  if (user.empty()) return programDir;
+  fs::create_directories(user, error);
+  return user;
+}
+}  // namespace
+
 bool InitSystemPaths(SystemPaths& paths, const PathSetup& setup) {
+  const std::string programDir =
+      setup.programDir.empty() ? ExecutableDir() : WithTrailingSlash(setup.programDir);
+  const bool installed = IsInstalledProgram(programDir);
+  paths.InstallDir = installed ? programDir : std::string();
   if (!setup.baseDirOverride.empty()) {
     std::error_code error;
     const fs::path absolute = fs::absolute(setup.baseDirOverride, error);
     paths.BaseDir =
         WithTrailingSlash(error ? setup.baseDirOverride : absolute.lexically_normal().string());
   } else {
-    paths.BaseDir = ExecutableDir();
+    paths.BaseDir = installed ? InstalledBaseDir(programDir) : programDir;
   }
   paths.DesktopDir = UserDesktopDir();
   const std::string root = setup.tempRoot.empty() ? SystemTempRoot() : setup.tempRoot;

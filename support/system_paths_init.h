@@ -17,14 +17,29 @@ std::string ExecutableDir();
 // exists, else the home folder.
 std::string UserDesktopDir();
 
+// The file an installation puts into the program's folder: its presence means the folder is
+// read-only and every user keeps the program's files in a folder of their own.
+inline constexpr const char* kInstallMarker = "System/Installed.txt";
+inline constexpr const char* kUserFolderName = "gangprog";
+
+// True when `programDir` (with its trailing "/") carries the install marker.
+bool IsInstalledProgram(const std::string& programDir);
+
+// The user's own base folder of an installed program, with a trailing "/":
+// $XDG_DATA_HOME/gangprog/, else ~/.local/share/gangprog/; empty without a home folder.
+std::string UserBaseDir();
+
 struct PathSetup {
   std::string baseDirOverride;  // the command line's base folder; empty for the program's own
   std::string tempRoot;         // the system temporary folder; empty for the usual one
+  std::string programDir;       // the program's folder; empty for the running program's own
 };
 
-// InitSystemPaths: BaseDir = the override or the program's folder; TempDir = the user's private
-// folder "gangprog-<uid>" below the system temporary folder; DesktopDir. Every path ends in "/".
-// False when no private temporary folder could be made (TempDir is then empty).
+// InitSystemPaths: BaseDir = the override, else for an installed program the user's base
+// folder (created when missing), else the program's folder; InstallDir = the program's folder
+// when installed; TempDir = the user's private folder "gangprog-<uid>" below the system
+// temporary folder; DesktopDir. Every path ends in "/". False when no private temporary folder
+// could be made (TempDir is then empty).
 bool InitSystemPaths(SystemPaths& paths, const PathSetup& setup = {});
 
 // Adds a trailing "/" unless the text is empty or already ends in one.

@@ -11,6 +11,7 @@
 #include "app/message_box.h"
 #include "app/startup.h"
 #include "log/core/log_sink.h"
+#include "site/system_startup.h"
 
 namespace fs = std::filesystem;
 
@@ -109,6 +110,33 @@ TEST_F(StartupStepsTest, MissingDataBaseFailsAfterTheOtherFoldersWereMade) {
 
   fs::create_directory(root_ / "DataBase");
   EXPECT_TRUE(CheckDirectories(base));
+}
+
+// An installed program's first start in a new base folder copies the factory database in;
+// a database the user has already is never touched, and a program run from its build tree
+// (no InstallDir) copies nothing.
+TEST_F(StartupStepsTest, FactoryDataBaseSeedsOnlyAMissingOneOfAnInstalledProgram) {
+  fs::create_directories(root_ / "install" / "DataBase" / "Update");
+  { std::ofstream(root_ / "install" / "DataBase" / "Update" / "Select.SEL") << "factory"; }
+  fs::create_directories(root_ / "user");
+  SystemPaths paths;
+  paths.BaseDir = (root_ / "user").string() + "/";
+
+  EXPECT_TRUE(SeedDataBase(paths));
+  EXPECT_FALSE(fs::exists(root_ / "user" / "DataBase"));
+
+  paths.InstallDir = (root_ / "install").string() + "/";
+  EXPECT_TRUE(SeedDataBase(paths));
+  const fs::path seeded = root_ / "user" / "DataBase" / "Update" / "Select.SEL";
+  std::string text;
+  std::getline(std::ifstream(seeded), text);
+  EXPECT_EQ(text, "factory");
+  EXPECT_FALSE(fs::exists(root_ / "user" / "DataBase.part"));
+
+  { std::ofstream(seeded) << "the user's own"; }
+  EXPECT_TRUE(SeedDataBase(paths));
+  std::getline(std::ifstream(seeded), text);
+  EXPECT_EQ(text, "the user's own");
 }
 
 TEST_F(StartupStepsTest, FolderThatCannotBeMadeStopsTheCheck) {

@@ -180,4 +180,35 @@ TEST(RescanTest, MoreUnitsThanSitesFillEverySite) {
   EXPECT_EQ(WorkersStarted(rig), 8u);
 }
 
+// A unit whose device node the user may not open (the open refused, or a read-only handle
+// whose first request is refused) is named once in the log with the udev rule, binds to no
+// site, and does not keep the other unit from its site; once allowed, the next rescan binds it.
+TEST(RescanTest, UnitWithoutPermissionIsReportedOnceAndBindsWhenAllowed) {
+  for (const sim::DeviceAccess access : {sim::DeviceAccess::None, sim::DeviceAccess::ReadOnly}) {
+    SCOPED_TRACE(static_cast<int>(access));
+    SiteRig rig(2);
+    rig.rig.bus->setAccess(rig.Unit(0), access);
+    ASSERT_TRUE(RescanUnits(rig.system));
+
+    std::vector<std::string> denied;
+    for (const LoggedLine& line : rig.captured.Lines()) {
+      if (line.text.find("Permission Denied") != std::string::npos) denied.push_back(line.text);
+    }
+    ASSERT_EQ(denied.size(), 1u);
+    EXPECT_NE(denied[0].find(UnitUsb::UdevRuleFile), std::string::npos);
+    EXPECT_NE(denied[0].find("plugdev"), std::string::npos);
+    EXPECT_EQ(rig.system.Link(0).DeviceOfHandle(), DeviceOfUnit(*rig.rig.bus, 1));
+    for (int site = 1; site < kSiteCount; ++site) EXPECT_EQ(rig.panels.Status(site), siNone);
+    EXPECT_EQ(rig.rig.bus->openHandleCount(), 1u);  // the refused handle was closed
+
+    rig.rig.bus->setAccess(rig.Unit(0), sim::DeviceAccess::Full);
+    rig.captured.Clear();
+    ASSERT_TRUE(RescanUnits(rig.system));
+    EXPECT_TRUE(rig.system.Link(0).HasHandle() && rig.system.Link(1).HasHandle());
+    for (const LoggedLine& line : rig.captured.Lines()) {
+      EXPECT_EQ(line.text.find("Permission Denied"), std::string::npos) << line.text;
+    }
+  }
+}
+
 }  // namespace

@@ -4,6 +4,10 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <ios>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "support/registry_store.h"
 
@@ -66,9 +70,52 @@ TEST_F(RegistryStoreTest, IsReadAnewAtEveryCall) {
   EXPECT_FALSE(store.CheckRegistryMode(RegistryKey::HandlerMode, AccessCode::HandlerMode));
 }
 
-TEST_F(RegistryStoreTest, EnvironmentVariableChoosesTheStore) {
+// The environment names the store only where the caller allows it (a program in its build
+// tree); otherwise, and without the variable, the machine-wide file is read, under its rule.
+TEST_F(RegistryStoreTest, EnvironmentVariableChoosesTheStoreOnlyWhereAllowed) {
   ::setenv(kRegistryStoreEnv, path_.c_str(), 1);
-  EXPECT_EQ(RegistryStore::FromEnvironment().Path(), path_);
+  EXPECT_EQ(RegistryStore::ForProgram(true).Path(), path_);
+  EXPECT_FALSE(RegistryStore::ForProgram(true).MachineWide());
+  EXPECT_EQ(RegistryStore::ForProgram(false).Path(), kRegistryStoreDefault);
+  EXPECT_TRUE(RegistryStore::ForProgram(false).MachineWide());
   ::unsetenv(kRegistryStoreEnv);
-  EXPECT_EQ(RegistryStore::FromEnvironment().Path(), kRegistryStoreDefault);
+  EXPECT_EQ(RegistryStore::ForProgram(true).Path(), kRegistryStoreDefault);
+  EXPECT_TRUE(RegistryStore::ForProgram(true).MachineWide());
+}
+
+TEST(RegistryStoreTrust, OnlyARootFileThatNobodyElseMayWriteIsBelieved) {
+  struct Case {
+    uid_t owner;
+    mode_t mode;
+    bool trusted;
+  };
+  const Case cases[] = {
+      {0, S_IFREG | 0644, true},  {0, S_IFREG | 0600, true},     {0, S_IFREG | 0444, true},
+      {0, S_IFREG | 0664, false}, {0, S_IFREG | 0646, false},    {0, S_IFREG | 0666, false},
+      {0, S_IFREG | 0620, false}, {1000, S_IFREG | 0644, false}, {1000, S_IFREG | 0600, false},
+      {0, S_IFDIR | 0755, false}, {0, S_IFIFO | 0644, false},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(IsTrustedStoreFile(c.owner, c.mode), c.trusted)
+        << "owner " << c.owner << " mode " << std::oct << c.mode;
+  }
+}
+
+// The rule applied to a real file: one that others may write is ignored with its reason; one
+// with the right mode is believed exactly when it belongs to root (the user running the test).
+TEST_F(RegistryStoreTest, MachineWideFileIsIgnoredUnlessTrusted) {
+  Write("[.DEFAULT\\Zanvo\\DebugMode]\nPassword=JX\n");
+  const RegistryStore store(path_, true);
+  fs::permissions(path_, fs::perms(0666));
+  EXPECT_FALSE(store.CheckRegistryMode(RegistryKey::DebugMode, AccessCode::DebugMode));
+  EXPECT_NE(store.Refusal().find(path_), std::string::npos);
+  EXPECT_TRUE(RegistryStore(path_).Refusal().empty());  // a test store has no such rule
+
+  fs::permissions(path_, fs::perms(0644));
+  const bool root = ::geteuid() == 0;
+  EXPECT_EQ(store.CheckRegistryMode(RegistryKey::DebugMode, AccessCode::DebugMode), root);
+  EXPECT_EQ(store.Refusal().empty(), root);
+  // A missing machine-wide store is simply off, without a complaint.
+  fs::remove(path_);
+  EXPECT_TRUE(store.Refusal().empty());
 }

@@ -31,13 +31,13 @@ class SystemPathsTest : public ::testing::Test {
 
 TEST_F(SystemPathsTest, TempDirIsAPrivateFolderBelowTheTemporaryRoot) {
   SystemPaths paths;
-  ASSERT_TRUE(InitSystemPaths(paths, {"", root_.string()}));
+  ASSERT_TRUE(InitSystemPaths(paths, {"", root_.string(), {}}));
   EXPECT_EQ(paths.TempDir, (root_ / PrivateName()).string() + "/");
   EXPECT_EQ(ModeOf(root_ / PrivateName()), 0700u);
 
   // An existing folder of ours with wider rights is narrowed again.
   ::chmod((root_ / PrivateName()).c_str(), 0777);
-  ASSERT_TRUE(InitSystemPaths(paths, {"", root_.string()}));
+  ASSERT_TRUE(InitSystemPaths(paths, {"", root_.string(), {}}));
   EXPECT_EQ(ModeOf(root_ / PrivateName()), 0700u);
 }
 
@@ -46,35 +46,35 @@ TEST_F(SystemPathsTest, PlantedTempDirIsRefused) {
   fs::create_directory(root_ / "elsewhere");
   fs::create_directory_symlink(root_ / "elsewhere", root_ / PrivateName());
   SystemPaths paths;
-  EXPECT_FALSE(InitSystemPaths(paths, {"", root_.string()}));
+  EXPECT_FALSE(InitSystemPaths(paths, {"", root_.string(), {}}));
   EXPECT_TRUE(paths.TempDir.empty());
 
   // A plain file under the name.
   fs::remove(root_ / PrivateName());
   { std::ofstream(root_ / PrivateName()) << "x"; }
-  EXPECT_FALSE(InitSystemPaths(paths, {"", root_.string()}));
+  EXPECT_FALSE(InitSystemPaths(paths, {"", root_.string(), {}}));
 
   // A folder owned by another user (only root can arrange one here).
   if (::geteuid() == 0) {
     fs::remove(root_ / PrivateName());
     fs::create_directory(root_ / PrivateName());
     ASSERT_EQ(::chown((root_ / PrivateName()).c_str(), 12345, 12345), 0);
-    EXPECT_FALSE(InitSystemPaths(paths, {"", root_.string()}));
+    EXPECT_FALSE(InitSystemPaths(paths, {"", root_.string(), {}}));
   }
 }
 
 TEST_F(SystemPathsTest, BaseDirIsTheOverrideOrTheProgramFolder) {
   SystemPaths paths;
-  ASSERT_TRUE(InitSystemPaths(paths, {"", root_.string()}));
+  ASSERT_TRUE(InitSystemPaths(paths, {"", root_.string(), {}}));
   EXPECT_EQ(paths.BaseDir, fs::read_symlink("/proc/self/exe").parent_path().string() + "/");
 
-  ASSERT_TRUE(InitSystemPaths(paths, {(root_ / "demo").string(), root_.string()}));
+  ASSERT_TRUE(InitSystemPaths(paths, {(root_ / "demo").string(), root_.string(), {}}));
   EXPECT_EQ(paths.BaseDir, (root_ / "demo").string() + "/");
 
   // A relative override becomes absolute, so a later change of folder cannot move it.
   const fs::path saved = fs::current_path();
   fs::current_path(root_);
-  ASSERT_TRUE(InitSystemPaths(paths, {"build/./demo/", root_.string()}));
+  ASSERT_TRUE(InitSystemPaths(paths, {"build/./demo/", root_.string(), {}}));
   fs::current_path(saved);
   EXPECT_EQ(paths.BaseDir, (root_ / "build" / "demo").string() + "/");
 }
@@ -95,4 +95,44 @@ TEST_F(SystemPathsTest, DesktopDirFollowsTheEnvironment) {
 
   if (savedXdg) ::setenv("XDG_DESKTOP_DIR", xdg.c_str(), 1);
   if (savedHome) ::setenv("HOME", home.c_str(), 1);
+}
+
+// A program folder with the install marker is read-only: the base folder becomes the user's
+// own (made at once), the program folder is kept as InstallDir, and --base-dir still wins.
+// Without the marker (a build tree, a copy) nothing changes.
+TEST_F(SystemPathsTest, InstalledProgramKeepsItsFilesInTheUsersFolder) {
+  const char* savedData = std::getenv("XDG_DATA_HOME");
+  const std::string data = savedData ? savedData : "";
+  const fs::path program = root_ / "usr" / "lib" / "gangprog";
+  fs::create_directories(program / "System");
+  const std::string programDir = program.string() + "/";
+  ::setenv("XDG_DATA_HOME", (root_ / "data").c_str(), 1);
+
+  SystemPaths paths;
+  ASSERT_TRUE(InitSystemPaths(paths, {"", root_.string(), programDir}));
+  EXPECT_EQ(paths.BaseDir, programDir);
+  EXPECT_TRUE(paths.InstallDir.empty());
+
+  { std::ofstream(program / kInstallMarker) << "installed"; }
+  ASSERT_TRUE(InitSystemPaths(paths, {"", root_.string(), programDir}));
+  EXPECT_EQ(paths.BaseDir, (root_ / "data" / "gangprog").string() + "/");
+  EXPECT_TRUE(fs::is_directory(root_ / "data" / "gangprog"));
+  EXPECT_EQ(paths.InstallDir, programDir);
+
+  ASSERT_TRUE(InitSystemPaths(paths, {(root_ / "demo").string(), root_.string(), programDir}));
+  EXPECT_EQ(paths.BaseDir, (root_ / "demo").string() + "/");
+  EXPECT_EQ(paths.InstallDir, programDir);
+
+  // A relative XDG_DATA_HOME is ignored, as the XDG rule says: the home folder's default.
+  ::setenv("XDG_DATA_HOME", "relative", 1);
+  const char* home = std::getenv("HOME");
+  if (home != nullptr && *home == '/') {
+    EXPECT_EQ(UserBaseDir(), std::string(home) + (std::string(home).back() == '/' ? "" : "/") +
+                                 ".local/share/gangprog/");
+  }
+  if (savedData) {
+    ::setenv("XDG_DATA_HOME", data.c_str(), 1);
+  } else {
+    ::unsetenv("XDG_DATA_HOME");
+  }
 }
