@@ -90,7 +90,7 @@ int main(int argc, char** argv) {
   std::string root = (fs::temp_directory_path() / "zv_bench_project_XXXXXX").string();
   if (mkdtemp(root.data()) == nullptr) return 2;
   root += "/";
-  SystemPaths paths{root + "base/", root + "temp/", root};
+  SystemPaths paths{root + "base/", root + "temp/", root, ""};
   fs::create_directories(paths.TempDir);
   MakeBase(paths.BaseDir);
 

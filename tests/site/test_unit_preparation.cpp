@@ -44,7 +44,7 @@ struct Bench {
     folder.Write("System/Hardware.ini", "[Hardware]\nVDD_Offset=21\nBurnInTest_ErrorCount=3\n");
     WriteDriver(Pattern(kDriverBytes, 1));
     WriteFpga(Pattern(kFpgaBytes, 2));
-    rig.system.SetPaths(SystemPaths{folder.Path(), folder.Path(), folder.Path()});
+    rig.system.SetPaths(SystemPaths{folder.Path(), folder.Path(), folder.Path(), ""});
     ProjectRecords& records = rig.system.Project().Records();
     for (std::size_t slot = 0; slot < 4; ++slot) {
       records.DriverImage.SetSlot(slot, 0x1000u + slot);
