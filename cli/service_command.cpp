@@ -99,6 +99,7 @@ std::vector<int> RunRecipeOnUnits(SiteSystem& system, const CliOptions& options)
   const std::vector<int> started =
       StartRecipeOnUnits(system, RecipeOf(options.command), options.sites);
   if (!started.empty()) WaitForSites(system);
+  system.Shutdown();  // every worker joined: what they reported is read below
   return started;
 }
 }  // namespace
