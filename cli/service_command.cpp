@@ -90,11 +90,6 @@ void PrintRows(std::ostream& out, const std::vector<Row>& rows, bool json) {
   }
 }
 
-// Every unit's self-test text is cleared before the test, as the window clears its display.
-void ClearSelfTestTexts(SiteSystem& system) {
-  for (int site = 0; site < kSiteCount; ++site) system.CmdData(site).SelfTestText.clear();
-}
-
 std::vector<int> RunRecipeOnUnits(SiteSystem& system, const CliOptions& options) {
   const std::vector<int> started =
       StartRecipeOnUnits(system, RecipeOf(options.command), options.sites);
@@ -108,16 +103,14 @@ int ServiceCommand(HeadlessProgram& program, const CliOptions& options, CliEnvir
   if (!program.Initialize()) return CliExit::BadInput;
   SiteSystem& system = program.System();
   if (!RescanUnits(system)) return CliExit::NoUnit;
-  std::vector<int> started;
+  // The self-test image lives in the temporary folder only while the test runs.
+  std::optional<RC_Plus> image;
   if (options.command == CliCommand::SelfTest) {
-    // The self-test image lives in the temporary folder only while the test runs.
-    const RC_Plus image(system.Pack(), system.Paths().TempDir, kSelfTestImageName);
-    if (!image.Ok()) return CliExit::BadInput;  // the pack's box has said why
-    ClearSelfTestTexts(system);
-    started = RunRecipeOnUnits(system, options);
-  } else {
-    started = RunRecipeOnUnits(system, options);
+    image.emplace(system.Pack(), system.Paths().TempDir, kSelfTestImageName);
+    if (!image->Ok()) return CliExit::BadInput;  // the pack's box has said why
   }
+  const std::vector<int> started = RunRecipeOnUnits(system, options);
+  image.reset();
   program.Log().Flush();
   if (started.empty()) return CliExit::NoUnit;
   std::vector<Row> rows;

@@ -1,5 +1,6 @@
 // gangprog-cli info, self-test and led on simulated units: what each prints per unit, that
 // what was read is printed even where a step failed, and the exit statuses.
+#include <filesystem>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
@@ -101,6 +102,11 @@ TEST_F(CliTest, ServiceCommandsWithoutUnitsOrWithBadSites) {
     const CliResult result = Run(c.args);
     EXPECT_EQ(result.status, c.status) << c.args.back() << result.err;
   }
+  // Without the resource pack there is no self-test image: the program's message, nothing run.
+  std::filesystem::remove(Base() + "System/Plus.dll");
+  const CliResult noPack = Run({"--simulate", "1", "--base-dir", Base(), "self-test"});
+  EXPECT_EQ(noPack.status, CliExit::BadInput);
+  EXPECT_NE(noPack.err.find("ERROR: Plus.dll Does Not Exist!"), std::string::npos) << noPack.err;
 }
 
 }  // namespace
