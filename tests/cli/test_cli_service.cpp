@@ -47,7 +47,6 @@ TEST_F(CliTest, InfoPrintsEveryUnitsFirmwareSerialAndIdentifier) {
     EXPECT_EQ(result.status, c.status) << result.err;
     const std::vector<Json> units = JsonLines(result);
     ASSERT_EQ(units.size(), 2u);
-    std::vector<std::string> serials;
     for (std::size_t k = 0; k < units.size(); ++k) {
       const Json& unit = units[k];
       const bool failed = static_cast<int>(k) == c.failing;
@@ -56,15 +55,8 @@ TEST_F(CliTest, InfoPrintsEveryUnitsFirmwareSerialAndIdentifier) {
       EXPECT_EQ(unit["firmware_number"], 1);
       EXPECT_EQ(unit["firmware_version"], failed ? "" : "1.3");
       EXPECT_EQ(std::string(unit["order_key"]).rfind("0x", 0), 0u);
-      serials.push_back(unit["serial"]);
-    }
-    // The serial read follows the version step: a unit whose version failed shows none.
-    for (std::size_t k = 0; k < serials.size(); ++k) {
-      if (static_cast<int>(k) == c.failing) {
-        EXPECT_EQ(serials[k], "");
-      } else {
-        EXPECT_EQ(serials[k].rfind("SIM-1000", 0), 0u) << serials[k];
-      }
+      // The serial read follows the version step: a unit whose version failed shows none.
+      EXPECT_EQ(std::string(unit["serial"]).substr(0, 8), failed ? "" : "SIM-1000");
     }
   }
 }
