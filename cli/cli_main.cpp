@@ -10,8 +10,14 @@ int RunWithSystem(const CliOptions& options, CliEnvironment& env) {
   std::ostream& logStream = options.json ? env.err : env.out;
   try {
     HeadlessProgram program(options, env, logStream);
-    if (options.command == CliCommand::Scan) return ScanCommand(program, options, env);
-    return RunCommand(program, options, env);
+    switch (options.command) {
+      case CliCommand::Scan:
+        return ScanCommand(program, options, env);
+      case CliCommand::Run:
+        return RunCommand(program, options, env);
+      default:
+        return ServiceCommand(program, options, env);
+    }
   } catch (const std::runtime_error& error) {
     env.err << "gangprog-cli: " << error.what() << '\n';
     return CliExit::BadInput;

@@ -45,7 +45,30 @@ struct Subcommands {
   CLI::App* scan = nullptr;
   CLI::App* run = nullptr;
   CLI::App* records = nullptr;
+  CLI::App* info = nullptr;
+  CLI::App* selfTest = nullptr;
+  CLI::App* led = nullptr;
 };
+
+void AddSites(CLI::App* command, std::vector<int>& siteNumbers, const std::string& what) {
+  command->add_option("--sites", siteNumbers, what + ", e.g. 1,3,5 (default: every unit)")
+      ->delimiter(',')
+      ->check(CLI::Range(kFirstSiteNumber, kSiteCount));
+}
+
+// The unit service commands of the options window: information, self test, LED flash.
+void AddServiceCommands(CLI::App& app, CliOptions& o, std::vector<int>& siteNumbers,
+                        Subcommands& sub) {
+  sub.info = app.add_subcommand(
+      "info", "read firmware number, version and serial text of the units; print them");
+  sub.selfTest = app.add_subcommand("self-test", "run the units' self test; print its message");
+  sub.led = app.add_subcommand("led", "flash the units' power LED");
+  for (CLI::App* command : {sub.info, sub.selfTest, sub.led}) {
+    AddSites(command, siteNumbers, "sites");
+  }
+  sub.info->add_flag("--json", o.json, "one JSON object per unit");
+  sub.selfTest->add_flag("--json", o.json, "one JSON object per unit");
+}
 
 void AddGlobalOptions(CLI::App& app, CliOptions& o, std::optional<int>& simulate) {
   app.add_option("--base-dir", o.baseDir,
@@ -69,9 +92,7 @@ void AddGlobalOptions(CLI::App& app, CliOptions& o, std::optional<int>& simulate
 CLI::App* AddRun(CLI::App& app, CliOptions& o, std::vector<int>& siteNumbers) {
   CLI::App* run = app.add_subcommand("run", "load a project and program parts on the sites");
   run->add_option("--project", o.project, "the project file (.zvprj)")->required();
-  run->add_option("--sites", siteNumbers, "sites to run, e.g. 1,3,5 (default: every unit)")
-      ->delimiter(',')
-      ->check(CLI::Range(kFirstSiteNumber, kSiteCount));
+  AddSites(run, siteNumbers, "sites to run");
   CLI::Option* autoRun = run->add_flag("--auto", o.autoRun, "the automatic loop");
   run->add_option("--parts", o.parts, "with --auto: stop once N parts are done in all")
       ->type_name("N")
@@ -128,6 +149,7 @@ ParsedCommandLine ParseCliCommandLine(const std::vector<std::string>& args) {
   sub.scan->add_flag("--json", o.json, "one JSON object");
   sub.run = AddRun(app, o, siteNumbers);
   sub.records = AddRecords(app, o, csv, recordsJson);
+  AddServiceCommands(app, o, siteNumbers, sub);
 
   std::vector<std::string> reversed(args.rbegin(), args.rend());  // CLI11 takes them reversed
   try {
@@ -142,11 +164,17 @@ ParsedCommandLine ParseCliCommandLine(const std::vector<std::string>& args) {
     return Refused(app, error.what());
   }
   o.simulate = simulate;
-  const std::string reason = TakeSites(*sub.run->get_option("--sites"), siteNumbers, o);
-  if (!reason.empty()) {
-    return Refused(app, reason);
+  const std::vector<std::pair<CLI::App*, CliCommand>> withSites = {
+      {sub.run, CliCommand::Run},
+      {sub.info, CliCommand::Info},
+      {sub.selfTest, CliCommand::SelfTest},
+      {sub.led, CliCommand::Led}};
+  for (const auto& [command, name] : withSites) {
+    if (!command->parsed()) continue;
+    o.command = name;
+    const std::string reason = TakeSites(*command->get_option("--sites"), siteNumbers, o);
+    if (!reason.empty()) return Refused(app, reason);
   }
-  if (sub.run->parsed()) o.command = CliCommand::Run;
   if (sub.records->parsed()) {
     o.command = CliCommand::Records;
     o.format = csv ? RecordFormat::Csv : recordsJson ? RecordFormat::Json : RecordFormat::Text;

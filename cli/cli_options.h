@@ -14,7 +14,7 @@ inline constexpr int NoUnit = 3;
 
 inline constexpr int kCliMaxSimulatedUnits = 16;
 
-enum class CliCommand { Scan, Run, Records };
+enum class CliCommand { Scan, Run, Records, Info, SelfTest, Led };
 enum class RecordFormat { Text, Csv, Json };
 
 struct CliOptions {
@@ -26,11 +26,13 @@ struct CliOptions {
   std::string usbTrace;
 
   CliCommand command = CliCommand::Scan;
-  bool json = false;  // scan, run: JSON instead of the log and tables
+  bool json = false;  // scan, run, info, self-test: JSON instead of the log and tables
+
+  // run, info, self-test, led
+  std::vector<int> sites;  // site indexes 0..7; empty: every site with a unit
 
   // run
   std::string project;
-  std::vector<int> sites;  // site indexes 0..7; empty: every site with a unit
   bool autoRun = false;
   std::optional<long long> parts;  // --auto: stop once this many parts are done in all
 

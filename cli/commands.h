@@ -11,5 +11,9 @@ int ScanCommand(HeadlessProgram& program, const CliOptions& options, CliEnvironm
 // Loads the project and runs it once or as the automatic loop on the chosen sites.
 int RunCommand(HeadlessProgram& program, const CliOptions& options, CliEnvironment& env);
 
+// info, self-test, led: the unit service queue on every chosen unit, then per unit what it
+// reported (firmware number, version, serial text, identifier; or the self-test text).
+int ServiceCommand(HeadlessProgram& program, const CliOptions& options, CliEnvironment& env);
+
 // Prints the per-part records; needs no units.
 int RecordsCommand(const CliOptions& options, CliEnvironment& env);

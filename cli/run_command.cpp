@@ -1,12 +1,12 @@
 // gangprog-cli run: the project window's load and the main window's "Run Program", with the
 // automatic loop ended by a part count or Ctrl-C the way "Stop All" ends it.
-#include <algorithm>
 #include <chrono>
 #include <vector>
 
 #include "cli/cli_program.h"
 #include "cli/commands.h"
 #include "cli/run_events.h"
+#include "cli/site_starts.h"
 #include "cli/stop_request.h"
 #include "project/cproject.h"
 #include "records/record_store.h"
@@ -20,36 +20,14 @@
 namespace {
 constexpr std::chrono::seconds kRecordPatience{10};
 
-// The chosen sites that show a unit; the sites without one are named in the log.
-std::vector<int> SitesWithUnit(SiteSystem& system, const std::vector<int>& chosen) {
-  std::vector<int> sites;
-  for (int site : chosen) {
-    if (system.Panels().Status(site) != siNone) {
-      sites.push_back(site);
-    } else {
-      system.Log().AddLogMessage("Site #" + std::to_string(site + 1) + " - No Unit!",
-                                 LogColour::Red, 1, 0);
-    }
-  }
-  return sites;
-}
-
 std::vector<int> StartRun(SiteSystem& system, const CliOptions& options) {
-  const RunRecipe recipe = MainRunRecipe(false, options.autoRun);
-  if (options.sites.empty()) return StartOnSelectedSites(system, recipe);
-  const std::vector<int> sites = SitesWithUnit(system, options.sites);
-  if (sites.size() != options.sites.size()) return {};
-  system.ResetRunBytes();
-  return StartOnSites(system, recipe, sites);
+  return StartRecipeOnUnits(system, MainRunRecipe(false, options.autoRun), options.sites);
 }
 
 // 0 when a site started, every started site ended passed and no part failed.
 int RunStatus(SiteSystem& system, const std::vector<int>& started, const RunTally& tally) {
-  if (tally.failed != 0 || started.empty()) return CliExit::PartFailed;
-  const bool allPassed = std::all_of(started.begin(), started.end(), [&](int site) {
-    return system.Panels().Status(site) == siPass;
-  });
-  return allPassed ? CliExit::AllPassed : CliExit::PartFailed;
+  if (tally.failed != 0) return CliExit::PartFailed;
+  return AllEndedPassed(system, started) ? CliExit::AllPassed : CliExit::PartFailed;
 }
 
 // The units greeted, the run started and waited for. Empty when no chosen site has a unit.

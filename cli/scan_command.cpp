@@ -30,14 +30,8 @@ std::string DeviceName(ZvUsb& link) {
 
 SiteRow RowOf(SiteSystem& system, int site) {
   ZvUsb& link = system.Link(site);
-  SiteRow row{site + 1, StateWord(system.Panels().Status(site)), "-", DeviceName(link)};
-  const std::uint64_t key = link.GetOrderKey();
-  if (key != ZvUsb::kUnknownKey) {
-    char text[24];
-    std::snprintf(text, sizeof text, "0x%016llX", static_cast<unsigned long long>(key));
-    row.orderKey = text;
-  }
-  return row;
+  return SiteRow{site + 1, StateWord(system.Panels().Status(site)),
+                 OrderKeyText(link.GetOrderKey()), DeviceName(link)};
 }
 
 void PrintTable(std::ostream& out, SiteSystem& system) {

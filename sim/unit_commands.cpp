@@ -101,10 +101,29 @@ void selfTest(CommandContext& ctx) {
   ctx.complete(fails ? kSelfTestFailed : Ack::Pass);
 }
 
+// The operator sees "Push Key" at the look that finds no press, and presses the key a moment
+// later (model time).
+bool operatorPressed(CommandContext& ctx, MaintenanceState& state) {
+  const OperatorOptions& hand = ctx.gang().hand;
+  if (!hand.enabled) return false;
+  const auto now = std::chrono::steady_clock::now();
+  if (!state.operatorPressDue) {
+    state.operatorPressDue = now + ctx.timing().realTime(hand.meanInsertDelay());
+    return false;
+  }
+  if (now < *state.operatorPressDue) return false;
+  state.operatorPressDue.reset();
+  return true;
+}
+
 void detectStartKey(CommandContext& ctx) {
   auto& state = ctx.state<MaintenanceState>();
-  const bool pressed = state.startKeyPresses > 0;
-  if (pressed) --state.startKeyPresses;
+  bool pressed = state.startKeyPresses > 0;
+  if (pressed) {
+    --state.startKeyPresses;
+  } else {
+    pressed = operatorPressed(ctx, state);
+  }
   ctx.complete(pressed ? Ack::Pass : Ack::Fail);
 }
 

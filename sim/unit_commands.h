@@ -4,6 +4,7 @@
 #include <array>
 #include <chrono>
 #include <cstdint>
+#include <optional>
 
 #include "sim/command_context.h"
 
@@ -25,6 +26,9 @@ struct PreparationState {
 // Maintenance facts a test may look at: key presses pending, burn-in and I/O mode.
 struct MaintenanceState {
   std::uint32_t startKeyPresses = 0;  // each answers one start-key detection with 0xA0
+  // With the virtual operator on: when the operator's press (seen at a detection that found
+  // none) lands.
+  std::optional<std::chrono::steady_clock::time_point> operatorPressDue;
   bool burnInRunning = false;
   bool ioModeSet = false;
   std::uint32_t ledFlashes = 0;
@@ -38,7 +42,9 @@ struct MaintenanceState {
 void installPreparationCommands(CommandRegistry& registry);
 // Power LED flash 0x56A9, firmware number 0x53AC (reply byte 20) and version 0x57A8 (reply
 // bytes 12..15), reset 0x54AB (accepted; the unit restarts: leaves and comes back), self test
-// 0x55AA (its message into memory at p3), start key 0xCA35, burn-in 0xC23D (accepted, never
+// 0x55AA (its message into memory at p3), start key 0xCA35 (with the virtual operator on, a
+// detection that finds no press makes the operator press it: a later one after the mean
+// insertion delay finds it), burn-in 0xC23D (accepted, never
 // completes), I/O mode frame 0xA9.
 void installMaintenanceCommands(CommandRegistry& registry);
 // Master firmware update 0x52AD: checks the 512 KiB image at 0x20000000 by its trailer

@@ -2,13 +2,13 @@
 
 #include <algorithm>
 #include <chrono>
-#include <thread>
 
 #include "link/link_table.h"
 #include "link/standard_exchange.h"
 #include "project/driver_slots.h"
 #include "site/opcode_table.h"
 #include "site/ops/insert_report.h"
+#include "site/ops/op_pause.h"
 #include "site/ops/run_all_ops.h"
 #include "site/ops/step_reply.h"
 #include "site/ops/unit_message.h"
@@ -18,7 +18,6 @@ namespace {
 
 constexpr std::uint8_t kDetectB1 = 1;
 constexpr std::uint8_t kDetectCodeCount = 1;
-constexpr std::chrono::milliseconds kPauseSlice{10};
 
 struct LoopSite {
   SiteSystem& System;
@@ -76,13 +75,9 @@ void MarkSockets(SiteProcessPlan& plan, const StepReply& reply) {
 
 // The poll interval, cut short by "Stop All" or a closed link.
 void PollPause(SiteSystem& system, int site, std::chrono::milliseconds interval) {
-  const auto deadline = std::chrono::steady_clock::now() + interval;
-  while (std::chrono::steady_clock::now() < deadline) {
-    if (!system.Controls().StopAllEnabled || !system.Link(site).IsOpened()) return;
-    std::this_thread::sleep_for(
-        std::min(kPauseSlice, std::chrono::duration_cast<std::chrono::milliseconds>(
-                                  deadline - std::chrono::steady_clock::now())));
-  }
+  PauseWhile(interval, [&system, site] {
+    return system.Controls().StopAllEnabled && system.Link(site).IsOpened();
+  });
 }
 
 enum class WaitEnd { Reached, LinkClosed, Stopped };

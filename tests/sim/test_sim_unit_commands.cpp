@@ -15,8 +15,16 @@ namespace {
 using simtest::makeBlock;
 using simtest::Pc;
 
+// One unit without the virtual operator: nothing but the test presses its start key.
+sim::RigOptions OneUnitAlone() {
+  sim::RigOptions options;
+  options.units = 1;
+  options.virtualOperator = false;
+  return options;
+}
+
 struct Unit : ::testing::Test {
-  sim::SimRig rig = sim::makeSimRig(1);
+  sim::SimRig rig = sim::makeSimRig(OneUnitAlone());
   sim::SimUnit& unit = *rig.units[0];
   Pc pc{*rig.bus};
 
@@ -84,6 +92,17 @@ TEST_F(Unit, SelfTestLeavesAZeroPaddedMessage) {
   unit.withState<sim::MaintenanceState>([](auto& s) { s.selfTestFails = true; });
   EXPECT_EQ(pc.command(makeBlock(sim::Code::SelfTest, 1, {0, 0, 0x20000000})).second, 0xA2);
   EXPECT_EQ(unit.readMemory(0x20000000, 1)[0], 0xA1);
+}
+
+// The operator presses the key when a detection finds it unpressed: with the timing model off
+// the next detection finds the press, and every press is found once.
+TEST(SimOperator, PressesTheStartKeyTheUnitWaitsFor) {
+  sim::SimRig rig = sim::makeSimRig(1);
+  Pc pc{*rig.bus};
+  const auto key = makeBlock(sim::Code::DetectStartKey, 1);
+  std::vector<int> answers;
+  for (int look = 0; look < 4; ++look) answers.push_back(pc.command(key).second);
+  EXPECT_EQ(answers, (std::vector<int>{0xA1, 0xA0, 0xA1, 0xA0}));
 }
 
 TEST_F(Unit, StartKeyBurnInAndIoMode) {

@@ -1,0 +1,37 @@
+#include "site/ops/unit_info_blocks.h"
+
+#include <algorithm>
+
+#include "link/frame_codes.h"
+
+namespace {
+constexpr std::uint8_t kErasedByte = 0xFF;
+constexpr std::uint8_t kFirstBiosNumber = 1;
+constexpr std::uint8_t kLastBiosNumber = 2;
+}  // namespace
+
+BiosNumberReply DecodeBiosNumber(std::span<const std::uint8_t> reply) {
+  if (reply.size() <= kBiosNumberOffset) return {};
+  const std::uint8_t number = reply[kBiosNumberOffset];
+  return {number, number >= kFirstBiosNumber && number <= kLastBiosNumber};
+}
+
+std::optional<std::string> DecodeSerialText(std::span<const std::uint8_t> block) {
+  if (block.empty() || block[0] == kErasedByte) return std::nullopt;
+  const std::span<const std::uint8_t> head = block.first(std::min(block.size(), kSerialTextMax));
+  const auto end = std::find(head.begin(), head.end(), std::uint8_t{0});
+  return std::string(head.begin(), end);
+}
+
+SelfTestMessage DecodeSelfTestMessage(std::span<const std::uint8_t> block) {
+  SelfTestMessage message;
+  if (block.empty()) return message;
+  message.Passed = block[0] == SiteResultCode::Pass;
+  // The last byte is forced to zero: it never counts, so the text always ends inside.
+  const std::span<const std::uint8_t> body = block.first(block.size() - 1);
+  if (body.size() <= kSelfTestTextOffset) return message;
+  for (const std::uint8_t byte : body.subspan(kSelfTestTextOffset)) {
+    if (byte != 0) message.Text.push_back(static_cast<char>(byte));
+  }
+  return message;
+}
