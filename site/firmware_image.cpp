@@ -112,6 +112,15 @@ ImageCheck CheckFirmwareImage(std::span<const std::uint8_t> image, const Firmwar
                                                                : ImageCheck::CrcError;
 }
 
+void WriteFirmwareTrailer(std::span<std::uint8_t> image, const VersionBytes& version,
+                          std::uint32_t covered) {
+  if (image.size() < kFirmwareImageSize) return;
+  std::copy(version.begin(), version.end(), image.begin() + kFirmwareVersionAt);
+  PutLe32(image.data() + kFirmwareCoveredAt, covered);
+  const auto length = static_cast<std::uint32_t>(std::min<std::size_t>(covered, kFirmwareCrcAt));
+  PutLe32(image.data() + kFirmwareCrcAt, Crc32(image.data(), length));
+}
+
 std::optional<std::vector<std::uint8_t>> ReadFirmwareImage(const std::string& path) {
   std::error_code error;
   if (!std::filesystem::is_regular_file(path, error)) return std::nullopt;

@@ -43,6 +43,12 @@ FirmwareTrailer DecodeFirmwareTrailer(std::span<const std::uint8_t> image);
 // counts as padded with 0xFF, so the check never reads past its end).
 ImageCheck CheckFirmwareImage(std::span<const std::uint8_t> image, const FirmwareTrailer& trailer);
 
+// Writes the trailer into a whole image: the version bytes, `covered` and the CRC-32 of the
+// first `covered` bytes (of the bytes there are, when `covered` is larger). For the database
+// makers, benchmarks and tests.
+void WriteFirmwareTrailer(std::span<std::uint8_t> image, const VersionBytes& version,
+                          std::uint32_t covered);
+
 // Up to 512 KiB of the file into a 0xFF-filled 512 KiB buffer; none when it cannot be opened.
 std::optional<std::vector<std::uint8_t>> ReadFirmwareImage(const std::string& path);
 
