@@ -43,7 +43,8 @@ FirmwareRunOutcome RunFirmwareUpdate(SiteSystem& system, FirmwareSiteList& list)
   outcome.Extracted = ExtractFirmware(system);
   if (outcome.Extracted) {
     for (int site = 0; site < kSiteCount; ++site) {
-      ClearFirmwareFields(system.CmdData(site));
+      // A site's record belongs to its running worker (another page's work): left alone.
+      if (!system.Engine().IsRunning(site)) ClearFirmwareFields(system.CmdData(site));
       if (!ChooseSite(list[SiteSlot(site)], system.Panels().Status(site))) continue;
       OpcodeQueue queue = RecipeQueue(RunRecipe::BiosUpdate);
       if (Command(system, site, queue).Started()) outcome.Started.push_back(site);
