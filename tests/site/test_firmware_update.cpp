@@ -443,6 +443,8 @@ TEST(FirmwareRun, TheSiteListDecidesWhereTheUpdateRuns) {
   FirmwareRig f(3);
   f.WriteArchive(Image(kV26), ArchivePassword::Firmware);
   for (int site = 0; site < 3; ++site) f.SetUnitVersion(site, kV26);
+  f.rig.system.CmdData(1).BiosVersion = "old";
+  f.rig.system.CmdData(2).BiosVersion = "owned by the busy worker";
   BusyWorker busy(f.rig, 2);
   ASSERT_TRUE(busy.Started());
   FirmwareSiteList list{};
@@ -465,6 +467,8 @@ TEST(FirmwareRun, TheSiteListDecidesWhereTheUpdateRuns) {
   // Nothing chosen: no worker, and the files are still deleted.
   busy.Release();
   WaitForStartedSites(f.rig.system, {2});
+  EXPECT_EQ(f.rig.system.CmdData(1).BiosVersion, "");
+  EXPECT_EQ(f.rig.system.CmdData(2).BiosVersion, "owned by the busy worker");
   FirmwareSiteList none{};
   outcome = RunFirmwareUpdate(f.rig.system, none);
   EXPECT_TRUE(outcome.Extracted);
