@@ -36,7 +36,8 @@ std::vector<std::uint8_t> Image(const VersionBytes& version, std::uint32_t cover
 
 std::string Info(const char* oldestSoftware) {
   std::string text = "[BIOSInfo]\r\n";
-  if (oldestSoftware) text += std::string("BIOSSupportOldMultipleUIVer=") + oldestSoftware + "\r\n";
+  if (*oldestSoftware)
+    text += std::string("BIOSSupportOldMultipleUIVer=") + oldestSoftware + "\r\n";
   return text;
 }
 
@@ -169,15 +170,13 @@ TEST(FirmwareReset, SendsTheResetReadsNoReplyAndFailsOnlyWhenTheUnitIsGone) {
 struct UpdateCase {
   const char* name;
   VersionBytes unit;
-  std::string image;
-  const char* oldestSoftware;  // none: the key is absent
+  std::string image;           // empty: no image file
+  const char* oldestSoftware;  // nullptr: no information file; "": the key is absent
   const char* software;
   SiteResult result;
   bool transfer;
   std::vector<Line> lines;
   std::vector<std::string> absent;
-  bool noInfo = false;
-  bool noImage = false;
 };
 
 const std::string kNoUpdate = "Site #1 - No Updates are Required";
@@ -185,142 +184,51 @@ const std::string kSoftwareOld =
     "Site #1 - The Software's Version is Too Old! Please Remember to Update The Software.";
 const std::string kBiosOld =
     "Site #1 - BIOS May Not be Supported The Software! Please Remember to Update The BIOS.";
-const std::string kUpdateFail =
-    "Site #1 - Update BIOS Fail! Please Check Your DataBase or Download DataBase Again!";
+const std::string kDatabase = " Please Check Your DataBase or Download DataBase Again!";
+const std::string kUpdateFail = "Site #1 - Update BIOS Fail!" + kDatabase;
+const std::string kFormatError = "Site #1 - Updated File Format Error!";
+const VersionBytes k11A{1, '.', 1, 'A'};
+const VersionBytes k12A{1, '.', 2, 'A'};
 
 std::vector<UpdateCase> UpdateCases() {
-  std::string crcBroken = Bytes(Image(kV26));
+  const std::string v25 = Bytes(Image(kV25));
+  const std::string v26 = Bytes(Image(kV26));
+  std::string crcBroken = v26;
   crcBroken[0x100] ^= 0x01;
+  const std::string reset = std::string("Site #1 - ") + kApplicationTitle + " Reset";
+  const Line noUpdate{kNoUpdate, LogColour::Orange};
+  // clang-format off
   return {
-      {"older unit updated",
-       kV25,
-       Bytes(Image(kV26)),
-       "1.0.0.0",
-       "1.2.9.9",
-       0xA0,
-       true,
-       {{"Site #1 - The DataBase's BIOS Version = 2.6, The Machine's BIOS Version = 2.5",
-         LogColour::Black},
+      {"older unit updated", kV25, v26, "1.0.0.0", "1.2.9.9", 0xA0, true,
+       {{"Site #1 - The DataBase's BIOS Version = 2.6, The Machine's BIOS Version = 2.5", LogColour::Black},
         {"Site #1 - Update Master BIOS...", LogColour::Start},
         {"Site #1 - Update Master BIOS Handle", LogColour::Start},
-        {"Site #1 - Update Master BIOS Handle Pass", LogColour::Green},
-        {std::string("Site #1 - ") + kApplicationTitle + " Reset", LogColour::Start}},
+        {"Site #1 - Update Master BIOS Handle Pass", LogColour::Green}, {reset, LogColour::Start}},
        {kNoUpdate}},
-      {"newer unit brought back",
-       kV26,
-       Bytes(Image(kV25)),
-       "1.0.0.0",
-       "1.2.9.9",
-       0xA0,
-       true,
-       {{"Site #1 - Update Master BIOS Handle Pass", LogColour::Green}},
-       {}},
-      {"current unit",
-       kV25,
-       Bytes(Image(kV25)),
-       "1.0.0.0",
-       "1.2.9.9",
-       0xA0,
-       false,
-       {{kNoUpdate, LogColour::Orange}},
+      {"newer unit brought back", kV26, v25, "1.0.0.0", "1.2.9.9", 0xA0, true,
+       {{"Site #1 - Update Master BIOS Handle Pass", LogColour::Green}}, {}},
+      {"current unit", kV25, v25, "1.0.0.0", "1.2.9.9", 0xA0, false, {noUpdate}, {kSoftwareOld, kBiosOld}},
+      {"software too old", kV25, v25, "1.3.0.0", "1.2.9.9", 0xA0, false,
+       {noUpdate, {kSoftwareOld, LogColour::Orange}}, {kBiosOld}},
+      {"absent key: no software too old", kV25, v25, "", "0.0.0.1", 0xA0, false, {noUpdate}, {kSoftwareOld}},
+      {"unit 1.1A may not suit", k11A, Bytes(Image(k11A)), "1.0.0.0", "9.0.0.0", 0xA0, false,
+       {{kBiosOld, LogColour::Orange}}, {kSoftwareOld}},
+      {"unit 1.2A suits", k12A, Bytes(Image(k12A)), "1.0.0.0", "9.0.0.0", 0xA0, false, {noUpdate},
        {kSoftwareOld, kBiosOld}},
-      {"software too old",
-       kV25,
-       Bytes(Image(kV25)),
-       "1.3.0.0",
-       "1.2.9.9",
-       0xA0,
-       false,
-       {{kNoUpdate, LogColour::Orange}, {kSoftwareOld, LogColour::Orange}},
-       {kBiosOld}},
-      {"absent key: no software too old",
-       kV25,
-       Bytes(Image(kV25)),
-       nullptr,
-       "0.0.0.1",
-       0xA0,
-       false,
-       {{kNoUpdate, LogColour::Orange}},
-       {kSoftwareOld}},
-      {"unit 1.1A may not suit",
-       {1, '.', 1, 'A'},
-       Bytes(Image({1, '.', 1, 'A'})),
-       "1.0.0.0",
-       "9.0.0.0",
-       0xA0,
-       false,
-       {{kBiosOld, LogColour::Orange}},
-       {kSoftwareOld}},
-      {"unit 1.2A suits",
-       {1, '.', 2, 'A'},
-       Bytes(Image({1, '.', 2, 'A'})),
-       "1.0.0.0",
-       "9.0.0.0",
-       0xA0,
-       false,
-       {{kNoUpdate, LogColour::Orange}},
-       {kSoftwareOld, kBiosOld}},
-      {"covered length one too many",
-       kV25,
-       Bytes(Image(kV26, kFirmwareCoveredMax + 1)),
-       "0",
-       "1.0",
-       0xA1,
-       false,
-       {{"Site #1 - Updated File Format Error!", LogColour::Red}, {kUpdateFail, LogColour::Red}},
-       {}},
-      {"short image reads as erased",
-       kV25,
-       std::string(0x1000, '\x42'),
-       "0",
-       "1.0",
-       0xA1,
-       false,
-       {{"Site #1 - Updated File Format Error!", LogColour::Red}, {kUpdateFail, LogColour::Red}},
-       {}},
-      {"image CRC differs",
-       kV25,
-       crcBroken,
-       "0",
-       "1.0",
-       0xA1,
-       false,
-       {{"Site #1 - Updated BIOS File CRC32 Error!", LogColour::Red},
-        {kUpdateFail, LogColour::Red}},
-       {}},
-      {"unit without a valid version",
-       {1, 0xFF, 0, 0},
-       Bytes(Image(kV26)),
-       "0",
-       "1.0",
-       0xA1,
-       false,
-       {{"Site #1 - BIOS Version Format Error!", LogColour::Red}},
-       {kUpdateFail}},
-      {"information file missing",
-       kV25,
-       Bytes(Image(kV26)),
-       "0",
-       "1.0",
-       0xA1,
-       false,
-       {{"Site #1 - Info Files Not Found! Please Check Your DataBase or Download DataBase Again!",
-         LogColour::Red}},
-       {"Site #1 - BIOS Version Get"},
-       true},
-      {"image missing",
-       kV25,
-       "",
-       "0",
-       "1.0",
-       0xA1,
-       false,
-       {{"Site #1 - Open BIOS Files Fail! Please Check Your DataBase or Download DataBase Again!",
-         LogColour::Red}},
-       {"Site #1 - BIOS Version Get"},
-       false,
-       true},
+      {"covered length one too many", kV25, Bytes(Image(kV26, kFirmwareCoveredMax + 1)), "0", "1.0", 0xA1,
+       false, {{kFormatError, LogColour::Red}, {kUpdateFail, LogColour::Red}}, {}},
+      {"short image reads as erased", kV25, std::string(0x1000, '\x42'), "0", "1.0", 0xA1, false,
+       {{kFormatError, LogColour::Red}, {kUpdateFail, LogColour::Red}}, {}},
+      {"image CRC differs", kV25, crcBroken, "0", "1.0", 0xA1, false,
+       {{"Site #1 - Updated BIOS File CRC32 Error!", LogColour::Red}, {kUpdateFail, LogColour::Red}}, {}},
+      {"unit without a valid version", {1, 0xFF, 0, 0}, v26, "0", "1.0", 0xA1, false,
+       {{"Site #1 - BIOS Version Format Error!", LogColour::Red}}, {kUpdateFail}},
+      {"information file missing", kV25, v26, nullptr, "1.0", 0xA1, false,
+       {{"Site #1 - Info Files Not Found!" + kDatabase, LogColour::Red}}, {"Site #1 - BIOS Version Get"}},
+      {"image missing", kV25, "", "0", "1.0", 0xA1, false,
+       {{"Site #1 - Open BIOS Files Fail!" + kDatabase, LogColour::Red}}, {"Site #1 - BIOS Version Get"}},
   };
+  // clang-format on
 }
 
 TEST(FirmwareUpdate, OneUnitComparedUpdatedOrWarned) {
@@ -328,9 +236,9 @@ TEST(FirmwareUpdate, OneUnitComparedUpdatedOrWarned) {
     FirmwareRig f(1);
     f.SetUnitVersion(0, c.unit);
     f.UseSoftwareVersion(c.software);
-    f.WriteTempFiles(c.image, c.oldestSoftware);
-    if (c.noInfo) std::filesystem::remove(f.paths.TempDir + kFirmwareInfoFile);
-    if (c.noImage) std::filesystem::remove(f.paths.TempDir + kFirmwareImageFile);
+    f.WriteTempFiles(c.image, c.oldestSoftware ? c.oldestSoftware : "");
+    if (!c.oldestSoftware) std::filesystem::remove(f.paths.TempDir + kFirmwareInfoFile);
+    if (c.image.empty()) std::filesystem::remove(f.paths.TempDir + kFirmwareImageFile);
     f.Update({0});
     EXPECT_EQ(f.Result(0), c.result) << c.name;
     EXPECT_EQ(f.Sent(0, sim::Code::UpdateMasterBios), c.transfer) << c.name;
