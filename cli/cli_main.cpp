@@ -15,6 +15,8 @@ int RunWithSystem(const CliOptions& options, CliEnvironment& env) {
         return ScanCommand(program, options, env);
       case CliCommand::Run:
         return RunCommand(program, options, env);
+      case CliCommand::Firmware:
+        return FirmwareCommand(program, options, env);
       default:
         return ServiceCommand(program, options, env);
     }

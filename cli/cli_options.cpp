@@ -48,6 +48,7 @@ struct Subcommands {
   CLI::App* info = nullptr;
   CLI::App* selfTest = nullptr;
   CLI::App* led = nullptr;
+  CLI::App* firmware = nullptr;
 };
 
 void AddSites(CLI::App* command, std::vector<int>& siteNumbers, const std::string& what) {
@@ -102,6 +103,16 @@ CLI::App* AddRun(CLI::App& app, CliOptions& o, std::vector<int>& siteNumbers) {
   return run;
 }
 
+CLI::App* AddFirmware(CLI::App& app, CliOptions& o, bool& checkFlag) {
+  CLI::App* firmware = app.add_subcommand(
+      "firmware", "compare the units' firmware with the database's, or update it");
+  CLI::Option* check = firmware->add_flag(
+      "--check", checkFlag, "print the database's and each unit's version (the default)");
+  firmware->add_flag("--update", o.firmwareUpdate, "bring every unit to the database's version")
+      ->excludes(check);
+  return firmware;
+}
+
 CLI::App* AddRecords(CLI::App& app, CliOptions& o, bool& csv, bool& json) {
   CLI::App* records = app.add_subcommand("records", "print the per-part records");
   records->add_option("--since", o.since, "only records from this day on")->check(kIsoDate);
@@ -150,6 +161,8 @@ ParsedCommandLine ParseCliCommandLine(const std::vector<std::string>& args) {
   sub.run = AddRun(app, o, siteNumbers);
   sub.records = AddRecords(app, o, csv, recordsJson);
   AddServiceCommands(app, o, siteNumbers, sub);
+  bool firmwareCheck = false;
+  sub.firmware = AddFirmware(app, o, firmwareCheck);
 
   std::vector<std::string> reversed(args.rbegin(), args.rend());  // CLI11 takes them reversed
   try {
@@ -175,6 +188,7 @@ ParsedCommandLine ParseCliCommandLine(const std::vector<std::string>& args) {
     const std::string reason = TakeSites(*command->get_option("--sites"), siteNumbers, o);
     if (!reason.empty()) return Refused(app, reason);
   }
+  if (sub.firmware->parsed()) o.command = CliCommand::Firmware;
   if (sub.records->parsed()) {
     o.command = CliCommand::Records;
     o.format = csv ? RecordFormat::Csv : recordsJson ? RecordFormat::Json : RecordFormat::Text;

@@ -14,7 +14,7 @@ inline constexpr int NoUnit = 3;
 
 inline constexpr int kCliMaxSimulatedUnits = 16;
 
-enum class CliCommand { Scan, Run, Records, Info, SelfTest, Led };
+enum class CliCommand { Scan, Run, Records, Info, SelfTest, Led, Firmware };
 enum class RecordFormat { Text, Csv, Json };
 
 struct CliOptions {
@@ -35,6 +35,9 @@ struct CliOptions {
   std::string project;
   bool autoRun = false;
   std::optional<long long> parts;  // --auto: stop once this many parts are done in all
+
+  // firmware: --update instead of --check
+  bool firmwareUpdate = false;
 
   // records
   std::string since;  // "YYYY-MM-DD" or empty

@@ -14,6 +14,8 @@ int RunCommand(HeadlessProgram& program, const CliOptions& options, CliEnvironme
 // info, self-test, led: the unit service queue on every chosen unit, then per unit what it
 // reported (firmware number, version, serial text, identifier; or the self-test text).
 int ServiceCommand(HeadlessProgram& program, const CliOptions& options, CliEnvironment& env);
+// Compares the units' firmware with the database's (--check) or updates it (--update).
+int FirmwareCommand(HeadlessProgram& program, const CliOptions& options, CliEnvironment& env);
 
 // Prints the per-part records; needs no units.
 int RecordsCommand(const CliOptions& options, CliEnvironment& env);

@@ -21,3 +21,13 @@ void MyDelay(SiteHost& host, int ms) {
 void WaitForSites(SiteSystem& system) {
   while (system.Panels().AnySelectedSiteRunning()) MyDelay(system.Host(), kSitePollMs);
 }
+
+void WaitForStartedSites(SiteSystem& system, const std::vector<int>& sites) {
+  const auto anyRunning = [&] {
+    for (int site : sites) {
+      if (system.Engine().IsRunning(site)) return true;
+    }
+    return false;
+  };
+  while (anyRunning()) MyDelay(system.Host(), kSitePollMs);
+}

@@ -2,6 +2,7 @@
 
 #include "site/ops/auto_run_ops.h"
 #include "site/ops/empty_steps.h"
+#include "site/ops/firmware_ops.h"
 #include "site/ops/identity_ops.h"
 #include "site/ops/maintenance_ops.h"
 #include "site/ops/run_all_ops.h"
@@ -18,4 +19,5 @@ void RegisterSiteOperations(OpcodeTable& table) {
   RegisterUnitPreparation(table);
   RegisterRunOperations(table);
   RegisterAutoRunOperations(table);
+  RegisterFirmwareOperations(table);
 }

@@ -36,6 +36,8 @@ TEST(CliOptions, StatusAndTextOfEveryKindOfCommandLine) {
       {{"run", "--project", "p", "--parts", "5"}, CliExit::BadInput, "--auto"},
       {{"run", "--project", "p", "--auto", "--parts", "0"}, CliExit::BadInput, "--parts"},
       {{"run", "--project", "p", "--auto", "--parts", "many"}, CliExit::BadInput, "--parts"},
+      {{"firmware", "--check", "--update"}, CliExit::BadInput, "excludes"},
+      {{"firmware", "--sites", "1"}, CliExit::BadInput, "--sites"},
       {{"records", "--csv", "--json"}, CliExit::BadInput, nullptr},
       {{"records", "--since", "2024-13-01"}, CliExit::BadInput, "--since"},
       {{"records", "--since", "yesterday"}, CliExit::BadInput, "--since"},
@@ -89,5 +91,15 @@ TEST(CliOptions, AcceptedCommandLinesGiveTheirValues) {
     EXPECT_EQ(records.options->since, "2024-02-29");
   }
   EXPECT_EQ(ParseCliCommandLine({"records"}).options->format, RecordFormat::Text);
+
+  for (const auto& [args, update] :
+       std::vector<std::pair<std::vector<std::string>, bool>>{{{"firmware"}, false},
+                                                              {{"firmware", "--check"}, false},
+                                                              {{"firmware", "--update"}, true}}) {
+    const ParsedCommandLine firmware = ParseCliCommandLine(args);
+    ASSERT_TRUE(firmware.options.has_value()) << firmware.err;
+    EXPECT_EQ(firmware.options->command, CliCommand::Firmware);
+    EXPECT_EQ(firmware.options->firmwareUpdate, update);
+  }
 }
 }  // namespace
