@@ -43,6 +43,28 @@ TEST(WaitForSitesTest, WaitsForEveryRunningStateOfASelectedSite) {
   }
 }
 
+TEST(WaitForSitesTest, WaitsForStartedSitesSelectedOrNotAndForHeldOnes) {
+  struct Case {
+    TSiteStatus running;
+    bool released;  // WaitForSitesReleased: a key run waiting for its key is waited for too
+  };
+  for (const Case& c : {Case{siWorking, false}, Case{siPut, false}, Case{siPushKey, true}}) {
+    SiteRig rig(0);
+    rig.panels.SetStatus(6, c.running);  // never selected
+    FinishAfter(rig, 6, 30);
+    if (c.released)
+      WaitForSitesReleased(rig.system, {6});
+    else
+      WaitForSites(rig.system, {6});
+    EXPECT_GE(rig.host.ProcessMessagesCalls(), 30u) << int{c.running};
+    EXPECT_EQ(rig.panels.Status(6), siPass);
+  }
+  SiteRig rig(0);
+  rig.panels.SetStatus(6, siPushKey);  // not running for WaitForSites
+  WaitForSites(rig.system, {6});
+  EXPECT_EQ(rig.host.ProcessMessagesCalls(), 0u);
+}
+
 TEST(WaitForSitesTest, MyDelayKeepsTheEventsGoingForTheWholeWait) {
   // Counted, not timed: a loaded machine may give the wait only a few rounds, but never
   // none, and never more than one per millisecond (each round sleeps at least that long).
