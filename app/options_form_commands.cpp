@@ -90,7 +90,7 @@ void TOptionsForm::RunPageCommand(const PageCommand& command) {
     command.list->SetItems(items);
     if (!started.empty()) {
       if (command.onStarted) command.onStarted();
-      WaitForSites(system_, started);
+      WaitForStartedSites(system_, started);
       if (command.after) command.after();
     }
   }

@@ -30,7 +30,7 @@ bool AnySiteChecked(SiteSystem& system) {
 }  // namespace
 
 void TOptionsForm::RunDebugCommand(RunRecipe recipe) {
-  WaitForSites(system_, StartOnCheckedSites(system_, recipe));
+  WaitForStartedSites(system_, StartOnCheckedSites(system_, recipe));
   mouseFlush_->Flush();
 }
 
@@ -96,7 +96,7 @@ void TOptionsForm::Button18Click() {
   system_.Controls().KeyRunStopEnabled = true;
   system_.ResetRunBytes();
   keyRunSites_ = StartOnCheckedSites(system_, RunRecipe::KeyRun);
-  WaitForSites(system_, keyRunSites_);
+  WaitForSites(system_);  // until the selected key runs wait for their start key
   closeEnabled_ = true;
   mouseFlush_->Flush();
 }
@@ -106,7 +106,7 @@ void TOptionsForm::Button18Click() {
 void TOptionsForm::Button19Click() {
   keyRunStopButton->setEnabled(false);
   system_.Controls().KeyRunStopEnabled = false;
-  WaitForSitesReleased(system_, keyRunSites_);
+  WaitForStartedSites(system_, keyRunSites_);
   keyRunSites_.clear();
   keyRunStartButton->setEnabled(true);
   mouseFlush_->Flush();
@@ -118,7 +118,7 @@ void TOptionsForm::Button22Click() {
   {
     // The self-test image that the burn-in queue loads first; released after the wait.
     const RC_Plus image(system_.Pack(), paths_.TempDir, "SelfTest.pga");
-    WaitForSites(system_, StartOnPresentSites(system_, RunRecipe::BurnIn));
+    WaitForStartedSites(system_, StartOnPresentSites(system_, RunRecipe::BurnIn));
   }
   setWindowOpacity(1.0);
   mouseFlush_->Flush();

@@ -9,8 +9,6 @@
 #include "site/system_startup.h"
 #include "support/instance_lock.h"
 
-inline constexpr const char* kApplicationTitle = "Tarnik Gang Programmer Console";
-
 // Programs of the same product line that must not run beside this one, in the order they are
 // looked for; the program's own title among them is skipped.
 inline constexpr std::array<const char*, 5> kSiblingTitles = {

@@ -45,6 +45,7 @@ struct Subcommands {
   CLI::App* scan = nullptr;
   CLI::App* run = nullptr;
   CLI::App* records = nullptr;
+  CLI::App* firmware = nullptr;
 };
 
 void AddGlobalOptions(CLI::App& app, CliOptions& o, std::optional<int>& simulate) {
@@ -79,6 +80,16 @@ CLI::App* AddRun(CLI::App& app, CliOptions& o, std::vector<int>& siteNumbers) {
       ->needs(autoRun);
   run->add_flag("--json", o.json, "one JSON object per line for each event");
   return run;
+}
+
+CLI::App* AddFirmware(CLI::App& app, CliOptions& o, bool& checkFlag) {
+  CLI::App* firmware = app.add_subcommand(
+      "firmware", "compare the units' firmware with the database's, or update it");
+  CLI::Option* check = firmware->add_flag(
+      "--check", checkFlag, "print the database's and each unit's version (the default)");
+  firmware->add_flag("--update", o.firmwareUpdate, "bring every unit to the database's version")
+      ->excludes(check);
+  return firmware;
 }
 
 CLI::App* AddRecords(CLI::App& app, CliOptions& o, bool& csv, bool& json) {
@@ -128,6 +139,8 @@ ParsedCommandLine ParseCliCommandLine(const std::vector<std::string>& args) {
   sub.scan->add_flag("--json", o.json, "one JSON object");
   sub.run = AddRun(app, o, siteNumbers);
   sub.records = AddRecords(app, o, csv, recordsJson);
+  bool firmwareCheck = false;
+  sub.firmware = AddFirmware(app, o, firmwareCheck);
 
   std::vector<std::string> reversed(args.rbegin(), args.rend());  // CLI11 takes them reversed
   try {
@@ -147,6 +160,7 @@ ParsedCommandLine ParseCliCommandLine(const std::vector<std::string>& args) {
     return Refused(app, reason);
   }
   if (sub.run->parsed()) o.command = CliCommand::Run;
+  if (sub.firmware->parsed()) o.command = CliCommand::Firmware;
   if (sub.records->parsed()) {
     o.command = CliCommand::Records;
     o.format = csv ? RecordFormat::Csv : recordsJson ? RecordFormat::Json : RecordFormat::Text;

@@ -14,7 +14,7 @@ inline constexpr int NoUnit = 3;
 
 inline constexpr int kCliMaxSimulatedUnits = 16;
 
-enum class CliCommand { Scan, Run, Records };
+enum class CliCommand { Scan, Run, Records, Firmware };
 enum class RecordFormat { Text, Csv, Json };
 
 struct CliOptions {
@@ -33,6 +33,9 @@ struct CliOptions {
   std::vector<int> sites;  // site indexes 0..7; empty: every site with a unit
   bool autoRun = false;
   std::optional<long long> parts;  // --auto: stop once this many parts are done in all
+
+  // firmware: --update instead of --check
+  bool firmwareUpdate = false;
 
   // records
   std::string since;  // "YYYY-MM-DD" or empty

@@ -11,5 +11,8 @@ int ScanCommand(HeadlessProgram& program, const CliOptions& options, CliEnvironm
 // Loads the project and runs it once or as the automatic loop on the chosen sites.
 int RunCommand(HeadlessProgram& program, const CliOptions& options, CliEnvironment& env);
 
+// Compares the units' firmware with the database's (--check) or updates it (--update).
+int FirmwareCommand(HeadlessProgram& program, const CliOptions& options, CliEnvironment& env);
+
 // Prints the per-part records; needs no units.
 int RecordsCommand(const CliOptions& options, CliEnvironment& env);

@@ -4,26 +4,10 @@
 #include <thread>
 
 #include "site/site_host.h"
-#include "site/site_start_rule.h"
 #include "site/site_system.h"
 
 namespace {
 constexpr int kSitePollMs = 10;
-
-bool AnyRunning(SiteSystem& system, const std::vector<int>& sites) {
-  for (int site : sites) {
-    const TSiteStatus status = system.Panels().Status(site);
-    if (status == siWorking || status == siTake || status == siPut) return true;
-  }
-  return false;
-}
-
-bool AnyHeld(SiteSystem& system, const std::vector<int>& sites) {
-  for (int site : sites) {
-    if (SiteHeld(system.Panels().Status(site))) return true;
-  }
-  return false;
-}
 }  // namespace
 
 void MyDelay(SiteHost& host, int ms) {
@@ -38,11 +22,12 @@ void WaitForSites(SiteSystem& system) {
   while (system.Panels().AnySelectedSiteRunning()) MyDelay(system.Host(), kSitePollMs);
 }
 
-void WaitForSites(SiteSystem& system, const std::vector<int>& started) {
-  while (system.Panels().AnySelectedSiteRunning() || AnyRunning(system, started))
-    MyDelay(system.Host(), kSitePollMs);
-}
-
-void WaitForSitesReleased(SiteSystem& system, const std::vector<int>& sites) {
-  while (AnyHeld(system, sites)) MyDelay(system.Host(), kSitePollMs);
+void WaitForStartedSites(SiteSystem& system, const std::vector<int>& sites) {
+  const auto anyRunning = [&] {
+    for (int site : sites) {
+      if (system.Engine().IsRunning(site)) return true;
+    }
+    return false;
+  };
+  while (anyRunning()) MyDelay(system.Host(), kSitePollMs);
 }

@@ -14,9 +14,7 @@ void MyDelay(SiteHost& host, int ms);
 // Unselected sites are not waited for, whatever they do; siPushKey is not waited for either
 // (a key run that waits for its start key is idle as far as the windows are concerned).
 void WaitForSites(SiteSystem& system);
-// The same, and also until none of `started` runs, selected or not: a window that starts sites
-// from its own list must not go on (and free what they use) while an unselected one works.
-void WaitForSites(SiteSystem& system, const std::vector<int>& started);
-// Waits until no worker holds any of `sites` (SiteHeld: a loop that waits for the start key
-// counts too), as WaitForSites does.
-void WaitForSitesReleased(SiteSystem& system, const std::vector<int>& sites);
+
+// Returns when none of the listed sites' workers runs any more, whether or not the sites are
+// selected in the main window (a window that starts work on sites of its own list waits here).
+void WaitForStartedSites(SiteSystem& system, const std::vector<int>& sites);

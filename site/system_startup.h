@@ -11,6 +11,9 @@
 class LogSink;
 class SiteSystem;
 
+// The program's title: the window caption and the Reset line name it.
+inline constexpr const char* kApplicationTitle = "Tarnik Gang Programmer Console";
+
 inline constexpr const char* kInitFinish = "System Initialization Finish";
 inline constexpr const char* kInitFail = "System Initialization Fail!";
 inline constexpr const char* kTempFolderFail = "Private Temporary Folder Not Available!";

@@ -2,6 +2,7 @@
 
 #include "site/ops/auto_run_ops.h"
 #include "site/ops/empty_steps.h"
+#include "site/ops/firmware_ops.h"
 #include "site/ops/identity_ops.h"
 #include "site/ops/run_all_ops.h"
 #include "site/ops/unit_notice_ops.h"
@@ -14,4 +15,5 @@ void RegisterSiteOperations(OpcodeTable& table) {
   RegisterUnitPreparation(table);
   RegisterRunOperations(table);
   RegisterAutoRunOperations(table);
+  RegisterFirmwareOperations(table);
 }

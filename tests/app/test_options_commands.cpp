@@ -12,6 +12,7 @@
 #include <QTextEdit>
 #include <atomic>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <mutex>
 #include <thread>
@@ -22,8 +23,11 @@
 #include "app/options_form_widgets.h"
 #include "project/project_value.h"
 #include "sim/sim_factory.h"
+#include "site/firmware_files.h"
+#include "site/firmware_image.h"
 #include "site/rescan.h"
 #include "site/site_system.h"
+#include "support/archiver.h"
 #include "support/resource_pack.h"
 #include "support/system_paths.h"
 
@@ -56,16 +60,33 @@ class OptionsCommandsTest : public ::testing::Test {
       asked.push_back(call);
       return answer;
     });
-    for (Opcode op : {0, 3, 4, 5, 6, 7, 9, 10, 11, 12, 14, 15, 16, 23, 24, 29, 30, 32, 33, 34})
+    for (Opcode op : {0, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 14, 15, 16, 23, 24, 29, 30, 32, 33, 34})
       Record(op);
     RecordKeyRun();
     RescanUnits(system);
+    BuildForm();
+    system.Panels().SetChecked(1, false);  // ticked in the lists, unselected in the main window
+    form->FormActivate();
+  }
+  void BuildForm() {
     OptionsFormConfig config;
     config.debugMode = true;
     form = std::make_unique<TOptionsForm>(system, *main, std::move(config));
     form->FormCreate();
-    system.Panels().SetChecked(1, false);  // ticked in the lists, unselected in the main window
-    form->FormActivate();
+  }
+  // The database's firmware archive with an image of version 2.6.
+  void WriteFirmwareArchive() {
+    std::vector<std::uint8_t> image(kFirmwareImageSize, 0xFF);
+    WriteFirmwareTrailer(image, {2, '.', 6, 0}, 0x100);
+    fs::create_directories(base / "stage" / "BIOS");
+    fs::create_directories(base / "DataBase" / "Update");
+    std::ofstream(base / "stage" / "BIOS" / "BIOS.BIN", std::ios::binary)
+        .write(reinterpret_cast<const char*>(image.data()), std::streamsize(image.size()));
+    std::ofstream(base / "stage" / "BIOS" / "BIOSInfo.ini") << "[BIOSInfo]\n";
+    ASSERT_TRUE(system.Archive()
+                    .Create((base / kFirmwareArchive).string(),
+                            {(base / "stage" / "BIOS").string()}, ArchivePassword::Firmware)
+                    .Ok());
   }
   ~OptionsCommandsTest() override {
     system.Controls().KeyRunStopEnabled = false;
@@ -95,6 +116,8 @@ class OptionsCommandsTest : public ::testing::Test {
         imageThere = fs::exists(base / "Temp" / "SelfTest.pga");
       }
       if (opcode == Opcodes::SdFreeSpace) data.SdFreeKBytes = 1000u + unsigned(site);
+      if (opcode == Opcodes::FirmwareUpdate)
+        imageThere = fs::exists(base / "Temp" / kFirmwareImageFile);
       std::lock_guard<std::mutex> lock(mutex);
       ran[site].push_back(opcode);
       if (opcode == Opcodes::DriverSettings && uncheckAfter > 0 && ++passes[site] == uncheckAfter)
@@ -178,6 +201,37 @@ TEST_F(OptionsCommandsTest, CommandButtonsAreEnabledWhereTheyCanStartWork) {
   for (const char* name : {"Button6", "Button19", "Button4"})
     EXPECT_FALSE(Find<QPushButton>(name)->isEnabled()) << name;
   EXPECT_TRUE(form->CloseEnabled());
+  ASSERT_EQ(asked.size(), 1u);  // the missing archive was reported at creation
+  EXPECT_EQ(asked[0].text, kFirmwareArchiveMissing);
+  EXPECT_EQ(asked[0].caption, "ERROR");
+}
+
+TEST_F(OptionsCommandsTest, BiosUpdateOffersTheDatabaseVersionAndAsksFirst) {
+  WriteFirmwareArchive();
+  BuildForm();
+  form->FormActivate();
+  EXPECT_EQ(LabelText("Label10"), "2.6");
+  ASSERT_TRUE(Find<QPushButton>("Button6")->isEnabled());
+  lookList = Find<TSiteCheckList>("CheckListBox3");
+  lookButton = Find<QPushButton>("Button6");
+  for (int reply : {IDCANCEL, IDOK}) {
+    asked.clear();
+    ClearRan();
+    answer = reply;
+    Click("Button6");
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_EQ(asked[0].text, FirmwareQuestionText("2.6"));
+    EXPECT_EQ(asked[0].caption, "QUESTION");
+    EXPECT_EQ(asked[0].flags, unsigned{MB_OKCANCEL | MB_ICONQUESTION | MB_DEFBUTTON2});
+    EXPECT_EQ(Ran().size(), reply == IDOK ? std::size_t{kUnits} : 0u);
+  }
+  for (const auto& [site, queue] : Ran()) EXPECT_EQ(queue, std::vector<Opcode>{8}) << site;
+  EXPECT_TRUE(imageThere.load());
+  EXPECT_FALSE(fs::exists(base / "Temp" / kFirmwareImageFile));  // removed after the run
+  EXPECT_DOUBLE_EQ(look.opacity, kTranslucent);
+  EXPECT_TRUE(look.marquee);
+  EXPECT_FALSE(look.pageList || look.list || look.button || look.close);
+  EXPECT_TRUE(lookButton->isEnabled() && form->CloseEnabled());
 }
 
 TEST_F(OptionsCommandsTest, PageCommandsRunTheirQueueOnTheTickedSites) {
@@ -324,7 +378,7 @@ TEST_F(OptionsCommandsTest, WarningsAnsweredCancelRunNothing) {
 
 TEST_F(OptionsCommandsTest, LoopButtonsRepeatTheirAction) {
   system.Project().Records().ProjectValue[0].Step[StepFlag::Erase] = 1;  // a run has a step
-  main->AutoRunCheckBox->setChecked(false);                               // one run per pass
+  main->AutoRunCheckBox->setChecked(false);                              // one run per pass
   const std::vector<int> selected{0, 2, 3}, ticked{0, 1, 2, 3};
   struct Case {
     const char* button;

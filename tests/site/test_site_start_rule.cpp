@@ -76,7 +76,7 @@ TEST(SiteStartRuleTest, StartersSkipSitesWithoutUnitOrHeldByAWorker) {
   list[2] = {true, false};  // the user unticked it
   list[5] = {true, true};   // its unit went since the list was made
   const std::vector<int> started = StartOnListedSites(r.rig.system, RunRecipe::FlashLed, list);
-  WaitForSites(r.rig.system, started);
+  WaitForStartedSites(r.rig.system, started);
   EXPECT_EQ(started, std::vector<int>{0});
   EXPECT_EQ(r.Ran(), std::set<int>{0});
   EXPECT_EQ(list[1], (SiteListItem{true, true}));
@@ -85,9 +85,9 @@ TEST(SiteStartRuleTest, StartersSkipSitesWithoutUnitOrHeldByAWorker) {
 
   r.rig.panels.SetChecked(0, false);  // unselected: only the burn-in takes it
   EXPECT_EQ(StartOnCheckedSites(r.rig.system, RunRecipe::Reset), std::vector<int>{2});
-  WaitForSites(r.rig.system, {2});
+  WaitForStartedSites(r.rig.system, {2});
   EXPECT_EQ(StartOnPresentSites(r.rig.system, RunRecipe::BurnIn), (std::vector<int>{0, 2}));
-  WaitForSites(r.rig.system, {0, 2});
+  WaitForStartedSites(r.rig.system, {0, 2});
   EXPECT_EQ(StartOnSites(r.rig.system, RunRecipe::Reset, {1}), std::vector<int>{});
 }
 
