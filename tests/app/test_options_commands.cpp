@@ -1,6 +1,6 @@
 // The options window's command pages and debug page on four simulated units. The operations
-// are replaced by recorders; the first one of each command looks at the window from the UI
-// thread (a queued call, run by the command's wait), so a test sees the window mid-command.
+// are recorders; the first one of a command looks at the window from the UI thread (a queued
+// call that only the command's wait can run) and holds its worker until it has.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -36,11 +36,11 @@ namespace fs = std::filesystem;
 namespace {
 constexpr int kUnits = 4;
 constexpr double kTranslucent = 100.0 / 255.0;
+using Runs = std::map<int, std::vector<Opcode>>;
 
-// What the first operation of a command saw of the window.
-struct Look {
+struct Look {  // the window mid-command
   double opacity = 1.0;
-  bool marquee = false, pageList = true, list = true, button = true, close = true;
+  bool marquee = false, controls = true, close = true;
 };
 
 class OptionsCommandsTest : public ::testing::Test {
@@ -51,10 +51,7 @@ class OptionsCommandsTest : public ::testing::Test {
     fs::create_directories(base / "System");
     fs::create_directories(base / "Temp");
     fs::copy_file(ZV_PLUS_MODULE, base / kPlusModulePath);
-    SystemPaths paths;
-    paths.BaseDir = base.string() + "/";
-    paths.TempDir = (base / "Temp").string() + "/";
-    system.SetPaths(paths);
+    system.SetPaths({base.string() + "/", (base / "Temp").string() + "/", ""});
     main = std::make_unique<TMainForm>(system);
     SetMessageBoxAnswerer([this](const MessageBoxCall& call) {
       asked.push_back(call);
@@ -62,31 +59,17 @@ class OptionsCommandsTest : public ::testing::Test {
     });
     for (Opcode op : {0, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 14, 15, 16, 23, 24, 29, 30, 32, 33, 34})
       Record(op);
-    RecordKeyRun();
+    system.Opcodes().Register(
+        Opcodes::KeyRun, [this](SiteSystem& s, int site, const OperationTexts&) {
+          s.Panels().SetStatus(site, siPushKey);  // waits for its key until "Stop"
+          while (s.Controls().KeyRunStopEnabled.load())
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+          return Ran(site, Opcodes::KeyRun);
+        });
     RescanUnits(system);
     BuildForm();
     system.Panels().SetChecked(1, false);  // ticked in the lists, unselected in the main window
     form->FormActivate();
-  }
-  void BuildForm() {
-    OptionsFormConfig config;
-    config.debugMode = true;
-    form = std::make_unique<TOptionsForm>(system, *main, std::move(config));
-    form->FormCreate();
-  }
-  // The database's firmware archive with an image of version 2.6.
-  void WriteFirmwareArchive() {
-    std::vector<std::uint8_t> image(kFirmwareImageSize, 0xFF);
-    WriteFirmwareTrailer(image, {2, '.', 6, 0}, 0x100);
-    fs::create_directories(base / "stage" / "BIOS");
-    fs::create_directories(base / "DataBase" / "Update");
-    std::ofstream(base / "stage" / "BIOS" / "BIOS.BIN", std::ios::binary)
-        .write(reinterpret_cast<const char*>(image.data()), std::streamsize(image.size()));
-    std::ofstream(base / "stage" / "BIOS" / "BIOSInfo.ini") << "[BIOSInfo]\n";
-    ASSERT_TRUE(system.Archive()
-                    .Create((base / kFirmwareArchive).string(),
-                            {(base / "stage" / "BIOS").string()}, ArchivePassword::Firmware)
-                    .Ok());
   }
   ~OptionsCommandsTest() override {
     system.Controls().KeyRunStopEnabled = false;
@@ -102,61 +85,67 @@ class OptionsCommandsTest : public ::testing::Test {
     options.units = kUnits;
     return sim::makeSimRig(options);
   }
-
-  void Record(Opcode opcode) {
-    system.Opcodes().Register(opcode, [this, opcode](SiteSystem& s, int site,
-                                                     const OperationTexts&) {
-      LookOnce();
-      S_GetUSBCmdData& data = s.CmdData(site);
-      if (opcode == Opcodes::BiosNumberGet) data.BiosNumber = 2;
-      if (opcode == Opcodes::BiosVersionGet) data.BiosVersion = "1.2A";
-      if (opcode == Opcodes::SerialNumberRead) data.SerialText = "SN" + std::to_string(site);
-      if (opcode == Opcodes::SelfTest) {
-        data.SelfTestText = "Self test of " + std::to_string(site);
-        imageThere = fs::exists(base / "Temp" / "SelfTest.pga");
-      }
-      if (opcode == Opcodes::SdFreeSpace) data.SdFreeKBytes = 1000u + unsigned(site);
-      if (opcode == Opcodes::FirmwareUpdate)
-        imageThere = fs::exists(base / "Temp" / kFirmwareImageFile);
-      std::lock_guard<std::mutex> lock(mutex);
-      ran[site].push_back(opcode);
-      if (opcode == Opcodes::DriverSettings && uncheckAfter > 0 && ++passes[site] == uncheckAfter)
-        s.Panels().SetChecked(site, false);
-      return SiteResultCode::Pass;
-    });
+  void BuildForm() {
+    OptionsFormConfig config;
+    config.debugMode = true;
+    form = std::make_unique<TOptionsForm>(system, *main, std::move(config));
+    form->FormCreate();
   }
-  // The key run: holds its site until "Stop" is disabled.
-  void RecordKeyRun() {
-    system.Opcodes().Register(Opcodes::KeyRun,
-                              [this](SiteSystem& s, int site, const OperationTexts&) {
-                                s.Panels().SetStatus(site, siPushKey);
-                                while (s.Controls().KeyRunStopEnabled.load())
-                                  std::this_thread::sleep_for(std::chrono::milliseconds(1));
-                                std::lock_guard<std::mutex> lock(mutex);
-                                ran[site].push_back(Opcodes::KeyRun);
-                                return SiteResultCode::Pass;
-                              });
+  void Record(Opcode opcode) {
+    system.Opcodes().Register(
+        opcode, [this, opcode](SiteSystem& s, int site, const OperationTexts&) {
+          LookOnce();
+          S_GetUSBCmdData& report = s.CmdData(site);
+          if (opcode == Opcodes::BiosNumberGet) report.BiosNumber = 2;
+          if (opcode == Opcodes::BiosVersionGet) report.BiosVersion = "1.2A";
+          if (opcode == Opcodes::SerialNumberRead) report.SerialText = "SN" + std::to_string(site);
+          if (opcode == Opcodes::SelfTest)
+            report.SelfTestText = "Self test of " + std::to_string(site);
+          if (opcode == Opcodes::SdFreeSpace) report.SdFreeKBytes = 1000u + unsigned(site);
+          const char* file = opcode == Opcodes::SelfTest         ? "SelfTest.pga"
+                             : opcode == Opcodes::FirmwareUpdate ? kFirmwareImageFile
+                                                                 : nullptr;
+          if (file && !fs::exists(base / "Temp" / file)) fileMissing = true;
+          return Ran(site, opcode);
+        });
+  }
+  SiteResult Ran(int site, Opcode opcode) {
+    std::lock_guard<std::mutex> lock(mutex);
+    ran[site].push_back(opcode);
+    // An endless loop's sites unselect themselves in their n-th pass.
+    if (opcode == Opcodes::DriverSettings && ++passes[site] == uncheckAfter)
+      system.Panels().SetChecked(site, false);
+    return SiteResultCode::Pass;
   }
   void LookOnce() {
     if (lookRequested.exchange(true)) return;
     QMetaObject::invokeMethod(
-        form.get(), [this] { TakeLook(); }, Qt::QueuedConnection);
+        form.get(),
+        [this] {
+          look = {form->windowOpacity(), form->progressBar->maximum() == 0,
+                  form->pageList->isEnabled() || (lookList && lookList->isEnabled()) ||
+                      (lookButton && lookButton->isEnabled()),
+                  form->CloseEnabled()};
+          looked = true;
+        },
+        Qt::QueuedConnection);
     while (!looked.load()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
-  void TakeLook() {
-    look.opacity = form->windowOpacity();
-    look.marquee = form->progressBar->maximum() == 0;
-    look.pageList = form->pageList->isEnabled();
-    look.list = lookList ? lookList->isEnabled() : true;
-    look.button = lookButton ? lookButton->isEnabled() : true;
-    look.close = form->CloseEnabled();
-    looked = true;
-  }
-  void Click(const char* name) {
-    lookRequested = false;
-    looked = false;
+  void Click(const char* name, int reply = IDOK) {
+    {
+      std::lock_guard<std::mutex> lock(mutex);
+      ran.clear();
+      passes.clear();
+    }
+    asked.clear();
+    answer = reply;
+    lookRequested = looked = false;
     look = Look{};
     Find<QPushButton>(name)->click();
+  }
+  Runs Ran() {
+    std::lock_guard<std::mutex> lock(mutex);
+    return ran;
   }
   template <typename W>
   W* Find(const char* name) {
@@ -164,15 +153,22 @@ class OptionsCommandsTest : public ::testing::Test {
     EXPECT_NE(widget, nullptr) << name;
     return widget;
   }
-  std::map<int, std::vector<Opcode>> Ran() {
-    std::lock_guard<std::mutex> lock(mutex);
-    return ran;
-  }
-  void ClearRan() {
-    std::lock_guard<std::mutex> lock(mutex);
-    ran.clear();
-  }
   QString LabelText(const char* name) { return Find<QLabel>(name)->text(); }
+  // The database's firmware archive with an image of version 2.6.
+  void WriteFirmwareArchive() {
+    std::vector<std::uint8_t> image(kFirmwareImageSize, 0xFF);
+    WriteFirmwareTrailer(image, {2, '.', 6, 0}, 0x100);
+    const fs::path stage = base / "stage" / "BIOS";
+    fs::create_directories(stage);
+    fs::create_directories(base / "DataBase" / "Update");
+    std::ofstream(stage / kFirmwareImageFile, std::ios::binary)
+        .write(reinterpret_cast<const char*>(image.data()), std::streamsize(image.size()));
+    std::ofstream(stage / kFirmwareInfoFile) << "[BIOSInfo]\n";
+    ASSERT_TRUE(
+        system.Archive()
+            .Create((base / kFirmwareArchive).string(), {stage.string()}, ArchivePassword::Firmware)
+            .Ok());
+  }
 
   fs::path base;
   sim::SimRig rig;
@@ -182,270 +178,188 @@ class OptionsCommandsTest : public ::testing::Test {
   std::vector<MessageBoxCall> asked;
   int answer = IDOK;
   std::mutex mutex;
-  std::map<int, std::vector<Opcode>> ran;
+  Runs ran;
   std::map<int, int> passes;
   int uncheckAfter = 0;
-  std::atomic<bool> lookRequested{false}, looked{false}, imageThere{false};
+  std::atomic<bool> lookRequested{false}, looked{false}, fileMissing{false};
   Look look;
   QWidget* lookList = nullptr;
   QWidget* lookButton = nullptr;
 };
+
+Runs OnSites(std::initializer_list<int> sites, const std::vector<Opcode>& queue, int passes = 1) {
+  Runs runs;
+  for (int site : sites) {
+    for (int i = 0; i < passes; ++i)
+      runs[site].insert(runs[site].end(), queue.begin(), queue.end());
+  }
+  return runs;
+}
 }  // namespace
 
-TEST_F(OptionsCommandsTest, CommandButtonsAreEnabledWhereTheyCanStartWork) {
-  for (const char* name : {"Button2", "Button3", "Button5", "Button7", "Button8", "Button9",
-                           "Button10", "Button11", "Button12", "Button13", "Button14", "Button15",
-                           "Button16", "Button17", "Button18", "Button22"})
-    EXPECT_TRUE(Find<QPushButton>(name)->isEnabled()) << name;
-  // No firmware archive in this database; "Stop" only after "Start"; "Stop All" is never used.
-  for (const char* name : {"Button6", "Button19", "Button4"})
+TEST_F(OptionsCommandsTest, BiosUpdateIsOfferedOnlyWithAFirmwareImageAndAsksFirst) {
+  for (const char* name : {"Button6", "Button19", "Button4"})  // "Stop" only after "Start"
     EXPECT_FALSE(Find<QPushButton>(name)->isEnabled()) << name;
-  EXPECT_TRUE(form->CloseEnabled());
-  ASSERT_EQ(asked.size(), 1u);  // the missing archive was reported at creation
+  ASSERT_EQ(asked.size(), 1u);  // creation reported the missing archive
   EXPECT_EQ(asked[0].text, kFirmwareArchiveMissing);
-  EXPECT_EQ(asked[0].caption, "ERROR");
-}
-
-TEST_F(OptionsCommandsTest, BiosUpdateOffersTheDatabaseVersionAndAsksFirst) {
   WriteFirmwareArchive();
   BuildForm();
   form->FormActivate();
   EXPECT_EQ(LabelText("Label10"), "2.6");
-  ASSERT_TRUE(Find<QPushButton>("Button6")->isEnabled());
   lookList = Find<TSiteCheckList>("CheckListBox3");
   lookButton = Find<QPushButton>("Button6");
   for (int reply : {IDCANCEL, IDOK}) {
-    asked.clear();
-    ClearRan();
-    answer = reply;
-    Click("Button6");
+    Click("Button6", reply);
     ASSERT_EQ(asked.size(), 1u);
     EXPECT_EQ(asked[0].text, FirmwareQuestionText("2.6"));
     EXPECT_EQ(asked[0].caption, "QUESTION");
     EXPECT_EQ(asked[0].flags, unsigned{MB_OKCANCEL | MB_ICONQUESTION | MB_DEFBUTTON2});
-    EXPECT_EQ(Ran().size(), reply == IDOK ? std::size_t{kUnits} : 0u);
+    EXPECT_EQ(Ran(), reply == IDOK ? OnSites({0, 1, 2, 3}, {8}) : Runs{});
   }
-  for (const auto& [site, queue] : Ran()) EXPECT_EQ(queue, std::vector<Opcode>{8}) << site;
-  EXPECT_TRUE(imageThere.load());
+  EXPECT_FALSE(fileMissing.load());
   EXPECT_FALSE(fs::exists(base / "Temp" / kFirmwareImageFile));  // removed after the run
+  EXPECT_TRUE(look.marquee && !look.controls && !look.close);
   EXPECT_DOUBLE_EQ(look.opacity, kTranslucent);
-  EXPECT_TRUE(look.marquee);
-  EXPECT_FALSE(look.pageList || look.list || look.button || look.close);
   EXPECT_TRUE(lookButton->isEnabled() && form->CloseEnabled());
 }
 
-TEST_F(OptionsCommandsTest, PageCommandsRunTheirQueueOnTheTickedSites) {
+TEST_F(OptionsCommandsTest, CommandsRunTheirQueueOnTheirSites) {
+  const std::string selfTest =
+      "The Self Test Will Start...\nPlease make sure that the socket is EMPTY!\nDo You Want to "
+      "Continue?";
+  const std::string format = "This will clear all data on the SDCard\nDo You Want To Continue?";
+  const unsigned warning = MB_OKCANCEL | MB_ICONWARNING | MB_DEFBUTTON2;
   struct Case {
     const char* button;
-    const char* list;
-    std::vector<Opcode> queue;
-    bool translucent;
-    const char* warning;  // the caption of the confirmation asked first, or none
+    const char* list;  // the page's list; site 3 is unticked there
+    Runs runs;
+    bool translucent, marquee;
+    std::string asked;  // the WARNING asked first
+    unsigned flags;
+    int reply;
   };
   const Case cases[] = {
-      {"Button5", "CheckListBox1", {0}, true, nullptr},
-      {"Button2", "CheckListBox1", {6}, true, "WARNING"},
-      {"Button3", "CheckListBox2", {3, 4, 5}, true, nullptr},
-      {"Button13", "CheckListBox4", {14}, false, nullptr},
-      {"Button12", "CheckListBox4", {15}, false, nullptr},
-      {"Button14", "CheckListBox4", {16}, false, nullptr},
-      {"Button15", "CheckListBox4", {23}, false, nullptr},
-      {"Button16", "CheckListBox4", {24}, false, "WARNING"},
+      {"Button5", "CheckListBox1", OnSites({0, 1, 3}, {0}), true, true, "", 0, IDOK},
+      {"Button2", "CheckListBox1", OnSites({0, 1, 3}, {6}), true, true, selfTest, warning, IDOK},
+      {"Button2", "CheckListBox1", {}, false, false, selfTest, warning, IDCANCEL},
+      {"Button3", "CheckListBox2", OnSites({0, 1, 3}, {3, 4, 5}), true, true, "", 0, IDOK},
+      {"Button13", "CheckListBox4", OnSites({0, 1, 3}, {14}), false, true, "", 0, IDOK},
+      {"Button12", "CheckListBox4", OnSites({0, 1, 3}, {15}), false, true, "", 0, IDOK},
+      {"Button14", "CheckListBox4", OnSites({0, 1, 3}, {16}), false, true, "", 0, IDOK},
+      {"Button15", "CheckListBox4", OnSites({0, 1, 3}, {23}), false, true, "", 0, IDOK},
+      {"Button16", "CheckListBox4", OnSites({0, 1, 3}, {24}), false, true, format, warning, IDOK},
+      {"Button16", "CheckListBox4", {}, false, false, format, warning, IDCANCEL},
+      // The burn-in takes every site with a unit, selected in the main window or not.
+      {"Button22", nullptr, OnSites({0, 1, 2, 3}, {10, 33, 34}), true, false,
+       "Please do not insert the IC into the ZIF socket!", MB_OKCANCEL | MB_ICONWARNING, IDOK},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.button);
+    SCOPED_TRACE(c.button + std::string(c.reply == IDOK ? " OK" : " Cancel"));
     form->FormActivate();
-    auto* list = Find<TSiteCheckList>(c.list);
-    list->item(2)->setCheckState(Qt::Unchecked);  // the user leaves site 3 out
-    ClearRan();
-    asked.clear();
+    auto* list = c.list ? Find<TSiteCheckList>(c.list) : nullptr;
+    if (list) list->item(2)->setCheckState(Qt::Unchecked);
     lookList = list;
-    lookButton = Find<QPushButton>(c.button);
-    Click(c.button);
-    EXPECT_EQ(asked.size(), c.warning ? 1u : 0u);
-    // Site 2 is not selected in the main window; the command waits for it all the same.
-    EXPECT_EQ(Ran(),
-              (std::map<int, std::vector<Opcode>>{{0, c.queue}, {1, c.queue}, {3, c.queue}}));
+    lookButton = c.list ? Find<QPushButton>(c.button) : nullptr;
+    Click(c.button, c.reply);
+    // Site 1 is unselected in the main window: the command waits for it all the same.
+    EXPECT_EQ(Ran(), c.runs);
+    EXPECT_EQ(asked.empty() ? "" : asked[0].text, c.asked);
+    EXPECT_EQ(asked.empty() ? 0u : asked[0].flags, c.flags);
+    if (c.runs.empty()) continue;
     EXPECT_DOUBLE_EQ(look.opacity, c.translucent ? kTranslucent : 1.0);
-    EXPECT_TRUE(look.marquee);
-    EXPECT_FALSE(look.pageList || look.list || look.button || look.close);
+    EXPECT_EQ(look.marquee, c.marquee);
+    EXPECT_EQ(look.controls || look.close, list == nullptr);  // the burn-in disables nothing
     EXPECT_DOUBLE_EQ(form->windowOpacity(), 1.0);
     EXPECT_EQ(form->progressBar->maximum(), 100);
-    EXPECT_TRUE(form->pageList->isEnabled() && list->isEnabled() && lookButton->isEnabled() &&
-                form->CloseEnabled());
-    EXPECT_EQ(list->Items()[2], (SiteListItem{true, false}));
-  }
-  EXPECT_TRUE(imageThere.load());
-  EXPECT_FALSE(fs::exists(base / "Temp" / "SelfTest.pga"));  // released after the self test
-}
-
-TEST_F(OptionsCommandsTest, ListsFollowThePanelsAfterAUnitIsPulled) {
-  auto* list = Find<TSiteCheckList>("CheckListBox2");
-  const SiteList present = list->Items();
-  for (int site = 0; site < kSiteCount; ++site)
-    EXPECT_EQ(present[site], (SiteListItem{site < kUnits, site < kUnits})) << site;
-  system.Panels().SetStatus(3, siNone);       // its unit went since the activation
-  list->item(5)->setCheckState(Qt::Checked);  // no unit there: unticked again
-  Click("Button3");
-  EXPECT_EQ(Ran().size(), 3u);
-  EXPECT_EQ(Ran().count(3), 0u);
-  EXPECT_EQ(list->Items()[3], (SiteListItem{false, false}));
-  EXPECT_EQ(list->Items()[5], (SiteListItem{false, false}));
-  for (const char* name : {"CheckListBox1", "CheckListBox3", "CheckListBox4"})
-    EXPECT_EQ(Find<TSiteCheckList>(name)->Items()[3], (SiteListItem{true, true})) << name;
-  form->FormActivate();
-  for (const char* name : {"CheckListBox1", "CheckListBox2", "CheckListBox3", "CheckListBox4"})
-    EXPECT_EQ(Find<TSiteCheckList>(name)->Items()[3], (SiteListItem{false, false})) << name;
-}
-
-TEST_F(OptionsCommandsTest, DisplaysShowWhatTheSelectedUnitReported) {
-  Click("Button3");
-  Click("Button14");
-  answer = IDOK;
-  Click("Button2");
-  auto* info = Find<TSiteCheckList>("CheckListBox2");
-  EXPECT_EQ(info->currentRow(), 0);  // item 0 when none was selected
-  info->setCurrentRow(1);
-  EXPECT_EQ(LabelText("Label6"), "2");
-  EXPECT_EQ(LabelText("Label7"), "1.2A");
-  EXPECT_EQ(LabelText("Label8"), "SN1");
-  EXPECT_EQ(LabelText("Label15"), QString::number(system.Link(1).GetOrderKey()));
-  info->setCurrentRow(6);  // no unit: nothing shown
-  for (const char* name : {"Label6", "Label7", "Label8", "Label15"})
-    EXPECT_TRUE(LabelText(name).isEmpty()) << name;
-  Find<TSiteCheckList>("CheckListBox4")->setCurrentRow(2);
-  EXPECT_EQ(LabelText("Label13"), "1002 KBytes");
-  Find<TSiteCheckList>("CheckListBox4")->setCurrentRow(7);
-  EXPECT_TRUE(LabelText("Label13").isEmpty());
-  Find<TSiteCheckList>("CheckListBox1")->setCurrentRow(3);
-  EXPECT_EQ(Find<QTextEdit>("RichEdit1")->toPlainText(), "Self test of 3");
-  form->FormActivate();  // every report cleared
-  Find<TSiteCheckList>("CheckListBox1")->setCurrentRow(2);
-  EXPECT_TRUE(Find<QTextEdit>("RichEdit1")->toPlainText().isEmpty());
-}
-
-TEST_F(OptionsCommandsTest, WarningsAnsweredCancelRunNothing) {
-  struct Case {
-    const char* button;
-    const char* text;
-    unsigned flags;
-    std::vector<Opcode> queue;
-    bool translucent;
-  };
-  const unsigned defCancel = MB_OKCANCEL | MB_ICONWARNING | MB_DEFBUTTON2;
-  const Case cases[] = {
-      {"Button2",
-       "The Self Test Will Start...\nPlease make sure that the socket is EMPTY!\nDo You Want to "
-       "Continue?",
-       defCancel,
-       {6},
-       true},
-      {"Button16",
-       "This will clear all data on the SDCard\nDo You Want To Continue?",
-       defCancel,
-       {24},
-       false},
-      // The burn-in takes every site with a unit, selected in the main window or not.
-      {"Button22",
-       "Please do not insert the IC into the ZIF socket!",
-       MB_OKCANCEL | MB_ICONWARNING,
-       {10, 33, 34},
-       true},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.button);
-    for (int reply : {IDCANCEL, IDOK}) {
-      form->FormActivate();
-      ClearRan();
-      asked.clear();
-      answer = reply;
-      lookList = lookButton = nullptr;
-      Click(c.button);
-      ASSERT_EQ(asked.size(), 1u);
-      EXPECT_EQ(asked[0].text, c.text);
-      EXPECT_EQ(asked[0].caption, "WARNING");
-      EXPECT_EQ(asked[0].flags, c.flags);
-      const auto sites = Ran();
-      EXPECT_EQ(sites.size(), reply == IDOK ? std::size_t{kUnits} : 0u);
-      for (const auto& [site, queue] : sites) EXPECT_EQ(queue, c.queue) << site;
-      if (reply == IDOK) {
-        EXPECT_DOUBLE_EQ(look.opacity, c.translucent ? kTranslucent : 1.0);
-      }
-      EXPECT_DOUBLE_EQ(form->windowOpacity(), 1.0);
+    EXPECT_TRUE(form->pageList->isEnabled() && form->CloseEnabled());
+    if (list) {
+      EXPECT_TRUE(list->isEnabled() && Find<QPushButton>(c.button)->isEnabled());
+      EXPECT_EQ(list->Items()[2], (SiteListItem{true, false}));
     }
   }
+  EXPECT_FALSE(fileMissing.load());
+  EXPECT_FALSE(fs::exists(base / "Temp" / "SelfTest.pga"));  // released after the commands
+}
+
+TEST_F(OptionsCommandsTest, ListsAndDisplaysFollowTheUnits) {
+  auto* info = Find<TSiteCheckList>("CheckListBox2");
+  system.Panels().SetStatus(3, siNone);       // its unit went since the activation
+  info->item(5)->setCheckState(Qt::Checked);  // no unit there: unticked again
+  Click("Button3");
+  EXPECT_EQ(Ran(), OnSites({0, 1, 2}, {3, 4, 5}));
+  EXPECT_EQ(info->Items()[3], (SiteListItem{false, false}));
+  EXPECT_EQ(info->Items()[5], (SiteListItem{false, false}));
+  EXPECT_EQ(Find<TSiteCheckList>("CheckListBox4")->Items()[3], (SiteListItem{true, true}));
+  EXPECT_EQ(info->currentRow(), 0);  // item 0 when none was selected
+  info->setCurrentRow(1);
+  EXPECT_EQ(LabelText("Label6") + LabelText("Label7") + LabelText("Label8"), "21.2ASN1");
+  EXPECT_EQ(LabelText("Label15"), QString::number(system.Link(1).GetOrderKey()));
+  info->setCurrentRow(3);  // no unit: nothing shown
+  EXPECT_EQ(LabelText("Label6") + LabelText("Label7") + LabelText("Label8") + LabelText("Label15"),
+            "");
+  Click("Button14");
+  Find<TSiteCheckList>("CheckListBox4")->setCurrentRow(2);
+  EXPECT_EQ(LabelText("Label13"), "1002 KBytes");
+  Click("Button2");
+  Find<TSiteCheckList>("CheckListBox1")->setCurrentRow(2);
+  EXPECT_EQ(Find<QTextEdit>("RichEdit1")->toPlainText(), "Self test of 2");
+
+  form->FormActivate();  // every list from the panels again, the reports cleared
+  for (const char* name : {"CheckListBox1", "CheckListBox2", "CheckListBox3", "CheckListBox4"})
+    EXPECT_EQ(Find<TSiteCheckList>(name)->Items()[3], (SiteListItem{false, false})) << name;
+  Find<TSiteCheckList>("CheckListBox1")->setCurrentRow(0);
+  EXPECT_EQ(Find<QTextEdit>("RichEdit1")->toPlainText(), "");
 }
 
 TEST_F(OptionsCommandsTest, LoopButtonsRepeatTheirAction) {
   system.Project().Records().ProjectValue[0].Step[StepFlag::Erase] = 1;  // a run has a step
   main->AutoRunCheckBox->setChecked(false);                              // one run per pass
-  const std::vector<int> selected{0, 2, 3}, ticked{0, 1, 2, 3};
   struct Case {
     const char* button;
     const char* count;
-    std::vector<Opcode> pass;
-    std::vector<int> sites;  // the self test takes its page's list, the others the selection
-    int passes;
+    Runs runs;  // the self test takes its page's list, the others the main window's selection
     const char* shown;  // Label11 afterwards
+    std::size_t asked;  // each self test asks first; a count that is no number is refused
+    int uncheckAfter;
   };
   const Case cases[] = {
-      {"Button10", "3", {9, 10, 11}, selected, 3, "3"},
-      {"Button9", "2", {6}, ticked, 2, "2"},
-      {"Button8", "2", {32, 30, 9, 10, 11, 12}, selected, 2, "0"},  // Run Program shows no count
-      {"Button10", "0", {}, selected, 0, "0"},
-      {"Button10", "abc", {}, selected, 0, "0"},  // refused with an error
+      {"Button10", "3", OnSites({0, 2, 3}, {9, 10, 11}, 3), "3", 0, 0},
+      {"Button9", "2", OnSites({0, 1, 2, 3}, {6}, 2), "2", 2, 0},
+      {"Button8", "2", OnSites({0, 2, 3}, {32, 30, 9, 10, 11, 12}, 2), "0", 0, 0},
+      {"Button10", "0", {}, "0", 0, 0},
+      {"Button10", "abc", {}, "0", 1, 0},
+      {"Button10", "-1", OnSites({0, 2, 3}, {9, 10, 11}, 5), "5", 0, 5},  // until none selected
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.button) + " " + c.count);
     Find<QLabel>("Label11")->setText("0");
     Find<QLineEdit>("Edit2")->setText(QString::fromLatin1(c.count));
-    ClearRan();
-    asked.clear();
+    uncheckAfter = c.uncheckAfter;
     Click(c.button);
-    std::map<int, std::vector<Opcode>> expected;
-    for (int i = 0; i < c.passes; ++i) {
-      for (int site : c.sites)
-        expected[site].insert(expected[site].end(), c.pass.begin(), c.pass.end());
-    }
-    EXPECT_EQ(Ran(), expected);
+    EXPECT_EQ(Ran(), c.runs);
     EXPECT_EQ(LabelText("Label11"), c.shown);
-    const bool refused = std::string(c.count) == "abc";
-    const bool warned = std::string(c.button) == "Button9";  // each self test asks first
-    EXPECT_EQ(asked.size(), std::size_t(warned ? c.passes : refused));
-    if (refused) {
-      EXPECT_EQ(asked[0].text, "'abc' is not a valid integer value");
+    EXPECT_EQ(asked.size(), c.asked);
+    if (std::string(c.count) == "abc") {
+      EXPECT_EQ(asked.at(0).text, "'abc' is not a valid integer value");
     }
   }
-}
-
-TEST_F(OptionsCommandsTest, EndlessLoopEndsWhenNoSiteIsSelected) {
-  uncheckAfter = 5;  // each selected site unselects itself in its fifth pass
-  Find<QLineEdit>("Edit2")->setText("-1");
-  Click("Button10");
-  EXPECT_EQ(LabelText("Label11"), "5");
-  for (int site : {0, 2, 3}) EXPECT_EQ(Ran()[site].size(), 15u) << site;
 }
 
 TEST_F(OptionsCommandsTest, KeyRunHoldsItsSitesUntilStop) {
-  Click("Button18");
   auto* start = Find<QPushButton>("Button18");
   auto* stop = Find<QPushButton>("Button19");
-  EXPECT_FALSE(start->isEnabled());
-  EXPECT_TRUE(stop->isEnabled());
+  Click("Button18");
+  EXPECT_TRUE(!start->isEnabled() && stop->isEnabled() && form->CloseEnabled());
   EXPECT_TRUE(system.Controls().KeyRunStopEnabled.load());
-  EXPECT_TRUE(form->CloseEnabled());
   for (int site : {0, 2, 3}) EXPECT_EQ(system.Panels().Status(site), siPushKey) << site;
   // Other commands meanwhile leave the held sites alone instead of waiting for them.
-  ClearRan();
   Click("Button7");
+  EXPECT_EQ(Ran(), Runs{});
   Click("Button3");
-  EXPECT_EQ(Ran(), (std::map<int, std::vector<Opcode>>{{1, {3, 4, 5}}}));
+  EXPECT_EQ(Ran(), OnSites({1}, {3, 4, 5}));
   Click("Button19");
-  EXPECT_TRUE(start->isEnabled());
-  EXPECT_FALSE(stop->isEnabled());
+  EXPECT_TRUE(start->isEnabled() && !stop->isEnabled());
   EXPECT_FALSE(system.Controls().KeyRunStopEnabled.load());
-  for (int site : {0, 2, 3}) {
-    EXPECT_EQ(system.Panels().Status(site), siPass) << site;
-    EXPECT_EQ(Ran()[site], std::vector<Opcode>{Opcodes::KeyRun}) << site;
-  }
+  EXPECT_EQ(Ran(), OnSites({0, 2, 3}, {35}));  // every key run has ended
+  for (int site : {0, 2, 3}) EXPECT_EQ(system.Panels().Status(site), siPass) << site;
 }
