@@ -93,7 +93,9 @@ void TOptionsForm::FormShow() {
 }
 
 void TOptionsForm::FormActivate() {
-  if (activating_) return;
+  // A command's wait lets the window be activated again (after its warning box, or by a
+  // click); that must not re-tick its lists, stop its marquee or clear reports mid-command.
+  if (activating_ || !closeEnabled_) return;
   activating_ = true;
   if (config_.loadSystemIni) config_.loadSystemIni();
   progressBar->setRange(0, 100);  // the saved style back: no marquee

@@ -122,6 +122,7 @@ class OptionsCommandsTest : public ::testing::Test {
     QMetaObject::invokeMethod(
         form.get(),
         [this] {
+          form->FormActivate();  // activated again mid-command: no effect until it ends
           look = {form->windowOpacity(), form->progressBar->maximum() == 0,
                   form->pageList->isEnabled() || (lookList && lookList->isEnabled()) ||
                       (lookButton && lookButton->isEnabled()),
