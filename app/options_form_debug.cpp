@@ -21,9 +21,13 @@ constexpr double kTranslucentOpacity = 100.0 / 255.0;
 constexpr int kEndlessLoop = -1;
 constexpr const char* kBurnInWarning = "Please do not insert the IC into the ZIF socket!";
 
-bool AnySiteChecked(SiteSystem& system) {
+// A selected site that a pass can start on. Sites whose unit is lost become unselected; a site
+// that a key run holds cannot be started, and a loop over such sites alone would spin without
+// end and without letting the window handle an event.
+bool AnySelectedSiteIdle(SiteSystem& system) {
   for (int site = 0; site < kSiteCount; ++site) {
-    if (system.Panels().Checked(site)) return true;
+    const TSiteStatus status = system.Panels().Status(site);
+    if (system.Panels().Checked(site) && status != siNone && !SiteHeld(status)) return true;
   }
   return false;
 }
@@ -68,9 +72,9 @@ void TOptionsForm::Button10Click() {
       true);
 }
 
-// Repeats `pass` Edit2 times (for ever at -1) while a site is selected. A pass that is refused
-// (its warning answered Cancel) and closing the window end the loop too: the main window, where
-// sites are unselected, stays disabled while this window is open.
+// Repeats `pass` Edit2 times (for ever at -1) while a selected site can start. A pass that is
+// refused (its warning answered Cancel) and closing the window end the loop too: the main window,
+// where sites are unselected, stays disabled while this window is open.
 void TOptionsForm::RunLoop(const std::function<bool()>& pass, bool showPasses) {
   const QString text = loopCountEdit->text();
   bool number = false;
@@ -82,7 +86,7 @@ void TOptionsForm::RunLoop(const std::function<bool()>& pass, bool showPasses) {
   }
   loopAbandoned_ = false;
   for (std::int64_t done = 0; count == kEndlessLoop || done < count;) {
-    if (!AnySiteChecked(system_) || loopAbandoned_) break;
+    if (!AnySelectedSiteIdle(system_) || loopAbandoned_) break;
     if (!pass()) break;
     ++done;
     if (showPasses) loopCounterLabel->setText(QString::number(done));

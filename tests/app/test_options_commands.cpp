@@ -358,6 +358,9 @@ TEST_F(OptionsCommandsTest, KeyRunHoldsItsSitesUntilStop) {
   EXPECT_EQ(Ran(), Runs{});
   Click("Button3");
   EXPECT_EQ(Ran(), OnSites({1}, {3, 4, 5}));
+  Find<QLineEdit>("Edit2")->setText("-1");
+  Click("Button10");  // no selected site can start: the loop ends at once
+  EXPECT_EQ(Ran(), Runs{});
   Click("Button19");
   EXPECT_TRUE(start->isEnabled() && !stop->isEnabled());
   EXPECT_FALSE(system.Controls().KeyRunStopEnabled.load());
