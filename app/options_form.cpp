@@ -17,8 +17,10 @@
 #include <utility>
 
 #include "app/main_form.h"
+#include "app/mouse_flush.h"
 #include "app/options_form_widgets.h"
 #include "site/run_controls.h"
+#include "site/site_start_rule.h"
 #include "site/site_system.h"
 #include "support/system_ini.h"
 #include "support/system_para.h"
@@ -51,6 +53,7 @@ TOptionsForm::TOptionsForm(SiteSystem& system, TMainForm& mainForm, OptionsFormC
   if (!config_.chooseFolder) config_.chooseFolder = ChooseFolderWithDialog;
   BuildWindow();
   ConnectHandlers();
+  ConnectCommandHandlers();
 }
 
 TOptionsForm::~TOptionsForm() = default;
@@ -81,8 +84,7 @@ void TOptionsForm::FormCreate() {
   for (TSiteCheckList* list : {selfTestSiteList, informationSiteList, biosUpdateSiteList})
     list->setCurrentRow(0);
   if (config_.loadSystemIni) config_.loadSystemIni();  // the paths are set by start-up before
-  // The firmware image is offered once the update operation can prepare it; until then
-  // "Execute" on "BIOS Update" stays disabled and the version label empty.
+  PrepareFirmwareImage();
   if (!config_.debugMode) RemovePage(QStringLiteral("Debug"));
 }
 
@@ -91,7 +93,9 @@ void TOptionsForm::FormShow() {
 }
 
 void TOptionsForm::FormActivate() {
-  if (activating_) return;
+  // A command's wait lets the window be activated again (after its warning box, or by a
+  // click); that must not re-tick its lists, stop its marquee or clear reports mid-command.
+  if (activating_ || !closeEnabled_) return;
   activating_ = true;
   if (config_.loadSystemIni) config_.loadSystemIni();
   progressBar->setRange(0, 100);  // the saved style back: no marquee
@@ -107,7 +111,14 @@ void TOptionsForm::FormActivate() {
   selfTestDisplay->clear();
   for (QLabel* label : {biosNumberLabel, biosVersionLabel, seriesNumberLabel, dateTimeIdLabel})
     label->clear();
-  system_.ClearUnitReports();
+  // Status-based: a worker that has set its end state writes no report any more, even while
+  // its thread is still finishing; a key run's sites keep theirs.
+  ClearIdleReports(system_, [](S_GetUSBCmdData& report) {
+    report.BiosNumber = 0;
+    report.BiosVersion.clear();
+    report.SerialText.clear();
+    report.SelfTestText.clear();
+  });
   RefreshCheckLists();
   bufferSelectRadioGroup->SetItemIndex(para_.DataBufferSel);
   activating_ = false;
@@ -260,6 +271,11 @@ void TOptionsForm::showEvent(QShowEvent* event) {
 }
 
 void TOptionsForm::closeEvent(QCloseEvent* event) {
+  if (!closeEnabled_) {  // "Close" is greyed while a page command runs
+    event->ignore();
+    return;
+  }
+  loopAbandoned_ = true;
   hide();
   mainForm_.setEnabled(true);
   event->accept();

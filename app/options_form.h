@@ -3,15 +3,19 @@
 // System/System.ini the moment a control changes; every activation reloads the settings and
 // re-derives the site check lists from the panels.
 //
-// The pages that run unit commands ("Self Test", "Information", "BIOS Update", "SDCard",
-// "Debug") are present with their controls, but their command buttons stay disabled until the
-// operations they start are wired in.
+// The command pages ("Self Test", "Information", "BIOS Update", "SDCard") start a run recipe on
+// the sites ticked in their own check list and wait for them; the "Debug" page acts on the
+// sites selected in the main window. The work runs in the site workers; the window shows what
+// they reported once they have ended.
 #include <QDialog>
 #include <QString>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
+#include <vector>
 
+#include "site/run_recipes.h"
 #include "site/site_status.h"
 
 class QCheckBox;
@@ -27,6 +31,7 @@ class QTextEdit;
 class QFrame;
 class TRadioGroup;
 class TSiteCheckList;
+class MouseFlush;
 struct RunControls;
 class SiteSystem;
 class TMainForm;
@@ -138,6 +143,33 @@ class TOptionsForm : public QDialog {
   void RadioGroup2Click(int index);
   void TrackBar2Change(int position);
   void CheckBox1Click(bool checked);
+  // Command pages.
+  void CheckListBox1Click();
+  void CheckListBox2Click();
+  void CheckListBox4Click();
+  void Button2Click();   // Self Test: Execute
+  void Button3Click();   // Information: Execute
+  void Button5Click();   // Self Test: Flash LED
+  void Button6Click();   // BIOS Update: Execute
+  void Button12Click();  // SDCard: Test
+  void Button13Click();  // SDCard: Detect
+  void Button14Click();  // SDCard: Free Space
+  void Button15Click();  // SDCard: Filter
+  void Button16Click();  // SDCard: Quick Format
+  // Debug page.
+  void Button7Click();   // Reset
+  void Button8Click();   // loop: Run Program
+  void Button9Click();   // loop: SelfTest
+  void Button10Click();  // loop: Set Hardware
+  void Button11Click();  // Set Hardware
+  void Button17Click();  // IO Mode
+  void Button18Click();  // key run Start
+  void Button19Click();  // key run Stop
+  void Button22Click();  // Burn In SelfTest
+
+ public:
+  // Whether "Close" is available (greyed while a page command runs).
+  bool CloseEnabled() const { return closeEnabled_; }
 
  protected:
   void changeEvent(QEvent* event) override;
@@ -157,6 +189,31 @@ class TOptionsForm : public QDialog {
   void BuildSdCardPage();
   void BuildDebugPage();
   void ConnectHandlers();
+  // What a page's command is made of: its list, what it disables, its recipe and steps.
+  struct PageCommand {
+    TSiteCheckList* list = nullptr;
+    std::vector<QWidget*> disabled;
+    RunRecipe recipe = RunRecipe::FlashLed;
+    bool translucent = false;
+    bool marquee = false;
+    bool checkLogLimit = false;
+    std::function<bool()> before;     // false: nothing is started
+    std::function<void()> onStarted;  // once, when at least one site was started
+    std::function<void()> after;      // after the wait
+  };
+  void ConnectCommandHandlers();
+  void EnableCommandButtons();
+  void RunPageCommand(const PageCommand& command);
+  void BeginCommand(const PageCommand& command);
+  void EndCommand(const PageCommand& command);
+  bool ExecuteSelfTest();
+  PageCommand SdCardCommand(RunRecipe recipe);
+  void ShowSelectedInformation();
+  void ShowSelectedSelfTest();
+  void ShowSelectedFreeSpace();
+  void PrepareFirmwareImage();
+  void RunDebugCommand(RunRecipe recipe);
+  void RunLoop(const std::function<bool()>& pass, bool showPasses);
   void ShowLimitCaption(std::int32_t rows);
   void ShowIntervalCaption(std::int32_t intervalMs);
   void RefreshCheckLists();
@@ -171,4 +228,8 @@ class TOptionsForm : public QDialog {
   OptionsFormConfig config_;
   bool barStyleSaved_ = false;
   bool activating_ = false;  // an activation's own load must not start another
+  bool closeEnabled_ = true;
+  bool loopAbandoned_ = false;    // the window was closed while a debug loop ran
+  std::vector<int> keyRunSites_;  // where the key run runs until "Stop"
+  std::unique_ptr<MouseFlush> mouseFlush_;
 };

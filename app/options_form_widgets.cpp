@@ -69,3 +69,26 @@ void TSiteCheckList::SetSitePresent(int site, bool present) {
   Qt::ItemFlags flags = it->flags();
   it->setFlags(present ? (flags | Qt::ItemIsEnabled) : (flags & ~Qt::ItemIsEnabled));
 }
+
+SiteList TSiteCheckList::Items() const {
+  SiteList items;
+  for (int site = 0; site < kSiteCount; ++site)
+    items[SiteSlot(site)] = {ItemEnabled(site), ItemChecked(site)};
+  return items;
+}
+
+void TSiteCheckList::SetItems(const SiteList& items) {
+  for (int site = 0; site < kSiteCount; ++site) {
+    QListWidgetItem* it = item(site);
+    if (it == nullptr) continue;
+    const SiteListItem& wanted = items[SiteSlot(site)];
+    it->setCheckState(wanted.Ticked ? Qt::Checked : Qt::Unchecked);
+    const Qt::ItemFlags flags = it->flags();
+    it->setFlags(wanted.Enabled ? (flags | Qt::ItemIsEnabled) : (flags & ~Qt::ItemIsEnabled));
+  }
+}
+
+int TSiteCheckList::SelectedSiteOrFirst() {
+  if (currentRow() < 0) setCurrentRow(0);
+  return currentRow();
+}

@@ -6,6 +6,8 @@
 #include <QStringList>
 #include <vector>
 
+#include "site/site_start_rule.h"
+
 class QButtonGroup;
 class QRadioButton;
 
@@ -39,4 +41,9 @@ class TSiteCheckList : public QListWidget {
   bool ItemEnabled(int site) const;
   // Ticked and enabled together (a site with a unit), or unticked and disabled.
   void SetSitePresent(int site, bool present);
+  // The eight items as the site start rule takes them, and back.
+  SiteList Items() const;
+  void SetItems(const SiteList& items);
+  // The row of the current item; item 0 is made current when there is none.
+  int SelectedSiteOrFirst();
 };

@@ -3,6 +3,7 @@
 #include "site/command.h"
 #include "site/firmware_files.h"
 #include "site/run_recipes.h"
+#include "site/site_start_rule.h"
 #include "site/site_system.h"
 #include "site/site_wait.h"
 
@@ -16,18 +17,12 @@ void ClearFirmwareFields(S_GetUSBCmdData& data) {
   data.FirmwareUpdateResult = 0;
 }
 
-// Applies the list rules to one site; true when its update is to start.
+// Applies the site start rule of every per-site list to one site; true when its update is to
+// start.
 bool ChooseSite(FirmwareSiteChoice& entry, TSiteStatus status) {
-  if (!(entry.Enabled && entry.Checked)) {
-    entry.Checked = false;
-    entry.Enabled = status != siNone;
-    return false;
-  }
-  if (status == siNone) {
-    entry = FirmwareSiteChoice{};
-    return false;
-  }
-  return status != siWorking;
+  const SiteStartDecision decision = DecideSiteStart({entry.Enabled, entry.Checked}, status);
+  entry = {decision.Item.Enabled, decision.Item.Ticked};
+  return decision.Start;
 }
 
 }  // namespace

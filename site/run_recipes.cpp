@@ -1,6 +1,7 @@
 #include "site/run_recipes.h"
 
 #include "site/command.h"
+#include "site/site_start_rule.h"
 #include "site/site_system.h"
 
 namespace {
@@ -24,7 +25,7 @@ OpcodeQueue SdRunQueue(bool autoRun) {
 
 bool Startable(SiteSystem& system, int site) {
   const TSiteStatus status = system.Panels().Status(site);
-  return status != siNone && status != siWorking;
+  return status != siNone && !SiteHeld(status);
 }
 
 }  // namespace

@@ -35,5 +35,6 @@ RunRecipe MainRunRecipe(bool sdCardRun, bool autoRun);
 // What the main window's run does: every site's run bytes back to zero, then the recipe's queue
 // on every selected site. The sites started.
 std::vector<int> StartOnSelectedSites(SiteSystem& system, RunRecipe recipe);
-// Starts the recipe on each listed site whose panel shows a unit and no work; the sites started.
+// Starts the recipe on each listed site whose panel shows a unit that no worker holds
+// (SiteHeld); the sites started.
 std::vector<int> StartOnSites(SiteSystem& system, RunRecipe recipe, const std::vector<int>& sites);

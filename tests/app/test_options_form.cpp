@@ -18,6 +18,7 @@
 #include <sstream>
 
 #include "app/main_form.h"
+#include "app/message_box.h"
 #include "app/options_form.h"
 #include "app/options_form_widgets.h"
 #include "sim/sim_factory.h"
@@ -43,8 +44,11 @@ class OptionsFormTest : public ::testing::Test {
     paths_.BaseDir = root_.string() + "/";
     system_->SetPaths(paths_);
     main_ = std::make_unique<TMainForm>(*system_);
+    // The creation reports the missing firmware archive of this empty database.
+    SetMessageBoxAnswerer([](const MessageBoxCall&) { return int{IDOK}; });
   }
   void TearDown() override {
+    SetMessageBoxAnswerer(nullptr);
     form_.reset();
     main_.reset();
     system_.reset();

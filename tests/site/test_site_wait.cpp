@@ -43,6 +43,20 @@ TEST(WaitForSitesTest, WaitsForEveryRunningStateOfASelectedSite) {
   }
 }
 
+TEST(WaitForSitesTest, WaitsForStartedSitesSelectedOrNot) {
+  SiteRig rig(0);
+  BusyWorker busy(rig, 6);  // site 6 is never selected
+  ASSERT_TRUE(busy.Started());
+  rig.host.SetProcessMessagesHook([&] {
+    if (rig.host.ProcessMessagesCalls() >= 30) busy.Release();
+  });
+  WaitForSites(rig.system);
+  EXPECT_EQ(rig.host.ProcessMessagesCalls(), 0u);
+  WaitForStartedSites(rig.system, {6});
+  EXPECT_GE(rig.host.ProcessMessagesCalls(), 30u);
+  EXPECT_FALSE(rig.system.Engine().IsRunning(6));
+}
+
 TEST(WaitForSitesTest, MyDelayKeepsTheEventsGoingForTheWholeWait) {
   // Counted, not timed: a loaded machine may give the wait only a few rounds, but never
   // none, and never more than one per millisecond (each round sleeps at least that long).
