@@ -51,7 +51,7 @@ class OptionsCommandsTest : public ::testing::Test {
     fs::create_directories(base / "System");
     fs::create_directories(base / "Temp");
     fs::copy_file(ZV_PLUS_MODULE, base / kPlusModulePath);
-    system.SetPaths({base.string() + "/", (base / "Temp").string() + "/", ""});
+    system.SetPaths({base.string() + "/", (base / "Temp").string() + "/", "", ""});
     main = std::make_unique<TMainForm>(system);
     SetMessageBoxAnswerer([this](const MessageBoxCall& call) {
       asked.push_back(call);
