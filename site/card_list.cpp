@@ -5,21 +5,34 @@
 #include "link/command_block.h"
 
 namespace {
-std::string Key(const char* stem, int slot) { return stem + std::to_string(slot); }
+std::string Key(const char* stem, int slot) {
+  return stem + std::to_string(slot);
+}
 }  // namespace
 
-std::string CardSlotDirectory(int slot) { return Key(CardListKey::Name, slot); }
-std::string CardSlotPath(int slot) { return kCardRoot + CardSlotDirectory(slot); }
-
-void SortNewestFirst(std::vector<sSDCardProjList>& entries) {
-  std::stable_sort(entries.begin(), entries.end(),
-                   [](const sSDCardProjList& a, const sSDCardProjList& b) { return a.Date > b.Date; });
+std::string CardSlotDirectory(int slot) {
+  return Key(CardListKey::Name, slot);
+}
+std::string CardSlotPath(int slot) {
+  return kCardRoot + CardSlotDirectory(slot);
 }
 
-bool CardList::Load(const std::string& path) { return ini_.Load(path); }
-void CardList::LoadText(std::string_view text) { ini_.LoadText(text); }
+void SortNewestFirst(std::vector<sSDCardProjList>& entries) {
+  std::stable_sort(
+      entries.begin(), entries.end(),
+      [](const sSDCardProjList& a, const sSDCardProjList& b) { return a.Date > b.Date; });
+}
 
-int CardList::Count() const { return ini_.ReadInteger(CardListKey::Section, CardListKey::Count, 0); }
+bool CardList::Load(const std::string& path) {
+  return ini_.Load(path);
+}
+void CardList::LoadText(std::string_view text) {
+  ini_.LoadText(text);
+}
+
+int CardList::Count() const {
+  return ini_.ReadInteger(CardListKey::Section, CardListKey::Count, 0);
+}
 void CardList::SetCount(int count) {
   ini_.WriteInteger(CardListKey::Section, CardListKey::Count, count);
 }
@@ -77,4 +90,6 @@ void CardList::Remove(int slot) {
   ini_.DeleteKey(CardListKey::Section, Key(CardListKey::Date, slot));
 }
 
-std::string CardDateNow() { return FormatDateStampText(LocalTimeNow()); }
+std::string CardDateNow() {
+  return FormatDateStampText(LocalTimeNow());
+}

@@ -14,12 +14,12 @@ namespace CardListKey {
 inline constexpr const char* Section = "ListName";
 inline constexpr const char* Count = "ProjCount";
 inline constexpr const char* RunSlot = "ProjNumber";
-inline constexpr const char* Name = "Proj";  // + slot; also the slot's directory name
+inline constexpr const char* Name = "Proj";      // + slot; also the slot's directory name
 inline constexpr const char* Date = "ProjDate";  // + slot
 }  // namespace CardListKey
 
-inline constexpr int kCardSlotCount = 31;        // slots 0..30
-inline constexpr int kCardProjectLimit = 20;     // projects a card holds at most
+inline constexpr int kCardSlotCount = 31;     // slots 0..30
+inline constexpr int kCardProjectLimit = 20;  // projects a card holds at most
 inline constexpr const char* kCardListFile = "List";
 inline constexpr const char* kCardRoot = "0:";
 
