@@ -5,6 +5,7 @@
 #include <cmath>
 #include <sstream>
 
+#include "cli/sd_command.h"
 #include "records/part_record.h"
 #include "site/site_status.h"
 #include "site/system_startup.h"
@@ -45,6 +46,7 @@ struct Subcommands {
   CLI::App* scan = nullptr;
   CLI::App* run = nullptr;
   CLI::App* records = nullptr;
+  CLI::App* sd = nullptr;
 };
 
 void AddGlobalOptions(CLI::App& app, CliOptions& o, std::optional<int>& simulate) {
@@ -63,6 +65,9 @@ void AddGlobalOptions(CLI::App& app, CliOptions& o, std::optional<int>& simulate
       ->check(kSpeed);
   app.add_option("--usb-trace", o.usbTrace, "write a line per USB transfer to FILE")
       ->type_name("FILE");
+  app.add_option("--sim-cards", o.simCards,
+                 "the simulated units keep their SD cards in DIR/Site1, DIR/Site2, ...")
+      ->type_name("DIR");
   app.set_version_flag("--version", "gangprog-cli " + GetVersionText());
 }
 
@@ -128,6 +133,8 @@ ParsedCommandLine ParseCliCommandLine(const std::vector<std::string>& args) {
   sub.scan->add_flag("--json", o.json, "one JSON object");
   sub.run = AddRun(app, o, siteNumbers);
   sub.records = AddRecords(app, o, csv, recordsJson);
+  std::vector<int> sdSiteNumbers;
+  sub.sd = AddSdCommand(app, o, sdSiteNumbers);
 
   std::vector<std::string> reversed(args.rbegin(), args.rend());  // CLI11 takes them reversed
   try {
@@ -147,6 +154,11 @@ ParsedCommandLine ParseCliCommandLine(const std::vector<std::string>& args) {
     return Refused(app, reason);
   }
   if (sub.run->parsed()) o.command = CliCommand::Run;
+  if (sub.sd->parsed()) {
+    o.command = CliCommand::Sd;
+    const std::string sdReason = TakeSdOptions(*sub.sd, sdSiteNumbers, o);
+    if (!sdReason.empty()) return Refused(app, sdReason);
+  }
   if (sub.records->parsed()) {
     o.command = CliCommand::Records;
     o.format = csv ? RecordFormat::Csv : recordsJson ? RecordFormat::Json : RecordFormat::Text;

@@ -14,7 +14,7 @@ inline constexpr int NoUnit = 3;
 
 inline constexpr int kCliMaxSimulatedUnits = 16;
 
-enum class CliCommand { Scan, Run, Records };
+enum class CliCommand { Scan, Run, Records, Sd };
 enum class RecordFormat { Text, Csv, Json };
 
 struct CliOptions {
@@ -24,6 +24,7 @@ struct CliOptions {
   double simFailRate = 0;
   double simSpeed = 1;  // the simulated units' timing model runs this many times faster
   std::string usbTrace;
+  std::string simCards;  // the simulated units' SD cards below this folder (empty: no cards)
 
   CliCommand command = CliCommand::Scan;
   bool json = false;  // scan, run: JSON instead of the log and tables
@@ -33,6 +34,12 @@ struct CliOptions {
   std::vector<int> sites;  // site indexes 0..7; empty: every site with a unit
   bool autoRun = false;
   std::optional<long long> parts;  // --auto: stop once this many parts are done in all
+
+  // sd: the action's name and its options (the project and the sites are shared with run)
+  std::string sdAction;
+  std::optional<int> sdFromSite;  // copy: the source site index
+  std::optional<int> sdSlot;      // delete: the card slot
+  bool sdYes = false;             // format: the confirmation
 
   // records
   std::string since;  // "YYYY-MM-DD" or empty

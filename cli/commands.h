@@ -11,5 +11,8 @@ int ScanCommand(HeadlessProgram& program, const CliOptions& options, CliEnvironm
 // Loads the project and runs it once or as the automatic loop on the chosen sites.
 int RunCommand(HeadlessProgram& program, const CliOptions& options, CliEnvironment& env);
 
+// The SD card project store and the other card actions (sd list, add, copy, delete, format).
+int SdCommand(HeadlessProgram& program, const CliOptions& options, CliEnvironment& env);
+
 // Prints the per-part records; needs no units.
 int RecordsCommand(const CliOptions& options, CliEnvironment& env);
