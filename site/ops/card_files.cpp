@@ -53,11 +53,13 @@ std::optional<std::uint64_t> PcFileSize(const std::filesystem::path& file) {
 
 std::optional<std::vector<CardPiece>> CardPieces(std::uint64_t size) {
   if (size >= kCardFileLimit) return std::nullopt;
-  std::vector<CardPiece> pieces;
+  // An empty file still moves as one empty piece, so that it exists on the other side.
+  std::vector<CardPiece> pieces{{0, 0, CardOpenMode::CreateNew}};
   for (std::uint64_t offset = 0; offset < size; offset += kCardPieceLength) {
     const std::uint64_t length = std::min<std::uint64_t>(kCardPieceLength, size - offset);
-    pieces.push_back({static_cast<std::uint32_t>(offset), static_cast<std::uint32_t>(length),
-                      offset == 0 ? CardOpenMode::CreateNew : CardOpenMode::OpenAlways});
+    pieces.back() = {static_cast<std::uint32_t>(offset), static_cast<std::uint32_t>(length),
+                     offset == 0 ? CardOpenMode::CreateNew : CardOpenMode::OpenAlways};
+    if (offset + length < size) pieces.push_back({});
   }
   return pieces;
 }
@@ -66,6 +68,7 @@ bool LoadFilePiece(SiteSystem& system, int site, const std::filesystem::path& pc
                    std::uint32_t offset, std::uint32_t length) {
   std::ifstream in(pcFile, std::ios::binary);
   if (!OpenAt(system, site, in, offset, length)) return false;
+  if (length == 0) return true;
   std::vector<std::uint8_t> piece(length);
   in.read(reinterpret_cast<char*>(piece.data()), static_cast<std::streamsize>(length));
   if (!in || static_cast<std::uint64_t>(in.gcount()) != length) {
@@ -82,6 +85,7 @@ bool SaveFilePiece(SiteSystem& system, int site, const std::filesystem::path& pc
       std::ios::binary | std::ios::out | (firstPiece ? std::ios::trunc : std::ios::in);
   std::fstream out(pcFile, mode);
   if (!OpenAt(system, site, out, offset, length)) return false;
+  if (length == 0) return true;
   std::vector<std::uint8_t> piece(length);
   if (ReceiveBufferFixed(system.Links(), system.Log(), site, piece, length, kCardPieceAddress) !=
       SiteResultCode::Pass) {
@@ -155,5 +159,5 @@ SiteResult GetFileFromCard(SiteSystem& system, int site, const std::filesystem::
       return SiteResultCode::Fail;
     }
   }
-  return pieces.empty() ? SiteResultCode::Fail : SiteResultCode::Pass;
+  return SiteResultCode::Pass;
 }
