@@ -40,6 +40,8 @@ struct CardRig {
     paths.BaseDir = folder.Base();
     paths.TempDir = folder.Base() + "tmp/";
     system.SetPaths(paths);
+    // Rising identifiers: the rescan orders unit k (and its card "Site" k + 1) to site k.
+    for (int k = 0; k < units; ++k) Unit(k).setDateTimeId(0x0134B1C500016F30ULL + k);
     EXPECT_TRUE(RescanUnits(system));
     captured.Clear();
   }
