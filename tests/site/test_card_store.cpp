@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "sim/faults.h"
+#include "site/loaded_project.h"
 #include "tests/site/card_rig.h"
 
 namespace {
@@ -54,6 +55,49 @@ TEST(CardStore, TheTwentyFirstProjectReplacesTheOldestInTheLowestFreeSlot) {
   // The view shows the new project on top.
   EXPECT_EQ(rig.system.CardView().Rows(0).at(1), "NEW");
   EXPECT_EQ(rig.system.CardView().Rows(0).front(), "Project Path");
+}
+
+// The set a project load prepares: five files in the temp folder, the driver and FPGA files of
+// the database, the data image in "Temp".
+void PrepareSet(CardRig& rig) {
+  std::unique_ptr<LoadedProject> project = rig.system.NewProject();
+  ZV_Driver_INI& driver = project->Records().DriverIni[0];
+  driver.UserWav = "DRV.BIN";
+  driver.FPGAFile = "FPGA.BIN";
+  ASSERT_TRUE(rig.system.ReplaceProject(std::move(project)));
+  const std::string base = rig.system.Paths().BaseDir;
+  WriteFile(base + "DataBase/Driver/DRV.BIN", "driver");
+  WriteFile(base + "DataBase/FPGA/FPGA.BIN", "fpga");
+  WriteFile(base + "Temp/Temp.BIN", std::string(70000, '\x33'));
+  for (const char* name : {"INI", "Option", "Menu", "Info.meg", "Hardware", "Checksum"}) {
+    WriteFile(rig.Temp() + name, name);
+  }
+}
+
+TEST(CardStore, AddingFromThePcSendsTheNineFilesOfThePreparedSet) {
+  CardRig rig(1);
+  PrepareSet(rig);
+  const CardStoreOutcome outcome = RunCardQueue(
+      rig.system, {0}, {Opcodes::SdFilter, Opcodes::SdStoreProject, Opcodes::SdProjectList},
+      "/projects/My Part.zvprj");
+  ASSERT_TRUE(outcome.AllPassed());
+  EXPECT_TRUE(rig.Logged(0, " - Get List File Fail!"));  // a blank card: the store starts a list
+  const CardList list = rig.ListOf(0);
+  EXPECT_EQ(list.Find("My Part"), 0);
+  EXPECT_EQ(list.Count(), 1);
+  const auto files =
+      SdProjectSetFiles(rig.system.Paths(), rig.system.Project().Records().DriverIni[0]);
+  for (const SdSetFile& file : files) {
+    EXPECT_EQ(ReadFile(rig.Card(0) / "Proj0" / file.Label), ReadFile(file.Path)) << file.Label;
+  }
+
+  // A file of the set missing: nothing is listed and the queue stops.
+  fs::remove(rig.Temp() + "Menu");
+  rig.captured.Clear();
+  EXPECT_FALSE(
+      RunCardQueue(rig.system, {0}, {Opcodes::SdStoreProject}, "/p/Other.zvprj").AllPassed());
+  EXPECT_TRUE(rig.Logged(0, " - Menu File Not Exists!"));
+  EXPECT_FALSE(rig.ListOf(0).Find("Other"));
 }
 
 TEST(CardStore, StoringTheSameProjectAgainOnlyMakesItTheRunProject) {
