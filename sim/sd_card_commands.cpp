@@ -1,6 +1,7 @@
 #include "sim/sd_card_commands.h"
 
 #include <algorithm>
+#include <chrono>
 #include <fstream>
 #include <numeric>
 #include <system_error>
@@ -133,9 +134,22 @@ void fileSize(CommandContext& ctx) {
 // size never sits in memory whole.
 constexpr std::size_t kStep = UnitMemory::kPageSize;
 
+// The card's time for a piece less what the host has spent on it already, so that copying
+// into the host folder is part of the card's time rather than added to it.
+std::chrono::nanoseconds remainingCardTime(CommandContext& ctx, std::uint64_t bytes,
+                                           std::chrono::steady_clock::time_point start) {
+  const auto spent =
+      std::chrono::duration<double, std::nano>(std::chrono::steady_clock::now() - start) *
+      ctx.timing().scale;
+  const auto model = ctx.timing().sdTime(ctx.code(), bytes);
+  const auto left = model - std::chrono::duration_cast<std::chrono::nanoseconds>(spent);
+  return std::max(left, std::chrono::nanoseconds(0));
+}
+
 // Card file piece (p6 offset, p7 length) into unit memory at p3; the part past the file's
 // end is left as it was.
 void readData(CommandContext& ctx) {
+  const auto start = std::chrono::steady_clock::now();
   auto card = cardOf(ctx);
   if (!card) return;
   auto file = fileOf(ctx, *card);
@@ -156,7 +170,7 @@ void readData(CommandContext& ctx) {
     ctx.memory().write(address + static_cast<std::uint32_t>(moved), {step.data(), got});
     moved += got;
   }
-  ctx.complete(makeReply(CardResult::Pass), ctx.timing().sdTime(ctx.code(), moved));
+  ctx.complete(makeReply(CardResult::Pass), remainingCardTime(ctx, moved, start));
 }
 
 // The byte sum of a memory range, read a page at a time.
@@ -195,6 +209,7 @@ std::optional<std::uint8_t> refuseWrite(CommandContext& ctx, std::uint32_t sum) 
 
 // Unit memory (p3, p7 bytes) into the card file at p6; the byte sum in argument 1 must match.
 void writeData(CommandContext& ctx) {
+  const auto start = std::chrono::steady_clock::now();
   auto card = cardOf(ctx);
   if (!card) return;
   auto file = fileOf(ctx, *card);
@@ -222,7 +237,7 @@ void writeData(CommandContext& ctx) {
     return answer(ctx, CardResult::MediumRemoved);
   }
   ctx.complete(makeReply(written ? CardResult::Pass : CardResult::DiskError),
-               ctx.timing().sdTime(ctx.code(), length));
+               remainingCardTime(ctx, length, start));
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "site/ops/card_files.h"
 
 #include <fstream>
+#include <memory>
 #include <system_error>
 
 #include "link/bulk_exchange.h"
@@ -66,17 +67,28 @@ std::optional<std::vector<CardPiece>> CardPieces(std::uint64_t size) {
 
 bool LoadFilePiece(SiteSystem& system, int site, const std::filesystem::path& pcFile,
                    std::uint32_t offset, std::uint32_t length) {
+  return LoadFilePieceSummed(system, site, pcFile, offset, length).has_value();
+}
+
+std::optional<std::uint32_t> LoadFilePieceSummed(SiteSystem& system, int site,
+                                                 const std::filesystem::path& pcFile,
+                                                 std::uint32_t offset, std::uint32_t length) {
   std::ifstream in(pcFile, std::ios::binary);
-  if (!OpenAt(system, site, in, offset, length)) return false;
-  if (length == 0) return true;
-  std::vector<std::uint8_t> piece(length);
-  in.read(reinterpret_cast<char*>(piece.data()), static_cast<std::streamsize>(length));
+  if (!OpenAt(system, site, in, offset, length)) return std::nullopt;
+  if (length == 0) return 0;
+  // Up to 60 MiB: left uninitialised, the read fills it.
+  const auto piece = std::make_unique_for_overwrite<std::uint8_t[]>(length);
+  in.read(reinterpret_cast<char*>(piece.get()), static_cast<std::streamsize>(length));
   if (!in || static_cast<std::uint64_t>(in.gcount()) != length) {
     Fail(system, site, " - Read Data From File is Fail!");
-    return false;
+    return std::nullopt;
   }
-  return SendBufferFixed(system.Links(), system.Log(), site, piece, length, kCardPieceAddress) ==
-         SiteResultCode::Pass;
+  const std::uint32_t sum = ByteSum(piece.get(), length);
+  if (SendBufferFixed(system.Links(), system.Log(), site, {piece.get(), length}, length,
+                      kCardPieceAddress) != SiteResultCode::Pass) {
+    return std::nullopt;
+  }
+  return sum;
 }
 
 bool SaveFilePiece(SiteSystem& system, int site, const std::filesystem::path& pcFile,
@@ -86,12 +98,12 @@ bool SaveFilePiece(SiteSystem& system, int site, const std::filesystem::path& pc
   std::fstream out(pcFile, mode);
   if (!OpenAt(system, site, out, offset, length)) return false;
   if (length == 0) return true;
-  std::vector<std::uint8_t> piece(length);
-  if (ReceiveBufferFixed(system.Links(), system.Log(), site, piece, length, kCardPieceAddress) !=
-      SiteResultCode::Pass) {
+  const auto piece = std::make_unique_for_overwrite<std::uint8_t[]>(length);
+  if (ReceiveBufferFixed(system.Links(), system.Log(), site, {piece.get(), length}, length,
+                         kCardPieceAddress) != SiteResultCode::Pass) {
     return false;
   }
-  out.write(reinterpret_cast<const char*>(piece.data()), static_cast<std::streamsize>(length));
+  out.write(reinterpret_cast<const char*>(piece.get()), static_cast<std::streamsize>(length));
   out.flush();
   if (!out) {
     Fail(system, site, " - Write Data to File is Fail!");

@@ -37,6 +37,10 @@ SiteResult GetFileFromCard(SiteSystem& system, int site, const std::filesystem::
 // PC file piece to the unit's memory at the piece address.
 bool LoadFilePiece(SiteSystem& system, int site, const std::filesystem::path& pcFile,
                    std::uint32_t offset, std::uint32_t length);
+// The same, giving the byte sum of the piece that was sent (none on a failure, logged).
+std::optional<std::uint32_t> LoadFilePieceSummed(SiteSystem& system, int site,
+                                                 const std::filesystem::path& pcFile,
+                                                 std::uint32_t offset, std::uint32_t length);
 // The unit's memory at the piece address to a PC file piece (the first piece makes the file
 // anew). True only after the whole piece was written.
 bool SaveFilePiece(SiteSystem& system, int site, const std::filesystem::path& pcFile,
