@@ -37,7 +37,8 @@ struct CliOptions {
 
   // sd: the action's name and its options (the project and the sites are shared with run)
   std::string sdAction;
-  std::optional<int> sdFromSite;  // copy: the source site index
+  std::optional<int> sdFromSite;  // copy: the source site number (1..8)
+  std::string sdName;             // copy: the stored project (empty: the newest)
   std::optional<int> sdSlot;      // delete: the card slot
   bool sdYes = false;             // format: the confirmation
 

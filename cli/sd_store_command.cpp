@@ -87,7 +87,7 @@ int Copy(HeadlessProgram& program, const CliOptions& options, CliEnvironment&) {
   std::vector<int> sites = ChosenSites(system, options);
   sites.erase(std::remove(sites.begin(), sites.end(), from), sites.end());
   if (sites.empty()) return CliExit::NoUnit;
-  std::string name = options.project;  // --name
+  std::string name = options.sdName;
   if (name.empty()) {
     const auto entries = ListCardProjects(system, from);
     if (!entries || entries->empty()) return CliExit::PartFailed;
@@ -135,7 +135,7 @@ void AddOptionsCopy(CLI::App& action, CliOptions& o) {
   action.add_option("--from", o.sdFromSite, "the site whose card holds the project")
       ->required()
       ->check(CLI::Range(kFirstSiteNumber, kSiteCount));
-  action.add_option("--name", o.project, "the stored project (default: the newest)");
+  action.add_option("--name", o.sdName, "the stored project (default: the newest)");
 }
 void AddOptionsDelete(CLI::App& action, CliOptions& o) {
   action.add_option("SLOT", o.sdSlot, "the card slot of the project (0 to 30)")

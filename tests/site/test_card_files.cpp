@@ -159,6 +159,22 @@ TEST(CardFiles, NamesOverEightCharactersAreRefusedBeforeAnythingIsSent) {
   EXPECT_TRUE(FitsCardName("0:Proj30"));
 }
 
+TEST(CardFiles, AFileOfFourGibibytesIsRefusedBeforeAnythingIsSent) {
+  CardRig rig(1);
+  const std::string pc = rig.folder.Base() + "huge.bin";
+  {
+    std::ofstream out(pc, std::ios::binary);  // sparse: no disk space taken
+    out.seekp(static_cast<std::streamoff>(kCardFileLimit - 1));
+    out.put('\0');
+  }
+  const std::uint64_t before = rig.Unit(0).record().commandCount;
+  EXPECT_EQ(PutFileToCard(rig.system, 0, pc, "0:", "HUGE"), 0xA1);
+  EXPECT_TRUE(rig.Logged(0, " - Target's File Is 4GBytes Or Bigger!"));
+  EXPECT_EQ(rig.Unit(0).record().commandCount, before);
+  EXPECT_EQ(PutFileToCard(rig.system, 0, rig.folder.Base() + "none.bin", "0:", "F"), 0xA1);
+  EXPECT_TRUE(rig.Logged(0, " - Not Find Taget,s File!"));
+}
+
 TEST(CardFiles, TheCardRejectsAPieceWhoseByteSumIsWrong) {
   CardRig rig(1);
   ASSERT_EQ(SdCreateDirectory(rig.system, 0, "D"), 0xA0);
