@@ -317,8 +317,8 @@ std::vector<std::uint64_t> WriteCardSet(RunBench& bench) {
 }
 
 // 3. A project with a 64 MiB data image stored on eight SD cards at once.
-bool RunCardAdd() {
-  sim::RigOptions options = Options(kCardScale);
+bool RunCardAdd(double scale = kCardScale) {
+  sim::RigOptions options = Options(scale);
   options.virtualOperator = false;
   RunBench bench(options, kImageBytes);
   std::vector<std::uint64_t> files = WriteCardSet(bench);
@@ -342,7 +342,7 @@ bool RunCardAdd() {
     }
   }
   const double pauses = Seconds(kChunkPause).count() * static_cast<double>(chunks);
-  bench::Print("sd_add_8site_scale", kCardScale, "x");
+  bench::Print("sd_add_8site_scale", scale, "x");
   bench::Print("sd_add_8site_wall", wall, "s");
   bench::Print("sd_add_8site_model", modelReal, "s");
   bench::Print("sd_add_8site_passed", passed ? 1 : 0, "");
@@ -354,9 +354,12 @@ bool RunCardAdd() {
 
 }  // namespace
 
-// "sd" or "run" as the argument measures only the SD card or the programming figure.
+// "sd [SCALE]" or "run" as the argument measures only the SD card or the programming figure.
 int main(int argc, char** argv) {
-  if (argc > 1 && std::string(argv[1]) == "sd") return RunCardAdd() ? EXIT_SUCCESS : EXIT_FAILURE;
+  if (argc > 1 && std::string(argv[1]) == "sd") {
+    const double scale = argc > 2 ? std::atof(argv[2]) : kCardScale;
+    return RunCardAdd(scale > 0 ? scale : kCardScale) ? EXIT_SUCCESS : EXIT_FAILURE;
+  }
   if (argc > 1 && std::string(argv[1]) == "run")
     return RunProgramming() ? EXIT_SUCCESS : EXIT_FAILURE;
   bool met = RunCardAdd();
