@@ -17,6 +17,8 @@ int RunWithSystem(const CliOptions& options, CliEnvironment& env) {
         return RunCommand(program, options, env);
       case CliCommand::Firmware:
         return FirmwareCommand(program, options, env);
+      case CliCommand::Sd:
+        return SdCommand(program, options, env);
       default:
         return ServiceCommand(program, options, env);
     }

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <sstream>
 
+#include "cli/sd_command.h"
 #include "records/part_record.h"
 #include "site/site_status.h"
 #include "site/system_startup.h"
@@ -49,6 +50,7 @@ struct Subcommands {
   CLI::App* selfTest = nullptr;
   CLI::App* led = nullptr;
   CLI::App* firmware = nullptr;
+  CLI::App* sd = nullptr;
 };
 
 void AddSites(CLI::App* command, std::vector<int>& siteNumbers, const std::string& what) {
@@ -87,6 +89,9 @@ void AddGlobalOptions(CLI::App& app, CliOptions& o, std::optional<int>& simulate
       ->check(kSpeed);
   app.add_option("--usb-trace", o.usbTrace, "write a line per USB transfer to FILE")
       ->type_name("FILE");
+  app.add_option("--sim-cards", o.simCards,
+                 "the simulated units keep their SD cards in DIR/Site1, DIR/Site2, ...")
+      ->type_name("DIR");
   app.set_version_flag("--version", "gangprog-cli " + GetVersionText());
 }
 
@@ -163,6 +168,8 @@ ParsedCommandLine ParseCliCommandLine(const std::vector<std::string>& args) {
   AddServiceCommands(app, o, siteNumbers, sub);
   bool firmwareCheck = false;
   sub.firmware = AddFirmware(app, o, firmwareCheck);
+  std::vector<int> sdSiteNumbers;
+  sub.sd = AddSdCommand(app, o, sdSiteNumbers);
 
   std::vector<std::string> reversed(args.rbegin(), args.rend());  // CLI11 takes them reversed
   try {
@@ -189,6 +196,11 @@ ParsedCommandLine ParseCliCommandLine(const std::vector<std::string>& args) {
     if (!reason.empty()) return Refused(app, reason);
   }
   if (sub.firmware->parsed()) o.command = CliCommand::Firmware;
+  if (sub.sd->parsed()) {
+    o.command = CliCommand::Sd;
+    const std::string sdReason = TakeSdOptions(*sub.sd, sdSiteNumbers, o);
+    if (!sdReason.empty()) return Refused(app, sdReason);
+  }
   if (sub.records->parsed()) {
     o.command = CliCommand::Records;
     o.format = csv ? RecordFormat::Csv : recordsJson ? RecordFormat::Json : RecordFormat::Text;

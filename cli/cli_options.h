@@ -14,7 +14,7 @@ inline constexpr int NoUnit = 3;
 
 inline constexpr int kCliMaxSimulatedUnits = 16;
 
-enum class CliCommand { Scan, Run, Records, Info, SelfTest, Led, Firmware };
+enum class CliCommand { Scan, Run, Records, Info, SelfTest, Led, Firmware, Sd };
 enum class RecordFormat { Text, Csv, Json };
 
 struct CliOptions {
@@ -24,6 +24,7 @@ struct CliOptions {
   double simFailRate = 0;
   double simSpeed = 1;  // the simulated units' timing model runs this many times faster
   std::string usbTrace;
+  std::string simCards;  // the simulated units' SD cards below this folder (empty: no cards)
 
   CliCommand command = CliCommand::Scan;
   bool json = false;  // scan, run, info, self-test: JSON instead of the log and tables
@@ -38,6 +39,12 @@ struct CliOptions {
 
   // firmware: --update instead of --check
   bool firmwareUpdate = false;
+  // sd: the action's name and its options (the project and the sites are shared with run)
+  std::string sdAction;
+  std::optional<int> sdFromSite;  // copy: the source site number (1..8)
+  std::string sdName;             // copy: the stored project (empty: the newest)
+  std::optional<int> sdSlot;      // delete: the card slot
+  bool sdYes = false;             // format: the confirmation
 
   // records
   std::string since;  // "YYYY-MM-DD" or empty

@@ -16,6 +16,8 @@ int RunCommand(HeadlessProgram& program, const CliOptions& options, CliEnvironme
 int ServiceCommand(HeadlessProgram& program, const CliOptions& options, CliEnvironment& env);
 // Compares the units' firmware with the database's (--check) or updates it (--update).
 int FirmwareCommand(HeadlessProgram& program, const CliOptions& options, CliEnvironment& env);
+// The SD card project store and the other card actions (sd list, add, copy, delete, format).
+int SdCommand(HeadlessProgram& program, const CliOptions& options, CliEnvironment& env);
 
 // Prints the per-part records; needs no units.
 int RecordsCommand(const CliOptions& options, CliEnvironment& env);

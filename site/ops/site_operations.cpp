@@ -1,6 +1,7 @@
 #include "site/ops/site_operations.h"
 
 #include "site/ops/auto_run_ops.h"
+#include "site/ops/card_store_ops.h"
 #include "site/ops/empty_steps.h"
 #include "site/ops/firmware_ops.h"
 #include "site/ops/identity_ops.h"
@@ -20,4 +21,5 @@ void RegisterSiteOperations(OpcodeTable& table) {
   RegisterRunOperations(table);
   RegisterAutoRunOperations(table);
   RegisterFirmwareOperations(table);
+  RegisterCardOperations(table);
 }
