@@ -4,6 +4,7 @@
 #include "site/ops/empty_steps.h"
 #include "site/ops/identity_ops.h"
 #include "site/ops/run_all_ops.h"
+#include "site/ops/sd_run_ops.h"
 #include "site/ops/unit_notice_ops.h"
 #include "site/ops/unit_preparation_ops.h"
 
@@ -14,4 +15,5 @@ void RegisterSiteOperations(OpcodeTable& table) {
   RegisterUnitPreparation(table);
   RegisterRunOperations(table);
   RegisterAutoRunOperations(table);
+  RegisterSdRunOperations(table);
 }
