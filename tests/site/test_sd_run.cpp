@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <functional>
 #include <string>
 #include <vector>
@@ -143,6 +144,74 @@ TEST(SdRunTest, EveryEndIsReportedAndCountedAsFromThePc) {
       EXPECT_EQ(cells, image);  // the data came from the card
     }
   }
+}
+
+}  // namespace
+
+namespace {
+
+constexpr std::uint32_t kDefaultSoakParts = 240;
+
+// ZV_SD_SOAK_PARTS=N soaks longer by hand; the suite keeps a modest count.
+std::uint32_t SoakParts() {
+  const char* text = std::getenv("ZV_SD_SOAK_PARTS");
+  const unsigned long parts = text != nullptr ? std::strtoul(text, nullptr, 10) : 0;
+  return parts > 0 && parts <= 10'000'000 ? static_cast<std::uint32_t>(parts) : kDefaultSoakParts;
+}
+
+// Eight sites loop on their cards' run projects with the virtual operator and failing parts
+// (sockets found empty among them) until the part count, then "Stop All": the counters, the
+// statistics, the records and the units' own tally agree exactly.
+TEST(SdRunTest, EightCardLoopsAgreeWithTheUnitsAndTheRecords) {
+  const std::uint32_t kParts = SoakParts();
+  TestFolder cards;
+  sim::RigOptions options = CardOptions(kSiteCount, std::filesystem::path(cards.Base()));
+  options.virtualOperator = true;
+  options.failRate = 0.05;
+  options.failMix.overCurrent = 0;
+  options.seed = 23;
+  RunRig rig(options);
+  PartPlan part;
+  part.dataBytes = 1024;
+  part.id = true;
+  const std::vector<std::uint8_t> image = PatternImage(part.dataBytes);
+  rig.Load(part, image);
+  for (int unit = 0; unit < kSiteCount; ++unit) {
+    card_rig::PutRunProject(CardOf(rig, unit), unit % 3, part, image);
+  }
+  rig.Bind();
+  rig.system.Controls().AutoRunInterval = 1;
+  rig.system.Controls().StopAllEnabled = true;
+  rig.host.SetProcessMessagesHook([&] {
+    const StatisticsTotals totals = rig.system.Panels().Totals();
+    if (totals.Pass + totals.Fail >= kParts) rig.system.Controls().StopAllEnabled = false;
+  });
+  for (int site = 0; site < kSiteCount; ++site) {
+    OpcodeQueue queue = MakeQueue({Opcodes::SdAutoRunInit, Opcodes::SdAutoRunLoop});
+    ASSERT_TRUE(Command(rig.system, site, queue).Started());
+  }
+  WaitForSites(rig.system);
+  rig.system.Shutdown();
+
+  std::uint32_t pass = 0;
+  std::uint32_t fail = 0;
+  for (int site = 0; site < kSiteCount; ++site) {
+    pass += rig.system.Panels().PassCount(site);
+    fail += rig.system.Panels().FailCount(site);
+    EXPECT_GT(rig.system.Panels().PassCount(site), 0u);
+  }
+  EXPECT_GE(pass + fail, kParts);
+  EXPECT_GT(fail, 0u);
+  EXPECT_EQ(rig.system.Panels().Totals().Pass, pass);
+  EXPECT_EQ(rig.system.Panels().Totals().Fail, fail);
+  EXPECT_EQ(rig.rig.partsGood(), pass);
+  EXPECT_EQ(rig.rig.partsFailed(), fail);
+  const std::vector<PartRecord> rows = rig.Records();
+  EXPECT_EQ(rows.size(), std::size_t{pass} + fail);
+  EXPECT_EQ(static_cast<std::uint32_t>(std::count_if(rows.begin(), rows.end(),
+                                                     [](const PartRecord& r) { return r.Pass; })),
+            pass);
+  EXPECT_EQ(rig.captured.TextsOf(0).empty(), false);
 }
 
 }  // namespace
