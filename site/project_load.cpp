@@ -11,17 +11,17 @@
 namespace {
 // The staged files are placed only while no worker runs; the loads run on the thread that
 // starts the workers, so none can start between this check and the replacement.
-int PlaceIfIdle(SiteSystem& system, CProject& project) {
+int PlaceIfIdle(SiteSystem& system, CProject& project, bool keepInfo) {
   if (system.Engine().AnyRunning()) return LoadCode::SitesRunning;
-  if (!project.PlaceStagedFiles(true)) return LoadCode::ExtractFailed;
+  if (!project.PlaceStagedFiles(!keepInfo)) return LoadCode::ExtractFailed;
   return LoadCode::Loaded;
 }
 
-int StageAndPlace(SiteSystem& system, CProject& project, const std::string& path) {
+int StageAndPlace(SiteSystem& system, CProject& project, const std::string& path, bool keepInfo) {
   if (system.Engine().AnyRunning()) return LoadCode::SitesRunning;
   int code = project.StageLoad(path);
   if (code == LoadCode::Loaded && !project.BuildMenuRecord()) code = LoadCode::NoMenuFile;
-  if (code == LoadCode::Loaded) code = PlaceIfIdle(system, project);
+  if (code == LoadCode::Loaded) code = PlaceIfIdle(system, project, keepInfo);
   project.DropStagedFiles();
   return code;
 }
@@ -37,10 +37,10 @@ void ReadAndLogGroupDefine(SiteSystem& system, CProject& project) {
 }
 }  // namespace
 
-int LoadProjectInto(SiteSystem& system, const std::string& path) {
+int LoadProjectInto(SiteSystem& system, const std::string& path, bool keepInfo) {
   std::unique_ptr<LoadedProject> loaded = system.NewProject();
   CProject& project = loaded->Project();
-  int code = StageAndPlace(system, project, path);
+  int code = StageAndPlace(system, project, path, keepInfo);
   if (code == LoadCode::Loaded) {
     if (project.UsingGroupDefine) ReadAndLogGroupDefine(system, project);
     loaded->SetPath(path);

@@ -16,4 +16,5 @@ inline constexpr const char* kGroupDefineLoaded = "Group Define File Loaded";
 // Project Complete". Refused (LoadCode::SitesRunning) while a worker runs, since workers read
 // the loaded project and its data image. Any code other than 0 is shown through the system's
 // host with its message (caption "ERROR") and changes nothing.
-int LoadProjectInto(SiteSystem& system, const std::string& path);
+// With `keepInfo` the information file stays in the temp directory for the SD card set.
+int LoadProjectInto(SiteSystem& system, const std::string& path, bool keepInfo = false);

@@ -12,6 +12,7 @@
 #include "log/core/log_thread.h"
 #include "project/driver_index.h"
 #include "records/record_writer.h"
+#include "site/card_store_view.h"
 #include "site/loaded_project.h"
 #include "site/opcode_table.h"
 #include "site/part_sink.h"
@@ -68,6 +69,8 @@ class SiteSystem {
   Journal& LogJournal() { return journal_; }
 
   SitePanels& Panels() { return panels_; }
+  // The project window's SD card page as a model: each site's stored projects and the choice.
+  CardStoreView& CardView() { return cardView_; }
   RunControls& Controls() { return controls_; }
 
   LinkTable& Links() { return links_; }
@@ -120,6 +123,7 @@ class SiteSystem {
   NoPartSink noParts_;
   PartSink* parts_ = &noParts_;
   SitePanels panels_;
+  CardStoreView cardView_;
   RunControls controls_;
 
   LinkTable links_;

@@ -1,6 +1,7 @@
 #include "site/ops/site_operations.h"
 
 #include "site/ops/auto_run_ops.h"
+#include "site/ops/card_store_ops.h"
 #include "site/ops/empty_steps.h"
 #include "site/ops/identity_ops.h"
 #include "site/ops/run_all_ops.h"
@@ -15,5 +16,6 @@ void RegisterSiteOperations(OpcodeTable& table) {
   RegisterUnitPreparation(table);
   RegisterRunOperations(table);
   RegisterAutoRunOperations(table);
+  RegisterCardOperations(table);
   RegisterSdRunOperations(table);
 }

@@ -1,0 +1,159 @@
+#include "site/ops/card_files.h"
+
+#include <fstream>
+#include <system_error>
+
+#include "link/bulk_exchange.h"
+#include "link/standard_exchange.h"
+#include "site/ops/card_commands.h"
+#include "site/site_system.h"
+#include "support/checksums.h"
+
+namespace {
+
+constexpr std::uint64_t kBytesPerKByte = 1024;
+constexpr std::uint64_t kPcSpareFactor = 2;  // the PC drive must hold twice the file
+
+void Fail(SiteSystem& system, int site, std::string_view tail) {
+  LogSite(system.Log(), site, tail, LogColour::Red);
+}
+
+// Opens the PC file and goes to the piece; false (logged) when it cannot.
+template <class Stream>
+bool OpenAt(SiteSystem& system, int site, Stream& stream, std::uint32_t offset,
+            std::uint32_t length) {
+  if (!stream.is_open()) {
+    Fail(system, site, " - Not Find Taget,s File!");
+    return false;
+  }
+  if constexpr (std::is_same_v<Stream, std::ifstream>) {
+    stream.seekg(offset);
+  } else {
+    stream.seekp(offset);
+  }
+  if (!stream) {
+    Fail(system, site, " - File Seek Fail!");
+    return false;
+  }
+  if (length > kCardPieceLength) {
+    Fail(system, site, " - Target's File Bigger Then 60MBytes!");
+    return false;
+  }
+  return true;
+}
+
+std::optional<std::uint64_t> PcFileSize(const std::filesystem::path& file) {
+  std::error_code error;
+  const std::uintmax_t size = std::filesystem::file_size(file, error);
+  if (error) return std::nullopt;
+  return size;
+}
+
+}  // namespace
+
+std::optional<std::vector<CardPiece>> CardPieces(std::uint64_t size) {
+  if (size >= kCardFileLimit) return std::nullopt;
+  std::vector<CardPiece> pieces;
+  for (std::uint64_t offset = 0; offset < size; offset += kCardPieceLength) {
+    const std::uint64_t length = std::min<std::uint64_t>(kCardPieceLength, size - offset);
+    pieces.push_back({static_cast<std::uint32_t>(offset), static_cast<std::uint32_t>(length),
+                      offset == 0 ? CardOpenMode::CreateNew : CardOpenMode::OpenAlways});
+  }
+  return pieces;
+}
+
+bool LoadFilePiece(SiteSystem& system, int site, const std::filesystem::path& pcFile,
+                   std::uint32_t offset, std::uint32_t length) {
+  std::ifstream in(pcFile, std::ios::binary);
+  if (!OpenAt(system, site, in, offset, length)) return false;
+  std::vector<std::uint8_t> piece(length);
+  in.read(reinterpret_cast<char*>(piece.data()), static_cast<std::streamsize>(length));
+  if (!in || static_cast<std::uint64_t>(in.gcount()) != length) {
+    Fail(system, site, " - Read Data From File is Fail!");
+    return false;
+  }
+  return SendBufferFixed(system.Links(), system.Log(), site, piece, length, kCardPieceAddress) ==
+         SiteResultCode::Pass;
+}
+
+bool SaveFilePiece(SiteSystem& system, int site, const std::filesystem::path& pcFile,
+                   std::uint32_t offset, std::uint32_t length, bool firstPiece) {
+  const auto mode =
+      std::ios::binary | std::ios::out | (firstPiece ? std::ios::trunc : std::ios::in);
+  std::fstream out(pcFile, mode);
+  if (!OpenAt(system, site, out, offset, length)) return false;
+  std::vector<std::uint8_t> piece(length);
+  if (ReceiveBufferFixed(system.Links(), system.Log(), site, piece, length, kCardPieceAddress) !=
+      SiteResultCode::Pass) {
+    return false;
+  }
+  out.write(reinterpret_cast<const char*>(piece.data()), static_cast<std::streamsize>(length));
+  out.flush();
+  if (!out) {
+    Fail(system, site, " - Write Data to File is Fail!");
+    return false;
+  }
+  return true;
+}
+
+SiteResult PutFileToCard(SiteSystem& system, int site, const std::filesystem::path& pcFile,
+                         std::string_view directory, std::string_view file) {
+  system.CmdData(site).SdFreeKBytes = 0;
+  const std::optional<std::uint64_t> size = PcFileSize(pcFile);
+  if (!size) {
+    Fail(system, site, " - Not Find Taget,s File!");
+    return SiteResultCode::Fail;
+  }
+  const std::optional<std::vector<CardPiece>> pieces = CardPieces(*size);
+  if (!pieces) {
+    Fail(system, site, " - Target's File Is 4GBytes Or Bigger!");
+    return SiteResultCode::Fail;
+  }
+  const SiteResult space = SdCardGetFreeSpace(system, site);
+  if (space != SiteResultCode::Pass) return space;
+  if (std::uint64_t{system.CmdData(site).SdFreeKBytes} * kBytesPerKByte < *size) {
+    Fail(system, site, " - Not enough file space!");
+    return SiteResultCode::Fail;
+  }
+  for (const CardPiece& piece : *pieces) {
+    if (!LoadFilePiece(system, site, pcFile, piece.Offset, piece.Length))
+      return SiteResultCode::Fail;
+    std::uint32_t sum = 0;
+    if (FileByteSum(pcFile, piece.Offset, piece.Length, sum) != ByteSumResult::Ok) {
+      return SiteResultCode::Fail;
+    }
+    if (SdWriteData(system, site, directory, file, kCardPieceAddress, piece.Offset, piece.Length,
+                    piece.OpenMode, sum) != SiteResultCode::Pass) {
+      return SiteResultCode::Fail;
+    }
+  }
+  return SiteResultCode::Pass;
+}
+
+SiteResult GetFileFromCard(SiteSystem& system, int site, const std::filesystem::path& pcFile,
+                           std::string_view directory, std::string_view file) {
+  std::uint32_t size = 0;
+  if (SdGetFileSize(system, site, directory, file, size) != SiteResultCode::Pass) {
+    return SiteResultCode::Fail;
+  }
+  std::error_code error;
+  const std::filesystem::path folder =
+      pcFile.has_parent_path() ? pcFile.parent_path() : std::filesystem::path(".");
+  const std::uintmax_t free = std::filesystem::space(folder, error).available;
+  if (error || free <= kPcSpareFactor * size) {
+    Fail(system, site, " - Not enough file space!");
+    return SiteResultCode::Fail;
+  }
+  const std::vector<CardPiece> pieces = *CardPieces(size);
+  for (const CardPiece& piece : pieces) {
+    if (SdReadData(system, site, directory, file, kCardPieceAddress, piece.Offset, piece.Length) !=
+        SiteResultCode::Pass) {
+      return SiteResultCode::Fail;
+    }
+    if (!SaveFilePiece(system, site, pcFile, piece.Offset, piece.Length,
+                       piece.OpenMode == CardOpenMode::CreateNew)) {
+      return SiteResultCode::Fail;
+    }
+  }
+  return pieces.empty() ? SiteResultCode::Fail : SiteResultCode::Pass;
+}
