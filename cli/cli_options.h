@@ -14,7 +14,7 @@ inline constexpr int NoUnit = 3;
 
 inline constexpr int kCliMaxSimulatedUnits = 16;
 
-enum class CliCommand { Scan, Run, Records };
+enum class CliCommand { Scan, Run, SdRun, Records };
 enum class RecordFormat { Text, Csv, Json };
 
 struct CliOptions {
@@ -28,7 +28,7 @@ struct CliOptions {
   CliCommand command = CliCommand::Scan;
   bool json = false;  // scan, run: JSON instead of the log and tables
 
-  // run
+  // run, sd run (which takes the project from each unit's SD card)
   std::string project;
   std::vector<int> sites;  // site indexes 0..7; empty: every site with a unit
   bool autoRun = false;

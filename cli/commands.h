@@ -8,7 +8,8 @@ struct CliEnvironment;
 // Greets, identifies and orders the units; prints the site table (or one JSON object).
 int ScanCommand(HeadlessProgram& program, const CliOptions& options, CliEnvironment& env);
 
-// Loads the project and runs it once or as the automatic loop on the chosen sites.
+// Loads the project and runs it once or as the automatic loop on the chosen sites; "sd run"
+// runs each unit's run project from its SD card the same way.
 int RunCommand(HeadlessProgram& program, const CliOptions& options, CliEnvironment& env);
 
 // Prints the per-part records; needs no units.

@@ -94,6 +94,10 @@ SiteResult SdAutoRunLoop(SiteSystem& system, int site) {
 }
 
 void RegisterSdRunOperations(OpcodeTable& table) {
+  table.Register(Opcodes::SdLoadRunSettings,
+                 [](SiteSystem& system, int site, const OperationTexts&) {
+                   return LoadRunProject(system, site);
+                 });
   table.Register(Opcodes::SdRunAll, [](SiteSystem& system, int site, const OperationTexts&) {
     return SdRunAll(system, site);
   });

@@ -13,7 +13,7 @@ class SiteSystem;
 struct SystemPaths;
 
 // The site's working folder while its run project is fetched: temporary directory + "Proj"
-// + the site index.
+// + the site index, ending in "/".
 std::string RunProjectFolder(const SystemPaths& paths, int site);
 
 // Reads the run project's number from the list opcode 17 fetched, fetches and checks that

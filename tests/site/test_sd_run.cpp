@@ -14,6 +14,7 @@
 #include "sim/procedure_commands.h"
 #include "site/command.h"
 #include "site/ops/sd_run_ops.h"
+#include "site/run_recipes.h"
 #include "site/site_wait.h"
 #include "tests/site/card_rig.h"
 
@@ -159,9 +160,9 @@ std::uint32_t SoakParts() {
   return parts > 0 && parts <= 10'000'000 ? static_cast<std::uint32_t>(parts) : kDefaultSoakParts;
 }
 
-// Eight sites loop on their cards' run projects with the virtual operator and failing parts
-// (sockets found empty among them) until the part count, then "Stop All": the counters, the
-// statistics, the records and the units' own tally agree exactly.
+// Eight sites load their cards' run projects (no project on the PC) and loop on them with the
+// virtual operator and failing parts (sockets found empty among them) until the part count, then
+// "Stop All": the counters, the statistics, the records and the units' own tally agree exactly.
 TEST(SdRunTest, EightCardLoopsAgreeWithTheUnitsAndTheRecords) {
   const std::uint32_t kParts = SoakParts();
   TestFolder cards;
@@ -175,7 +176,6 @@ TEST(SdRunTest, EightCardLoopsAgreeWithTheUnitsAndTheRecords) {
   part.dataBytes = 1024;
   part.id = true;
   const std::vector<std::uint8_t> image = PatternImage(part.dataBytes);
-  rig.Load(part, image);
   for (int unit = 0; unit < kSiteCount; ++unit) {
     card_rig::PutRunProject(CardOf(rig, unit), unit % 3, part, image);
   }
@@ -186,10 +186,7 @@ TEST(SdRunTest, EightCardLoopsAgreeWithTheUnitsAndTheRecords) {
     const StatisticsTotals totals = rig.system.Panels().Totals();
     if (totals.Pass + totals.Fail >= kParts) rig.system.Controls().StopAllEnabled = false;
   });
-  for (int site = 0; site < kSiteCount; ++site) {
-    OpcodeQueue queue = MakeQueue({Opcodes::SdAutoRunInit, Opcodes::SdAutoRunLoop});
-    ASSERT_TRUE(Command(rig.system, site, queue).Started());
-  }
+  EXPECT_EQ(StartOnSelectedSites(rig.system, RunRecipe::SdAutoRun).size(), 8u);
   WaitForSites(rig.system);
   rig.system.Shutdown();
 
@@ -212,6 +209,86 @@ TEST(SdRunTest, EightCardLoopsAgreeWithTheUnitsAndTheRecords) {
                                                      [](const PartRecord& r) { return r.Pass; })),
             pass);
   EXPECT_EQ(rig.captured.TextsOf(0).empty(), false);
+}
+
+}  // namespace
+
+namespace {
+
+struct QueueCase {
+  const char* name;
+  std::function<void(RunRig&)> arrange;  // on unit 1's card or unit, after binding
+  const char* line;                      // site 2's last failure line
+  bool counted;                          // site 2 counted a failed part
+};
+
+// The main window's SD run (9, 17, 27, 25) on two sites with no project loaded on the PC: the
+// card's run project fills each site's records. A fault on the second site stops its queue with
+// one red line; the first site's run goes on and passes.
+TEST(SdRunTest, EachFailureStopsOnlyItsOwnSite) {
+  auto onCard = [](std::function<void(const std::filesystem::path&)> change) {
+    return [change](RunRig& rig) { change(CardOf(rig, 1)); };
+  };
+  const std::vector<QueueCase> cases = {
+      {"no fault", {}, nullptr, false},
+      {"no card",
+       onCard([](const std::filesystem::path& card) { std::filesystem::remove_all(card); }),
+       " - Not Find List File!", false},
+      {"no run project named", onCard([](const std::filesystem::path& card) {
+         card_rig::WriteFile(card / "List", card_rig::Bytes("[ListName]\nProjCount=1\n"));
+       }),
+       " - Get Project's Number Fail!", false},
+      {"a damaged data image", onCard([](const std::filesystem::path& card) {
+         card_rig::WriteFile(card / "Proj1" / "Temp", std::vector<std::uint8_t>(512, 0));
+       }),
+       " - Compare Temp Checksum Fail!", false},
+      {"the start refused",
+       [](RunRig& rig) {
+         // The start frame carries no command code: the fault aims at code 0.
+         rig.Unit(1).armFault(sim::Fault::refuse().onCode(0));
+       },
+       " - SDCard RUN ALL Command Error!", false},
+      {"unit pulled in the verify step",
+       [](RunRig& rig) { rig.Unit(1).armFault(sim::Fault::leaveBus().onCode(StepCode::Verify)); },
+       " - SDCard RUN ALL Fail!", true},
+  };
+  for (const QueueCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    TestFolder cards;
+    RunRig rig(CardOptions(2, std::filesystem::path(cards.Base())));
+    PartPlan part;
+    part.dataBytes = 2048;
+    const std::vector<std::uint8_t> image = PatternImage(part.dataBytes);
+    for (int unit = 0; unit < 2; ++unit) card_rig::PutRunProject(CardOf(rig, unit), 1, part, image);
+    rig.Bind();
+    if (c.arrange) c.arrange(rig);
+    EXPECT_EQ(StartOnSelectedSites(rig.system, RunRecipe::SdRun).size(), 2u);
+    WaitForSites(rig.system);
+    rig.system.Shutdown();
+
+    // The units bind in the order of their identifiers: find the site of the faulty one.
+    const int good = rig.system.Panels().Status(0) == siPass ? 0 : 1;
+    const int bad = 1 - good;
+    SitePanels& panels = rig.system.Panels();
+    EXPECT_EQ(panels.Status(good), siPass);
+    EXPECT_EQ(panels.PassCount(good), 1u);
+    const std::string goodSite = "Site #" + std::to_string(good + 1);
+    EXPECT_TRUE(rig.captured.Has(goodSite + " - SDCard RUN ALL Pass", LogColour::Green));
+    const ProjectRecords& records = rig.system.Project().Records();
+    EXPECT_EQ(records.ProjectValue[SiteSlot(good)].PartsNumber, "AC25Q80");  // from the card
+    EXPECT_EQ(records.ProcessPlan[SiteSlot(good)].MainLength, part.dataBytes);
+    const std::string temp = rig.system.Paths().TempDir;
+    EXPECT_FALSE(std::filesystem::exists(temp + "Proj" + std::to_string(good)));
+    EXPECT_FALSE(std::filesystem::exists(temp + "List" + std::to_string(good)));
+    if (c.line == nullptr) {
+      EXPECT_EQ(panels.Status(bad), siPass);
+      continue;
+    }
+    EXPECT_TRUE(rig.captured.Has("Site #" + std::to_string(bad + 1) + c.line, LogColour::Red));
+    EXPECT_NE(panels.Status(bad), siPass);
+    EXPECT_EQ(panels.PassCount(bad), 0u);
+    EXPECT_EQ(panels.FailCount(bad), c.counted ? 1u : 0u);
+  }
 }
 
 }  // namespace
