@@ -25,6 +25,7 @@ UsbBusChoice ChooseUsbBus(const BusOptions& options) {
   rigOptions.timing = options.timing;
   rigOptions.failRate = options.failRate;
   rigOptions.model.scale = options.speed;
+  rigOptions.sdCardRoot = options.sdCardRoot;
   sim::SimRig rig = sim::makeSimRig(rigOptions);
   choice.simulated = rig.bus.get();
   choice.notices = std::make_unique<SimBusNotices>(*rig.bus);

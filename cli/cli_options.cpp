@@ -63,6 +63,9 @@ void AddGlobalOptions(CLI::App& app, CliOptions& o, std::optional<int>& simulate
                  "the simulated units work S times faster than real units (default 1)")
       ->type_name("S")
       ->check(kSpeed);
+  app.add_option("--sim-sd-cards", o.simSdCards,
+                 "the simulated units keep their SD cards in DIR/Site1, DIR/Site2, ...")
+      ->type_name("DIR");
   app.add_option("--usb-trace", o.usbTrace, "write a line per USB transfer to FILE")
       ->type_name("FILE");
   app.set_version_flag("--version", "gangprog-cli " + GetVersionText());

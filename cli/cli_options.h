@@ -24,6 +24,7 @@ struct CliOptions {
   double simFailRate = 0;
   double simSpeed = 1;  // the simulated units' timing model runs this many times faster
   std::string usbTrace;
+  std::string simSdCards;  // the simulated units' SD cards below this folder (none: no card)
 
   CliCommand command = CliCommand::Scan;
   bool json = false;  // scan, run: JSON instead of the log and tables

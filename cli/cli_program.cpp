@@ -13,6 +13,7 @@ UsbBusChoice ChooseBus(const CliOptions& options, const CliEnvironment& env) {
   bus.timing = env.simulationTiming;
   bus.failRate = options.simFailRate;
   bus.speed = options.simSpeed;
+  bus.sdCardRoot = options.simSdCards;
   return ChooseUsbBus(bus);
 }
 }  // namespace
