@@ -27,8 +27,12 @@
 GangProgram::GangProgram(ProgramOptions options)
     : config_(std::move(options)),
       registry_(config_.registry ? *config_.registry : RegistryStore::FromEnvironment()) {
-  bus_ = ChooseUsbBus({config_.simulatedUnits, config_.simulationTiming, config_.pollPeriodMs,
-                       config_.simFailRate, config_.simSpeed});
+  bus_ = ChooseUsbBus({config_.simulatedUnits,
+                       config_.simulationTiming,
+                       config_.pollPeriodMs,
+                       config_.simFailRate,
+                       config_.simSpeed,
+                       {}});
   sites_ = std::make_unique<SiteSystem>(*bus_.library);
   // The base folder is known before any window: the log journal lives below it.
   SetPaths();

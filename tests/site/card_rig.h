@@ -47,14 +47,14 @@ inline std::string InfoText(const S_ProjectValue& value) {
 
 // The option record: the memory, socket and step flags, then the area lengths.
 inline std::vector<std::uint8_t> OptionBytes(const S_ProjectValue& value, std::uint64_t length) {
-  SlotImage slots;
+  SlotImage record;
   std::vector<std::uint8_t> flags(value.MemArea.begin(), value.MemArea.end());
   flags.insert(flags.end(), value.Textool.begin(), value.Textool.end());
   flags.insert(flags.end(), value.Step.begin(), value.Step.end());
-  for (std::size_t k = 0; k < 16; ++k) slots.SetSlot(k, k < flags.size() ? flags[k] : 0);
-  slots.SetSlot(16, static_cast<std::uint32_t>(length));
-  slots.SetSlot(17, 0);
-  return {slots.Data(), slots.Data() + 100};
+  for (std::size_t k = 0; k < 16; ++k) record.SetSlot(k, k < flags.size() ? flags[k] : 0);
+  record.SetSlot(16, static_cast<std::uint32_t>(length));
+  record.SetSlot(17, 0);
+  return {record.Data(), record.Data() + 100};
 }
 
 // Puts `part` with its data `image` in slot `slot` of the card and names it the run project.
