@@ -8,6 +8,7 @@
 #include "site/ops/card_store_set.h"
 #include "site/ops/sd_run_ops.h"
 #include "site/site_system.h"
+#include "support/checksums.h"
 #include "support/ini_file.h"
 
 namespace {
@@ -18,14 +19,18 @@ constexpr int kNoRunProject = -1;
 constexpr const char* kInfoSection = "ProjectInfo";
 constexpr const char* kInfoFile = "Info";
 constexpr const char* kDriverImageFile = "INI";
+constexpr const char* kDataImageFile = "Temp";
 
-// The run project's slot from the working list opcode 17 fetched; the list is used up.
-int TakeRunSlot(const std::string& listPath) {
+// The run project's slot and name from the working list opcode 17 fetched; the list is used
+// up.
+int TakeRunSlot(const std::string& listPath, std::string& name) {
   CardList list;
   list.Load(listPath);
   std::error_code ec;
   fs::remove(listPath, ec);
-  return list.RunSlot(kNoRunProject);
+  const int slot = list.RunSlot(kNoRunProject);
+  name = slot == kNoRunProject ? "" : list.NameOf(slot);
+  return slot;
 }
 
 // The project value in its field order, from the fetched information file.
@@ -62,7 +67,8 @@ std::string RunProjectFolder(const SystemPaths& paths, int site) {
 
 SiteResult LoadRunProject(SiteSystem& system, int site) {
   if (!IsSiteIndex(site)) return SiteResultCode::Fail;
-  const int slot = TakeRunSlot(CardWorkingList(system, site));
+  std::string name;
+  const int slot = TakeRunSlot(CardWorkingList(system, site), name);
   if (slot == kNoRunProject) {
     LogSite(system.Log(), site, " - Get Project's Number Fail!", LogColour::Red);
     return SiteResultCode::Fail;
@@ -86,6 +92,9 @@ SiteResult LoadRunProject(SiteSystem& system, int site) {
   records.ProjectValue[at] = ReadProjectValue((fs::path(folder) / kInfoFile).string());
   CopyDriverValues(image, records.DriverIni[at]);
   BuildSiteProcessPlan(records, at);
+  SiteRunBytes& run = system.RunBytes(site);
+  run.CardProject = name;
+  if (!FileCrc32(fs::path(folder) / kDataImageFile, run.CardImageCrc)) run.CardImageCrc = 0;
   fs::remove_all(folder, ec);
   return SiteResultCode::Pass;
 }

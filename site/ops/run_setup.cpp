@@ -53,8 +53,15 @@ SiteResult CountRun(const RunSetup& run, SiteResult result, const StepLoopOutcom
   CountRunEnd(system.Panels(), run.Site, result);
   if (run.Source == RunSource::Pc) ReportRunEnd(system.Log(), run.Site, result, elapsedMs);
   system.Panels().UpdateStatistics();
-  SubmitPartRecord(system, MakePartRecord(system, RunFacts{run.Site, result, loop.LastReply,
-                                                           loop.Steps, sockets, elapsedMs}));
+  PartRecord record = MakePartRecord(
+      system, RunFacts{run.Site, result, loop.LastReply, loop.Steps, sockets, elapsedMs});
+  if (run.Source == RunSource::SdCard) {
+    // The card's run project, not what the PC has loaded.
+    const SiteRunBytes& bytes = system.RunBytes(run.Site);
+    record.ProjectFile = bytes.CardProject;
+    record.DataCrc = bytes.CardImageCrc;
+  }
+  SubmitPartRecord(system, std::move(record));
   return result;
 }
 

@@ -16,6 +16,7 @@
 #include "site/ops/sd_run_ops.h"
 #include "site/run_recipes.h"
 #include "site/site_wait.h"
+#include "support/checksums.h"
 #include "tests/site/card_rig.h"
 
 namespace {
@@ -280,6 +281,12 @@ TEST(SdRunTest, EachFailureStopsOnlyItsOwnSite) {
     const std::string temp = rig.system.Paths().TempDir;
     EXPECT_FALSE(std::filesystem::exists(temp + "Proj" + std::to_string(good)));
     EXPECT_FALSE(std::filesystem::exists(temp + "List" + std::to_string(good)));
+    const std::vector<PartRecord> rows = rig.Records();
+    const auto row = std::find_if(rows.begin(), rows.end(),
+                                  [&](const PartRecord& r) { return r.Site == good + 1; });
+    ASSERT_NE(row, rows.end());
+    EXPECT_EQ(row->ProjectFile, "Demo");  // the card's run project
+    EXPECT_EQ(row->DataCrc, Crc32(image.data(), static_cast<std::uint32_t>(image.size())));
     if (c.line == nullptr) {
       EXPECT_EQ(panels.Status(bad), siPass);
       continue;
