@@ -26,13 +26,9 @@ bool SendCardRunStart(ZvUsb& link) {
   return link.SendCommand(std::move(parts));
 }
 
-// Starts the run and follows it; the result before reporting, and the loop's facts.
+// Follows the started run; the result before reporting, and the loop's facts.
 SiteResult FollowCardRun(const RunSetup& run, StepLoopOutcome& loop) {
   SiteSystem& system = run.System;
-  if (!run.Procedure.Ok()) {
-    LogSite(system.Log(), run.Site, run.Procedure.Error, LogColour::Red);
-    return SiteResultCode::Fail;
-  }
   const StepReportSite at{system.Log(),
                           run.Site,
                           run.Driver,
@@ -63,6 +59,10 @@ SiteResult SdRunAll(SiteSystem& system, int site) {
   LogRunStart(system.Log(), site, RunSource::SdCard);
   RunSetup run = PrepareRun(system, site, RunSource::SdCard);
   const std::uint8_t sockets = SocketMask(run.Plan.SocketCode);
+  if (!run.Procedure.Ok()) {  // the PC could not follow the unit: do not start it
+    LogSite(system.Log(), site, run.Procedure.Error, LogColour::Red);
+    return SiteResultCode::Fail;
+  }
   if (!SendCardRunStart(link)) {
     LogSite(system.Log(), site, " - SDCard RUN ALL Command Error!", LogColour::Red);
     link.ClearBusy();
