@@ -1,5 +1,6 @@
 // The program against the simulator's own timing model: eight sites prepared and programmed with
-// a 64 MiB image (one RUN ALL), and the eight-site automatic loop with the virtual operator.
+// a 64 MiB image (one RUN ALL), the eight-site automatic loop with the virtual operator, and a
+// project with a 64 MiB image added to eight SD cards at once.
 // Each figure is wall time (or parts per hour) over the model's minimum for the same work at the
 // same scale, so the ratio is the program's overhead and holds on any machine that keeps up.
 #include <unistd.h>
@@ -19,11 +20,14 @@
 #include "project/driver_slots.h"
 #include "project/hardware_ini.h"
 #include "project/project_value.h"
+#include "project/sd_project_set.h"
 #include "records/record_writer.h"
 #include "sim/sim_factory.h"
 #include "sim/work_estimate.h"
+#include "site/card_store.h"
 #include "site/headless_site_host.h"
 #include "site/loaded_project.h"
+#include "site/ops/card_files.h"
 #include "site/ops/unit_preparation_ops.h"
 #include "site/rescan.h"
 #include "site/run_recipes.h"
@@ -53,6 +57,10 @@ constexpr double kLoopScale = 1.0;
 constexpr std::uint32_t kLoopParts = 48;
 constexpr double kRunTarget = 1.03;
 constexpr double kUphTarget = 0.97;
+// The SD card store: a project whose data image is 64 MiB (two pieces) added to eight cards.
+constexpr double kCardScale = 2.0;
+constexpr double kCardTarget = 1.05;
+constexpr char kMemoryFolder[] = "/dev/shm";
 constexpr char kDriverFile[] = "drv.bin";
 constexpr char kFpgaFile[] = "fpga.bin";
 
@@ -116,7 +124,7 @@ void FillSite(std::uint64_t bytes, ZV_Driver_INI& driver, S_ProjectValue& value)
 // The system on a simulated rig with a loaded project and its database files, units bound.
 struct RunBench {
   explicit RunBench(const sim::RigOptions& options, std::uint64_t imageBytes)
-      : rig(sim::makeSimRig(options)), system(*rig.bus, Config(log)) {
+      : rig(sim::makeSimRig(WithCards(options, folder))), system(*rig.bus, Config(log)) {
     system.AttachHost(host);
     SystemPaths paths;
     paths.BaseDir = folder.Base();
@@ -128,6 +136,20 @@ struct RunBench {
     folder.Write(std::string(kFpgaFolder) + "/" + kFpgaFile, bench::RandomBytes(kFpgaImageLimit));
     folder.Write("Temp/Temp.BIN", bench::RandomBytes(imageBytes));
     Load(imageBytes);
+  }
+  // The cards live in memory where the host has a memory file system: the figure is the
+  // program's, not the host disk's write-back.
+  static sim::RigOptions WithCards(sim::RigOptions options, const TempFolder& folder) {
+    std::error_code error;
+    const bool shm = std::filesystem::is_directory(kMemoryFolder, error);
+    options.sdCardRoot =
+        shm ? std::string(kMemoryFolder) + "/zv_bench_cards_" + std::to_string(::getpid())
+            : folder.Base() + "cards";
+    return options;
+  }
+  ~RunBench() {
+    std::error_code error;
+    std::filesystem::remove_all(rig.units.front()->sdCardFolder().parent_path(), error);
   }
   static SiteSystemConfig Config(QuietLog& log) {
     SiteSystemConfig config;
@@ -277,10 +299,68 @@ bool RunLoop(std::int32_t intervalMs, const std::string& suffix, bool judged) {
   return complete && (!judged || ratio >= kUphTarget);
 }
 
+// The SD card project set a project load prepares, beside the database files already there.
+std::vector<std::uint64_t> WriteCardSet(RunBench& bench) {
+  const TempFolder& folder = bench.folder;
+  folder.Write("tmp/INI", bench::RandomBytes(16384));
+  folder.Write("tmp/Option", bench::RandomBytes(100));
+  folder.Write("tmp/Menu", bench::RandomBytes(65536));
+  folder.Write("tmp/Info.meg", RunBench::Text("[ProjectInfo]\nManufacturer=Acme\n"));
+  folder.Write("tmp/Hardware", bench::RandomBytes(16384));
+  folder.Write("tmp/Checksum", bench::RandomBytes(32));
+  std::vector<std::uint64_t> sizes;
+  const ZV_Driver_INI& driver = bench.system.Project().Records().DriverIni[0];
+  for (const SdSetFile& file : SdProjectSetFiles(bench.system.Paths(), driver)) {
+    sizes.push_back(std::filesystem::file_size(file.Path));
+  }
+  return sizes;
+}
+
+// 3. A project with a 64 MiB data image stored on eight SD cards at once.
+bool RunCardAdd() {
+  sim::RigOptions options = Options(kCardScale);
+  options.virtualOperator = false;
+  RunBench bench(options, kImageBytes);
+  std::vector<std::uint64_t> files = WriteCardSet(bench);
+  std::vector<int> sites;
+  for (int site = 0; site < kUnits; ++site) sites.push_back(site);
+  const auto start = Clock::now();
+  const CardStoreOutcome outcome =
+      RunCardQueue(bench.system, sites, {Opcodes::SdStoreProject}, "/projects/Bench.zvprj");
+  const double wall = Seconds(Clock::now() - start).count();
+  bench.system.Shutdown();
+  const bool passed = bench.ready && outcome.AllPassed() && outcome.Passed.size() == kUnits;
+  files.push_back(std::filesystem::file_size(bench.rig.units.front()->sdCardFolder() / "List"));
+  const sim::WorkTime model = sim::minimumTime(options.model, sim::sdProjectWork(kUnits, files));
+  const double modelReal = Seconds(model.real).count();
+  const double ratio = wall / modelReal;
+  std::uint64_t chunks = 0;  // each piece goes as 1 KiB or 1 MiB chunks, one pause before each
+  for (std::uint64_t bytes : files) {
+    for (std::uint64_t at = 0; at < bytes; at += kCardPieceLength) {
+      const std::uint64_t piece = std::min<std::uint64_t>(kCardPieceLength, bytes - at);
+      chunks += piece <= 1024 ? 1 : (piece + kTransferChunk - 1) / kTransferChunk;
+    }
+  }
+  const double pauses = Seconds(kChunkPause).count() * static_cast<double>(chunks);
+  bench::Print("sd_add_8site_scale", kCardScale, "x");
+  bench::Print("sd_add_8site_wall", wall, "s");
+  bench::Print("sd_add_8site_model", modelReal, "s");
+  bench::Print("sd_add_8site_passed", passed ? 1 : 0, "");
+  bench::Print("sd_add_8site_chunk_pauses", pauses, "s");
+  bench::Print("sd_add_8site_ratio_without_chunk_pauses", (wall - pauses) / modelReal, "x");
+  bench::Print("sd_add_8site_ratio_to_model", ratio, "x");
+  return passed && ratio <= kCardTarget;
+}
+
 }  // namespace
 
-int main() {
-  bool met = RunProgramming();
+// "sd" or "run" as the argument measures only the SD card or the programming figure.
+int main(int argc, char** argv) {
+  if (argc > 1 && std::string(argv[1]) == "sd") return RunCardAdd() ? EXIT_SUCCESS : EXIT_FAILURE;
+  if (argc > 1 && std::string(argv[1]) == "run")
+    return RunProgramming() ? EXIT_SUCCESS : EXIT_FAILURE;
+  bool met = RunCardAdd();
+  met = RunProgramming() && met;
   met = RunLoop(kDefaultAutoRunIntervalMs, "", true) && met;
   // The same loop with a short poll interval: what the program costs besides its polling.
   RunLoop(10, "_poll10ms", false);

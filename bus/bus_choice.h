@@ -21,7 +21,7 @@ struct BusOptions {
   int pollPeriodMs = 1000;            // the look at a real bus where udev does not work
   double failRate = 0;                // the share of simulated parts that fail (0..1)
   double speed = 1;                   // the timing model runs this many times faster (> 0)
-  std::filesystem::path sdCardRoot;   // simulated unit k keeps its SD card in "Site<k+1>" below
+  std::filesystem::path sdCardRoot;   // simulated unit k keeps its SD card in "SiteK" below
 };
 
 struct UsbBusChoice {

@@ -11,6 +11,7 @@ int RunWithSystem(const CliOptions& options, CliEnvironment& env) {
   try {
     HeadlessProgram program(options, env, logStream);
     if (options.command == CliCommand::Scan) return ScanCommand(program, options, env);
+    if (options.command == CliCommand::Sd) return SdCommand(program, options, env);
     return RunCommand(program, options, env);
   } catch (const std::runtime_error& error) {
     env.err << "gangprog-cli: " << error.what() << '\n';

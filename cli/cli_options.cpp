@@ -5,6 +5,7 @@
 #include <cmath>
 #include <sstream>
 
+#include "cli/sd_command.h"
 #include "records/part_record.h"
 #include "site/site_status.h"
 #include "site/system_startup.h"
@@ -44,9 +45,8 @@ const CLI::Validator kIsoDate(
 struct Subcommands {
   CLI::App* scan = nullptr;
   CLI::App* run = nullptr;
-  CLI::App* sd = nullptr;
-  CLI::App* sdRun = nullptr;
   CLI::App* records = nullptr;
+  CLI::App* sd = nullptr;
 };
 
 void AddGlobalOptions(CLI::App& app, CliOptions& o, std::optional<int>& simulate) {
@@ -63,16 +63,17 @@ void AddGlobalOptions(CLI::App& app, CliOptions& o, std::optional<int>& simulate
                  "the simulated units work S times faster than real units (default 1)")
       ->type_name("S")
       ->check(kSpeed);
-  app.add_option("--sim-sd-cards", o.simSdCards,
-                 "the simulated units keep their SD cards in DIR/Site1, DIR/Site2, ...")
-      ->type_name("DIR");
   app.add_option("--usb-trace", o.usbTrace, "write a line per USB transfer to FILE")
       ->type_name("FILE");
+  app.add_option("--sim-cards", o.simCards,
+                 "the simulated units keep their SD cards in DIR/Site1, DIR/Site2, ...")
+      ->type_name("DIR");
   app.set_version_flag("--version", "gangprog-cli " + GetVersionText());
 }
 
-// The options a run from the PC and a run from the SD cards share.
-void AddRunOptions(CLI::App* run, CliOptions& o, std::vector<int>& siteNumbers) {
+CLI::App* AddRun(CLI::App& app, CliOptions& o, std::vector<int>& siteNumbers) {
+  CLI::App* run = app.add_subcommand("run", "load a project and program parts on the sites");
+  run->add_option("--project", o.project, "the project file (.zvprj)")->required();
   run->add_option("--sites", siteNumbers, "sites to run, e.g. 1,3,5 (default: every unit)")
       ->delimiter(',')
       ->check(CLI::Range(kFirstSiteNumber, kSiteCount));
@@ -82,22 +83,7 @@ void AddRunOptions(CLI::App* run, CliOptions& o, std::vector<int>& siteNumbers) 
       ->check(CLI::PositiveNumber)
       ->needs(autoRun);
   run->add_flag("--json", o.json, "one JSON object per line for each event");
-}
-
-CLI::App* AddRun(CLI::App& app, CliOptions& o, std::vector<int>& siteNumbers) {
-  CLI::App* run = app.add_subcommand("run", "load a project and program parts on the sites");
-  run->add_option("--project", o.project, "the project file (.zvprj)")->required();
-  AddRunOptions(run, o, siteNumbers);
   return run;
-}
-
-// "sd": the units' SD cards; "sd run" runs each unit's run project from its card.
-CLI::App* AddSd(CLI::App& app, CliOptions& o, std::vector<int>& siteNumbers, CLI::App*& sdRun) {
-  CLI::App* sd = app.add_subcommand("sd", "work with the units' SD cards");
-  sd->require_subcommand(1);
-  sdRun = sd->add_subcommand("run", "program parts with the run project of each unit's SD card");
-  AddRunOptions(sdRun, o, siteNumbers);
-  return sd;
 }
 
 CLI::App* AddRecords(CLI::App& app, CliOptions& o, bool& csv, bool& json) {
@@ -146,9 +132,9 @@ ParsedCommandLine ParseCliCommandLine(const std::vector<std::string>& args) {
   sub.scan = app.add_subcommand("scan", "greet, identify and order the units; print the sites");
   sub.scan->add_flag("--json", o.json, "one JSON object");
   sub.run = AddRun(app, o, siteNumbers);
-  std::vector<int> sdSiteNumbers;
-  sub.sd = AddSd(app, o, sdSiteNumbers, sub.sdRun);
   sub.records = AddRecords(app, o, csv, recordsJson);
+  std::vector<int> sdSiteNumbers;
+  sub.sd = AddSdCommand(app, o, sdSiteNumbers);
 
   std::vector<std::string> reversed(args.rbegin(), args.rend());  // CLI11 takes them reversed
   try {
@@ -163,15 +149,16 @@ ParsedCommandLine ParseCliCommandLine(const std::vector<std::string>& args) {
     return Refused(app, error.what());
   }
   o.simulate = simulate;
-  const bool fromCard = sub.sdRun->parsed();
-  const std::string reason = fromCard
-                                 ? TakeSites(*sub.sdRun->get_option("--sites"), sdSiteNumbers, o)
-                                 : TakeSites(*sub.run->get_option("--sites"), siteNumbers, o);
+  const std::string reason = TakeSites(*sub.run->get_option("--sites"), siteNumbers, o);
   if (!reason.empty()) {
     return Refused(app, reason);
   }
   if (sub.run->parsed()) o.command = CliCommand::Run;
-  if (fromCard) o.command = CliCommand::SdRun;
+  if (sub.sd->parsed()) {
+    o.command = CliCommand::Sd;
+    const std::string sdReason = TakeSdOptions(*sub.sd, sdSiteNumbers, o);
+    if (!sdReason.empty()) return Refused(app, sdReason);
+  }
   if (sub.records->parsed()) {
     o.command = CliCommand::Records;
     o.format = csv ? RecordFormat::Csv : recordsJson ? RecordFormat::Json : RecordFormat::Text;

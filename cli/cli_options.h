@@ -14,7 +14,7 @@ inline constexpr int NoUnit = 3;
 
 inline constexpr int kCliMaxSimulatedUnits = 16;
 
-enum class CliCommand { Scan, Run, SdRun, Records };
+enum class CliCommand { Scan, Run, Records, Sd };
 enum class RecordFormat { Text, Csv, Json };
 
 struct CliOptions {
@@ -24,16 +24,23 @@ struct CliOptions {
   double simFailRate = 0;
   double simSpeed = 1;  // the simulated units' timing model runs this many times faster
   std::string usbTrace;
-  std::string simSdCards;  // the simulated units' SD cards below this folder (none: no card)
+  std::string simCards;  // the simulated units' SD cards below this folder (empty: no cards)
 
   CliCommand command = CliCommand::Scan;
   bool json = false;  // scan, run: JSON instead of the log and tables
 
-  // run, sd run (which takes the project from each unit's SD card)
+  // run
   std::string project;
   std::vector<int> sites;  // site indexes 0..7; empty: every site with a unit
   bool autoRun = false;
   std::optional<long long> parts;  // --auto: stop once this many parts are done in all
+
+  // sd: the action's name and its options (the project and the sites are shared with run)
+  std::string sdAction;
+  std::optional<int> sdFromSite;  // copy: the source site number (1..8)
+  std::string sdName;             // copy: the stored project (empty: the newest)
+  std::optional<int> sdSlot;      // delete: the card slot
+  bool sdYes = false;             // format: the confirmation
 
   // records
   std::string since;  // "YYYY-MM-DD" or empty

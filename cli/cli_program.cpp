@@ -13,7 +13,7 @@ UsbBusChoice ChooseBus(const CliOptions& options, const CliEnvironment& env) {
   bus.timing = env.simulationTiming;
   bus.failRate = options.simFailRate;
   bus.speed = options.simSpeed;
-  bus.sdCardRoot = options.simSdCards;
+  bus.sdCardRoot = options.simCards;
   return ChooseUsbBus(bus);
 }
 }  // namespace

@@ -11,6 +11,12 @@ int ScanCommand(HeadlessProgram& program, const CliOptions& options, CliEnvironm
 // Loads the project and runs it once or as the automatic loop on the chosen sites; "sd run"
 // runs each unit's run project from its SD card the same way.
 int RunCommand(HeadlessProgram& program, const CliOptions& options, CliEnvironment& env);
+// The run itself once the program is initialised (and, from the PC, the project loaded): the
+// events, the wait and the summary, shared by "run" and "sd run".
+int RunParts(HeadlessProgram& program, const CliOptions& options, CliEnvironment& env);
+
+// The SD card project store and the other card actions (sd list, add, copy, delete, format).
+int SdCommand(HeadlessProgram& program, const CliOptions& options, CliEnvironment& env);
 
 // Prints the per-part records; needs no units.
 int RecordsCommand(const CliOptions& options, CliEnvironment& env);

@@ -22,7 +22,7 @@ namespace {
 constexpr std::chrono::seconds kRecordPatience{10};
 
 bool FromCard(const CliOptions& options) {
-  return options.command == CliCommand::SdRun;
+  return options.command == CliCommand::Sd;
 }
 
 // The chosen sites that show a unit; the sites without one are named in the log.
@@ -89,9 +89,13 @@ bool ProjectReady(SiteSystem& system, const CliOptions& options) {
 }  // namespace
 
 int RunCommand(HeadlessProgram& program, const CliOptions& options, CliEnvironment& env) {
-  SiteSystem& system = program.System();
   if (!program.Initialize()) return CliExit::BadInput;
-  if (!ProjectReady(system, options)) return CliExit::BadInput;
+  if (!ProjectReady(program.System(), options)) return CliExit::BadInput;
+  return RunParts(program, options, env);
+}
+
+int RunParts(HeadlessProgram& program, const CliOptions& options, CliEnvironment& env) {
+  SiteSystem& system = program.System();
   RunEvents events(env.out, program.OutputMutex(), options.json, system.Panels());
   if (options.parts)
     events.StopAfter(static_cast<std::uint64_t>(*options.parts), system.Controls());

@@ -6,7 +6,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 SECONDS_EACH=${1:-60}
-TARGETS=(fuzz_project_ini fuzz_menu_record fuzz_group_define fuzz_select_list fuzz_step_reply)
+TARGETS=(fuzz_project_ini fuzz_menu_record fuzz_group_define fuzz_select_list fuzz_step_reply
+         fuzz_card_reply fuzz_card_list)
 bash scripts/setup.sh
 if [[ -n "${TARGETS_ONLY:-}" ]]; then read -r -a TARGETS <<<"$TARGETS_ONLY"; fi
 

@@ -4,6 +4,7 @@
 #include <fstream>
 
 #include "sim/card_run_set.h"
+#include "sim/sd_card_commands.h"
 #include "sim/timing_model.h"
 
 namespace sim {
@@ -250,10 +251,17 @@ void refuseCardRun(CommandContext& ctx, std::uint8_t refusal) {
   ctx.countPart(false);
 }
 
+// Whether a card sits in the slot.
+bool cardPresent(CommandContext& ctx) {
+  std::error_code ec;
+  return !ctx.sdCardFolder().empty() && !ctx.state<SdCardState>().missing &&
+         std::filesystem::is_directory(ctx.sdCardFolder(), ec);
+}
+
 // The stand-alone run: the card's run project instead of what the PC left in memory.
 void sdRun(CommandContext& ctx) {
   auto& st = ctx.state<ProcedureState>();
-  if (ctx.sdCardFolder().empty()) return refuseCardRun(ctx, CardRunRefusal::List);
+  if (!cardPresent(ctx)) return refuseCardRun(ctx, CardRunRefusal::List);
   CardRunSet set = readCardRunSet(ctx.sdCardFolder(), st.dataChunkLength);
   if (set.refusal != CardRunRefusal::None) return refuseCardRun(ctx, set.refusal);
   if (!ctx.gang().fixedPartKind) st.kind = partKindFromDriverSettings(set.driverSettings);
@@ -268,10 +276,7 @@ void sdRun(CommandContext& ctx) {
 
 // The card's automatic mode: ready when a card is there.
 void sdAutoRunInit(CommandContext& ctx) {
-  std::error_code ec;
-  const bool card =
-      !ctx.sdCardFolder().empty() && std::filesystem::is_directory(ctx.sdCardFolder(), ec);
-  ctx.complete(card ? Ack::Pass : Ack::Fail);
+  ctx.complete(cardPresent(ctx) ? Ack::Pass : Ack::Fail);
 }
 
 // Whether a part sits in the socket now. With the operator on, looking is what moves the

@@ -12,6 +12,7 @@ namespace sim {
 namespace CardResult {
 inline constexpr std::uint8_t Pass = 0xA0;
 inline constexpr std::uint8_t NotReady = 0xA1;  // no card detected
+inline constexpr std::uint8_t MediumRemoved = 0xA2;
 inline constexpr std::uint8_t NoFile = 0xA3;
 inline constexpr std::uint8_t NoPath = 0xA4;
 inline constexpr std::uint8_t InvalidName = 0xA5;
@@ -26,6 +27,13 @@ struct SdCardState {
   std::optional<std::uint32_t> freeKBytes;  // reported instead of the host folder's free space
   bool writeProtected = false;
   std::optional<std::uint8_t> forcedResult;  // every card command answers this code
+  bool missing = false;                      // no card in the slot: every command answers NotReady
+  bool full = false;  // no free space: reported as 0 KBytes, every write is denied
+  // The write of this piece (counted from 0 over the card's piece writes) finds the card
+  // pulled half-way: half the piece is written, the write answers MediumRemoved and the card
+  // is missing from then on.
+  std::optional<std::uint32_t> pullAtPiece;
+  std::uint32_t piecesWritten = 0;
 };
 
 // Reply offsets of the card values.

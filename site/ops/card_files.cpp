@@ -1,6 +1,7 @@
 #include "site/ops/card_files.h"
 
 #include <fstream>
+#include <memory>
 #include <system_error>
 
 #include "link/bulk_exchange.h"
@@ -53,27 +54,41 @@ std::optional<std::uint64_t> PcFileSize(const std::filesystem::path& file) {
 
 std::optional<std::vector<CardPiece>> CardPieces(std::uint64_t size) {
   if (size >= kCardFileLimit) return std::nullopt;
-  std::vector<CardPiece> pieces;
+  // An empty file still moves as one empty piece, so that it exists on the other side.
+  std::vector<CardPiece> pieces{{0, 0, CardOpenMode::CreateNew}};
   for (std::uint64_t offset = 0; offset < size; offset += kCardPieceLength) {
     const std::uint64_t length = std::min<std::uint64_t>(kCardPieceLength, size - offset);
-    pieces.push_back({static_cast<std::uint32_t>(offset), static_cast<std::uint32_t>(length),
-                      offset == 0 ? CardOpenMode::CreateNew : CardOpenMode::OpenAlways});
+    pieces.back() = {static_cast<std::uint32_t>(offset), static_cast<std::uint32_t>(length),
+                     offset == 0 ? CardOpenMode::CreateNew : CardOpenMode::OpenAlways};
+    if (offset + length < size) pieces.push_back({});
   }
   return pieces;
 }
 
 bool LoadFilePiece(SiteSystem& system, int site, const std::filesystem::path& pcFile,
                    std::uint32_t offset, std::uint32_t length) {
+  return LoadFilePieceSummed(system, site, pcFile, offset, length).has_value();
+}
+
+std::optional<std::uint32_t> LoadFilePieceSummed(SiteSystem& system, int site,
+                                                 const std::filesystem::path& pcFile,
+                                                 std::uint32_t offset, std::uint32_t length) {
   std::ifstream in(pcFile, std::ios::binary);
-  if (!OpenAt(system, site, in, offset, length)) return false;
-  std::vector<std::uint8_t> piece(length);
-  in.read(reinterpret_cast<char*>(piece.data()), static_cast<std::streamsize>(length));
+  if (!OpenAt(system, site, in, offset, length)) return std::nullopt;
+  if (length == 0) return 0;
+  // Up to 60 MiB: left uninitialised, the read fills it.
+  const auto piece = std::make_unique_for_overwrite<std::uint8_t[]>(length);
+  in.read(reinterpret_cast<char*>(piece.get()), static_cast<std::streamsize>(length));
   if (!in || static_cast<std::uint64_t>(in.gcount()) != length) {
     Fail(system, site, " - Read Data From File is Fail!");
-    return false;
+    return std::nullopt;
   }
-  return SendBufferFixed(system.Links(), system.Log(), site, piece, length, kCardPieceAddress) ==
-         SiteResultCode::Pass;
+  const std::uint32_t sum = ByteSum(piece.get(), length);
+  if (SendBufferFixed(system.Links(), system.Log(), site, {piece.get(), length}, length,
+                      kCardPieceAddress) != SiteResultCode::Pass) {
+    return std::nullopt;
+  }
+  return sum;
 }
 
 bool SaveFilePiece(SiteSystem& system, int site, const std::filesystem::path& pcFile,
@@ -82,12 +97,13 @@ bool SaveFilePiece(SiteSystem& system, int site, const std::filesystem::path& pc
       std::ios::binary | std::ios::out | (firstPiece ? std::ios::trunc : std::ios::in);
   std::fstream out(pcFile, mode);
   if (!OpenAt(system, site, out, offset, length)) return false;
-  std::vector<std::uint8_t> piece(length);
-  if (ReceiveBufferFixed(system.Links(), system.Log(), site, piece, length, kCardPieceAddress) !=
-      SiteResultCode::Pass) {
+  if (length == 0) return true;
+  const auto piece = std::make_unique_for_overwrite<std::uint8_t[]>(length);
+  if (ReceiveBufferFixed(system.Links(), system.Log(), site, {piece.get(), length}, length,
+                         kCardPieceAddress) != SiteResultCode::Pass) {
     return false;
   }
-  out.write(reinterpret_cast<const char*>(piece.data()), static_cast<std::streamsize>(length));
+  out.write(reinterpret_cast<const char*>(piece.get()), static_cast<std::streamsize>(length));
   out.flush();
   if (!out) {
     Fail(system, site, " - Write Data to File is Fail!");
@@ -155,5 +171,5 @@ SiteResult GetFileFromCard(SiteSystem& system, int site, const std::filesystem::
       return SiteResultCode::Fail;
     }
   }
-  return pieces.empty() ? SiteResultCode::Fail : SiteResultCode::Pass;
+  return SiteResultCode::Pass;
 }

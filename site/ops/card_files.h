@@ -23,20 +23,24 @@ struct CardPiece {
   bool operator==(const CardPiece&) const = default;
 };
 
-// The pieces of a file of `size` bytes (none for an empty file); none at all when the file
-// is too big for the card's 32-bit fields.
+// The pieces of a file of `size` bytes (an empty file is one empty piece, so that it is made);
+// none at all when the file is too big for the card's 32-bit fields.
 std::optional<std::vector<CardPiece>> CardPieces(std::uint64_t size);
 
 // PC file to card file "directory" / "file". Checks the card's free space first.
 SiteResult PutFileToCard(SiteSystem& system, int site, const std::filesystem::path& pcFile,
                          std::string_view directory, std::string_view file);
-// Card file to PC file (made anew). An empty card file gives 0xA1.
+// Card file to PC file (made anew).
 SiteResult GetFileFromCard(SiteSystem& system, int site, const std::filesystem::path& pcFile,
                            std::string_view directory, std::string_view file);
 
 // PC file piece to the unit's memory at the piece address.
 bool LoadFilePiece(SiteSystem& system, int site, const std::filesystem::path& pcFile,
                    std::uint32_t offset, std::uint32_t length);
+// The same, giving the byte sum of the piece that was sent (none on a failure, logged).
+std::optional<std::uint32_t> LoadFilePieceSummed(SiteSystem& system, int site,
+                                                 const std::filesystem::path& pcFile,
+                                                 std::uint32_t offset, std::uint32_t length);
 // The unit's memory at the piece address to a PC file piece (the first piece makes the file
 // anew). True only after the whole piece was written.
 bool SaveFilePiece(SiteSystem& system, int site, const std::filesystem::path& pcFile,

@@ -22,11 +22,6 @@ void Log(SiteSystem& system, int site, std::string_view tail,
   LogSite(system.Log(), site, tail, colour);
 }
 
-void Remove(const std::string& path) {
-  std::error_code error;
-  fs::remove(path, error);
-}
-
 bool Exists(const std::string& path) {
   std::error_code error;
   return fs::is_regular_file(path, error);
@@ -45,7 +40,7 @@ std::optional<std::string> SelectedName(SiteSystem& system, int site) {
 // The working list as the card has it now. A copy left by earlier work must not stand in for
 // a card that cannot be read.
 void FetchList(SiteSystem& system, int site, const std::string& workList) {
-  Remove(workList);
+  RemoveWorkFile(workList);
   GetFileFromCard(system, site, workList, kCardRoot, kCardListFile);
 }
 
@@ -114,7 +109,7 @@ SiteResult ShowCardProjectInfo(SiteSystem& system, int site) {
   if (!slot) return SiteResultCode::Fail;
   MarkRunRow(system, site, *list);
   const std::string info = CardInfoCopy(system, site);
-  Remove(info);
+  RemoveWorkFile(info);
   GetFileFromCard(system, site, info, CardSlotDirectory(*slot), SdSetLabel::Info);
   if (!Exists(info)) {
     Log(system, site, " - Not Find Info File!");
@@ -122,7 +117,7 @@ SiteResult ShowCardProjectInfo(SiteSystem& system, int site) {
     return SiteResultCode::Fail;
   }
   system.CardView().SetInfoText(ProjectInfoTextOfFile(*name, info));
-  Remove(info);
+  RemoveWorkFile(info);
   return SiteResultCode::Pass;
 }
 
@@ -139,7 +134,7 @@ SiteResult DeleteCardProject(SiteSystem& system, int site) {
   RemoveFromList(*list, *slot);
   const std::string workList = CardWorkingList(system, site);
   if (!SendList(system, site, *list, workList)) result = SiteResultCode::Fail;
-  Remove(workList);
+  RemoveWorkFile(workList);
   return result;
 }
 
@@ -181,7 +176,7 @@ SiteResult FetchCardProject(SiteSystem& system, int site, const std::string& nam
 
 SiteResult FilterCardList(SiteSystem& system, int site) {
   const std::string workList = CardWorkingList(system, site);
-  Remove(workList);
+  RemoveWorkFile(workList);
   if (GetFileFromCard(system, site, workList, kCardRoot, kCardListFile) != SiteResultCode::Pass) {
     Log(system, site, " - Get List File Fail!");
     return SiteResultCode::Pass;  // a card without a list yet has nothing to filter
@@ -204,7 +199,7 @@ SiteResult FilterCardList(SiteSystem& system, int site) {
   if (PutFileToCard(system, site, workList, kCardRoot, kCardListFile) == SiteResultCode::Pass) {
     return SiteResultCode::Pass;
   }
-  Remove(workList);
+  RemoveWorkFile(workList);
   return SiteResultCode::Fail;
 }
 

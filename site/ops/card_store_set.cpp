@@ -26,11 +26,6 @@ void Log(SiteSystem& system, int site, std::string_view tail,
   LogSite(system.Log(), site, tail, colour);
 }
 
-void Remove(const std::string& path) {
-  std::error_code error;
-  fs::remove(path, error);
-}
-
 std::optional<std::string> WholeText(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) return std::nullopt;
@@ -87,12 +82,12 @@ SiteResult RefreshStored(SiteSystem& system, int site, const StoreSource& source
   if (GetFileFromCard(system, site, info, CardSlotPath(slot), SdSetLabel::Info) !=
       SiteResultCode::Pass) {
     Log(system, site, std::string(" - Get ") + SdSetLabel::Info + "'s File Fail!");
-    Remove(info);
+    RemoveWorkFile(info);
     return SiteResultCode::Fail;
   }
   const std::optional<std::string> stored = WholeText(info);
   const std::optional<std::string> prepared = WholeText(source.Info);
-  Remove(info);
+  RemoveWorkFile(info);
   if ((!stored || stored != prepared) &&
       !SendSetFiles(system, site, source.Files, CardSlotDirectory(slot))) {
     return SiteResultCode::Fail;
@@ -159,7 +154,7 @@ bool SendSetFiles(SiteSystem& system, int site, const SetFiles& files,
 }
 
 SiteResult StoreOnCard(SiteSystem& system, int site, const StoreSource& source) {
-  Remove(source.WorkList);
+  RemoveWorkFile(source.WorkList);
   GetFileFromCard(system, site, source.WorkList, kCardRoot, kCardListFile);
   SiteResult result = SiteResultCode::Fail;
   if (!source.Detect || SdCardDetect(system, site) == SiteResultCode::Pass) {
@@ -169,7 +164,7 @@ SiteResult StoreOnCard(SiteSystem& system, int site, const StoreSource& source) 
     result = slot ? RefreshStored(system, site, source, list, *slot)
                   : StoreNew(system, site, source, list);
   }
-  Remove(source.WorkList);
+  RemoveWorkFile(source.WorkList);
   return result;
 }
 
@@ -205,6 +200,11 @@ SiteResult FetchAndVerifySet(SiteSystem& system, int site, const std::string& ca
     }
   }
   return SiteResultCode::Pass;
+}
+
+void RemoveWorkFile(const std::string& path) {
+  std::error_code error;
+  fs::remove(path, error);
 }
 
 void RemoveFromList(CardList& list, int slot) {

@@ -37,6 +37,9 @@ SiteResult StoreOnCard(SiteSystem& system, int site, const StoreSource& source);
 SiteResult FetchAndVerifySet(SiteSystem& system, int site, const std::string& cardDirectory,
                              const std::string& pcFolder);
 
+// A working file of the store removed, if it is there.
+void RemoveWorkFile(const std::string& path);
+
 // Deletes a slot's keys and counts it out; when it was the run project, the newest remaining
 // one becomes the run project (-1 when none remains).
 void RemoveFromList(CardList& list, int slot);

@@ -22,7 +22,7 @@
 #include "site/rescan.h"
 #include "site/site_system.h"
 #include "support/system_para.h"
-#include "tests/site/card_rig.h"
+#include "tests/site/card_run_rig.h"
 #include "tests/site/demo_base.h"
 
 namespace fs = std::filesystem;

@@ -6,7 +6,7 @@
 
 #include "site/site_system.h"
 #include "tests/cli/cli_fixture.h"
-#include "tests/site/card_rig.h"
+#include "tests/site/card_run_rig.h"
 
 namespace {
 using Json = nlohmann::json;
@@ -154,12 +154,12 @@ TEST_F(CliTest, SdRunProgramsThePartsFromEachUnitsCard) {
                             PatternImage(part.dataBytes));
   }
   CliResult result =
-      Run({"--simulate", "2", "--sim-sd-cards", cards, "--base-dir", Base(), "sd", "run"});
+      Run({"--simulate", "2", "--sim-cards", cards, "--base-dir", Base(), "sd", "run"});
   EXPECT_EQ(result.status, CliExit::AllPassed) << result.err;
   EXPECT_TRUE(Has(result.out, "Parts: 2, Passed: 2, Failed: 0")) << result.out;
   EXPECT_TRUE(Has(result.out, "Site #2 - SDCard RUN ALL Pass")) << result.out;
 
-  result = Run({"--simulate", "2", "--sim-sd-cards", cards, "--base-dir", Base(), "sd", "run",
+  result = Run({"--simulate", "2", "--sim-cards", cards, "--base-dir", Base(), "sd", "run",
                 "--auto", "--parts", "6", "--json"});
   EXPECT_EQ(result.status, CliExit::AllPassed) << result.err;
   EXPECT_GE(JsonLines(result).back()["parts"], 6);

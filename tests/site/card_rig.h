@@ -1,93 +1,123 @@
 #pragma once
-// A unit's SD card holding a run project, written straight into the simulated card's folder:
-// the list naming the run slot and the slot's nine files made from a part plan, so the SD run
-// tests need no store operation to put it there.
+// Simulated units with SD cards in host folders, a system with its paths in a private folder,
+// and helpers to lay out a card, a project set and a list file, for the card tests.
+#include <gtest/gtest.h>
+
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
-#include <vector>
 
-#include "project/slot_image.h"
+#include "project/cproject.h"
+#include "project/sd_project_set.h"
+#include "sim/sd_card_commands.h"
+#include "site/card_list.h"
+#include "site/card_store.h"
+#include "site/ops/card_store_ops.h"
+#include "site/rescan.h"
+#include "support/checksums.h"
 #include "tests/site/run_rig.h"
 
-namespace card_rig {
+namespace fs = std::filesystem;
 
-inline std::uint32_t ByteSum(const std::vector<std::uint8_t>& bytes) {
-  std::uint32_t sum = 0;
-  for (std::uint8_t b : bytes) sum += b;
-  return sum;
+inline void WriteFile(const fs::path& path, const std::string& bytes) {
+  fs::create_directories(path.parent_path());
+  std::ofstream(path, std::ios::binary) << bytes;
 }
 
-inline void WriteFile(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()),
-            static_cast<std::streamsize>(bytes.size()));
+inline std::string ReadFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-inline std::vector<std::uint8_t> Bytes(const std::string& text) {
-  return {text.begin(), text.end()};
-}
-
-inline std::string Flag(const char* key, std::uint8_t on) {
-  return std::string(key) + "=" + (on ? "1" : "0") + "\n";
-}
-
-// The information file as a project carries it.
-inline std::string InfoText(const S_ProjectValue& value) {
-  std::string text = "[ProjectInfo]\n";
-  const char* sockets[] = {"Textool1Check", "Textool2Check", "Textool3Check", "Textool4Check"};
-  const char* areas[] = {"MainMeMCheck", "Ext1MeMCheck", "Ext2MeMCheck", "Ext3MeMCheck"};
-  const char* steps[] = {"PinscanCheck", "IDCheck",     "EraseCheck",  "BlankCheck",
-                         "ProgramCheck", "VerifyCheck", "ProtectCheck"};
-  for (std::size_t k = 0; k < 4; ++k) text += Flag(sockets[k], value.Textool[k]);
-  for (std::size_t k = 0; k < 4; ++k) text += Flag(areas[k], value.MemArea[k]);
-  for (std::size_t k = 0; k < 7; ++k) text += Flag(steps[k], value.Step[k]);
-  return text + "Manufacturer=" + value.Manufacturer + "\nPartsNumber=" + value.PartsNumber + "\n";
-}
-
-// The option record: the memory, socket and step flags, then the area lengths.
-inline std::vector<std::uint8_t> OptionBytes(const S_ProjectValue& value, std::uint64_t length) {
-  SlotImage record;
-  std::vector<std::uint8_t> flags(value.MemArea.begin(), value.MemArea.end());
-  flags.insert(flags.end(), value.Textool.begin(), value.Textool.end());
-  flags.insert(flags.end(), value.Step.begin(), value.Step.end());
-  for (std::size_t k = 0; k < 16; ++k) record.SetSlot(k, k < flags.size() ? flags[k] : 0);
-  record.SetSlot(16, static_cast<std::uint32_t>(length));
-  record.SetSlot(17, 0);
-  return {record.Data(), record.Data() + 100};
-}
-
-// Puts `part` with its data `image` in slot `slot` of the card and names it the run project.
-inline void PutRunProject(const std::filesystem::path& card, int slot, const PartPlan& part,
-                          const std::vector<std::uint8_t>& image) {
-  ZV_Driver_INI driver;
-  S_ProjectValue value;
-  RunRig::Fill(part, driver, value);
-  SlotImage ini;
-  for (std::size_t k = 0; k < driver.Values.size(); ++k) ini.SetSlot(k, driver.Values[k]);
-  const std::string name = "Proj" + std::to_string(slot);
-  const std::filesystem::path folder = card / name;
-  std::filesystem::create_directories(folder);
-  const std::vector<std::pair<const char*, std::vector<std::uint8_t>>> files = {
-      {"INI", {ini.Data(), ini.Data() + SlotImage::Size()}},
-      {"Option", OptionBytes(value, part.dataBytes)},
-      {"Menu", std::vector<std::uint8_t>(65536, 0xFF)},
-      {"Info", Bytes(InfoText(value))},
-      {"Hardware", std::vector<std::uint8_t>(16384, 0xFF)},
-      {"Driver", Bytes("driver")},
-      {"FPGA", Bytes("fpga")},
-      {"Temp", image},
-  };
-  std::vector<std::uint8_t> sums;
-  for (const auto& [file, bytes] : files) {
-    WriteFile(folder / file, bytes);
-    const std::uint32_t sum = ByteSum(bytes);
-    for (int b = 0; b < 4; ++b) sums.push_back(static_cast<std::uint8_t>(sum >> (8 * b)));
+struct CardRig {
+  explicit CardRig(int units, bool timing = false)
+      : rig(sim::makeSimRig(Options(units, folder, timing))),
+        host(true),
+        system(*rig.bus, Config(&captured)) {
+    system.AttachHost(host);
+    SystemPaths paths;
+    paths.BaseDir = folder.Base();
+    paths.TempDir = folder.Base() + "tmp/";
+    system.SetPaths(paths);
+    // Rising identifiers: the rescan orders unit k (and its card "Site" k + 1) to site k.
+    for (int k = 0; k < units; ++k) Unit(k).setDateTimeId(0x0134B1C500016F30ULL + k);
+    EXPECT_TRUE(RescanUnits(system));
+    captured.Clear();
   }
-  WriteFile(folder / "Checksum", sums);
-  WriteFile(card / "List",
-            Bytes("[ListName]\nProjCount=1\nProjNumber=" + std::to_string(slot) + "\n" + name +
-                  "=Demo\nProjDate" + std::to_string(slot) + "=20260101120000\n"));
-}
+  static sim::RigOptions Options(int units, const TestFolder& folder, bool timing) {
+    sim::RigOptions options;
+    options.units = units;
+    options.virtualOperator = false;
+    options.timing = timing;
+    options.sdCardRoot = folder.Base() + "cards";
+    return options;
+  }
+  static SiteSystemConfig Config(LogSink* log) {
+    SiteSystemConfig config;
+    config.LogOverride = log;
+    return config;
+  }
 
-}  // namespace card_rig
+  sim::SimUnit& Unit(int k) { return *rig.units[static_cast<std::size_t>(k)]; }
+  fs::path Card(int site) const { return folder.Base() + "cards/Site" + std::to_string(site + 1); }
+  std::string Temp() const { return system.Paths().TempDir; }
+  std::string Line(int site, const std::string& tail) const {
+    return "Site #" + std::to_string(site + 1) + tail;
+  }
+  bool Logged(int site, const std::string& tail, std::uint32_t colour = LogColour::Red) const {
+    return captured.Has(Line(site, tail), colour);
+  }
+  void Card(int site, std::function<void(sim::SdCardState&)> change) {
+    Unit(site).withState<sim::SdCardState>(change);
+  }
+
+  // The nine files of a set in `folder` (each named by its label), with their right sums.
+  static void WriteSet(const std::string& folder, const std::string& info, std::size_t tempBytes) {
+    const char* labels[] = {"INI", "Option", "Menu", "Info", "Hardware", "Driver", "FPGA", "Temp"};
+    std::array<std::uint32_t, kSdSetSummedFiles> sums{};
+    for (std::size_t i = 0; i < kSdSetSummedFiles; ++i) {
+      std::string bytes = std::string(labels[i]) + " bytes";
+      if (i == 3) bytes = info;
+      if (i == 7) bytes = std::string(tempBytes, '\x5A');
+      WriteFile(folder + labels[i], bytes);
+      sums[i] = ByteSum(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+    }
+    const auto checksum = EncodeChecksumFile(sums);
+    WriteFile(folder + "Checksum", std::string(checksum.begin(), checksum.end()));
+  }
+  // A set fetched from a card, waiting in the temp folder "Proj".
+  void WriteFetchedSet(const std::string& info = "[ProjectInfo]\r\nName=A\r\n",
+                       std::size_t tempBytes = 5000) {
+    WriteSet(CardFetchFolder(system), info, tempBytes);
+  }
+
+  // A stored project on a card, directory and all, as the list names it.
+  void StoreOnCardFolder(int site, int slot, const std::string& info = "[ProjectInfo]\r\n") {
+    WriteSet((Card(site) / CardSlotDirectory(slot)).string() + "/", info, 100);
+  }
+  void WriteList(int site, const std::string& text) { WriteFile(Card(site) / "List", text); }
+  CardList ListOf(int site) const {
+    CardList list;
+    list.Load((Card(site) / "List").string());
+    return list;
+  }
+
+  TestFolder folder;
+  sim::SimRig rig;
+  CapturingLog captured;
+  HeadlessSiteHost host;
+  SiteSystem system;
+};
+
+// "[ListName]" with ProjCount, ProjNumber and the given slots (name "P" + slot, the given date).
+inline std::string ListText(int count, int runSlot,
+                            const std::vector<std::pair<int, std::string>>& slots) {
+  std::string text = "[ListName]\r\nProjCount=" + std::to_string(count) +
+                     "\r\nProjNumber=" + std::to_string(runSlot) + "\r\n";
+  for (const auto& [slot, date] : slots) {
+    text += "Proj" + std::to_string(slot) + "=P" + std::to_string(slot) + "\r\n";
+    text += "ProjDate" + std::to_string(slot) + "=" + date + "\r\n";
+  }
+  return text;
+}

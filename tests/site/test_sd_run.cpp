@@ -17,7 +17,7 @@
 #include "site/run_recipes.h"
 #include "site/site_wait.h"
 #include "support/checksums.h"
-#include "tests/site/card_rig.h"
+#include "tests/site/card_run_rig.h"
 
 namespace {
 
