@@ -1,6 +1,7 @@
 // LoadRunProject (opcode 27): the settings of the card's run project into the site's records.
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 
 #include "link/standard_exchange.h"
 #include "site/card_list.h"
@@ -89,9 +90,13 @@ SiteResult LoadRunProject(SiteSystem& system, int site) {
   if (!ReadDriverImage((fs::path(folder) / kDriverImageFile).string(), image)) {
     return SiteResultCode::Fail;
   }
-  records.ProjectValue[at] = ReadProjectValue((fs::path(folder) / kInfoFile).string());
-  CopyDriverValues(image, records.DriverIni[at]);
-  BuildSiteProcessPlan(records, at);
+  const S_ProjectValue value = ReadProjectValue((fs::path(folder) / kInfoFile).string());
+  {
+    std::lock_guard<std::mutex> lock(system.PlanLock());
+    records.ProjectValue[at] = value;
+    CopyDriverValues(image, records.DriverIni[at]);
+    BuildSiteProcessPlan(records, at);
+  }
   SiteRunBytes& run = system.RunBytes(site);
   run.CardProject = name;
   if (!FileCrc32(fs::path(folder) / kDataImageFile, run.CardImageCrc)) run.CardImageCrc = 0;

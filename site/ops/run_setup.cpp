@@ -1,6 +1,7 @@
 #include "site/ops/run_setup.h"
 
 #include <algorithm>
+#include <mutex>
 
 #include "site/ops/part_record_ops.h"
 #include "site/ops/step_reply.h"
@@ -66,7 +67,10 @@ SiteResult CountRun(const RunSetup& run, SiteResult result, const StepLoopOutcom
 }
 
 SiteResult EndRun(const RunSetup& run, SiteResult result) {
-  BuildSiteProcessPlan(run.System.Project().Records(), SiteSlot(run.Site));
+  {
+    std::lock_guard<std::mutex> lock(run.System.PlanLock());
+    BuildSiteProcessPlan(run.System.Project().Records(), SiteSlot(run.Site));
+  }
   const S_SystemPara& para = run.System.Para();
   run.System.LogPipeline().RequestLimitCheck(para.MBoxClrSel, para.MegLimitRows);
   return result;
