@@ -153,6 +153,7 @@ void TProjectForm::BuildSdCardPage() {
   layout->addWidget(sdCardInfoMemo, 2);
   layout->addWidget(progressBar);
   sourcePages->addWidget(sdCardPage);
+  ConnectCardPage();
 }
 
 std::string TProjectForm::HistoryFile() const {
@@ -180,6 +181,7 @@ void TProjectForm::FormActivate() {
     item->setFlags(present ? item->flags() | Qt::ItemIsEnabled
                            : item->flags() & ~Qt::ItemIsEnabled);
   }
+  ShowCardPage();
 }
 
 void TProjectForm::ShowHistory(const ProjectHistory& history) {

@@ -44,6 +44,14 @@ class TProjectForm : public QDialog {
   void SelectRow(int row);
   std::string HistoryFile() const;
 
+  // SDCardProjNumber: the grid row of the project each site holds as loaded (0: none); the
+  // row is painted while its site is the selected, checked one.
+  int SDCardProjNumber(int site) const;
+  void SetSDCardProjNumber(int site, int row);
+  // The "From SDCard" page again from the store's view: the selected site's projects, the
+  // information text, the painted row.
+  void ShowCardPage();
+
   // Published controls; each comment gives the objectName that tests and users find it by.
   QStackedWidget* sourcePages;      // PageControl1
   QWidget* pcPage;                  // TabSheet1: "From PC"
@@ -66,6 +74,12 @@ class TProjectForm : public QDialog {
   void ToolButton2Click();
   void ToolButton3Click();
   void ShowSelectedInfo();
+  // "From SDCard": a click on a site item, on a project row, and the three tool buttons.
+  void CheckListBox1Click(int site);
+  void StringGrid2SelectCell(int row);
+  void ToolButton4Click();
+  void ToolButton5Click();
+  void ToolButton6Click();
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -81,6 +95,14 @@ class TProjectForm : public QDialog {
   int AddFiles(const std::vector<std::string>& files, bool& refused);
   bool LoadFile(const std::string& path);
   std::string RowPath(int row) const;
+  void ConnectCardPage();
+  void ResetCardPage();
+  void PaintCardRunRow();
+  // The checked, enabled sites whose unit is there and idle; the items follow the panels.
+  std::vector<int> CardTargetSites();
+  // Card work with the page's controls off and the progress bar in its marquee style.
+  void RunCardWork(const std::function<void()>& work);
+  int CardSite() const;
 
   SiteSystem& system_;
   ProjectFormWiring wiring_;

@@ -8,8 +8,12 @@ struct CliEnvironment;
 // Greets, identifies and orders the units; prints the site table (or one JSON object).
 int ScanCommand(HeadlessProgram& program, const CliOptions& options, CliEnvironment& env);
 
-// Loads the project and runs it once or as the automatic loop on the chosen sites.
+// Loads the project and runs it once or as the automatic loop on the chosen sites; "sd run"
+// runs each unit's run project from its SD card the same way.
 int RunCommand(HeadlessProgram& program, const CliOptions& options, CliEnvironment& env);
+// The run itself once the program is initialised (and, from the PC, the project loaded): the
+// events, the wait and the summary, shared by "run" and "sd run".
+int RunParts(HeadlessProgram& program, const CliOptions& options, CliEnvironment& env);
 
 // info, self-test, led: the unit service queue on every chosen unit, then per unit what it
 // reported (firmware number, version, serial text, identifier; or the self-test text).

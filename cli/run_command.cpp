@@ -1,5 +1,7 @@
 // gangprog-cli run: the project window's load and the main window's "Run Program", with the
-// automatic loop ended by a part count or Ctrl-C the way "Stop All" ends it.
+// automatic loop ended by a part count or Ctrl-C the way "Stop All" ends it. gangprog-cli sd
+// run: the same run in SD card mode, where each unit runs the run project of its own card.
+#include <algorithm>
 #include <chrono>
 #include <vector>
 
@@ -20,8 +22,13 @@
 namespace {
 constexpr std::chrono::seconds kRecordPatience{10};
 
+bool FromCard(const CliOptions& options) {
+  return options.command == CliCommand::Sd;
+}
+
 std::vector<int> StartRun(SiteSystem& system, const CliOptions& options) {
-  return StartRecipeOnUnits(system, MainRunRecipe(false, options.autoRun), options.sites);
+  return StartRecipeOnUnits(system, MainRunRecipe(FromCard(options), options.autoRun),
+                            options.sites);
 }
 
 // 0 when a site started, every started site ended passed and no part failed.
@@ -49,16 +56,26 @@ bool LoadProject(SiteSystem& system, const CliOptions& options) {
   // A failed load has shown its message through the host already.
   return LoadProjectInto(system, options.project) == LoadCode::Loaded;
 }
+
+// From the PC: the project loads and selects a procedure. From the cards each unit's run
+// project is loaded by the run itself.
+bool ProjectReady(SiteSystem& system, const CliOptions& options) {
+  if (FromCard(options)) return true;
+  if (!LoadProject(system, options)) return false;
+  if (system.ProcedureSelected()) return true;
+  system.Log().AddLogMessage("No Select Procedure for Project!", LogColour::Red, 1, 0);
+  return false;
+}
 }  // namespace
 
 int RunCommand(HeadlessProgram& program, const CliOptions& options, CliEnvironment& env) {
-  SiteSystem& system = program.System();
   if (!program.Initialize()) return CliExit::BadInput;
-  if (!LoadProject(system, options)) return CliExit::BadInput;
-  if (!system.ProcedureSelected()) {
-    system.Log().AddLogMessage("No Select Procedure for Project!", LogColour::Red, 1, 0);
-    return CliExit::BadInput;
-  }
+  if (!ProjectReady(program.System(), options)) return CliExit::BadInput;
+  return RunParts(program, options, env);
+}
+
+int RunParts(HeadlessProgram& program, const CliOptions& options, CliEnvironment& env) {
+  SiteSystem& system = program.System();
   RunEvents events(env.out, program.OutputMutex(), options.json, system.Panels());
   if (options.parts)
     events.StopAfter(static_cast<std::uint64_t>(*options.parts), system.Controls());

@@ -20,7 +20,9 @@ const SdAction* FindAction(const std::vector<SdAction>& actions, const std::stri
 }  // namespace
 
 std::vector<SdAction> SdActions() {
-  return SdStoreActions();
+  std::vector<SdAction> actions = SdStoreActions();
+  actions.push_back(SdRunAction());
+  return actions;
 }
 
 CLI::App* AddSdCommand(CLI::App& app, CliOptions& options, std::vector<int>& siteNumbers) {

@@ -25,6 +25,8 @@ struct SdAction {
 
 // The actions of the project store (sd_store_command.cpp).
 std::vector<SdAction> SdStoreActions();
+// The stand-alone run from the cards (sd_run_command.cpp).
+SdAction SdRunAction();
 // Every action of "sd", in help order.
 std::vector<SdAction> SdActions();
 

@@ -1,7 +1,10 @@
 #include "sim/procedure_commands.h"
 
 #include <algorithm>
+#include <fstream>
 
+#include "sim/card_run_set.h"
+#include "sim/sd_card_commands.h"
 #include "sim/timing_model.h"
 
 namespace sim {
@@ -154,6 +157,22 @@ void awaitDataChunk(CommandContext& ctx, ProcedureState& st) {
                     });
 }
 
+// A stand-alone run's data chunk: the card's data image piece into the data buffer; the step
+// is answered like any other.
+ReplyBytes loadCardChunk(CommandContext& ctx, ProcedureState& st) {
+  const std::uint64_t offset = std::uint64_t{st.chunkIndex} * st.chunkLength;
+  const std::uint64_t left = st.dataLength > offset ? st.dataLength - offset : 0;
+  st.lastChunkOffset = static_cast<std::uint32_t>(offset);
+  st.lastChunkLength = static_cast<std::uint32_t>(std::min<std::uint64_t>(left, st.chunkLength));
+  ++st.chunkIndex;
+  std::vector<std::uint8_t> piece(st.lastChunkLength, 0xFF);
+  std::ifstream in(st.cardData, std::ios::binary);
+  in.seekg(static_cast<std::streamoff>(offset));
+  in.read(reinterpret_cast<char*>(piece.data()), static_cast<std::streamsize>(piece.size()));
+  ctx.memory().write(UnitAddress::DataBuffer, piece);
+  return stepReply(Ack::Pass);
+}
+
 // What a step touches: erase, blank check and read the whole part, program and verify the
 // chunk they work on.
 std::uint64_t stepBytes(const ProcedureState& st, std::uint16_t code) {
@@ -173,15 +192,17 @@ void advance(CommandContext& ctx) {
   while (st.running && st.next < st.steps.size()) {
     const std::size_t i = st.next++;
     const std::uint16_t code = st.steps[i];
-    if (code == StepCode::DataChunk) return awaitDataChunk(ctx, st);
+    if (code == StepCode::DataChunk && st.cardData.empty()) return awaitDataChunk(ctx, st);
     // Verify right after Program streams the data again from its start.
     if (code == StepCode::Program && i + 2 < st.steps.size() &&
         st.steps[i + 2] == StepCode::Verify) {
       st.chunkIndex = 0;
     }
-    const ReplyBytes reply = runStep(ctx, st, code);
+    const bool fromCard = code == StepCode::DataChunk;
+    const ReplyBytes reply = fromCard ? loadCardChunk(ctx, st) : runStep(ctx, st, code);
     const auto now = Clock::now();
-    const auto took = ctx.timing().stepTime(code, st.kind, stepBytes(st, code));
+    const auto took = fromCard ? ctx.timing().sdTime(Code::SdReadData, st.lastChunkLength)
+                               : ctx.timing().stepTime(code, st.kind, stepBytes(st, code));
     st.due = std::max(st.due, now) +
              std::chrono::duration_cast<Clock::duration>(ctx.timing().realTime(took));
     const auto delay = std::chrono::duration_cast<std::chrono::nanoseconds>(st.due - now);
@@ -191,12 +212,8 @@ void advance(CommandContext& ctx) {
   if (st.running) endRun(ctx, st, true);
 }
 
-void merge(CommandContext& ctx) {
-  auto& st = ctx.state<ProcedureState>();
-  st.steps = readProcedureList(ctx);
-  st.dataLength = ctx.block().p(7);
-  const std::uint64_t areas = std::uint64_t{ctx.block().p(4)} + ctx.block().p(5);
-  st.partBytes = areas != 0 ? areas : st.dataLength;
+// Sets up a run of `st.steps` over `st.dataLength` bytes and draws how its part fails.
+void beginRun(CommandContext& ctx, ProcedureState& st) {
   if (ctx.gang().fixedPartKind) st.kind = ctx.gang().partKind;
   st.chunkLength = std::max<std::uint32_t>(st.dataChunkLength, 1);
   st.chunkIndex = 0;
@@ -211,8 +228,55 @@ void merge(CommandContext& ctx) {
   if (failRate.rate > 0 && !st.failDraw) st.failDraw.emplace(failRate, ctx.gang().seat);
   st.fault = st.failDraw ? st.failDraw->next(st.steps, cellBytes) : RunFault{};
   if (st.hand) st.hand->worked();
+}
+
+void merge(CommandContext& ctx) {
+  auto& st = ctx.state<ProcedureState>();
+  st.steps = readProcedureList(ctx);
+  st.dataLength = ctx.block().p(7);
+  const std::uint64_t areas = std::uint64_t{ctx.block().p(4)} + ctx.block().p(5);
+  st.partBytes = areas != 0 ? areas : st.dataLength;
+  st.cardData.clear();
+  beginRun(ctx, st);
   ctx.accept();
   advance(ctx);
+}
+
+// A set the unit cannot start from answers its first step with the refusal code.
+void refuseCardRun(CommandContext& ctx, std::uint8_t refusal) {
+  ReplyBytes reply = makeReply(refusal);
+  reply[StepReply::Verdict] = Ack::Fail;
+  ctx.accept();
+  ctx.send(reply, ReplyStage::Completion, std::chrono::nanoseconds{0});
+  ctx.countPart(false);
+}
+
+// Whether a card sits in the slot.
+bool cardPresent(CommandContext& ctx) {
+  std::error_code ec;
+  return !ctx.sdCardFolder().empty() && !ctx.state<SdCardState>().missing &&
+         std::filesystem::is_directory(ctx.sdCardFolder(), ec);
+}
+
+// The stand-alone run: the card's run project instead of what the PC left in memory.
+void sdRun(CommandContext& ctx) {
+  auto& st = ctx.state<ProcedureState>();
+  if (!cardPresent(ctx)) return refuseCardRun(ctx, CardRunRefusal::List);
+  CardRunSet set = readCardRunSet(ctx.sdCardFolder(), st.dataChunkLength);
+  if (set.refusal != CardRunRefusal::None) return refuseCardRun(ctx, set.refusal);
+  if (!ctx.gang().fixedPartKind) st.kind = partKindFromDriverSettings(set.driverSettings);
+  st.steps = std::move(set.steps);
+  st.dataLength = set.dataLength;
+  st.partBytes = set.dataLength;
+  st.cardData = set.dataImage;
+  beginRun(ctx, st);
+  ctx.accept();
+  advance(ctx);
+}
+
+// The card's automatic mode: ready when a card is there.
+void sdAutoRunInit(CommandContext& ctx) {
+  ctx.complete(cardPresent(ctx) ? Ack::Pass : Ack::Fail);
 }
 
 // Whether a part sits in the socket now. With the operator on, looking is what moves the
@@ -251,6 +315,8 @@ void insertDetect(CommandContext& ctx) {
 
 void installProcedureCommands(CommandRegistry& registry) {
   registry.addFrame(FrameType::Merge, merge);
+  registry.addFrame(FrameType::SdRunStart, sdRun);
+  registry.add(Code::SdAutoRunInit, sdAutoRunInit);
   registry.add(Code::InsertDetect, insertDetect);
 }
 

@@ -1,11 +1,12 @@
 #pragma once
-// The PC-mode procedure run: the merge command (frame 0xA3) starts the list of step codes the
+// The procedure runs. PC mode: the merge command (frame 0xA3) starts the list of step codes the
 // PC left at the procedure list address; the unit answers each step with a step reply and,
 // at each data chunk step (0xB14E), takes the chunk as a raw data stream without
 // announcement. The steps work on a virtual part whose cells really erase, program (bits
 // only go from 1 to 0) and verify.
 #include <chrono>
 #include <cstdint>
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -54,6 +55,8 @@ struct ProcedureState {
   std::uint32_t lastChunkLength = 0;
   bool running = false;
   std::chrono::steady_clock::time_point due{};
+  // A stand-alone run reads each data chunk from this card file and answers the step.
+  std::filesystem::path cardData;
 };
 
 namespace StepCode {
@@ -86,7 +89,8 @@ inline constexpr std::uint8_t OverCurrentVddVio = 0xA3;
 
 inline constexpr std::uint32_t kDataChunkLength = 0x3C00000;
 
-// The merge frame (the run) and the standalone insertion detection (0x17E8).
+// The merge frame (the run), the stand-alone run from the SD card (frame 0xA7), the card's
+// automatic mode (0x7070) and the standalone insertion detection (0x17E8).
 void installProcedureCommands(CommandRegistry& registry);
 
 // The driver settings arrived (command 0x41BE): the unit learns the kind of part it holds.

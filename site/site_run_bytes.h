@@ -5,6 +5,7 @@
 // and writes them. Atomics, because the windows may look at them while a worker runs.
 #include <atomic>
 #include <cstdint>
+#include <string>
 
 // Values of AutoRunPhase.
 namespace AutoRunPhaseValue {
@@ -20,6 +21,12 @@ struct SiteRunBytes {
   std::atomic<std::uint8_t> AutoRunPhase{0};   // 2 waiting for removal, 1 for insertion
   std::atomic<std::uint8_t> InsertState{0};    // verdict byte of the last insert detection
   std::atomic<std::uint64_t> PinState{0};      // its pin-scan data OR the pins not examined
+
+  // The project a run from the unit's SD card programs, for its part records: its name on the
+  // card and the CRC-32 of its data image. Written by the opcode that loads it and read by the
+  // runs after it, all on the site's worker.
+  std::string CardProject;
+  std::uint32_t CardImageCrc = 0;
 
   // What the run starters do for every site before a run; the verdict and the insertion facts
   // are rewritten by every run or detection before anything reads them.

@@ -6,6 +6,7 @@
 // the same way and attach their front end (SiteHost); a test builds as many as it likes.
 #include <array>
 #include <memory>
+#include <mutex>
 
 #include "link/link_table.h"
 #include "log/core/journal.h"
@@ -71,6 +72,9 @@ class SiteSystem {
   SitePanels& Panels() { return panels_; }
   // The project window's SD card page as a model: each site's stored projects and the choice.
   CardStoreView& CardView() { return cardView_; }
+  // Every card command carries site 0's socket count, whichever site's worker sends it, so a
+  // worker that rebuilds its site's plan holds this lock, and so does that read.
+  std::mutex& PlanLock() { return planLock_; }
   RunControls& Controls() { return controls_; }
 
   LinkTable& Links() { return links_; }
@@ -124,6 +128,7 @@ class SiteSystem {
   PartSink* parts_ = &noParts_;
   SitePanels panels_;
   CardStoreView cardView_;
+  std::mutex planLock_;
   RunControls controls_;
 
   LinkTable links_;

@@ -10,6 +10,7 @@
 #include "site/ops/insert_report.h"
 #include "site/ops/op_pause.h"
 #include "site/ops/run_all_ops.h"
+#include "site/ops/sd_run_ops.h"
 #include "site/ops/step_reply.h"
 #include "site/ops/unit_message.h"
 #include "site/site_system.h"
@@ -18,21 +19,24 @@ namespace {
 
 constexpr std::uint8_t kDetectB1 = 1;
 constexpr std::uint8_t kDetectCodeCount = 1;
+constexpr SiteResult kLastCardStartFailure = 0xAA;
 
 struct LoopSite {
   SiteSystem& System;
   int Site;
+  RunSource Source;
   S_ProjectValue& Value;
   const ZV_Driver_INI& Driver;
   SiteProcessPlan& Plan;
   SiteRunBytes& RunBytes;
 };
 
-LoopSite SiteOf(SiteSystem& system, int site) {
+LoopSite SiteOf(SiteSystem& system, int site, RunSource source = RunSource::Pc) {
   ProjectRecords& records = system.Project().Records();
   const std::size_t slot = SiteSlot(site);
   return LoopSite{system,
                   site,
+                  source,
                   records.ProjectValue[slot],
                   records.DriverIni[slot],
                   records.ProcessPlan[slot],
@@ -119,15 +123,39 @@ std::optional<SiteResult> TakeThenPut(const LoopSite& at, std::chrono::milliseco
   return LoopEndAfterWait(at, WaitForSocketState(at.System, at.Site, false, interval));
 }
 
+// The unit could not start from its card (a code of its own, 0xA5 to 0xAA): every further
+// part would fail the same way, so the loop ends rather than count them.
+bool CardRunRefused(SiteResult run) {
+  return run >= ReplyVerdict::Empty && run <= kLastCardStartFailure;
+}
+
+// A card run that found the sockets empty waits for a part; one the unit refused ends the loop.
+std::optional<SiteResult> AfterCardRunEnd(const LoopSite& at, SiteResult run,
+                                          std::chrono::milliseconds interval) {
+  if (run == ReplyVerdict::Empty && at.RunBytes.RunVerdict == ReplyVerdict::Empty) {
+    at.RunBytes.AutoRunPhase = AutoRunPhaseValue::AwaitInsertion;
+    const WaitEnd end = WaitForSocketState(at.System, at.Site, false, interval);
+    if (end == WaitEnd::Stopped) return SiteResultCode::Pass;
+    return LoopEndAfterWait(at, end);
+  }
+  LogSite(at.System.Log(), at.Site, " - RUN ALL Procedure is Fail!", LogColour::Red);
+  return run;
+}
+
 // One part: RUN ALL, its result in the large field, then the wait for the next part. A
 // result ends the loop; none goes on with the next pass.
 std::optional<SiteResult> RunOnePart(const LoopSite& at, std::chrono::milliseconds interval) {
   SitePanels& panels = at.System.Panels();
   panels.SetStatus(at.Site, siWorking);
-  RunAll(at.System, at.Site);
+  if (at.Source == RunSource::SdCard) {
+    SdRunAll(at.System, at.Site);
+  } else {
+    RunAll(at.System, at.Site);
+  }
   if (DetectsInsertion(at)) PinscanCheck(at) = 1;
   const SiteResult run = at.RunBytes.RunResult;
   if (IsOverCurrent(run)) return OverCurrentEnd(at);
+  if (CardRunRefused(run)) return AfterCardRunEnd(at, run, interval);
   if (run != SiteResultCode::Pass && run != SiteResultCode::Fail) {
     panels.SetStatus(at.Site, siWorking);  // the data did not reach the unit: look again
     return std::nullopt;
@@ -187,9 +215,9 @@ bool SocketStateReached(SiteSystem& system, int site, bool ignore) {
   return DetectionReachesState(InsertDetect(system, site, false), at.RunBytes);
 }
 
-SiteResult AutoRunLoop(SiteSystem& system, int site) {
+SiteResult AutoRunLoop(SiteSystem& system, int site, RunSource source) {
   if (!IsSiteIndex(site)) return SiteResultCode::Fail;
-  const LoopSite at = SiteOf(system, site);
+  const LoopSite at = SiteOf(system, site, source);
   RunControls& controls = system.Controls();
   if (DetectsInsertion(at)) PinscanCheck(at) = 1;
   at.RunBytes.AutoRunActive = 1;

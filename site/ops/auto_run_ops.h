@@ -5,6 +5,7 @@
 // siTake); the large field the last result. The worker reads the windows' controls only as
 // the atomic snapshots of RunControls and never handles window messages.
 #include "link/frame_codes.h"
+#include "site/ops/run_report.h"
 
 class OpcodeTable;
 class SiteSystem;
@@ -18,7 +19,8 @@ SiteResult InsertDetect(SiteSystem& system, int site, bool log);
 // in, or every socket empty after a run) is reached. With `ignore` the detection is skipped.
 bool SocketStateReached(SiteSystem& system, int site, bool ignore);
 
-// The loop; its result becomes the worker's last result.
-SiteResult AutoRunLoop(SiteSystem& system, int site);
+// The loop, running each part from the PC or from the unit's SD card; its result becomes the
+// worker's last result.
+SiteResult AutoRunLoop(SiteSystem& system, int site, RunSource source = RunSource::Pc);
 
 void RegisterAutoRunOperations(OpcodeTable& table);

@@ -1,6 +1,7 @@
 #include "site/ops/card_commands.h"
 
 #include <algorithm>
+#include <mutex>
 
 #include "link/standard_exchange.h"
 #include "site/ops/card_result.h"
@@ -36,6 +37,7 @@ struct CardAnswer {
 
 // Every card command carries site 0's socket count, whichever site it goes to.
 std::uint8_t CardCommandByte(SiteSystem& system) {
+  std::lock_guard<std::mutex> lock(system.PlanLock());  // site 0's worker may rebuild it
   return system.Project().Records().ProcessPlan[0].SocketCount;
 }
 

@@ -120,7 +120,7 @@ ProcedureList BuildProcedureList(const ProcedureInputs& in) {
   ProcedureList list;
   list.PinscanOn = Selected(in.Value, StepFlag::Pinscan);
   AppendPreparingSteps(in, list.Codes);
-  if (IsBlockOrganised(in.Driver)) {
+  if (in.BlockHandling && IsBlockOrganised(in.Driver)) {
     const std::uint32_t blockLength = in.Driver.Value(DriverSlot::BlockLength);
     const std::uint64_t blocks =
         in.UsingGroupDefine

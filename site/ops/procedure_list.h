@@ -42,6 +42,9 @@ struct ProcedureInputs {
   std::int32_t ProcessBlocks = 0;  // the project's block count (NAND parts)
   bool UsingGroupDefine = false;   // only NAND parts use the pieces
   std::span<const GroupDefineEntry> GroupDefine;
+  // Off for a run from the unit's SD card: the unit cuts the data itself, so every part is
+  // listed with the plain chunk length.
+  bool BlockHandling = true;
 };
 
 struct ProcedureList {

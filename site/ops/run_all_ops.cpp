@@ -11,8 +11,7 @@
 #include "site/opcode_table.h"
 #include "site/ops/bad_blocks.h"
 #include "site/ops/part_record_ops.h"
-#include "site/ops/run_report.h"
-#include "site/ops/run_step_loop.h"
+#include "site/ops/run_setup.h"
 #include "site/site_system.h"
 #include "support/byte_order.h"
 
@@ -26,51 +25,6 @@ constexpr std::uint32_t kMergeDataAddress = UnitAddress::Settings;
 constexpr std::uint8_t kBadBlocksProgrammed = 0xA3;  // IgnoreBadBlockProgram
 constexpr std::uint8_t kBadBlocksSkipped = 0xA0;
 constexpr char kNandType[] = "NAND FLASH";
-
-// Everything one run works with, gathered once at its start.
-struct RunSetup {
-  SiteSystem& System;
-  int Site;
-  ZV_Driver_INI& Driver;
-  S_ProjectValue& Value;
-  SiteProcessPlan& Plan;
-  const CProject& Project;
-  bool Nand = false;
-  bool GroupDefine = false;  // only block-organised parts use the pieces
-  std::uint64_t DataLength = 0;
-  ProcedureList Procedure;
-};
-
-RunSetup PrepareRun(SiteSystem& system, int site) {
-  LoadedProject& loaded = system.Project();
-  ProjectRecords& records = loaded.Records();
-  const std::size_t slot = SiteSlot(site);
-  RunSetup setup{system,
-                 site,
-                 records.DriverIni[slot],
-                 records.ProjectValue[slot],
-                 records.ProcessPlan[slot],
-                 loaded.Project(),
-                 false,
-                 false,
-                 0,
-                 {}};
-  setup.Nand = IsBlockOrganised(setup.Driver);
-  setup.GroupDefine = setup.Nand && setup.Project.UsingGroupDefine;
-  const std::int32_t blocks = ProjectKeyInteger(setup.Project.ProcessBlocks);
-  setup.DataLength = RunDataLength(setup.Driver, setup.Plan, blocks);
-  const std::vector<GroupDefineEntry> table =
-      setup.GroupDefine ? setup.Project.GroupDefine() : std::vector<GroupDefineEntry>{};
-  setup.Procedure = BuildProcedureList(ProcedureInputs{setup.Value, setup.Driver, setup.DataLength,
-                                                       blocks, setup.GroupDefine, table});
-  system.Link(site).PinscanWord = setup.Procedure.PinscanOn ? FlagByte::On : FlagByte::Off;
-  return setup;
-}
-
-bool AnySocketPlanned(const SiteProcessPlan& plan) {
-  return std::any_of(plan.SocketCode.begin(), plan.SocketCode.end(),
-                     [](std::uint8_t code) { return code != 0; });
-}
 
 void PutTable(std::vector<std::uint8_t>& block, std::size_t at,
               const std::vector<std::uint32_t>& table) {
@@ -124,27 +78,6 @@ void ReportNandBlocks(const RunSetup& run) {
                     UnitAddress::BadBlockTable) == SiteResultCode::Pass) {
     ReportBadBlocks(system.Log(), run.Site, bitmap, run.Driver.Value(DriverSlot::TotalBlocks));
   }
-}
-
-// The run's end on the panel, in the statistics and in the per-part records.
-void CountRun(const RunSetup& run, SiteResult result, const StepLoopOutcome& loop,
-              std::uint8_t sockets, std::uint64_t elapsedMs) {
-  SiteSystem& system = run.System;
-  RecordRunEnd(system.RunBytes(run.Site), result, loop.LastReply);
-  CountRunEnd(system.Panels(), run.Site, result);
-  ReportRunEnd(system.Log(), run.Site, result, elapsedMs);
-  system.Panels().UpdateStatistics();
-  SubmitPartRecord(system, MakePartRecord(system, RunFacts{run.Site, result, loop.LastReply,
-                                                           loop.Steps, sockets, elapsedMs}));
-}
-
-// The plan again as the project made it (detection changed its socket codes), and the log's
-// row-limit check.
-SiteResult EndRun(const RunSetup& run, SiteResult result) {
-  BuildSiteProcessPlan(run.System.Project().Records(), SiteSlot(run.Site));
-  const S_SystemPara& para = run.System.Para();
-  run.System.LogPipeline().RequestLimitCheck(para.MBoxClrSel, para.MegLimitRows);
-  return result;
 }
 
 }  // namespace
@@ -232,7 +165,7 @@ SiteResult MergeCommand(SiteSystem& system, int site, std::uint32_t length, std:
 SiteResult RunAll(SiteSystem& system, int site) {
   if (!IsSiteIndex(site)) return SiteResultCode::Fail;
   LogRunStart(system.Log(), site);
-  RunSetup run = PrepareRun(system, site);
+  RunSetup run = PrepareRun(system, site, RunSource::Pc);
   if (!AnySocketPlanned(run.Plan)) {
     LogSite(system.Log(), site, " - No Choice Textool!", LogColour::Red);
     return EndRun(run, SiteResultCode::Fail);
@@ -258,7 +191,7 @@ SiteResult RunAll(SiteSystem& system, int site) {
     result = SiteResultCode::Fail;
   }
   const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
-  CountRun(run, result, loop, sockets, static_cast<std::uint64_t>(elapsed.count()));
+  result = CountRun(run, result, loop, sockets, static_cast<std::uint64_t>(elapsed.count()));
   return EndRun(run, result);
 }
 

@@ -9,6 +9,24 @@ namespace {
 constexpr std::uint64_t kMsPerSecond = 1000;
 constexpr std::uint8_t kIgnored = 1;
 constexpr std::uint8_t kEssential = 1;
+constexpr SiteResult kSocketEmpty = ReplyVerdict::Empty;
+
+// The unit's codes for what it could not set up from its card.
+struct CardStartFailure {
+  SiteResult Code;
+  const char* Tail;
+};
+constexpr CardStartFailure kCardStartFailures[] = {
+    {0xA2, " - SDCard RUN ALL Fail by INI Initialization!"},
+    {0xA3, " - SDCard RUN ALL Fail by FPGA Initialization!"},
+    {0xA4, " - SDCard RUN ALL Fail By Driver Initialization!"},
+    {0xA5, " - SDCard RUN ALL Fail By Menu Initialization!"},
+    {0xA6, " - SDCard RUN ALL Fail By Option Initialization!"},
+    {0xA7, " - SDCard RUN ALL Fail By Temp Initialization!"},
+    {0xA8, " - SDCard RUN ALL Fail By Checksum Initialization!"},
+    {0xA9, " - SDCard RUN ALL Fail By Merge Command Initialization!"},
+    {0xAA, " - SDCard RUN ALL Fail By Hardware Initialization!"},
+};
 
 void LogEssential(LogSink& log, int site, std::string_view tail, std::uint32_t colour) {
   log.AddLogMessage(SiteMessage(site, tail), colour, kIgnored, kEssential);
@@ -25,14 +43,22 @@ std::string RunSecondsText(std::uint64_t elapsedMs) {
   return text + "." + digits;
 }
 
-void LogRunStart(LogSink& log, int site) {
-  LogEssential(log, site, " - RUN ALL...", LogColour::Start);
+void LogRunStart(LogSink& log, int site, RunSource source) {
+  LogEssential(log, site, source == RunSource::Pc ? " - RUN ALL..." : " - SDCard RUN ALL...",
+               LogColour::Start);
 }
 
 SiteResult StepRunResult(SiteResult reported, std::span<const std::uint8_t> reply) {
   if (reported != SiteResultCode::Pass) return reported;
   return StepReply(reply).Verdict() == ReplyVerdict::Pass ? SiteResultCode::Pass
                                                           : SiteResultCode::Fail;
+}
+
+SiteResult CardStepResult(SiteResult reported, std::span<const std::uint8_t> reply) {
+  const std::uint8_t verdict = StepReply(reply).Verdict();
+  const bool answered = reported == SiteResultCode::Pass || reported == SiteResultCode::Fail;
+  if (answered && verdict == ReplyVerdict::Empty) return kSocketEmpty;
+  return StepRunResult(reported, reply);
 }
 
 void RecordRunEnd(SiteRunBytes& runBytes, SiteResult result, std::span<const std::uint8_t> reply) {
@@ -56,4 +82,27 @@ void ReportRunEnd(LogSink& log, int site, SiteResult result, std::uint64_t elaps
   LogEssential(log, site, " - RUN ALL Time = " + RunSecondsText(elapsedMs) + " s",
                LogColour::Black);
   LogEssential(log, site, " - RUN ALL Pass", LogColour::Green);
+}
+
+SiteResult ReportCardRunEnd(LogSink& log, int site, SiteResult result, std::uint8_t verdict,
+                            std::uint64_t elapsedMs) {
+  if (result == SiteResultCode::Pass) {
+    LogEssential(log, site, " - RUN ALL Time = " + RunSecondsText(elapsedMs) + " s",
+                 LogColour::Black);
+    LogEssential(log, site, " - SDCard RUN ALL Pass", LogColour::Green);
+    return result;
+  }
+  // An empty socket is no fault of the card's set: the step lines said so already.
+  const bool empty = result == kSocketEmpty && verdict == ReplyVerdict::Empty;
+  if (result == SiteResultCode::Fail || empty) {
+    LogSite(log, site, " - SDCard RUN ALL Fail!", LogColour::Red);
+    return result;
+  }
+  for (const CardStartFailure& failure : kCardStartFailures) {
+    if (failure.Code != result) continue;
+    LogSite(log, site, failure.Tail, LogColour::Red);
+    return result;
+  }
+  LogSite(log, site, " - SDCard RUN ALL Ack Error!", LogColour::Red);
+  return SiteResultCode::Fail;
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <thread>
 
 #include "link/bulk_exchange.h"
 #include "link/link_table.h"
@@ -12,6 +13,9 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+// The pause before each step of a run from the card, which the unit's firmware expects.
+constexpr std::chrono::milliseconds kCardStepPause{10};
 
 std::uint32_t MsSince(Clock::time_point start) {
   const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
@@ -30,13 +34,16 @@ SiteResult FollowStep(const StepLoopInputs& in, std::uint16_t code, Reply& reply
   reply[0] = SiteResultCode::Fail;
   link.BulkRead(reply.data(), static_cast<int>(kReplySize), true);
   link.AwaitReply(reply.data());
-  reply[0] = ReportStepResult(at, code, reply);
+  // A data chunk of a card run is the unit's own: its result byte is the step's result.
+  const bool cardChunk = in.CardData && code == StepCode::DataChunk;
+  if (!cardChunk) reply[0] = ReportStepResult(at, code, reply);
   ReportUnitMessage(at.Log, at.Site, reply);
   if (!in.Links.IsUnitPresent(at.Site)) {
     link.CloseDevice();
     return SiteResultCode::Fail;
   }
-  return StepRunResult(reply[0], reply);
+  if (cardChunk) return reply[0];
+  return in.CardData ? CardStepResult(reply[0], reply) : StepRunResult(reply[0], reply);
 }
 
 }  // namespace
@@ -63,8 +70,9 @@ StepLoopOutcome RunStepLoop(const StepLoopInputs& in) {
     const std::uint16_t code = codes[i];
     Reply& reply = out.LastReply;
     reply.fill(kFill);
+    if (in.CardData) std::this_thread::sleep_for(kCardStepPause);
     LogStepStart(in.Report.Log, in.Report.Site, code);
-    if (code == StepCode::DataChunk) {
+    if (code == StepCode::DataChunk && !in.CardData) {
       const DataRegion region = DataChunkRegion(in.Procedure, in.DataLength, chunk);
       const SiteResult sent = SendFileRange(in.Links, in.Report.Log, in.Report.Site, in.DataImage,
                                             region.Offset, region.Length);

@@ -1,7 +1,8 @@
 #pragma once
 // The step loop of RUN ALL: the unit runs the procedure list on its own and answers every
 // step; the PC follows it, streams a data chunk whenever the list says so, and reports each
-// step's reply. The loop stops at the first step that does not pass.
+// step's reply. The loop stops at the first step that does not pass. A run from the unit's SD
+// card is followed the same way, except that the unit reads the data from its card.
 #include <cstdint>
 #include <filesystem>
 #include <vector>
@@ -20,6 +21,9 @@ struct StepLoopInputs {
   const ProcedureList& Procedure;
   std::filesystem::path DataImage;  // the project's data image
   std::uint64_t DataLength = 0;
+  // A run from the unit's SD card: the unit reads each data chunk from its card and answers
+  // that step too; the PC streams nothing and paces the steps.
+  bool CardData = false;
 };
 
 struct StepLoopOutcome {

@@ -8,6 +8,7 @@
 #include "site/ops/maintenance_ops.h"
 #include "site/ops/run_all_ops.h"
 #include "site/ops/unit_info_ops.h"
+#include "site/ops/sd_run_ops.h"
 #include "site/ops/unit_notice_ops.h"
 #include "site/ops/unit_preparation_ops.h"
 
@@ -22,4 +23,5 @@ void RegisterSiteOperations(OpcodeTable& table) {
   RegisterAutoRunOperations(table);
   RegisterFirmwareOperations(table);
   RegisterCardOperations(table);
+  RegisterSdRunOperations(table);
 }

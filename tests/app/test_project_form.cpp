@@ -5,7 +5,9 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QListWidget>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QTableWidget>
@@ -21,8 +23,10 @@
 #include "project/driver_index.h"
 #include "project/project_history.h"
 #include "sim/sim_factory.h"
+#include "site/rescan.h"
 #include "site/site_system.h"
 #include "support/system_para.h"
+#include "tests/site/card_run_rig.h"
 #include "tests/site/demo_base.h"
 
 namespace fs = std::filesystem;
@@ -239,3 +243,111 @@ TEST(StartupProjectTest, ProjectNamedAtStartUpLoadsAndJoinsTheHistoryOnce) {
   EXPECT_EQ(history.Find(demo.projects[0]), 0);
   SetMessageBoxAnswerer({});
 }
+namespace {
+
+// The "From SDCard" page on two simulated units whose cards hold the same two projects.
+class CardPageTest : public ::testing::Test {
+ protected:
+  CardPageTest() : rig(sim::makeSimRig(Options(cards.Base()))), system(*rig.bus) {
+    system.SetPaths(demo.Paths());
+    system.AttachHost(host);
+    LoadSelectList(demo.base, system.SelectList(), system.Log());
+    SetMessageBoxAnswerer([this](const MessageBoxCall& call) {
+      asked.push_back(call.caption + ": " + call.text);
+      return IDYES;
+    });
+    PartPlan part;
+    for (int unit = 0; unit < 2; ++unit) {
+      const fs::path card = rig.units[static_cast<std::size_t>(unit)]->sdCardFolder();
+      card_rig::PutRunProject(card, 4, part, PatternImage(part.dataBytes));
+      card_rig::PutRunProject(card, 1, part, PatternImage(part.dataBytes));
+      card_rig::WriteFile(card / "List", card_rig::Bytes("[ListName]\nProjCount=2\nProjNumber=1\n"
+                                                         "Proj1=Alpha\nProjDate1=20260101120000\n"
+                                                         "Proj4=Beta\nProjDate4=20260202120000\n"));
+    }
+    system.Para().DataBufferSel = 1;  // SD card mode
+  }
+  ~CardPageTest() override {
+    form.reset();
+    system.Shutdown();
+    system.AttachHost(noHost);
+    SetMessageBoxAnswerer({});
+  }
+  static sim::RigOptions Options(const std::string& cards) {
+    sim::RigOptions options;
+    options.units = 2;
+    options.virtualOperator = false;
+    options.sdCardRoot = cards;
+    return options;
+  }
+  void Open() {
+    ProjectFormWiring wiring;
+    wiring.openFiles = [this](const std::string&, const std::string&, bool) { return chosen; };
+    form = std::make_unique<TProjectForm>(system, std::move(wiring));
+    form->show();
+    form->FormActivate();
+  }
+  std::string Cell(int row) {
+    return form->findChild<QTableWidget*>("StringGrid2")->item(row, 1)->text().toStdString();
+  }
+  bool Painted(int row) {
+    const QTableWidgetItem* cell = form->findChild<QTableWidget*>("StringGrid2")->item(row, 1);
+    return cell->background().color() == QColor(0x00, 0xFF, 0xFF);
+  }
+
+  TestFolder cards;
+  DemoBase demo;
+  sim::SimRig rig;
+  SiteSystem system;
+  QtSiteHost host;
+  NoSiteHost noHost;
+  std::unique_ptr<TProjectForm> form;
+  std::vector<std::string> chosen;
+  std::vector<std::string> asked;
+};
+
+// A site's click lists its card newest first with the run project painted; Delete removes the
+// selected project from the card; Add stores a project file on every checked card, where it
+// becomes the run project.
+TEST_F(CardPageTest, SitesListsDeleteAndAdd) {
+  ASSERT_TRUE(RescanUnits(system));
+  Open();
+  EXPECT_EQ(form->findChild<QStackedWidget*>("PageControl1")->currentIndex(), 1);
+  auto* sites = form->findChild<QListWidget*>("CheckListBox1");
+  ASSERT_NE(sites, nullptr);
+  EXPECT_EQ(sites->item(1)->checkState(), Qt::Checked);
+  EXPECT_EQ(sites->item(2)->checkState(), Qt::Unchecked);
+  EXPECT_FALSE(sites->item(2)->flags() & Qt::ItemIsEnabled);
+
+  form->CheckListBox1Click(0);
+  EXPECT_EQ(Cell(0), "Project Path");
+  EXPECT_EQ(Cell(1), "Beta");
+  EXPECT_EQ(Cell(2), "Alpha");
+  EXPECT_EQ(Cell(3), "");
+  EXPECT_EQ(form->SDCardProjNumber(0), 2);  // Alpha is the run project
+  EXPECT_TRUE(Painted(2));
+  EXPECT_FALSE(Painted(1));
+  EXPECT_NE(form->findChild<QPlainTextEdit*>("Memo2")->toPlainText().toStdString(), "");
+
+  form->StringGrid2SelectCell(1);
+  form->findChild<QToolButton*>("ToolButton5")->click();
+  EXPECT_EQ(Cell(1), "Alpha");
+  EXPECT_EQ(Cell(2), "");
+  EXPECT_FALSE(fs::exists(rig.units[0]->sdCardFolder() / "Proj4") &&
+               fs::exists(rig.units[1]->sdCardFolder() / "Proj4"));  // gone from one card
+
+  const std::string project = demo.projects[1];
+  chosen = {project};
+  form->findChild<QToolButton*>("ToolButton4")->click();
+  const std::string name = fs::path(project).stem().string();
+  EXPECT_EQ(Cell(1), name);
+  EXPECT_EQ(Cell(2), "Alpha");
+  EXPECT_EQ(form->SDCardProjNumber(0), 1);
+  EXPECT_TRUE(Painted(1));
+  form->CheckListBox1Click(1);
+  EXPECT_EQ(Cell(1), name);                     // the other checked card got it too
+  EXPECT_EQ(asked.size(), 1u) << asked.back();  // only the question
+  EXPECT_EQ(form->findChild<QProgressBar*>("ProgressBar1")->maximum(), 100);
+}
+
+}  // namespace

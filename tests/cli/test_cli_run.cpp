@@ -6,6 +6,7 @@
 
 #include "site/site_system.h"
 #include "tests/cli/cli_fixture.h"
+#include "tests/site/card_run_rig.h"
 
 namespace {
 using Json = nlohmann::json;
@@ -141,6 +142,31 @@ TEST_F(CliTest, TheRealOperationsProgramTheSimulatedParts) {
                 Project()});
   EXPECT_EQ(result.status, CliExit::PartFailed) << result.err;
   EXPECT_TRUE(Has(result.out, "Parts: 2, Passed: 0, Failed: 2")) << result.out;
+}
+
+// "sd run": each simulated unit runs the run project of its own card, once and as the loop;
+// without cards the units cannot say which project to run.
+TEST_F(CliTest, SdRunProgramsThePartsFromEachUnitsCard) {
+  const std::string cards = Base() + "cards";
+  PartPlan part;
+  for (int unit = 0; unit < 2; ++unit) {
+    card_rig::PutRunProject(cards + "/Site" + std::to_string(unit + 1), 2, part,
+                            PatternImage(part.dataBytes));
+  }
+  CliResult result =
+      Run({"--simulate", "2", "--sim-cards", cards, "--base-dir", Base(), "sd", "run"});
+  EXPECT_EQ(result.status, CliExit::AllPassed) << result.err;
+  EXPECT_TRUE(Has(result.out, "Parts: 2, Passed: 2, Failed: 0")) << result.out;
+  EXPECT_TRUE(Has(result.out, "Site #2 - SDCard RUN ALL Pass")) << result.out;
+
+  result = Run({"--simulate", "2", "--sim-cards", cards, "--base-dir", Base(), "sd", "run",
+                "--auto", "--parts", "6", "--json"});
+  EXPECT_EQ(result.status, CliExit::AllPassed) << result.err;
+  EXPECT_GE(JsonLines(result).back()["parts"], 6);
+
+  result = Run({"--simulate", "1", "--base-dir", Base(), "sd", "run"});
+  EXPECT_EQ(result.status, CliExit::PartFailed) << result.err;
+  EXPECT_TRUE(Has(result.out, "Site #1 - Not Find List File!")) << result.out;
 }
 
 TEST_F(CliTest, TheAutomaticLoopStopsLikeStopAllAfterThePartCount) {

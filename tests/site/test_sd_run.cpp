@@ -1,0 +1,267 @@
+// RUN ALL from the units' SD cards against simulated units whose cards hold a run project:
+// every way a run ends (pass, an empty socket, each thing the unit could not start from, a
+// refused start, no socket chosen, a unit pulled in a step) is logged, counted and kept in the
+// run bytes as from the PC; the automatic loop cycles parts from the cards on eight sites.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "sim/faults.h"
+#include "sim/procedure_commands.h"
+#include "site/command.h"
+#include "site/ops/sd_run_ops.h"
+#include "site/run_recipes.h"
+#include "site/site_wait.h"
+#include "support/checksums.h"
+#include "tests/site/card_run_rig.h"
+
+namespace {
+
+std::string Line(const std::string& tail) {
+  return "Site #1" + tail;
+}
+
+sim::RigOptions CardOptions(int units, const std::filesystem::path& cards) {
+  sim::RigOptions options = RunRig::Options(units);
+  options.sdCardRoot = cards;
+  return options;
+}
+
+std::filesystem::path CardOf(RunRig& rig, int unit) {
+  return rig.Unit(unit).sdCardFolder();
+}
+
+struct OutcomeCase {
+  const char* name;
+  std::function<void(RunRig&, PartPlan&)> arrange;  // before the project is put in place
+  std::function<void(RunRig&)> fault;               // after binding, before the run
+  SiteResult result;
+  std::uint8_t verdict;  // checked when not 0
+  const char* lastLine;
+  std::uint32_t colour;
+  bool counted;  // a failed or passed part
+  TSiteStatus status;
+};
+
+TEST(SdRunTest, EveryEndIsReportedAndCountedAsFromThePc) {
+  auto removeCardFile = [](const char* file) {
+    return [file](RunRig& rig) { std::filesystem::remove(CardOf(rig, 0) / "Proj3" / file); };
+  };
+  auto noDetect = [](RunRig&, PartPlan& part) {
+    part.insertDetect = false;
+    part.erase = false;
+  };
+  auto unplug = [](RunRig& rig) {
+    rig.Unit(0).withState<sim::ProcedureState>(
+        [](sim::ProcedureState& st) { st.part.inserted = false; });
+  };
+  auto noSocket = [](RunRig& rig) {
+    rig.system.Project().Records().ProcessPlan[0].SocketCode = {0, 0, 0, 0};
+  };
+  const auto red = LogColour::Red;
+  // clang-format off
+  const std::vector<OutcomeCase> cases = {
+      {"pass", {}, {}, 0xA0, 0xA0, " - SDCard RUN ALL Pass", LogColour::Green, true, siPass},
+      {"socket empty", {}, unplug, 0xA5, 0xA5, " - SDCard RUN ALL Fail!", red, true, siFail},
+      {"no data image on the card", noDetect, removeCardFile("Temp"), 0xA7, 0,
+       " - SDCard RUN ALL Fail By Temp Initialization!", red, true, siFail},
+      {"a start failure on the detection step is its ack error", {}, removeCardFile("Temp"), 0xA1,
+       0, " - Insert Detect Ack Error!", red, true, siFail},
+      {"no socket chosen", {}, noSocket, 0xA1, 0, " - No Choice Textool!", red, false, siFail},
+  };
+  // clang-format on
+  for (const OutcomeCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    TestFolder cards;
+    RunRig rig(CardOptions(1, std::filesystem::path(cards.Base())));
+    PartPlan part;
+    if (c.arrange) c.arrange(rig, part);
+    const std::vector<std::uint8_t> image = PatternImage(part.dataBytes);
+    rig.Load(part, image);
+    card_rig::PutRunProject(std::filesystem::path(cards.Base()) / "Site1", 3, part, image);
+    rig.Bind();
+    if (c.fault) c.fault(rig);
+    OpcodeQueue queue = MakeQueue({Opcodes::SdRunAll});
+    ASSERT_TRUE(Command(rig.system, 0, queue).Started());
+    WaitForSites(rig.system);
+    rig.system.Shutdown();
+
+    if (c.counted) {
+      EXPECT_EQ(rig.system.RunBytes(0).RunResult, c.result);
+    }
+    if (c.verdict != 0) {
+      EXPECT_EQ(rig.system.RunBytes(0).RunVerdict, c.verdict);
+    }
+    EXPECT_TRUE(rig.captured.Has(Line(c.lastLine), c.colour));
+    const bool pass = c.result == SiteResultCode::Pass;
+    EXPECT_EQ(rig.system.Panels().PassCount(0), c.counted && pass ? 1u : 0u);
+    EXPECT_EQ(rig.system.Panels().FailCount(0), c.counted && !pass ? 1u : 0u);
+    EXPECT_EQ(rig.system.Panels().Status(0), c.status);
+    EXPECT_EQ(rig.Records().size(), c.counted ? 1u : 0u);
+    EXPECT_EQ(rig.rig.partsGood() + rig.rig.partsFailed(), c.counted ? 1u : 0u);
+    if (pass) {
+      std::vector<std::uint8_t> cells;
+      rig.Unit(0).withState<sim::ProcedureState>(
+          [&](sim::ProcedureState& st) { cells = st.cells->readVector(0, image.size()); });
+      EXPECT_EQ(cells, image);  // the data came from the card
+    }
+  }
+}
+
+}  // namespace
+
+namespace {
+
+constexpr std::uint32_t kDefaultSoakParts = 240;
+
+// ZV_SD_SOAK_PARTS=N soaks longer by hand; the suite keeps a modest count.
+std::uint32_t SoakParts() {
+  const char* text = std::getenv("ZV_SD_SOAK_PARTS");
+  const unsigned long parts = text != nullptr ? std::strtoul(text, nullptr, 10) : 0;
+  return parts > 0 && parts <= 10'000'000 ? static_cast<std::uint32_t>(parts) : kDefaultSoakParts;
+}
+
+// Eight sites load their cards' run projects (no project on the PC) and loop on them with the
+// virtual operator and failing parts (sockets found empty among them) until the part count, then
+// "Stop All": the counters, the statistics, the records and the units' own tally agree exactly.
+TEST(SdRunTest, EightCardLoopsAgreeWithTheUnitsAndTheRecords) {
+  const std::uint32_t kParts = SoakParts();
+  TestFolder cards;
+  sim::RigOptions options = CardOptions(kSiteCount, std::filesystem::path(cards.Base()));
+  options.virtualOperator = true;
+  options.failRate = 0.05;
+  options.failMix.overCurrent = 0;
+  options.seed = 23;
+  RunRig rig(options);
+  PartPlan part;
+  part.dataBytes = 1024;
+  part.id = true;
+  const std::vector<std::uint8_t> image = PatternImage(part.dataBytes);
+  for (int unit = 0; unit < kSiteCount; ++unit) {
+    card_rig::PutRunProject(CardOf(rig, unit), unit % 3, part, image);
+  }
+  rig.Bind();
+  rig.system.Controls().AutoRunInterval = 1;
+  rig.system.Controls().StopAllEnabled = true;
+  rig.host.SetProcessMessagesHook([&] {
+    const StatisticsTotals totals = rig.system.Panels().Totals();
+    if (totals.Pass + totals.Fail >= kParts) rig.system.Controls().StopAllEnabled = false;
+  });
+  EXPECT_EQ(StartOnSelectedSites(rig.system, RunRecipe::SdAutoRun).size(), 8u);
+  WaitForSites(rig.system);
+  rig.system.Shutdown();
+
+  std::uint32_t pass = 0;
+  std::uint32_t fail = 0;
+  for (int site = 0; site < kSiteCount; ++site) {
+    pass += rig.system.Panels().PassCount(site);
+    fail += rig.system.Panels().FailCount(site);
+    EXPECT_GT(rig.system.Panels().PassCount(site), 0u);
+  }
+  RecordProperty("passed", static_cast<int>(pass));  // in the XML report of a soak by hand
+  RecordProperty("failed", static_cast<int>(fail));
+  EXPECT_GE(pass + fail, kParts);
+  EXPECT_GT(fail, 0u);
+  EXPECT_EQ(rig.system.Panels().Totals().Pass, pass);
+  EXPECT_EQ(rig.system.Panels().Totals().Fail, fail);
+  EXPECT_EQ(rig.rig.partsGood(), pass);
+  EXPECT_EQ(rig.rig.partsFailed(), fail);
+  const std::vector<PartRecord> rows = rig.Records();
+  EXPECT_EQ(rows.size(), std::size_t{pass} + fail);
+  EXPECT_EQ(static_cast<std::uint32_t>(std::count_if(rows.begin(), rows.end(),
+                                                     [](const PartRecord& r) { return r.Pass; })),
+            pass);
+  EXPECT_EQ(rig.captured.TextsOf(0).empty(), false);
+}
+
+}  // namespace
+
+namespace {
+
+struct QueueCase {
+  const char* name;
+  std::function<void(RunRig&)> arrange;  // on unit 1's card or unit, after binding
+  const char* line;                      // site 2's last failure line
+  bool counted;                          // site 2 counted a failed part
+};
+
+// The main window's SD run (9, 17, 27, 25) on two sites with no project loaded on the PC: the
+// card's run project fills each site's records. A fault on the second site stops its queue with
+// one red line; the first site's run goes on and passes.
+TEST(SdRunTest, EachFailureStopsOnlyItsOwnSite) {
+  auto onCard = [](std::function<void(const std::filesystem::path&)> change) {
+    return [change](RunRig& rig) { change(CardOf(rig, 1)); };
+  };
+  const std::vector<QueueCase> cases = {
+      {"no fault", {}, nullptr, false},
+      {"no card",
+       onCard([](const std::filesystem::path& card) { std::filesystem::remove_all(card); }),
+       " - Not Find List File!", false},
+      {"no run project named", onCard([](const std::filesystem::path& card) {
+         card_rig::WriteFile(card / "List", card_rig::Bytes("[ListName]\nProjCount=1\n"));
+       }),
+       " - Get Project's Number Fail!", false},
+      {"a damaged data image", onCard([](const std::filesystem::path& card) {
+         card_rig::WriteFile(card / "Proj1" / "Temp", std::vector<std::uint8_t>(512, 0));
+       }),
+       " - Compare Temp Checksum Fail!", false},
+      {"the start refused",
+       [](RunRig& rig) {
+         // The start frame carries no command code: the fault aims at code 0.
+         rig.Unit(1).armFault(sim::Fault::refuse().onCode(0));
+       },
+       " - SDCard RUN ALL Command Error!", false},
+      {"unit pulled in the verify step",
+       [](RunRig& rig) { rig.Unit(1).armFault(sim::Fault::leaveBus().onCode(StepCode::Verify)); },
+       " - SDCard RUN ALL Fail!", true},
+  };
+  for (const QueueCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    TestFolder cards;
+    RunRig rig(CardOptions(2, std::filesystem::path(cards.Base())));
+    PartPlan part;
+    part.dataBytes = 2048;
+    const std::vector<std::uint8_t> image = PatternImage(part.dataBytes);
+    for (int unit = 0; unit < 2; ++unit) card_rig::PutRunProject(CardOf(rig, unit), 1, part, image);
+    rig.Bind();
+    if (c.arrange) c.arrange(rig);
+    EXPECT_EQ(StartOnSelectedSites(rig.system, RunRecipe::SdRun).size(), 2u);
+    WaitForSites(rig.system);
+    rig.system.Shutdown();
+
+    // The units bind in the order of their identifiers: find the site of the faulty one.
+    const int good = rig.system.Panels().Status(0) == siPass ? 0 : 1;
+    const int bad = 1 - good;
+    SitePanels& panels = rig.system.Panels();
+    EXPECT_EQ(panels.Status(good), siPass);
+    EXPECT_EQ(panels.PassCount(good), 1u);
+    const std::string goodSite = "Site #" + std::to_string(good + 1);
+    EXPECT_TRUE(rig.captured.Has(goodSite + " - SDCard RUN ALL Pass", LogColour::Green));
+    const ProjectRecords& records = rig.system.Project().Records();
+    EXPECT_EQ(records.ProjectValue[SiteSlot(good)].PartsNumber, "AC25Q80");  // from the card
+    EXPECT_EQ(records.ProcessPlan[SiteSlot(good)].MainLength, part.dataBytes);
+    const std::string temp = rig.system.Paths().TempDir;
+    EXPECT_FALSE(std::filesystem::exists(temp + "Proj" + std::to_string(good)));
+    EXPECT_FALSE(std::filesystem::exists(temp + "List" + std::to_string(good)));
+    const std::vector<PartRecord> rows = rig.Records();
+    const auto row = std::find_if(rows.begin(), rows.end(),
+                                  [&](const PartRecord& r) { return r.Site == good + 1; });
+    ASSERT_NE(row, rows.end());
+    EXPECT_EQ(row->ProjectFile, "Demo");  // the card's run project
+    EXPECT_EQ(row->DataCrc, Crc32(image.data(), static_cast<std::uint32_t>(image.size())));
+    if (c.line == nullptr) {
+      EXPECT_EQ(panels.Status(bad), siPass);
+      continue;
+    }
+    EXPECT_TRUE(rig.captured.Has("Site #" + std::to_string(bad + 1) + c.line, LogColour::Red));
+    EXPECT_NE(panels.Status(bad), siPass);
+    EXPECT_EQ(panels.PassCount(bad), 0u);
+    EXPECT_EQ(panels.FailCount(bad), c.counted ? 1u : 0u);
+  }
+}
+
+}  // namespace
