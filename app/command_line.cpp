@@ -64,7 +64,8 @@ class Parser {
       return;
     }
     if (name != "--base-dir" && name != "--simulate" && name != "--usb-trace" &&
-        name != "--project" && name != "--sim-fail-rate" && name != "--sim-speed") {
+        name != "--project" && name != "--sim-fail-rate" && name != "--sim-speed" &&
+        name != "--sim-cards") {
       return Fail("unknown option: " + name);
     }
     const std::optional<std::string> value = inlineValue ? inlineValue : Next();
@@ -75,6 +76,8 @@ class Parser {
       Text(options_.usbTrace, name, *value);
     else if (name == "--project")
       Text(options_.project, name, *value);
+    else if (name == "--sim-cards")
+      Text(options_.simCards, name, *value);
     else if (name == "--sim-fail-rate")
       Rate(*value);
     else if (name == "--sim-speed")
@@ -159,6 +162,8 @@ std::string CommandLineUsage(const std::string& programName) {
          ") instead of the USB bus\n"
          "  --sim-fail-rate R let a share R (0 to 1) of the simulated parts fail\n"
          "  --sim-speed S     let the simulated units work S times faster than real ones\n"
+         "  --sim-cards DIR   the simulated units keep their SD cards in DIR/Site1, DIR/Site2, "
+         "...\n"
          "  --log-stdout      also write every shown log line to standard output\n"
          "  --usb-trace FILE  write a line per USB transfer to FILE\n"
          "  --project FILE    load the project FILE once the units are found\n"

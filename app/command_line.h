@@ -10,6 +10,7 @@ struct CommandLineOptions {
   std::optional<int> simulate;        // --simulate N: a simulated bus with N units (0 = none)
   std::optional<double> simFailRate;  // --sim-fail-rate R: share of simulated parts that fail
   std::optional<double> simSpeed;     // --sim-speed S: the simulated units work S times faster
+  std::string simCards;               // --sim-cards DIR: the simulated units' SD card folders
   bool logStdout = false;             // --log-stdout: every shown log line also on standard output
   std::string usbTrace;               // --usb-trace FILE: the link's transfer trace
   std::string project;             // --project FILE: loaded at start-up as the project window would

@@ -53,6 +53,7 @@ ProgramOptions ProgramOptionsOf(const CommandLineOptions& line) {
   options.simulationTiming = true;  // a demonstration runs at the units' own pace
   options.simFailRate = line.simFailRate.value_or(0.0);
   options.simSpeed = line.simSpeed.value_or(1.0);
+  options.simCards = line.simCards;
   options.autoRun = line.autoRun;
   options.showProjectWindow = line.showProjectWindow;
   options.logStdout = line.logStdout;

@@ -30,12 +30,8 @@ GangProgram::GangProgram(ProgramOptions options)
       registry_(config_.registry
                     ? *config_.registry
                     : RegistryStore::ForProgram(!IsInstalledProgram(ExecutableDir()))) {
-  bus_ = ChooseUsbBus({config_.simulatedUnits,
-                       config_.simulationTiming,
-                       config_.pollPeriodMs,
-                       config_.simFailRate,
-                       config_.simSpeed,
-                       {}});
+  bus_ = ChooseUsbBus({config_.simulatedUnits, config_.simulationTiming, config_.pollPeriodMs,
+                       config_.simFailRate, config_.simSpeed, config_.simCards});
   sites_ = std::make_unique<SiteSystem>(*bus_.library);
   // The base folder is known before any window: the log journal lives below it.
   SetPaths();

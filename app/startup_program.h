@@ -24,6 +24,7 @@ struct ProgramOptions {
   bool simulationTiming = true;       // the simulated units' timing model
   double simFailRate = 0;             // the share of simulated parts that fail
   double simSpeed = 1;                // the simulated units work this many times faster
+  std::string simCards;               // the simulated units' SD cards below; empty: no cards
   bool logStdout = false;
   std::string usbTrace;                   // empty: no transfer trace (beyond ZV_USB_TRACE)
   std::string tempRoot;                   // empty: the system temporary folder

@@ -14,7 +14,9 @@ bash scripts/make_demo.sh "$BUILD" "$DEMO"
 # The demo starts with a demo project loaded, so "Run Program" is ready at once.
 project=()
 if [[ -f "$DEMO/Projects/CV25Q64.zvprj" ]]; then project=(--project "$DEMO/Projects/CV25Q64.zvprj"); fi
-run=("$BUILD/bin/gangprog" --simulate 8 --base-dir "$DEMO" "${project[@]}" "$@")
+# The simulated units keep their SD cards below the demo folder, for the SD card pages.
+run=("$BUILD/bin/gangprog" --simulate 8 --base-dir "$DEMO" --sim-cards "$DEMO/SimCards"
+  "${project[@]}" "$@")
 if [[ -z "${DISPLAY:-}" && -z "${WAYLAND_DISPLAY:-}" ]]; then
   echo "run: no display, starting under xvfb-run" >&2
   exec xvfb-run -a -s "-screen 0 1280x800x24" "${run[@]}"

@@ -24,11 +24,12 @@ TEST(CommandLine, EveryOptionInBothSpellings) {
   const CommandLineOptions a =
       Parse({"--simulate", "8", "--base-dir", "build/demo", "--log-stdout", "--usb-trace", "t.txt",
              "--project", "build/demo/Projects/CV25Q64.zvprj", "--sim-fail-rate", "0.25",
-             "--sim-speed", "40", "--auto-run", "--project-window"});
+             "--sim-speed", "40", "--auto-run", "--project-window", "--sim-cards", "cards"});
   ASSERT_TRUE(a.error.empty()) << a.error;
   EXPECT_EQ(a.simulate, 8);
   EXPECT_EQ(a.simFailRate, 0.25);
   EXPECT_EQ(a.simSpeed, 40.0);
+  EXPECT_EQ(a.simCards, "cards");
   EXPECT_TRUE(a.autoRun);
   EXPECT_TRUE(a.showProjectWindow);
   EXPECT_EQ(a.baseDir, "build/demo");
@@ -84,8 +85,9 @@ TEST(CommandLine, BadInputIsRefusedWithAReason) {
 
 TEST(CommandLine, UsageNamesEveryOption) {
   const std::string usage = CommandLineUsage("gangprog");
-  for (const char* option : {"--base-dir", "--simulate", "--log-stdout", "--usb-trace", "--project",
-                             "--help", "--sim-speed", "--auto-run", "--project-window"}) {
+  for (const char* option :
+       {"--base-dir", "--simulate", "--log-stdout", "--usb-trace", "--project", "--help",
+        "--sim-speed", "--auto-run", "--project-window", "--sim-cards"}) {
     EXPECT_NE(usage.find(option), std::string::npos) << option;
   }
 }
