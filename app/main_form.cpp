@@ -114,8 +114,16 @@ void TMainForm::CheckLogLimit(std::int32_t clearSelection, std::int32_t rowLimit
   logView->CheckLogLimit(clearSelection, rowLimit, settings_.MegSaveDir);
 }
 
+// A locked site group takes no clicks or keys, but its panels stay drawn in their colours: the
+// run's states are what the operator watches while it is locked.
 void TMainForm::ShowSiteGroupEnabled(bool enabled) {
-  siteStatusGroup->setEnabled(enabled);
+  siteGroupEnabled_ = enabled;
+  siteStatusGroup->setAttribute(Qt::WA_TransparentForMouseEvents, !enabled);
+  for (int site = 0; site < kSiteCount; ++site) {
+    QCheckBox* box = SiteFrame(site)->siteCheckBox;
+    if (!enabled && box->hasFocus()) box->clearFocus();
+    box->setFocusPolicy(enabled ? Qt::StrongFocus : Qt::NoFocus);
+  }
 }
 
 void TMainForm::ShowStatistics(std::uint32_t pass, std::uint32_t fail) {
@@ -172,8 +180,9 @@ void TMainForm::SetRunLocked(bool running, bool autoRun) {
   SetStopAllEnabled(running && autoRun);
   for (QWidget* control :
        std::initializer_list<QWidget*>{clearLogButton, saveLogButton, resetStatisticsButton,
-                                       siteStatusGroup, projectToolButton, optionsToolButton})
+                                       projectToolButton, optionsToolButton})
     control->setEnabled(!running);
+  ShowSiteGroupEnabled(!running);
 }
 
 void TMainForm::StopAllButtonClick() {
@@ -235,7 +244,7 @@ int TMainForm::RunRescan() {
 }
 
 bool TMainForm::FormCloseQuery() {
-  if (!isEnabled() || !siteStatusGroup->isEnabled() || !closeEnabled_) return false;
+  if (!isEnabled() || !siteGroupEnabled_ || !closeEnabled_) return false;
   if (StopAllButton->isEnabled()) return false;
   const bool allowed = LogCloseStep(
       {*logView, settings_, LogThread(), system_.Paths().DesktopDir, this}, exitCleanup_);

@@ -73,6 +73,7 @@ class TMainForm : public QMainWindow {
   // UI thread: what the site host brings from the panel model.
   void ShowStatistics(std::uint32_t pass, std::uint32_t fail);
   void ShowSiteGroupEnabled(bool enabled);
+  bool SiteGroupEnabled() const { return siteGroupEnabled_; }
   // The close query; true when the window may close (also used by closeEvent).
   bool FormCloseQuery();
 
@@ -149,5 +150,6 @@ class TMainForm : public QMainWindow {
   std::function<void()> exitCleanup_;
   std::atomic<bool> busy_{false};
   bool closeEnabled_ = true;
+  bool siteGroupEnabled_ = true;  // false while a run holds the selection of sites
   bool closing_ = false;
 };

@@ -91,7 +91,8 @@ class MainFormTest : public ::testing::Test {
     if (looked.exchange(true)) return;
     stopAllDuringRun = form->StopAllButton->isEnabled();
     runDuringRun = form->RunProgramButton->isEnabled();
-    groupDuringRun = form->siteStatusGroup->isEnabled();
+    groupDuringRun = form->SiteGroupEnabled();
+    panelTextDuringRun = form->SiteFrame(1)->stateLabel->isEnabled();
     closeDuringRun = form->FormCloseQuery();
     busyDuringRun = form->Busy();
     if (noticeDuringRun) form->OnDeviceChange();
@@ -130,7 +131,8 @@ class MainFormTest : public ::testing::Test {
   std::map<int, std::vector<Opcode>> ran;
   std::atomic<bool> looked{false};
   bool noticeDuringRun = false;
-  bool stopAllDuringRun = false, runDuringRun = true, groupDuringRun = true;
+  bool stopAllDuringRun = false, runDuringRun = true, groupDuringRun = true,
+       panelTextDuringRun = false;
   bool closeDuringRun = true, busyDuringRun = false;
 };
 }  // namespace
@@ -263,9 +265,10 @@ TEST_F(MainFormTest, PcRunQueuesTheSelectedSitesAndLocksTheControls) {
   EXPECT_FALSE(stopAllDuringRun);  // never without "Auto Run"
   EXPECT_FALSE(runDuringRun);
   EXPECT_FALSE(groupDuringRun);
+  EXPECT_TRUE(panelTextDuringRun);  // locked, not greyed
   EXPECT_TRUE(busyDuringRun);
   EXPECT_TRUE(form->RunProgramButton->isEnabled());
-  EXPECT_TRUE(form->siteStatusGroup->isEnabled());
+  EXPECT_TRUE(form->SiteGroupEnabled());
   EXPECT_TRUE(form->clearLogButton->isEnabled());
   EXPECT_FALSE(form->Busy());
 
