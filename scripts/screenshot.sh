@@ -40,8 +40,9 @@ program=("$BUILD/bin/gangprog" --simulate 8 --base-dir "$DEMO")
 case "$MODE" in
   idle) shoot "$OUTDIR/main_window.png" "${program[@]}" ;;
   run)
-    # Slowed-down parts would leave the pictures without a finished one; a fifth fail.
-    running=("${program[@]}" --project "$PROJECT" --sim-fail-rate 0.2 --sim-speed 4 --auto-run)
+    # Short runs against the operator's hand and the loop's poll: every panel state shows at once;
+    # a fifth of the parts fail.
+    running=("${program[@]}" --project "$PROJECT" --sim-fail-rate 0.2 --sim-speed 16 --auto-run)
     shoot "$OUTDIR/main_window_run.png" "${running[@]}"
     shoot "$OUTDIR/project_window.png" "${running[@]}" --project-window
     ;;
