@@ -41,8 +41,8 @@ case "$MODE" in
   idle) shoot "$OUTDIR/main_window.png" "${program[@]}" ;;
   run)
     # Short runs against the operator's hand and the loop's poll: every panel state shows at once;
-    # a fifth of the parts fail.
-    running=("${program[@]}" --project "$PROJECT" --sim-fail-rate 0.2 --sim-speed 16 --auto-run)
+    # about a third of the parts fail.
+    running=("${program[@]}" --project "$PROJECT" --sim-fail-rate 0.35 --sim-speed 16 --auto-run)
     shoot "$OUTDIR/main_window_run.png" "${running[@]}"
     shoot "$OUTDIR/project_window.png" "${running[@]}" --project-window
     ;;
