@@ -18,6 +18,7 @@
 #include "site/site_wait.h"
 #include "support/checksums.h"
 #include "tests/site/card_run_rig.h"
+#include "tests/site/soak.h"
 
 namespace {
 
@@ -118,18 +119,11 @@ namespace {
 
 constexpr std::uint32_t kDefaultSoakParts = 240;
 
-// ZV_SD_SOAK_PARTS=N soaks longer by hand; the suite keeps a modest count.
-std::uint32_t SoakParts() {
-  const char* text = std::getenv("ZV_SD_SOAK_PARTS");
-  const unsigned long parts = text != nullptr ? std::strtoul(text, nullptr, 10) : 0;
-  return parts > 0 && parts <= 10'000'000 ? static_cast<std::uint32_t>(parts) : kDefaultSoakParts;
-}
-
 // Eight sites load their cards' run projects (no project on the PC) and loop on them with the
 // virtual operator and failing parts (sockets found empty among them) until the part count, then
 // "Stop All": the counters, the statistics, the records and the units' own tally agree exactly.
 TEST(SdRunTest, EightCardLoopsAgreeWithTheUnitsAndTheRecords) {
-  const std::uint32_t kParts = SoakParts();
+  const std::uint32_t kParts = SoakParts("ZV_SD_SOAK_PARTS", kDefaultSoakParts);
   TestFolder cards;
   sim::RigOptions options = CardOptions(kSiteCount, std::filesystem::path(cards.Base()));
   options.virtualOperator = true;
@@ -145,36 +139,7 @@ TEST(SdRunTest, EightCardLoopsAgreeWithTheUnitsAndTheRecords) {
     card_rig::PutRunProject(CardOf(rig, unit), unit % 3, part, image);
   }
   rig.Bind();
-  rig.system.Controls().AutoRunInterval = 1;
-  rig.system.Controls().StopAllEnabled = true;
-  rig.host.SetProcessMessagesHook([&] {
-    const StatisticsTotals totals = rig.system.Panels().Totals();
-    if (totals.Pass + totals.Fail >= kParts) rig.system.Controls().StopAllEnabled = false;
-  });
-  EXPECT_EQ(StartOnSelectedSites(rig.system, RunRecipe::SdAutoRun).size(), 8u);
-  WaitForSites(rig.system);
-  rig.system.Shutdown();
-
-  std::uint32_t pass = 0;
-  std::uint32_t fail = 0;
-  for (int site = 0; site < kSiteCount; ++site) {
-    pass += rig.system.Panels().PassCount(site);
-    fail += rig.system.Panels().FailCount(site);
-    EXPECT_GT(rig.system.Panels().PassCount(site), 0u);
-  }
-  RecordProperty("passed", static_cast<int>(pass));  // in the XML report of a soak by hand
-  RecordProperty("failed", static_cast<int>(fail));
-  EXPECT_GE(pass + fail, kParts);
-  EXPECT_GT(fail, 0u);
-  EXPECT_EQ(rig.system.Panels().Totals().Pass, pass);
-  EXPECT_EQ(rig.system.Panels().Totals().Fail, fail);
-  EXPECT_EQ(rig.rig.partsGood(), pass);
-  EXPECT_EQ(rig.rig.partsFailed(), fail);
-  const std::vector<PartRecord> rows = rig.Records();
-  EXPECT_EQ(rows.size(), std::size_t{pass} + fail);
-  EXPECT_EQ(static_cast<std::uint32_t>(std::count_if(rows.begin(), rows.end(),
-                                                     [](const PartRecord& r) { return r.Pass; })),
-            pass);
+  ExpectSoakAgrees(rig, LoopUntilParts(rig, RunRecipe::SdAutoRun, kParts), kParts);
   EXPECT_EQ(rig.captured.TextsOf(0).empty(), false);
 }
 
