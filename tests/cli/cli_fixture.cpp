@@ -55,6 +55,12 @@ std::vector<std::string> CliResult::OutLines() const {
   return lines;
 }
 
+std::vector<nlohmann::json> JsonLines(const CliResult& result) {
+  std::vector<nlohmann::json> lines;
+  for (const std::string& line : result.OutLines()) lines.push_back(nlohmann::json::parse(line));
+  return lines;
+}
+
 void RegisterStandIns(SiteSystem& system, PartVerdict verdict,
                       std::function<void(int site, int part)> onPart) {
   OpcodeTable& table = system.Opcodes();

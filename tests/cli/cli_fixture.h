@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <nlohmann/json.hpp>
+
 #include "cli/cli_main.h"
 #include "cli/stop_request.h"
 
@@ -21,6 +23,9 @@ struct CliResult {
   std::string err;
   std::vector<std::string> OutLines() const;
 };
+
+// The standard output's lines, each parsed as one JSON object.
+std::vector<nlohmann::json> JsonLines(const CliResult& result);
 
 // How the stand-in RUN ALL and automatic loop judge a part: by site index and part number.
 using PartVerdict = std::function<bool(int site, int part)>;

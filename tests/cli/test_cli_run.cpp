@@ -11,12 +11,6 @@
 namespace {
 using Json = nlohmann::json;
 
-std::vector<Json> JsonLines(const CliResult& result) {
-  std::vector<Json> lines;
-  for (const std::string& line : result.OutLines()) lines.push_back(Json::parse(line));
-  return lines;
-}
-
 std::vector<Json> EventsOf(const std::vector<Json>& lines, const std::string& kind) {
   std::vector<Json> events;
   for (const Json& line : lines) {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "site/opcode_table.h"
+#include "site/ops/firmware_ops.h"
 #include "site/site_system.h"
 #include "support/system_paths.h"
 #include "tests/cli/cli_fixture.h"
@@ -13,23 +14,15 @@
 namespace {
 using Json = nlohmann::json;
 
-std::vector<Json> JsonLines(const CliResult& result) {
-  std::vector<Json> lines;
-  for (const std::string& line : result.OutLines()) lines.push_back(Json::parse(line));
-  return lines;
-}
-
-// The firmware version step as a stand-in where it is not built; `failing` makes it fail on
-// that site, so the serial read after it never runs there.
-std::function<void(SiteSystem&)> VersionStep(int failing = -1) {
+// The firmware version step failing on site index `failing` (the serial read after it then never
+// runs there) and reading the unit on the others; -1 leaves the step as it is.
+std::function<void(SiteSystem&)> VersionStep(int failing) {
   return [failing](SiteSystem& system) {
-    if (failing < 0 && system.Opcodes().IsBuilt(Opcodes::BiosVersionGet)) return;
-    system.Opcodes().Register(Opcodes::BiosVersionGet,
-                              [failing](SiteSystem& s, int site, const OperationTexts&) {
-                                if (site == failing) return SiteResultCode::Fail;
-                                s.CmdData(site).BiosVersion = "1.3";
-                                return SiteResultCode::Pass;
-                              });
+    if (failing < 0) return;
+    system.Opcodes().Register(
+        Opcodes::BiosVersionGet, [failing](SiteSystem& s, int site, const OperationTexts&) {
+          return site == failing ? SiteResultCode::Fail : BiosVersionGet(s, site);
+        });
   };
 }
 
