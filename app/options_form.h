@@ -202,7 +202,6 @@ class TOptionsForm : public QDialog {
     std::function<void()> after;      // after the wait
   };
   void ConnectCommandHandlers();
-  void EnableCommandButtons();
   void RunPageCommand(const PageCommand& command);
   void BeginCommand(const PageCommand& command);
   void EndCommand(const PageCommand& command);

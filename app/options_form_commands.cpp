@@ -67,19 +67,6 @@ void TOptionsForm::ConnectCommandHandlers() {
     connect(list, &QListWidget::currentRowChanged, this, handler);
     connect(list, &QListWidget::itemClicked, this, handler);
   }
-  EnableCommandButtons();
-}
-
-// Every command button but "Execute" on "BIOS Update" (enabled once a firmware image is
-// prepared), "Stop All" (never used) and the key run's "Stop" (enabled by "Start").
-void TOptionsForm::EnableCommandButtons() {
-  for (QPushButton* button :
-       {selfTestExecuteButton, flashLedButton, informationExecuteButton, sdCardTestButton,
-        sdCardDetectButton, sdCardFreeSpaceButton, sdCardFilterButton, sdCardQuickFormatButton,
-        debugResetButton, loopRunProgramButton, loopSelfTestButton, loopSetHardwareButton,
-        setHardwareButton, ioModeButton, keyRunStartButton, burnInSelfTestButton}) {
-    button->setEnabled(true);
-  }
 }
 
 void TOptionsForm::RunPageCommand(const PageCommand& command) {

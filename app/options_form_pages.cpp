@@ -116,8 +116,8 @@ void TOptionsForm::BuildSelfTestPage() {
   QWidget* page = AddPage(QStringLiteral("Self Test"));
   selfTestSiteList = new TSiteCheckList(QStringLiteral("CheckListBox1"), page);
   selfTestSiteList->setGeometry(4, 4, 110, 180);
-  selfTestExecuteButton = MakeButton(page, "Button2", "Execute", QRect(4, 190, 110, 30), false);
-  flashLedButton = MakeButton(page, "Button5", "Flash LED", QRect(4, 224, 110, 30), false);
+  selfTestExecuteButton = MakeButton(page, "Button2", "Execute", QRect(4, 190, 110, 30), true);
+  flashLedButton = MakeButton(page, "Button5", "Flash LED", QRect(4, 224, 110, 30), true);
   QGroupBox* display = MakeGroup(page, "GroupBox3", " Display ", QRect(120, 0, 320, 256));
   selfTestDisplay = Named(new QTextEdit(display), "RichEdit1");
   selfTestDisplay->setReadOnly(true);
@@ -145,7 +145,7 @@ void TOptionsForm::BuildInformationPage() {
   biosVersionLabel = MakeLabel(display, "Label7", "", QRect(140, 54, 170, 20));
   seriesNumberLabel = MakeLabel(display, "Label8", "", QRect(140, 84, 170, 20));
   dateTimeIdLabel = MakeLabel(display, "Label15", "", QRect(140, 114, 170, 20));
-  informationExecuteButton = MakeButton(page, "Button3", "Execute", QRect(4, 190, 110, 30), false);
+  informationExecuteButton = MakeButton(page, "Button3", "Execute", QRect(4, 190, 110, 30), true);
   informationStopAllButton =
       MakeButton(page, "Button4", "Stop All", QRect(120, 190, 110, 30), false);
   informationStopAllButton->hide();
@@ -183,31 +183,31 @@ void TOptionsForm::BuildSdCardPage() {
   sdCardPanel->setGeometry(120, 0, 320, 256);
   MakeLabel(sdCardPanel, "Label12", "SDCard Free Space:", QRect(8, 8, 140, 20));
   sdCardFreeSpaceLabel = MakeLabel(sdCardPanel, "Label13", "", QRect(150, 8, 160, 20));
-  sdCardDetectButton = MakeButton(sdCardPanel, "Button13", "Detect", QRect(8, 40, 140, 30), false);
-  sdCardTestButton = MakeButton(sdCardPanel, "Button12", "Test", QRect(8, 76, 140, 30), false);
+  sdCardDetectButton = MakeButton(sdCardPanel, "Button13", "Detect", QRect(8, 40, 140, 30), true);
+  sdCardTestButton = MakeButton(sdCardPanel, "Button12", "Test", QRect(8, 76, 140, 30), true);
   sdCardFreeSpaceButton =
-      MakeButton(sdCardPanel, "Button14", "Free Space", QRect(8, 112, 140, 30), false);
-  sdCardFilterButton = MakeButton(sdCardPanel, "Button15", "Filter", QRect(8, 148, 140, 30), false);
+      MakeButton(sdCardPanel, "Button14", "Free Space", QRect(8, 112, 140, 30), true);
+  sdCardFilterButton = MakeButton(sdCardPanel, "Button15", "Filter", QRect(8, 148, 140, 30), true);
   sdCardQuickFormatButton =
-      MakeButton(sdCardPanel, "Button16", "Quick Format", QRect(8, 184, 140, 30), false);
+      MakeButton(sdCardPanel, "Button16", "Quick Format", QRect(8, 184, 140, 30), true);
 }
 
 void TOptionsForm::BuildDebugPage() {
   QWidget* page = AddPage(QStringLiteral("Debug"));
-  debugResetButton = MakeButton(page, "Button7", "Reset", QRect(4, 4, 100, 28), false);
+  debugResetButton = MakeButton(page, "Button7", "Reset", QRect(4, 4, 100, 28), true);
   QGroupBox* loop = MakeGroup(page, "GroupBox6", "Loop", QRect(110, 0, 330, 110));
   loopCountEdit = Named(new QLineEdit(QStringLiteral("1"), loop), "Edit2");
   loopCountEdit->setGeometry(8, 20, 80, 24);
   loopCounterLabel = MakeLabel(loop, "Label11", "0", QRect(96, 20, 80, 24));
-  loopRunProgramButton = MakeButton(loop, "Button8", "Run Program", QRect(8, 52, 100, 28), false);
-  loopSelfTestButton = MakeButton(loop, "Button9", "SelfTest", QRect(112, 52, 100, 28), false);
+  loopRunProgramButton = MakeButton(loop, "Button8", "Run Program", QRect(8, 52, 100, 28), true);
+  loopSelfTestButton = MakeButton(loop, "Button9", "SelfTest", QRect(112, 52, 100, 28), true);
   loopSetHardwareButton =
-      MakeButton(loop, "Button10", "Set Hardware", QRect(216, 52, 100, 28), false);
-  setHardwareButton = MakeButton(page, "Button11", "Set Hardware", QRect(4, 36, 100, 28), false);
-  ioModeButton = MakeButton(page, "Button17", "IO Mode", QRect(4, 68, 100, 28), false);
+      MakeButton(loop, "Button10", "Set Hardware", QRect(216, 52, 100, 28), true);
+  setHardwareButton = MakeButton(page, "Button11", "Set Hardware", QRect(4, 36, 100, 28), true);
+  ioModeButton = MakeButton(page, "Button17", "IO Mode", QRect(4, 68, 100, 28), true);
   QGroupBox* keyRun = MakeGroup(page, "GroupBox7", "Key Run", QRect(110, 114, 330, 60));
-  keyRunStartButton = MakeButton(keyRun, "Button18", "Start", QRect(8, 22, 100, 28), false);
+  keyRunStartButton = MakeButton(keyRun, "Button18", "Start", QRect(8, 22, 100, 28), true);
   keyRunStopButton = MakeButton(keyRun, "Button19", "Stop", QRect(112, 22, 100, 28), false);
   burnInSelfTestButton =
-      MakeButton(page, "Button22", "Burn In SelfTest", QRect(4, 180, 130, 28), false);
+      MakeButton(page, "Button22", "Burn In SelfTest", QRect(4, 180, 130, 28), true);
 }

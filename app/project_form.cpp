@@ -120,7 +120,7 @@ void TProjectForm::BuildPcPage() {
           &TProjectForm::ShowSelectedInfo);
 }
 
-// The SD card page holds its controls; their commands come with the SD card project store.
+// The SD card page: the sites, the selected site's stored projects, their information, the progress.
 void TProjectForm::BuildSdCardPage() {
   sdCardPage = new QWidget(sourcePages);
   sdCardPage->setObjectName("TabSheet2");
