@@ -9,6 +9,7 @@
 #include "link/bulk_exchange.h"
 #include "sim/unit_commands.h"
 #include "site/command.h"
+#include "site/ops/firmware_ops.h"
 #include "site/ops/unit_info_ops.h"
 #include "site/site_wait.h"
 #include "tests/site/run_rig.h"
@@ -172,32 +173,37 @@ TEST_F(UnitInfoTest, SelfTestShowsTheUnitsMessageAndItsFirstByteDecides) {
   }
 }
 
-// Every command of this group fails the same ways: refused, an answer it does not know, and
-// the unit pulled while its reply is awaited. The LED flash is only this.
+// Every command of this group fails the same ways: refused, answered "fail", an answer it does
+// not know, and the unit pulled while its reply is awaited. The LED flash is only this.
 TEST_F(UnitInfoTest, EachFailureIsReportedOnceAndEndsTheOperation) {
   struct Op {
     const char* stem;
     std::uint16_t code;
     SiteResult (*run)(SiteSystem&, int);
+    const char* failLine;  // the line of the unit's "fail" answer
   };
   const std::vector<Op> ops = {
-      {"Power Led Flash", sim::Code::PowerLedFlash, PowerLedFlash},
-      {"BIOS Number Get", sim::Code::BiosNumberGet, BiosNumberGet},
-      {"SN Read", sim::Code::EepromRead, ReadSeriesNumber},
-      {"Self Test", sim::Code::SelfTest, SelfTestCommand},
+      {"Power Led Flash", sim::Code::PowerLedFlash, PowerLedFlash, " - Power Led Flash Fail!"},
+      {"BIOS Number Get", sim::Code::BiosNumberGet, BiosNumberGet, " - BIOS Number Get Fail!"},
+      {"BIOS Version Get", sim::Code::BiosVersionGet, BiosVersionGet, " - BIOS Version Get Fail!"},
+      {"SN Read", sim::Code::EepromRead, ReadSeriesNumber, " - SN Read Fail!"},
+      {"Self Test", sim::Code::SelfTest, SelfTestCommand, " - FPGA Init Fail!"},
   };
   for (const Op& op : ops) {
     const std::string start = std::string(" - ") + op.stem;
     rig.rig.bus->plug(rig.rig.units[0]);  // back after the last op took it away
     rig.Bind();
-    for (const auto& [fault, tail] : {std::pair{sim::Fault::refuse(), " Command Error!"},
-                                      std::pair{sim::Fault::garbage(0x5A), " Ack Error!"}}) {
-      SCOPED_TRACE(start + tail);
+    const std::pair<sim::Fault, std::string> failures[] = {
+        {sim::Fault::refuse(), start + " Command Error!"},
+        {sim::Fault::fail(), op.failLine},
+        {sim::Fault::garbage(0x5A), start + " Ack Error!"}};
+    for (const auto& [fault, line] : failures) {
+      SCOPED_TRACE(line);
       Clear();
       Unit().armFault(sim::Fault(fault).onCode(op.code));
       EXPECT_EQ(op.run(rig.system, 0), SiteResultCode::Fail);
-      EXPECT_EQ(Logged(), OfSite1({start, start + tail}));
-      EXPECT_TRUE(rig.captured.Has(OfSite1({start + tail})[0], LogColour::Red));
+      EXPECT_EQ(Logged(), OfSite1({start, line}));
+      EXPECT_TRUE(rig.captured.Has(OfSite1({line})[0], LogColour::Red));
       EXPECT_EQ(Link().IsBusy(), 0);
     }
     SCOPED_TRACE(start + " pulled");
