@@ -143,13 +143,20 @@ ReplyBytes runStep(CommandContext& ctx, ProcedureState& st, std::uint16_t code) 
   return reply;
 }
 
-// Waits for the next data chunk: its length is what is left of the data, at most a chunk.
-void awaitDataChunk(CommandContext& ctx, ProcedureState& st) {
+// Moves on to the next data chunk: its length is what is left of the data, at most a chunk.
+// Returns the chunk's offset in the data.
+std::uint64_t nextDataChunk(ProcedureState& st) {
   const std::uint64_t offset = std::uint64_t{st.chunkIndex} * st.chunkLength;
   const std::uint64_t left = st.dataLength > offset ? st.dataLength - offset : 0;
   st.lastChunkOffset = static_cast<std::uint32_t>(offset);
   st.lastChunkLength = static_cast<std::uint32_t>(std::min<std::uint64_t>(left, st.chunkLength));
   ++st.chunkIndex;
+  return offset;
+}
+
+// Waits for the next data chunk from the PC.
+void awaitDataChunk(CommandContext& ctx, ProcedureState& st) {
+  nextDataChunk(st);
   ctx.receiveStream(std::max<std::uint32_t>(st.lastChunkLength, 1), UnitAddress::DataBuffer,
                     [](CommandContext& done) {
                       done.state<ProcedureState>().due = Clock::now();
@@ -160,11 +167,7 @@ void awaitDataChunk(CommandContext& ctx, ProcedureState& st) {
 // A stand-alone run's data chunk: the card's data image piece into the data buffer; the step
 // is answered like any other.
 ReplyBytes loadCardChunk(CommandContext& ctx, ProcedureState& st) {
-  const std::uint64_t offset = std::uint64_t{st.chunkIndex} * st.chunkLength;
-  const std::uint64_t left = st.dataLength > offset ? st.dataLength - offset : 0;
-  st.lastChunkOffset = static_cast<std::uint32_t>(offset);
-  st.lastChunkLength = static_cast<std::uint32_t>(std::min<std::uint64_t>(left, st.chunkLength));
-  ++st.chunkIndex;
+  const std::uint64_t offset = nextDataChunk(st);
   std::vector<std::uint8_t> piece(st.lastChunkLength, 0xFF);
   std::ifstream in(st.cardData, std::ios::binary);
   in.seekg(static_cast<std::streamoff>(offset));
