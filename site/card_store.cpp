@@ -14,6 +14,8 @@
 
 namespace {
 
+constexpr const char* kFormatError = "Project File Format Error!";
+
 constexpr int kPollMs = 10;
 
 bool Idle(SiteSystem& system, int site) {
@@ -77,6 +79,11 @@ CardAddOutcome AddProjectToCards(SiteSystem& system, const std::string& projectF
                                  const std::vector<int>& sites, const CardStoreProgress& progress) {
   CardAddOutcome outcome;
   outcome.Sites.Skipped = sites;
+  if (!system.Project().Project().CheckArchive(projectFile)) {
+    system.Log().AddLogMessage(kFormatError, LogColour::Red, 1, 0);
+    system.Host().MessageBox(kFormatError, kErrorCaption, kErrorIconFlag);
+    return outcome;
+  }
   if (LoadProjectInto(system, projectFile, true) != LoadCode::Loaded) return outcome;
   system.Log().AddLogMessage("Execute Project File Pass", LogColour::Green, 1, 0);
   CProject& project = system.Project().Project();

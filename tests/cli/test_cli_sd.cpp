@@ -1,6 +1,7 @@
 // gangprog-cli sd on simulated units with SD cards: a demo project added to every card,
 // listed, deleted from one, copied back from the other, and the cards formatted.
 #include <filesystem>
+#include <fstream>
 
 #include "tests/cli/cli_fixture.h"
 
@@ -47,6 +48,10 @@ TEST_F(CliSdTest, AddListDeleteCopyAndFormat) {
 
 TEST_F(CliSdTest, BadProjectAndMissingUnitHaveTheirStatus) {
   EXPECT_EQ(Sd({"add", "--project", Base() + "none.zvprj"}).status, CliExit::BadInput);
+  std::ofstream(Base() + "text.zvprj") << "not a project";
+  const CliResult foreign = Sd({"add", "--project", Base() + "text.zvprj"});
+  EXPECT_EQ(foreign.status, CliExit::BadInput);
+  EXPECT_TRUE(Has(foreign.out + foreign.err, "Project File Format Error!")) << foreign.out;
   EXPECT_EQ(Sd({"--sites", "5", "list"}).status, CliExit::NoUnit);
   // Units without cards: every site fails.
   EXPECT_EQ(Run({"--simulate", "1", "--base-dir", Base(), "sd", "list"}).status,
