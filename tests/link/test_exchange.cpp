@@ -2,6 +2,7 @@
 // message tails and colours, the busy rule, the presence check, the write recovery as the
 // unit sees it, the chunking as the unit receives it.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -296,8 +297,7 @@ class FileRangeTest : public ExchangeTest {
   void SetUp() override {
     ExchangeTest::SetUp();
     path = std::filesystem::temp_directory_path() /
-           ("link_range_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-            ".bin");
+           ("link_range_" + std::to_string(::getpid()) + ".bin");
     std::ofstream out(path, std::ios::binary);
     for (int i = 0; i < 3000; ++i) out.put(static_cast<char>(i % 251));
   }
@@ -338,7 +338,8 @@ TEST(EightSitesTest, ParallelTransfersWithTraceOn) {
   TestSystem system(*rig.bus);
   const UnitScan scan = system.Table.EnumerateUnits();
   ASSERT_EQ(scan.Units.size(), 8u);
-  const auto tracePath = std::filesystem::temp_directory_path() / "link_eight_sites.trace";
+  const auto tracePath = std::filesystem::temp_directory_path() /
+                         ("link_eight_sites_" + std::to_string(::getpid()) + ".trace");
   ASSERT_TRUE(system.Table.Trace().Start(tracePath.string()));
   for (int site = 0; site < 8; ++site) {
     ASSERT_TRUE(system.Table.Link(site).OpenDevice(scan.Units[static_cast<std::size_t>(site)]));

@@ -1,6 +1,7 @@
 // The transfer trace: the line format, the cut of long dumps, switching by environment and
 // by API, and the lines a link writes for a command exchange.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -43,7 +44,8 @@ TEST(TraceFormatTest, LongTransferShowsFirstAndLast64Bytes) {
 }
 
 TEST(TraceSwitchTest, EnvironmentAndApi) {
-  const auto path = std::filesystem::temp_directory_path() / "link_trace_env.trace";
+  const auto path = std::filesystem::temp_directory_path() /
+                    ("link_trace_env_" + std::to_string(::getpid()) + ".trace");
   TraceSwitch traces;
   unsetenv(kTraceEnvironmentVariable);
   EXPECT_FALSE(traces.StartFromEnvironment());
@@ -60,7 +62,8 @@ TEST(TraceSwitchTest, EnvironmentAndApi) {
 }
 
 TEST(TraceSwitchTest, LinkWritesOneLinePerTransferOnlyWhileOn) {
-  const auto path = std::filesystem::temp_directory_path() / "link_trace_link.trace";
+  const auto path = std::filesystem::temp_directory_path() /
+                    ("link_trace_link_" + std::to_string(::getpid()) + ".trace");
   FakeUsb usb(1);
   TestSystem system(usb);
   ZvUsb& link = system.Table.Link(0);

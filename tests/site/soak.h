@@ -40,7 +40,6 @@ inline SoakCounts LoopUntilParts(RunRig& rig, RunRecipe recipe, std::uint32_t pa
   for (int site = 0; site < kSiteCount; ++site) {
     counts.pass += rig.system.Panels().PassCount(site);
     counts.fail += rig.system.Panels().FailCount(site);
-    EXPECT_GT(rig.system.Panels().PassCount(site), 0u) << "site " << site;
   }
   return counts;
 }

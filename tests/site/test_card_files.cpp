@@ -167,6 +167,7 @@ TEST(CardFiles, AFileOfFourGibibytesIsRefusedBeforeAnythingIsSent) {
     out.seekp(static_cast<std::streamoff>(kCardFileLimit - 1));
     out.put('\0');
   }
+  ASSERT_EQ(fs::file_size(pc), kCardFileLimit);
   const std::uint64_t before = rig.Unit(0).record().commandCount;
   EXPECT_EQ(PutFileToCard(rig.system, 0, pc, "0:", "HUGE"), 0xA1);
   EXPECT_TRUE(rig.Logged(0, " - Target's File Is 4GBytes Or Bigger!"));
