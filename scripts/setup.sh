@@ -9,6 +9,8 @@ PACKAGES=(
   libsqlite3-dev libcli11-dev nlohmann-json3-dev ccache
   xvfb xauth fonts-liberation imagemagick
   desktop-file-utils dpkg-dev
+  libcpp-httplib-dev libpq-dev postgresql postgresql-common libjs-chart.js
+  chromium chromium-driver python3-selenium
 )
 
 missing=()
