@@ -23,7 +23,7 @@ void SaveOnClose(const LogCommandContext& ctx) {
     ReportSaveFailure(ctx.settings.MegSaveDir);
     return;
   }
-  ctx.log.AddLogMessage("Save and Clear Log!", LogColour::Orange, 1, 0);
+  ctx.log.Write("Save and Clear Log!", LogColour::Orange);
 }
 }  // namespace
 

@@ -250,13 +250,13 @@ void TOptionsForm::ShowIntervalCaption(std::int32_t intervalMs) {
 
 void TOptionsForm::WriteInteger(const char* key, std::int64_t value) {
   if (!WriteSystemIniInteger(paths_.BaseDir, key, value)) {
-    system_.Log().AddLogMessage(kWriteFailure, LogColour::Red, 1, 0);
+    system_.Log().Write(kWriteFailure, LogColour::Red);
   }
 }
 
 void TOptionsForm::WriteString(const char* key, const std::string& value) {
   if (!WriteSystemIniString(paths_.BaseDir, key, value)) {
-    system_.Log().AddLogMessage(kWriteFailure, LogColour::Red, 1, 0);
+    system_.Log().Write(kWriteFailure, LogColour::Red);
   }
 }
 

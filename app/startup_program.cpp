@@ -142,12 +142,12 @@ void GangProgram::FirstShow() {
   startupSucceeded_ = SystemInitialization();
   if (startupSucceeded_) {
     main_->projectToolButton->setEnabled(true);
-    main_->LogThread().AddLogMessage(kInitFinish, LogColour::Green, 1, 0);
+    main_->LogThread().Write(kInitFinish, LogColour::Green);
     RescanUnits();
     if (!config_.project.empty()) LoadStartProject();
     StartDeviceNotices();
   } else {
-    main_->LogThread().AddLogMessage(kInitFail, LogColour::Red, 1, 0);
+    main_->LogThread().Write(kInitFail, LogColour::Red);
   }
   main_->setEnabled(true);
   startupDone_ = true;

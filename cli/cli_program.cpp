@@ -51,8 +51,7 @@ bool HeadlessProgram::Initialize() {
   LoadSystemSettings(*system_, handlerMode_);
   system_->LogPipeline().SetLogDisplayMode(system_->Para().LogDisplayMode);
   const bool ok = CheckSystemFiles(*system_, privateTemp);
-  system_->Log().AddLogMessage(ok ? kInitFinish : kInitFail, ok ? LogColour::Green : LogColour::Red,
-                               1, 0);
+  system_->Log().Write(ok ? kInitFinish : kInitFail, ok ? LogColour::Green : LogColour::Red);
   if (env_.prepare) env_.prepare(*system_);
   return ok;
 }

@@ -98,9 +98,9 @@ int Delete(HeadlessProgram& program, const CliOptions& options, CliEnvironment&)
       return e.Slot == *options.sdSlot;
     });
     if (found == entries.end()) {
-      system.Log().AddLogMessage("Site #" + std::to_string(site + 1) + " - No Project In Slot " +
-                                     std::to_string(*options.sdSlot) + "!",
-                                 LogColour::Red, 1, 0);
+      system.Log().Write("Site #" + std::to_string(site + 1) + " - No Project In Slot " +
+                             std::to_string(*options.sdSlot) + "!",
+                         LogColour::Red);
       status = CliExit::PartFailed;
       continue;
     }

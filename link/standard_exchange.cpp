@@ -6,8 +6,6 @@
 
 namespace {
 
-constexpr std::uint8_t kIgnored = 1;
-constexpr std::uint8_t kEssential = 0;
 constexpr const char* kBusyTail = " - USB Busy!";
 
 // The reply byte decides the lines and the result (the step after a successful send).
@@ -48,7 +46,7 @@ std::string SiteMessage(int site, std::string_view tail) {
 }
 
 void LogSite(LogSink& log, int site, std::string_view tail, std::uint32_t colour) {
-  log.AddLogMessage(SiteMessage(site, tail), colour, kIgnored, kEssential);
+  log.Write(SiteMessage(site, tail), colour);  // a detail: red lines show in every mode
 }
 
 ExchangeTexts ExchangeTexts::FromStem(std::string_view stem) {

@@ -71,7 +71,7 @@ bool LoadSelectList(const std::string& baseDir, DriverIndex& index, LogSink& log
   std::ostringstream text;
   if (in) text << in.rdbuf();
   if (!in.is_open() || in.bad()) {
-    log.AddLogMessage("Open Select.SEL Fail!", LogColour::Red, 1, 0);
+    log.Write("Open Select.SEL Fail!", LogColour::Red);
     return false;
   }
   index = ParseDriverIndex(text.str());

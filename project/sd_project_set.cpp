@@ -66,7 +66,7 @@ std::array<std::uint8_t, kChecksumFileSize> EncodeChecksumFile(
 bool CProject::PrepareSdProjectSet() {
   const auto files = SdProjectSetFiles(env_.Paths, env_.Records.DriverIni[0]);
   const auto fail = [this](const std::string& label, const char* tail) {
-    env_.Log.AddLogMessage(label + tail, LogColour::Red, 1, 0);
+    env_.Log.Write(label + tail, LogColour::Red);
     return false;
   };
   const DriverIniImage& driverImage = env_.Records.DriverImage;

@@ -5,9 +5,6 @@
 
 namespace {
 
-constexpr std::uint8_t kIgnoredFlag = 0;
-constexpr std::uint8_t kEssentialFlag = 1;  // shown in every display mode but "None"
-
 std::uint64_t RandomInstance() {
   std::random_device device;
   return (static_cast<std::uint64_t>(device()) << 32) ^ device();
@@ -143,5 +140,5 @@ std::string RecordWriter::NextRecordId() {
 }
 
 void RecordWriter::Log(const std::string& text, std::uint32_t colour) {
-  log_.AddLogMessage(text, colour, kIgnoredFlag, kEssentialFlag);
+  log_.Write(text, colour, LogLevel::Essential);  // shown in every display mode but "None"
 }

@@ -78,15 +78,15 @@ CardAddOutcome AddProjectToCards(SiteSystem& system, const std::string& projectF
   CardAddOutcome outcome;
   outcome.Sites.Skipped = sites;
   if (!system.Project().Project().CheckArchive(projectFile)) {
-    system.Log().AddLogMessage(kFormatError, LogColour::Red, 1, 0);
+    system.Log().Write(kFormatError, LogColour::Red);
     system.Host().MessageBox(kFormatError, kErrorCaption, kErrorIconFlag);
     return outcome;
   }
   if (LoadProjectInto(system, projectFile, true) != LoadCode::Loaded) return outcome;
-  system.Log().AddLogMessage("Execute Project File Pass", LogColour::Green, 1, 0);
+  system.Log().Write("Execute Project File Pass", LogColour::Green);
   CProject& project = system.Project().Project();
   if (!project.PrepareSdProjectSet()) {
-    system.Log().AddLogMessage("Create Project Data Fail!", LogColour::Red, 1, 0);
+    system.Log().Write("Create Project Data Fail!", LogColour::Red);
     system.Host().MessageBox("Create Project Data Fail!", kErrorCaption, kErrorIconFlag);
     project.RemoveSdProjectSet();
     return outcome;

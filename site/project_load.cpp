@@ -29,10 +29,10 @@ int StageAndPlace(SiteSystem& system, CProject& project, const std::string& path
 void ReadAndLogGroupDefine(SiteSystem& system, CProject& project) {
   project.ReadGroupDefine(system.Paths().TempDir + kGroupDefineFileName);
   LogSink& log = system.Log();
-  log.AddLogMessage(kGroupDefineLoaded, LogColour::Black, 1, 1);
+  log.Write(kGroupDefineLoaded, LogColour::Black, LogLevel::Essential);
   const std::vector<GroupDefineEntry> table = project.GroupDefine();
   for (std::size_t index = 0; index < table.size(); ++index) {
-    log.AddLogMessage(GroupDefineLine(index, table[index]), LogColour::Black, 1, 0);
+    log.Write(GroupDefineLine(index, table[index]), LogColour::Black);
   }
 }
 }  // namespace
@@ -50,6 +50,6 @@ int LoadProjectInto(SiteSystem& system, const std::string& path, bool keepInfo) 
     system.Host().MessageBox(LoadProjectMessage(code), kErrorCaption, kErrorIconFlag);
     return code;
   }
-  system.Log().AddLogMessage(kLoadProjectComplete, LogColour::Green, 1, 1);
+  system.Log().Write(kLoadProjectComplete, LogColour::Green, LogLevel::Essential);
   return code;
 }

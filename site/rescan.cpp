@@ -38,12 +38,12 @@ void CloseMissingUnits(SiteSystem& system) {
 void ReportDeniedUnit(SiteSystem& system, const struct usb_device* device) {
   const std::string where =
       std::string(device->bus != nullptr ? device->bus->dirname : "?") + "/" + device->filename;
-  system.Log().AddLogMessage(
+  system.Log().Write(
       "USB Unit " + where + " Cannot Be Opened: Permission Denied! Install the udev rule " +
           UnitUsb::UdevRuleFile +
           " (in /etc/udev/rules.d or /usr/lib/udev/rules.d), join the group plugdev and replug "
           "the unit.",
-      LogColour::Red, 1, 0);
+      LogColour::Red);
 }
 
 // Offers the device to every site in order: the first free one claims it, and the interface

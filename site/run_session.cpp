@@ -61,7 +61,7 @@ int RunSession::LoadProject(const std::string& path) {
 
 bool RunSession::ReadyToRun(RunSource source) {
   if (source == RunSource::SdCard || system_.ProcedureSelected()) return true;
-  system_.Log().AddLogMessage("No Select Procedure for Project!", LogColour::Red, 1, 0);
+  system_.Log().Write("No Select Procedure for Project!", LogColour::Red);
   return false;
 }
 
@@ -95,7 +95,7 @@ std::vector<int> RunSession::ChooseSites(const SiteChoice& choice) {
   if (choice.kind == SiteChoice::Kind::Listed) {
     for (int site : choice.sites) {
       if (system_.Panels().Status(site) != siNone) continue;
-      system_.Log().AddLogMessage(NoUnitText(site), LogColour::Red, 1, 0);
+      system_.Log().Write(NoUnitText(site), LogColour::Red);
       sites.push_back(site);
     }
     if (!sites.empty()) return {};

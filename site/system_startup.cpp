@@ -62,7 +62,7 @@ std::string BuildDateText() {
 bool DeleteTempFile(const std::string& path, LogSink& log) {
   if (WipeAndDeleteFile(path)) return true;
   const std::string name = std::filesystem::path(path).stem().string();
-  log.AddLogMessage("Delete The Temporary File of " + name + " Fail!", LogColour::Red, 1, 0);
+  log.Write("Delete The Temporary File of " + name + " Fail!", LogColour::Red);
   return false;
 }
 
@@ -83,7 +83,7 @@ void LoadSystemSettings(SiteSystem& system, bool handlerMode) {
 bool CheckSystemFiles(SiteSystem& system, bool privateTemp) {
   if (!privateTemp) {
     // Fixed temporary names in a folder someone else controls could be planted or read.
-    system.Log().AddLogMessage(kTempFolderFail, LogColour::Red, 1, 0);
+    system.Log().Write(kTempFolderFail, LogColour::Red);
     return false;
   }
   const std::string& baseDir = system.Paths().BaseDir;
@@ -95,7 +95,7 @@ bool CheckSystemFiles(SiteSystem& system, bool privateTemp) {
 
 void ReportRegistryStore(const RegistryStore& store, LogSink& log) {
   const std::string refusal = store.Refusal();
-  if (!refusal.empty()) log.AddLogMessage(refusal, LogColour::Orange, 1, 1);
+  if (!refusal.empty()) log.Write(refusal, LogColour::Orange, LogLevel::Essential);
 }
 
 void CloseSystem(SiteSystem& system, bool handlerMode) {

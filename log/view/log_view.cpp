@@ -188,13 +188,13 @@ LogLimitOutcome TLogView::CheckLogLimit(std::int32_t clearSelection, std::int32_
     if (lineCount_ >= rows && clearSelection == 0) {
       ClearLog();
       outcome = LogLimitOutcome::Cleared;
-      if (log_) log_->AddLogMessage(kClearNotice, LogColour::Orange, 0, 0);
+      if (log_) log_->Write(kClearNotice, LogColour::Orange);
     } else if (lineCount_ >= rows) {
       const bool saved = !SaveAutomaticallyAndClear(saveDir).empty();
       outcome = saved ? LogLimitOutcome::SavedAndCleared : LogLimitOutcome::SaveFailed;
       if (log_) {
-        log_->AddLogMessage(saved ? kSaveNotice : kSaveFailNotice,
-                            saved ? LogColour::Orange : LogColour::Red, 0, 0);
+        log_->Write(saved ? kSaveNotice : kSaveFailNotice,
+                    saved ? LogColour::Orange : LogColour::Red);
       }
     }
   }

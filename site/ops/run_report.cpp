@@ -7,8 +7,6 @@
 namespace {
 
 constexpr std::uint64_t kMsPerSecond = 1000;
-constexpr std::uint8_t kIgnored = 1;
-constexpr std::uint8_t kEssential = 1;
 constexpr SiteResult kSocketEmpty = ReplyVerdict::Empty;
 
 // The unit's codes for what it could not set up from its card.
@@ -29,7 +27,7 @@ constexpr CardStartFailure kCardStartFailures[] = {
 };
 
 void LogEssential(LogSink& log, int site, std::string_view tail, std::uint32_t colour) {
-  log.AddLogMessage(SiteMessage(site, tail), colour, kIgnored, kEssential);
+  log.Write(SiteMessage(site, tail), colour, LogLevel::Essential);
 }
 
 }  // namespace
