@@ -10,6 +10,7 @@
 #include "sim/unit_commands.h"
 #include "site/command.h"
 #include "site/ops/firmware_ops.h"
+#include "site/ops/sd_run_ops.h"
 #include "site/ops/unit_info_ops.h"
 #include "site/site_wait.h"
 #include "tests/site/run_rig.h"
@@ -174,7 +175,8 @@ TEST_F(UnitInfoTest, SelfTestShowsTheUnitsMessageAndItsFirstByteDecides) {
 }
 
 // Every command of this group fails the same ways: refused, answered "fail", an answer it does
-// not know, and the unit pulled while its reply is awaited. The LED flash is only this.
+// not know, and the unit pulled while its reply is awaited. The LED flash and the card's
+// automatic mode are only this.
 TEST_F(UnitInfoTest, EachFailureIsReportedOnceAndEndsTheOperation) {
   struct Op {
     const char* stem;
@@ -188,6 +190,8 @@ TEST_F(UnitInfoTest, EachFailureIsReportedOnceAndEndsTheOperation) {
       {"BIOS Version Get", sim::Code::BiosVersionGet, BiosVersionGet, " - BIOS Version Get Fail!"},
       {"SN Read", sim::Code::EepromRead, ReadSeriesNumber, " - SN Read Fail!"},
       {"Self Test", sim::Code::SelfTest, SelfTestCommand, " - FPGA Init Fail!"},
+      {"SDCard AutoRun Initialization", sim::Code::SdAutoRunInit, SdAutoRunInit,
+       " - SDCard AutoRun Initialization Fail!"},
   };
   for (const Op& op : ops) {
     const std::string start = std::string(" - ") + op.stem;
