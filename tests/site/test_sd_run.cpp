@@ -60,14 +60,14 @@ TEST(SdRunTest, EveryEndIsReportedAndCountedAsFromThePc) {
     rig.Unit(0).withState<sim::ProcedureState>(
         [](sim::ProcedureState& st) { st.part.inserted = false; });
   };
-  // Block-organised, with a run longer than one NAND chunk: from the card the data goes in the
-  // card's pieces, so a list cut in NAND chunks would not follow the unit's steps.
+  // Block-organised, with data for four NAND chunks of 16 blocks: from the card the data goes
+  // in the card's pieces, so a list cut in NAND chunks would not follow the unit's steps.
   auto nandPart = [](RunRig&, PartPlan& part) {
     part.nand = true;
     part.blockLength = 2048;
     part.processBlocks = 16;
     part.totalBlocks = 1024;
-    part.dataBytes = 16 * 2048;
+    part.dataBytes = 4 * 16 * 2048;
   };
   auto noSocket = [](RunRig& rig) {
     rig.system.Project().Records().ProcessPlan[0].SocketCode = {0, 0, 0, 0};
