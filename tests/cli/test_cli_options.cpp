@@ -41,7 +41,6 @@ TEST(CliOptions, StatusAndTextOfEveryKindOfCommandLine) {
       {{"sd"}, CliExit::BadInput, nullptr},
       {{"sd", "add"}, CliExit::BadInput, "--project"},
       {{"sd", "copy"}, CliExit::BadInput, "--from"},
-      {{"sd", "--sites", "3", "copy", "--from", "3"}, CliExit::BadInput, "source"},
       {{"sd", "delete"}, CliExit::BadInput, "SLOT"},
       {{"sd", "delete", "31"}, CliExit::BadInput, "SLOT"},
       {{"sd", "format"}, CliExit::BadInput, "--yes"},
