@@ -16,6 +16,7 @@
 #include "site/card_store_view.h"
 #include "site/loaded_project.h"
 #include "site/opcode_table.h"
+#include "site/ops/op_pause.h"
 #include "site/part_sink.h"
 #include "site/run_controls.h"
 #include "site/site_engine.h"
@@ -76,6 +77,11 @@ class SiteSystem {
   // worker that rebuilds its site's plan holds this lock, and so does that read.
   std::mutex& PlanLock() { return planLock_; }
   RunControls& Controls() { return controls_; }
+  // The pauses of the looping operations (`PauseWhile` unless replaced before any worker runs).
+  void SetLoopPause(LoopPauseFunction pause) { loopPause_ = std::move(pause); }
+  void LoopPause(std::chrono::milliseconds duration, const std::function<bool()>& keepWaiting) {
+    loopPause_(duration, keepWaiting);
+  }
 
   LinkTable& Links() { return links_; }
   ZvUsb& Link(int site) { return links_.Link(site); }
@@ -130,6 +136,7 @@ class SiteSystem {
   CardStoreView cardView_;
   std::mutex planLock_;
   RunControls controls_;
+  LoopPauseFunction loopPause_ = PauseWhile;
 
   LinkTable links_;
   std::array<S_GetUSBCmdData, kSiteCount> cmdData_{};
