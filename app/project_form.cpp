@@ -120,7 +120,8 @@ void TProjectForm::BuildPcPage() {
           &TProjectForm::ShowSelectedInfo);
 }
 
-// The SD card page: the sites, the selected site's stored projects, their information, the progress.
+// The SD card page: the sites, the selected site's stored projects, their information, the
+// progress.
 void TProjectForm::BuildSdCardPage() {
   sdCardPage = new QWidget(sourcePages);
   sdCardPage->setObjectName("TabSheet2");
@@ -216,8 +217,11 @@ std::string TProjectForm::RowPath(int row) const {
 
 void TProjectForm::ShowSelectedInfo() {
   const std::string path = RowPath(SelectedRow());
-  pcInfoMemo->setPlainText(
-      QString::fromStdString("\"" + fs::path(path).filename().string() + "\"  Loading..."));
+  // Appended, not "text" + std::string: GCC 12 warns (-Wrestrict) on the inlined insert.
+  std::string loading = "\"";
+  loading += fs::path(path).filename().string();
+  loading += "\"  Loading...";
+  pcInfoMemo->setPlainText(QString::fromStdString(loading));
   pcInfoMemo->repaint();
   const std::string info = system_.Project().Project().ProjectInfoText(path);
   pcInfoMemo->setPlainText(QString::fromStdString(info));

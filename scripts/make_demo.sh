@@ -9,6 +9,8 @@ cd "$(dirname "$0")/.."
 BUILD=${1:-build/release}
 DEMO=${2:-build/demo}
 JOBS=${JOBS:-$(nproc)}
+# Paths below the checkout are hashed relative to it, so the compiler cache serves any clone.
+export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$PWD}
 
 cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release "${@:3}" >/dev/null
 
