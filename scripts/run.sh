@@ -17,7 +17,8 @@ if [[ "${1:-}" == --smoke ]]; then
   exec bash scripts/smoke.sh build/smoke build/smoke/demo
 fi
 
-BUILD=build/release
+# BUILD names another build folder (e.g. one the smoke has built).
+BUILD=${BUILD:-build/release}
 DEMO=build/demo
 bash scripts/make_demo.sh "$BUILD" "$DEMO"
 
