@@ -133,6 +133,7 @@ void TMainForm::ShowStatistics(std::uint32_t pass, std::uint32_t fail) {
   failCountLabel->setText(QString::number(fail));
   passRateLabel->setText(Percent(pass, total));
   failRateLabel->setText(Percent(fail, total));
+  emit StatisticsShown(pass, fail);
 }
 
 void TMainForm::Button5Click() {
@@ -159,6 +160,7 @@ void TMainForm::RunProgramButtonClick() {
   informationMemo->setEnabled(true);
   busy_.store(false);
   mouseFlush_->Flush();
+  emit RunEnded();
 }
 
 void TMainForm::RunSites(bool sdCardRun) {

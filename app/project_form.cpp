@@ -222,8 +222,11 @@ std::string TProjectForm::RowPath(int row) const {
 
 void TProjectForm::ShowSelectedInfo() {
   const std::string path = RowPath(SelectedRow());
-  pcInfoMemo->setPlainText(
-      QString::fromStdString("\"" + fs::path(path).filename().string() + "\"  Loading..."));
+  // Appended, not "text" + std::string: GCC 12 warns (-Wrestrict) on the inlined insert.
+  std::string loading = "\"";
+  loading += fs::path(path).filename().string();
+  loading += "\"  Loading...";
+  pcInfoMemo->setPlainText(QString::fromStdString(loading));
   pcInfoMemo->repaint();
   const std::string info = system_.Project().Project().ProjectInfoText(path);
   pcInfoMemo->setPlainText(QString::fromStdString(info));

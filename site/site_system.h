@@ -7,6 +7,8 @@
 #include <array>
 #include <memory>
 #include <mutex>
+#include <set>
+#include <string>
 
 #include "link/link_table.h"
 #include "log/core/journal.h"
@@ -85,6 +87,9 @@ class SiteSystem {
 
   LinkTable& Links() { return links_; }
   ZvUsb& Link(int site) { return links_.Link(site); }
+  // The units ("bus/device") the last rescan could not open for want of permission: each is
+  // reported once, until it is opened or leaves the bus. The rescan's thread only.
+  std::set<std::string>& DeniedUnits() { return deniedUnits_; }
   bool UnitPresent(int site) { return links_.IsUnitPresent(site); }
 
   // Site indexes 0..7; the caller checks the range (IsSiteIndex).
@@ -130,6 +135,7 @@ class SiteSystem {
   std::unique_ptr<RecordWriter> records_;  // after the log it writes to, before the workers
   NoSiteHost noHost_;
   SiteHost* host_ = &noHost_;
+  std::set<std::string> deniedUnits_;
   NoPartSink noParts_;
   PartSink* parts_ = &noParts_;
   SitePanels panels_;

@@ -76,10 +76,15 @@ TEST_F(CliTest, NoUnitAndBadInputHaveTheirOwnStatus) {
     logged.push_back(line.substr(line.find("] ") + 2));
   EXPECT_EQ(logged, (std::vector<std::string>{"Load Project Complete", "Site #5 - No Unit!"}));
 
-  // A base folder that is no installation: the start-up fails as the window program's does.
+  // A base folder that is no installation: the start-up fails as the window program's does,
+  // after a line that names the missing folder.
   const CliResult noBase = Run({"--simulate", "2", "--base-dir", Base() + "nothing/", "scan"});
   EXPECT_EQ(noBase.status, CliExit::BadInput);
-  EXPECT_TRUE(Has(noBase.out, "System Initialization Fail!"));
+  std::vector<std::string> texts;
+  for (const std::string& line : noBase.OutLines())
+    texts.push_back(line.substr(line.find("] ") + 2));
+  EXPECT_EQ(texts, (std::vector<std::string>{"Folder Does Not Exist: " + Base() + "nothing/",
+                                             "System Initialization Fail!"}));
 
   const CliResult badTrace =
       Run({"--simulate", "1", "--base-dir", Base(), "--usb-trace", Base() + "no/dir/t", "scan"});
