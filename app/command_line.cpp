@@ -14,12 +14,12 @@ bool SplitOption(const std::string& arg, std::string& name, std::optional<std::s
   return true;
 }
 
-std::optional<int> ParseUnitCount(const std::string& text) {
+// A whole decimal number from `least` to `most`, nothing else.
+std::optional<int> ParseCount(const std::string& text, int least, int most) {
   int value = 0;
   const char* end = text.data() + text.size();
   const auto [ptr, ec] = std::from_chars(text.data(), end, value);
-  if (ec != std::errc() || ptr != end || value < 0 || value > kMaxSimulatedUnits)
-    return std::nullopt;
+  if (ec != std::errc() || ptr != end || value < least || value > most) return std::nullopt;
   return value;
 }
 
@@ -49,6 +49,9 @@ class Parser {
 
   CommandLineOptions Run() {
     for (index_ = 0; index_ < args_.size() && options_.error.empty(); ++index_) One(args_[index_]);
+    // Only the automatic run counts parts without a hand on the buttons.
+    if (options_.exitAfterParts != 0 && !options_.autoRun)
+      Fail("--exit-after-parts needs --auto-run");
     return options_;
   }
 
@@ -65,7 +68,7 @@ class Parser {
     }
     if (name != "--base-dir" && name != "--simulate" && name != "--usb-trace" &&
         name != "--project" && name != "--sim-fail-rate" && name != "--sim-speed" &&
-        name != "--sim-cards") {
+        name != "--sim-cards" && name != "--exit-after-parts") {
       return Fail("unknown option: " + name);
     }
     const std::optional<std::string> value = inlineValue ? inlineValue : Next();
@@ -82,6 +85,8 @@ class Parser {
       Rate(*value);
     else if (name == "--sim-speed")
       Speed(*value);
+    else if (name == "--exit-after-parts")
+      PartCount(*value);
     else
       Count(*value);
   }
@@ -113,7 +118,7 @@ class Parser {
 
   void Count(const std::string& value) {
     if (!Once(options_.simulate.has_value(), "--simulate")) return;
-    const std::optional<int> count = ParseUnitCount(value);
+    const std::optional<int> count = ParseCount(value, 0, kMaxSimulatedUnits);
     if (!count) {
       return Fail("--simulate needs a unit count from 0 to " + std::to_string(kMaxSimulatedUnits));
     }
@@ -130,6 +135,16 @@ class Parser {
     if (!Once(options_.simSpeed.has_value(), "--sim-speed")) return;
     options_.simSpeed = ParseSpeed(value);
     if (!options_.simSpeed) Fail("--sim-speed needs a speed-up above 0");
+  }
+
+  void PartCount(const std::string& value) {
+    if (!Once(options_.exitAfterParts != 0, "--exit-after-parts")) return;
+    const std::optional<int> count = ParseCount(value, 1, kMaxExitAfterParts);
+    if (!count) {
+      return Fail("--exit-after-parts needs a part count from 1 to " +
+                  std::to_string(kMaxExitAfterParts));
+    }
+    options_.exitAfterParts = *count;
   }
 
   void Fail(const std::string& reason) {
@@ -169,6 +184,8 @@ std::string CommandLineUsage(const std::string& programName) {
          "  --project FILE    load the project FILE once the units are found\n"
          "  --auto-run        with a project: tick \"Auto Run\" and press \"Run Program\"\n"
          "  --project-window  open the project window once the units are found\n"
+         "  --exit-after-parts N  with --auto-run: once N parts are counted, finish the parts in\n"
+         "                    hand, print the counts and end\n"
          "  --version         print the program's version\n"
          "  --help            show this text\n";
 }

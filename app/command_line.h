@@ -16,12 +16,14 @@ struct CommandLineOptions {
   std::string project;             // --project FILE: loaded at start-up as the project window would
   bool autoRun = false;            // --auto-run: tick "Auto Run" and press "Run Program" at start
   bool showProjectWindow = false;  // --project-window: open the project window at start
-  bool help = false;               // --help
-  bool version = false;            // --version
-  std::string error;               // not empty: the command line was refused, for this reason
+  int exitAfterParts = 0;  // --exit-after-parts N: end in order once N parts are counted; 0 never
+  bool help = false;       // --help
+  bool version = false;    // --version
+  std::string error;       // not empty: the command line was refused, for this reason
 };
 
 inline constexpr int kMaxSimulatedUnits = 16;
+inline constexpr int kMaxExitAfterParts = 1000000;
 
 // Parses the arguments after the program name. Options may also be written --name=value.
 // Anything unknown, a missing or bad value, or a repeated option sets `error`.

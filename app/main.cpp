@@ -56,6 +56,7 @@ ProgramOptions ProgramOptionsOf(const CommandLineOptions& line) {
   options.simCards = line.simCards;
   options.autoRun = line.autoRun;
   options.showProjectWindow = line.showProjectWindow;
+  options.exitAfterParts = line.exitAfterParts;
   options.logStdout = line.logStdout;
   options.usbTrace = line.usbTrace;
   // The history and the status bar show full paths, whatever folder the program started in.

@@ -147,6 +147,7 @@ void TMainForm::ShowStatistics(std::uint32_t pass, std::uint32_t fail) {
   failCountLabel->setText(QString::number(fail));
   passRateLabel->setText(Percent(pass, total));
   failRateLabel->setText(Percent(fail, total));
+  emit StatisticsShown(pass, fail);
 }
 
 void TMainForm::Button5Click() {
@@ -167,6 +168,7 @@ void TMainForm::RunProgramButtonClick() {
   informationMemo->setEnabled(true);
   busy_.store(false);
   mouseFlush_->Flush();
+  emit RunEnded();
 }
 
 void TMainForm::RunSites(RunSource source) {

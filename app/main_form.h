@@ -109,6 +109,12 @@ class TMainForm : public QMainWindow {
   QStatusBar* projectStatusBar;  // StatusBar1
   QLabel* projectPathLabel;      // StatusPanel0
 
+ signals:
+  // The statistics as just shown (UI thread).
+  void StatisticsShown(std::uint32_t pass, std::uint32_t fail);
+  // A "Run Program" click's run has ended and the run controls are back.
+  void RunEnded();
+
  public slots:
   // The platform's device arrival or removal notice.
   void OnDeviceChange();

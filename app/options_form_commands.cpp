@@ -147,7 +147,8 @@ void TOptionsForm::Button3Click() {
     ClearIdleReports(system_, [](S_GetUSBCmdData& report) {
       report.BiosNumber = 0;
       report.BiosVersion.clear();
-      report.SerialText = "0";
+      // A new string moved in: GCC 12 warns (-Wrestrict) on an inlined copy-assign of "0".
+      report.SerialText = std::string(1, '0');
     });
     return true;
   };

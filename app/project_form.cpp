@@ -16,7 +16,9 @@
 #include <filesystem>
 
 #include "app/message_box.h"
+#include "app/mouse_flush.h"
 #include "project/cproject.h"
+#include "site/card_store.h"
 #include "site/project_load.h"
 #include "site/site_system.h"
 #include "support/system_para.h"
@@ -81,7 +83,10 @@ std::string Lines(const std::vector<std::string>& paths) {
 }  // namespace
 
 TProjectForm::TProjectForm(SiteSystem& system, ProjectFormWiring wiring, QWidget* parent)
-    : QDialog(parent), system_(system), wiring_(std::move(wiring)) {
+    : QDialog(parent),
+      system_(system),
+      wiring_(std::move(wiring)),
+      mouseFlush_(std::make_unique<MouseFlush>()) {
   setObjectName("ProjectForm");
   setWindowTitle("Project");
   sourcePages = new QStackedWidget(this);
@@ -120,7 +125,8 @@ void TProjectForm::BuildPcPage() {
           &TProjectForm::ShowSelectedInfo);
 }
 
-// The SD card page: the sites, the selected site's stored projects, their information, the progress.
+// The SD card page: the sites, the selected site's stored projects, their information, the
+// progress.
 void TProjectForm::BuildSdCardPage() {
   sdCardPage = new QWidget(sourcePages);
   sdCardPage->setObjectName("TabSheet2");
@@ -216,8 +222,11 @@ std::string TProjectForm::RowPath(int row) const {
 
 void TProjectForm::ShowSelectedInfo() {
   const std::string path = RowPath(SelectedRow());
-  pcInfoMemo->setPlainText(
-      QString::fromStdString("\"" + fs::path(path).filename().string() + "\"  Loading..."));
+  // Appended, not "text" + std::string: GCC 12 warns (-Wrestrict) on the inlined insert.
+  std::string loading = "\"";
+  loading += fs::path(path).filename().string();
+  loading += "\"  Loading...";
+  pcInfoMemo->setPlainText(QString::fromStdString(loading));
   pcInfoMemo->repaint();
   const std::string info = system_.Project().Project().ProjectInfoText(path);
   pcInfoMemo->setPlainText(QString::fromStdString(info));
@@ -349,17 +358,12 @@ bool TProjectForm::LoadFile(const std::string& path) {
 }
 
 void TProjectForm::closeEvent(QCloseEvent* event) {
-  if (!isEnabled()) {  // a load is running
+  if (!isEnabled() || cardWorkRunning_) {  // a load or card work is running
     event->ignore();
     return;
   }
-  const std::string& temp = system_.Paths().TempDir;
-  std::error_code error;
-  for (int site = 0; site < kSiteCount && !temp.empty(); ++site) {
-    fs::remove(temp + "List" + std::to_string(site), error);
-  }
-  for (int row = 1; row < kGridRows; ++row) sdCardProjectGrid->item(row, kPathColumn)->setText({});
-  sdCardInfoMemo->clear();
+  CloseCardPage(system_);
+  ShowCardPage();
   sdCardSiteList->setCurrentRow(-1);
   if (wiring_.enableMainWindow) wiring_.enableMainWindow();
   event->accept();

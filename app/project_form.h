@@ -4,11 +4,13 @@
 // A load goes through LoadProjectInto; the main window is told through the wiring.
 #include <QDialog>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "project/project_history.h"
 
+class MouseFlush;
 class QListWidget;
 class QPlainTextEdit;
 class QProgressBar;
@@ -96,15 +98,17 @@ class TProjectForm : public QDialog {
   bool LoadFile(const std::string& path);
   std::string RowPath(int row) const;
   void ConnectCardPage();
-  void ResetCardPage();
   void PaintCardRunRow();
   // The checked, enabled sites whose unit is there and idle; the items follow the panels.
   std::vector<int> CardTargetSites();
-  // Card work with the page's controls off and the progress bar in its marquee style.
+  // Card work with the page's controls off, the progress bar in its marquee style and the
+  // window's close refused; none starts while one runs.
   void RunCardWork(const std::function<void()>& work);
   int CardSite() const;
 
   SiteSystem& system_;
   ProjectFormWiring wiring_;
   int loadedRow_ = 0;
+  bool cardWorkRunning_ = false;
+  std::unique_ptr<MouseFlush> mouseFlush_;
 };

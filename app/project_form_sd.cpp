@@ -6,11 +6,13 @@
 #include <QProgressBar>
 #include <QTableWidget>
 #include <QToolButton>
-#include <filesystem>
+#include <optional>
 
 #include "app/message_box.h"
+#include "app/mouse_flush.h"
 #include "app/project_form.h"
 #include "site/card_store.h"
+#include "site/ops/card_store_ops.h"
 #include "site/site_system.h"
 
 namespace {
@@ -74,19 +76,11 @@ void TProjectForm::PaintCardRunRow() {
   }
 }
 
-// The column back to its header alone, the memo empty, the old working list gone.
-void TProjectForm::ResetCardPage() {
-  for (int row = 1; row < sdCardProjectGrid->rowCount(); ++row) {
-    sdCardProjectGrid->item(row, kPathColumn)->setText({});
-  }
-  sdCardInfoMemo->clear();
-  std::error_code error;
-  if (!system_.Paths().TempDir.empty()) {
-    std::filesystem::remove(system_.Paths().TempDir + "List", error);
-  }
-}
-
+// A click that arrives while card work runs is dropped, and so are those queued meanwhile:
+// the page would otherwise start a second queue on sites that are still working.
 void TProjectForm::RunCardWork(const std::function<void()>& work) {
+  if (cardWorkRunning_) return;
+  cardWorkRunning_ = true;
   sdCardPage->setEnabled(false);
   progressBar->setRange(0, 0);  // marquee while the sites work
   work();
@@ -94,6 +88,8 @@ void TProjectForm::RunCardWork(const std::function<void()>& work) {
   progressBar->setValue(0);
   sdCardPage->setEnabled(true);
   ShowCardPage();
+  mouseFlush_->Flush();
+  cardWorkRunning_ = false;
 }
 
 std::vector<int> TProjectForm::CardTargetSites() {
@@ -117,67 +113,58 @@ std::vector<int> TProjectForm::CardTargetSites() {
 
 void TProjectForm::CheckListBox1Click(int site) {
   QListWidgetItem* item = sdCardSiteList->item(site);
-  if (item == nullptr) return;
-  ResetCardPage();
+  if (item == nullptr || cardWorkRunning_) return;
   const bool present = system_.Panels().Status(site) != siNone;
   if (!ItemEnabled(item) || !present) {
     item->setCheckState(Qt::Unchecked);
     SetItemEnabled(item, present);
+    system_.CardView().Forget(CardSite());
+    ShowCardPage();
     return;
   }
-  system_.CardView().Select(site, 1);
-  RunCardWork([&] { ReadCardPage(system_, site); });
+  RunCardWork([&] { ChooseCardSite(system_, site); });
 }
 
 void TProjectForm::StringGrid2SelectCell(int row) {
   const int site = CardSite();
-  QTableWidgetItem* cell = sdCardProjectGrid->item(row, kPathColumn);
-  if (row < 1 || cell == nullptr || cell->text().trimmed().isEmpty()) return;
+  if (!IsSiteIndex(site) || row < 1 || cardWorkRunning_) return;
   if (system_.Panels().Status(site) == siNone) {
     QListWidgetItem* item = sdCardSiteList->item(site);
     item->setCheckState(Qt::Unchecked);
     SetItemEnabled(item, false);
     return;
   }
-  system_.CardView().Select(site, row);
-  RunCardWork([&] { ReadCardProjectInfo(system_, site); });
+  RunCardWork([&] { ChooseCardRow(system_, site, row); });
 }
 
-// "Add": the chosen project onto every checked card; the selected site shows the result.
+// "Add": the chosen project onto every checked card, where it becomes the run project.
 void TProjectForm::ToolButton4Click() {
+  if (cardWorkRunning_) return;
   const std::vector<std::string> files = AskForFiles(false);
   if (files.empty()) return;
   const std::vector<int> sites = CardTargetSites();
-  RunCardWork([&] {
-    AddProjectToCards(system_, files.front(), sites);
-    ReadCardPage(system_, CardSite());
-  });
+  RunCardWork([&] { AddProjectToCards(system_, files.front(), sites); });
 }
 
 void TProjectForm::ToolButton5Click() {
   const int site = CardSite();
-  const std::string name = system_.CardView().SelectedText(site);
-  const TSiteStatus status = system_.Panels().Status(site);
-  if (name.empty() || status == siNone || status == siWorking) return;
-  const int answer =
-      ShowMessageBox(kDeleteCardQuestion, "QUESTION", MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2);
-  if (answer != IDYES) return;
-  RunCardWork([&] {
-    DeleteProjectFromCard(system_, site, name);
-    ReadCardProjectInfo(system_, site);
-  });
+  if (!IsSiteIndex(site)) return;
+  const auto confirm = [] {
+    return ShowMessageBox(kDeleteCardQuestion, "QUESTION",
+                          MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES;
+  };
+  RunCardWork([&] { DeleteSelectedCardProject(system_, site, confirm); });
 }
 
-// "Load": the selected site's project copied onto the other checked cards.
+// "Load": the selected site's project becomes the run project of every checked card, the
+// selected site's own included.
 void TProjectForm::ToolButton6Click() {
   const int site = CardSite();
-  const std::string name = system_.CardView().SelectedText(site);
+  if (!IsSiteIndex(site) || cardWorkRunning_) return;
   const TSiteStatus status = system_.Panels().Status(site);
-  if (name.empty() || status == siNone || status == siWorking) return;
-  std::vector<int> sites = CardTargetSites();
-  std::erase(sites, site);
-  RunCardWork([&] {
-    CopyProjectBetweenCards(system_, site, name, sites);
-    ReadCardProjectInfo(system_, site);
-  });
+  if (status == siNone || status == siWorking) return;
+  const std::optional<std::string> name = SelectedCardName(system_, site);
+  if (!name) return;
+  const std::vector<int> sites = CardTargetSites();
+  RunCardWork([&] { CopyProjectBetweenCards(system_, site, *name, sites); });
 }

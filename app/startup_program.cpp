@@ -6,17 +6,20 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QToolButton>
+#include <cstdio>
 #include <filesystem>
 #include <stdexcept>
 
 #include "app/device_notice.h"
 #include "app/options_form.h"
+#include "app/part_counts.h"
 #include "app/project_form.h"
 #include "app/qt_site_host.h"
 #include "app/site_frame.h"
 #include "app/startup.h"
 #include "link/link_table.h"
 #include "log/core/log_thread.h"
+#include "log/view/log_view.h"
 #include "project/cproject.h"
 #include "site/project_load.h"
 #include "site/rescan.h"
@@ -44,6 +47,10 @@ GangProgram::GangProgram(ProgramOptions options)
   notices_ = std::make_unique<DeviceNoticeSource>(*bus_.notices);
   connect(notices_.get(), &DeviceNoticeSource::DeviceChanged, main_.get(),
           &TMainForm::OnDeviceChange, Qt::QueuedConnection);
+  if (config_.exitAfterParts > 0) {
+    connect(main_.get(), &TMainForm::StatisticsShown, this, &GangProgram::OnStatisticsShown);
+    connect(main_.get(), &TMainForm::RunEnded, this, &GangProgram::OnRunEnded);
+  }
   BuildOptionsWindow();
   BuildProjectWindow();
   main_->installEventFilter(this);
@@ -151,7 +158,11 @@ void GangProgram::FirstShow() {
   }
   main_->setEnabled(true);
   startupDone_ = true;
-  if (startupSucceeded_) StartRequestedActions();
+  if (startupSucceeded_) {
+    StartRequestedActions();
+  } else if (config_.exitAfterParts > 0) {
+    EndUnattended(1, "the start-up failed");
+  }
 }
 
 void GangProgram::StartRequestedActions() {
@@ -162,7 +173,36 @@ void GangProgram::StartRequestedActions() {
   if (config_.autoRun && main_->RunProgramButton->isEnabled()) {
     main_->AutoRunCheckBox->setChecked(true);
     QMetaObject::invokeMethod(main_->RunProgramButton, &QPushButton::click, Qt::QueuedConnection);
+  } else if (config_.exitAfterParts > 0) {
+    EndUnattended(1, "no automatic run could start (no project loaded?)");
   }
+}
+
+void GangProgram::OnStatisticsShown(std::uint32_t pass, std::uint32_t fail) {
+  if (partsReached_ || std::uint64_t{pass} + fail < std::uint64_t(config_.exitAfterParts)) return;
+  partsReached_ = true;
+  // As "Stop All" does: every site finishes the part in hand, then the automatic run ends.
+  main_->SetStopAllEnabled(false);
+  sites_->Session().RequestStop();
+}
+
+void GangProgram::OnRunEnded() {
+  main_->SiteHost().Drain();  // the counters of the last parts are drawn before they are read
+  std::printf("%s\n", PartCountLine(PartCountsShownIn(*main_)).c_str());
+  std::fflush(stdout);
+  if (partsReached_) {
+    EndUnattended(0, {});
+  } else {
+    EndUnattended(1, "the automatic run ended before " + std::to_string(config_.exitAfterParts) +
+                         " parts were counted");
+  }
+}
+
+void GangProgram::EndUnattended(int exitCode, const std::string& reason) {
+  if (!reason.empty()) std::fprintf(stderr, "gangprog: --exit-after-parts: %s\n", reason.c_str());
+  // Queued: the handler that got here returns first.
+  QMetaObject::invokeMethod(
+      this, [this, exitCode] { EndInOrder(exitCode); }, Qt::QueuedConnection);
 }
 
 bool GangProgram::SystemInitialization() {
@@ -218,6 +258,8 @@ void GangProgram::EndInOrder(int exitCode) {
   main_->SetStopAllEnabled(false);
   sites_->Session().RequestStop();
   SystemCleanup();
+  // What was logged up to here is shown and in the journal before the log ends.
+  main_->LogView().FlushPending();
   main_->LogThread().Terminate();
   QApplication::exit(exitCode);  // not quit(): that would ask every window to close first
 }

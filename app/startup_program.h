@@ -33,6 +33,7 @@ struct ProgramOptions {
   std::string project;                    // loaded after the first rescan; empty: none
   bool autoRun = false;                   // after the start-up, with a project: the automatic run
   bool showProjectWindow = false;         // after the start-up: the project window opens
+  int exitAfterParts = 0;  // with autoRun: end in order once this many parts are counted; 0 never
 };
 
 class GangProgram final : public QObject {
@@ -88,6 +89,11 @@ class GangProgram final : public QObject {
   void BuildProjectWindow();
   void ShowLoadedProject(const std::string& info, const std::string& path);
   void StartDeviceNotices();
+  // --exit-after-parts: "Stop All" once enough parts are counted, the end once the run is over
+  // (status 0 when it got there, else 1), the shown counts printed on standard output.
+  void OnStatisticsShown(std::uint32_t pass, std::uint32_t fail);
+  void OnRunEnded();
+  void EndUnattended(int exitCode, const std::string& reason);
   std::vector<std::string> BusSnapshot();
   bool SetPaths();  // false when no private temporary folder could be made
 
@@ -104,4 +110,5 @@ class GangProgram final : public QObject {
   bool startupDone_ = false;
   bool startupSucceeded_ = false;
   bool cleanedUp_ = false;
+  bool partsReached_ = false;  // --exit-after-parts: the count is reached, "Stop All" pressed
 };

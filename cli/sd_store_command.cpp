@@ -3,6 +3,8 @@
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <cstdio>
+#include <nlohmann/json.hpp>
+#include <optional>
 
 #include "cli/cli_program.h"
 #include "cli/sd_command.h"
@@ -13,6 +15,7 @@
 namespace {
 
 constexpr int kFirstSiteNumber = 1;
+using Json = nlohmann::ordered_json;
 
 // The chosen sites, or every site with a unit; none when a chosen site has no unit.
 std::vector<int> ChosenSites(SiteSystem& system, const CliOptions& options) {
@@ -44,6 +47,20 @@ std::string ListText(int site, const std::vector<sSDCardProjList>& entries) {
   return text;
 }
 
+// One line: {"site","result","projects":[{"slot","date","name"}]}, the projects newest first
+// (none when the card's list cannot be read).
+std::string ListJson(int site, const std::optional<std::vector<sSDCardProjList>>& entries) {
+  Json projects = Json::array();
+  for (const sSDCardProjList& entry : entries.value_or(std::vector<sSDCardProjList>{})) {
+    projects.push_back({{"slot", entry.Slot}, {"date", entry.Date}, {"name", entry.Name}});
+  }
+  const Json object = {{"site", site + kFirstSiteNumber},
+                       {"result", entries ? "pass" : "fail"},
+                       {"projects", projects}};
+  // A card's names need not be UTF-8: such bytes are replaced rather than refused.
+  return object.dump(-1, ' ', false, Json::error_handler_t::replace) + "\n";
+}
+
 int List(HeadlessProgram& program, const CliOptions& options, CliEnvironment& env) {
   SiteSystem& system = program.System();
   const std::vector<int> sites = ChosenSites(system, options);
@@ -52,9 +69,13 @@ int List(HeadlessProgram& program, const CliOptions& options, CliEnvironment& en
   for (int site : sites) {
     const auto entries = ListCardProjects(system, site);
     if (!entries) status = CliExit::PartFailed;
-    Print(program, env,
-          entries ? ListText(site, *entries)
-                  : "Site " + std::to_string(site + kFirstSiteNumber) + ": no list\n");
+    if (options.json) {
+      Print(program, env, ListJson(site, entries));
+    } else {
+      Print(program, env,
+            entries ? ListText(site, *entries)
+                    : "Site " + std::to_string(site + kFirstSiteNumber) + ": no list\n");
+    }
   }
   return status;
 }
@@ -74,15 +95,12 @@ int Copy(HeadlessProgram& program, const CliOptions& options, CliEnvironment&) {
   if (system.Session().ChooseSites(SiteChoice::ListedSites({from})).empty()) {
     return CliExit::NoUnit;
   }
-  std::vector<int> sites = ChosenSites(system, options);
-  sites.erase(std::remove(sites.begin(), sites.end(), from), sites.end());
+  const std::vector<int> sites = ChosenSites(system, options);
   if (sites.empty()) return CliExit::NoUnit;
-  std::string name = options.sdName;
-  if (name.empty()) {
-    const auto entries = ListCardProjects(system, from);
-    if (!entries || entries->empty()) return CliExit::PartFailed;
-    name = entries->front().Name;  // the newest, which the unit runs
-  }
+  // The source's list: the fetch finds the project's slot on it.
+  const auto entries = ListCardProjects(system, from);
+  if (!entries || entries->empty()) return CliExit::PartFailed;
+  const std::string name = options.sdName.empty() ? entries->front().Name : options.sdName;
   return StatusOf(CopyProjectBetweenCards(system, from, name, sites));
 }
 
@@ -118,6 +136,9 @@ int Format(HeadlessProgram& program, const CliOptions& options, CliEnvironment&)
   return StatusOf(FormatCards(system, sites));
 }
 
+void AddOptionsList(CLI::App& action, CliOptions& o) {
+  action.add_flag("--json", o.json, "one JSON object per site");
+}
 void AddOptionsAdd(CLI::App& action, CliOptions& o) {
   action.add_option("--project", o.project, "the project file (.zvprj)")->required();
 }
@@ -136,12 +157,6 @@ void AddOptionsFormat(CLI::App& action, CliOptions& o) {
   action.add_flag("--yes", o.sdYes, "erase every file on the cards");
 }
 
-std::string CheckCopy(const CliOptions& o) {
-  if (o.sites.size() == 1 && o.sites.front() == *o.sdFromSite - kFirstSiteNumber) {
-    return "sd copy: the only target is the source site";
-  }
-  return {};
-}
 std::string CheckFormat(const CliOptions& o) {
   return o.sdYes ? std::string()
                  : "sd format erases every file on the chosen sites' SD cards; "
@@ -152,10 +167,10 @@ std::string CheckFormat(const CliOptions& o) {
 
 std::vector<SdAction> SdStoreActions() {
   return {
-      {"list", "print each site's stored projects, newest first", nullptr, nullptr, List},
+      {"list", "print each site's stored projects, newest first", AddOptionsList, nullptr, List},
       {"add", "store a project file on the sites' cards", AddOptionsAdd, nullptr, Add},
-      {"copy", "copy a stored project from one site's card to the others", AddOptionsCopy,
-       CheckCopy, Copy},
+      {"copy", "make a stored project of one site's card the run project of every chosen card",
+       AddOptionsCopy, nullptr, Copy},
       {"delete", "delete the project in a card slot", AddOptionsDelete, nullptr, Delete},
       {"format", "quick-format the cards (needs --yes)", AddOptionsFormat, CheckFormat, Format},
   };

@@ -3,11 +3,22 @@
 # program there with eight simulated units. Extra arguments go to the program
 # (e.g. --log-stdout). Without a display (no $DISPLAY, no Wayland) it runs under xvfb-run; the
 # Qt platform is taken from QT_QPA_PLATFORM when that is set.
+#   scripts/run.sh --smoke   the same from the build folder build/smoke (Release, warnings as
+#                            errors) and a new demo folder, then an automatic run that ends by
+#                            itself and is checked (scripts/smoke.sh); CI runs it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 
-BUILD=build/release
+if [[ "${1:-}" == --smoke ]]; then
+  # Fresh counts: the journal and the records hold this run only.
+  rm -rf build/smoke/demo
+  bash scripts/make_demo.sh build/smoke build/smoke/demo -DZV_WERROR=ON
+  exec bash scripts/smoke.sh build/smoke build/smoke/demo
+fi
+
+# BUILD names another build folder (e.g. one the smoke has built).
+BUILD=${BUILD:-build/release}
 DEMO=build/demo
 bash scripts/make_demo.sh "$BUILD" "$DEMO"
 

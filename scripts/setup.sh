@@ -15,7 +15,10 @@ PACKAGES=(
 
 missing=()
 for pkg in "${PACKAGES[@]}"; do
-  if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed"; then
+  # Taken whole, not piped into "grep -q": under pipefail an early exit of the reader would
+  # fail the writer and count the package as missing.
+  status=$(dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null || true)
+  if [[ "$status" != "install ok installed" ]]; then
     missing+=("$pkg")
   fi
 done

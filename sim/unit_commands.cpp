@@ -88,9 +88,11 @@ void resetUnit(CommandContext& ctx) {
 // The message the self test leaves in memory: result byte, a zero, then the text.
 void selfTest(CommandContext& ctx) {
   const std::uint32_t address = ctx.block().p(3);
-  const bool fails = ctx.state<MaintenanceState>().selfTestFails;
-  const std::string text = fails ? "SDRAM Test Pass, FPGA Test Fail, USB Test Pass"
-                                 : "SDRAM Test Pass, FPGA Test Pass, USB Test Pass";
+  const MaintenanceState& state = ctx.state<MaintenanceState>();
+  const bool fails = state.selfTestFails;
+  const std::string standard = fails ? "SDRAM Test Pass, FPGA Test Fail, USB Test Pass"
+                                     : "SDRAM Test Pass, FPGA Test Pass, USB Test Pass";
+  const std::string text = state.selfTestText.empty() ? standard : state.selfTestText;
   std::vector<std::uint8_t> message{fails ? Ack::Fail : Ack::Pass, 0};
   message.insert(message.end(), text.begin(), text.end());
   // The PC reads 1 MiB back and keeps every non-zero byte: the rest of the area is zeroed.

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstdint>
 #include <optional>
+#include <string>
 
 #include "sim/command_context.h"
 
@@ -33,6 +34,7 @@ struct MaintenanceState {
   bool ioModeSet = false;
   std::uint32_t ledFlashes = 0;
   bool selfTestFails = false;  // the self test then reports 0xA2 and a failing message
+  std::string selfTestText;    // the message's bytes; empty: the standard message
 };
 
 // Check USB Power 0xC936, Hardware Init 0x44BB (takes the ten hardware values from the

@@ -6,14 +6,19 @@
 #include "log/core/log_sink.h"
 #include "project/cproject.h"
 #include "project/message_box_fn.h"
+#include "site/card_list.h"
 #include "site/ops/card_store_ops.h"
 #include "site/project_load.h"
 #include "site/site_system.h"
 #include "site/site_wait.h"
+#include "support/ini_file.h"
 
 namespace {
 
 constexpr const char* kFormatError = "Project File Format Error!";
+constexpr const char* kExecutePass = "Execute Project File Pass";
+constexpr const char* kPrepareFail = "Create Project Data Fail!";
+constexpr int kFirstRow = 1;
 
 constexpr int kPollMs = 10;
 
@@ -35,9 +40,13 @@ void WaitForEnd(SiteSystem& system, const std::vector<int>& started,
   }
 }
 
-std::vector<int> Without(std::vector<int> sites, int site) {
-  sites.erase(std::remove(sites.begin(), sites.end(), site), sites.end());
-  return sites;
+// The row of `name` in the site's list as last fetched.
+std::optional<int> RowOf(SiteSystem& system, int site, const std::string& name) {
+  const std::vector<std::string> rows = system.CardView().Rows(site);
+  if (rows.empty()) return std::nullopt;
+  const auto row = std::find(rows.begin() + 1, rows.end(), name);
+  if (row == rows.end()) return std::nullopt;
+  return static_cast<int>(row - rows.begin());
 }
 
 }  // namespace
@@ -60,17 +69,33 @@ CardStoreOutcome RunCardQueue(SiteSystem& system, const std::vector<int>& sites,
   return outcome;
 }
 
-CardStoreOutcome ReadCardPage(SiteSystem& system, int site) {
-  return RunCardQueue(system, {site}, {Opcodes::SdProjectList, Opcodes::SdProjectInfo});
-}
-
-CardStoreOutcome ReadCardProjectInfo(SiteSystem& system, int site) {
-  return RunCardQueue(system, {site}, {Opcodes::SdProjectInfo});
-}
-
 std::optional<std::vector<sSDCardProjList>> ListCardProjects(SiteSystem& system, int site) {
   if (!RunCardQueue(system, {site}, {Opcodes::SdProjectList}).AllPassed()) return std::nullopt;
   return system.CardView().Entries(site);
+}
+
+CardStoreOutcome ChooseCardSite(SiteSystem& system, int site) {
+  std::error_code error;
+  if (!system.Paths().TempDir.empty()) {
+    std::filesystem::remove(system.Paths().TempDir + kCardListFile, error);
+  }
+  system.CardView().Forget(site);
+  system.CardView().Select(site, kFirstRow);
+  return RunCardQueue(system, {site}, {Opcodes::SdProjectList, Opcodes::SdProjectInfo});
+}
+
+CardStoreOutcome ChooseCardRow(SiteSystem& system, int site, int row) {
+  system.CardView().Select(site, row);
+  if (TrimIniBlanks(system.CardView().SelectedText(site)).empty()) return {{}, {}, {site}};
+  return RunCardQueue(system, {site}, {Opcodes::SdProjectInfo});
+}
+
+void CloseCardPage(SiteSystem& system) {
+  std::error_code error;
+  for (int site = 0; site < kSiteCount && !system.Paths().TempDir.empty(); ++site) {
+    std::filesystem::remove(CardWorkingList(system, site), error);
+  }
+  system.CardView().Reset();
 }
 
 CardAddOutcome AddProjectToCards(SiteSystem& system, const std::string& projectFile,
@@ -82,43 +107,53 @@ CardAddOutcome AddProjectToCards(SiteSystem& system, const std::string& projectF
     system.Host().MessageBox(kFormatError, kErrorCaption, kErrorIconFlag);
     return outcome;
   }
-  if (LoadProjectInto(system, projectFile, true) != LoadCode::Loaded) return outcome;
-  system.Log().Write("Execute Project File Pass", LogColour::Green);
+  if (LoadProjectInto(system, projectFile, LoadUse::CardSet) != LoadCode::Loaded) return outcome;
+  system.Log().Write(kExecutePass, LogColour::Green);
   CProject& project = system.Project().Project();
   if (!project.PrepareSdProjectSet()) {
-    system.Log().Write("Create Project Data Fail!", LogColour::Red);
-    system.Host().MessageBox("Create Project Data Fail!", kErrorCaption, kErrorIconFlag);
+    system.Log().Write(kPrepareFail, LogColour::Red);
+    system.Host().MessageBox(kPrepareFail, kErrorCaption, kErrorIconFlag);
     project.RemoveSdProjectSet();
     return outcome;
   }
   outcome.Loaded = true;
-  outcome.Sites = RunCardQueue(system, sites,
-                               {Opcodes::SdFilter, Opcodes::SdStoreProject, Opcodes::SdProjectList},
-                               projectFile, {}, progress);
+  outcome.Sites = RunCardQueue(
+      system, sites,
+      {Opcodes::SdFilter, Opcodes::SdStoreProject, Opcodes::SdProjectList, Opcodes::SdProjectInfo},
+      projectFile, {}, progress);
   project.RemoveSdProjectSet();
   return outcome;
 }
 
-CardStoreOutcome DeleteProjectFromCard(SiteSystem& system, int site, const std::string& name) {
-  if (!ListCardProjects(system, site)) return CardStoreOutcome{{}, {site}, {}};
-  const std::vector<std::string> rows = system.CardView().Rows(site);
-  const auto row = std::find(rows.begin() + 1, rows.end(), name);
-  if (name.empty() || row == rows.end()) return CardStoreOutcome{{}, {site}, {}};
-  system.CardView().Select(site, static_cast<int>(row - rows.begin()));
+CardStoreOutcome DeleteSelectedCardProject(SiteSystem& system, int site,
+                                           const std::function<bool()>& confirm) {
+  const CardStoreOutcome skipped{{}, {}, {site}};
+  if (!IsSiteIndex(site) || !system.Session().CanStart(site) || !SelectedCardName(system, site)) return skipped;
+  if (confirm && !confirm()) return skipped;
   return RunCardQueue(system, {site},
-                      {Opcodes::SdFilter, Opcodes::SdDeleteProject, Opcodes::SdProjectList});
+                      {Opcodes::SdFilter, Opcodes::SdDeleteProject, Opcodes::SdProjectList,
+                       Opcodes::SdProjectInfo});
+}
+
+CardStoreOutcome DeleteProjectFromCard(SiteSystem& system, int site, const std::string& name) {
+  std::optional<int> row = RowOf(system, site, name);
+  if (!row && ListCardProjects(system, site)) row = RowOf(system, site, name);
+  if (name.empty() || !row) return CardStoreOutcome{{}, {site}, {}};
+  system.CardView().Select(site, *row);
+  return DeleteSelectedCardProject(system, site);
 }
 
 CardStoreOutcome CopyProjectBetweenCards(SiteSystem& system, int fromSite, const std::string& name,
                                          const std::vector<int>& toSites,
                                          const CardStoreProgress& progress) {
-  CardStoreOutcome fetched =
-      RunCardQueue(system, {fromSite}, {Opcodes::SdProjectList, Opcodes::SdFetchProject}, {}, name);
+  const CardStoreOutcome fetched =
+      RunCardQueue(system, {fromSite}, {Opcodes::SdFetchProject}, {}, name);
   CardStoreOutcome outcome;
   if (fetched.AllPassed()) {
-    outcome = RunCardQueue(system, Without(toSites, fromSite),
-                           {Opcodes::SdFilter, Opcodes::SdStoreFetched, Opcodes::SdProjectList}, {},
-                           name, progress);
+    outcome = RunCardQueue(system, toSites,
+                           {Opcodes::SdFilter, Opcodes::SdStoreFetched, Opcodes::SdProjectList,
+                            Opcodes::SdProjectInfo},
+                           {}, name, progress);
   } else {
     outcome.Failed = {fromSite};
   }

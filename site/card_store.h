@@ -29,17 +29,22 @@ CardStoreOutcome RunCardQueue(SiteSystem& system, const std::vector<int>& sites,
                               const std::string& text2 = {},
                               const CardStoreProgress& progress = {});
 
-// The project window's card page: the site's list and the selected project's information
-// read anew, or only the information.
-CardStoreOutcome ReadCardPage(SiteSystem& system, int site);
-CardStoreOutcome ReadCardProjectInfo(SiteSystem& system, int site);
-
 // The site's stored projects, newest first; none when the card's list cannot be read.
 std::optional<std::vector<sSDCardProjList>> ListCardProjects(SiteSystem& system, int site);
 
-// Loads the project file, prepares its card set and stores it on each site's card (the
-// oldest project goes when a card already holds 20). The prepared set is removed afterwards.
-// A project that does not load or prepare starts nothing (all sites Skipped, false `loaded`).
+// The project window's page. Choosing a site forgets what the page showed (so a card that
+// cannot be read never shows the previous list), then lists the card and shows the first
+// row's information (17, 18). Choosing a row shows its information (18); an empty row is only
+// selected.
+CardStoreOutcome ChooseCardSite(SiteSystem& system, int site);
+CardStoreOutcome ChooseCardRow(SiteSystem& system, int site, int row);
+// The page closes: the working lists "List0" to "List7" go, the view is empty, no site chosen.
+void CloseCardPage(SiteSystem& system);
+
+// Loads the project file, prepares its card set and stores it on each site's card (23, 20,
+// 17, 18; the oldest project goes when a card already holds 20). The prepared set is removed
+// afterwards. A project that does not load or prepare starts nothing (all sites Skipped,
+// false `loaded`) and says why in a red line and a box.
 struct CardAddOutcome {
   bool Loaded = false;
   CardStoreOutcome Sites;
@@ -48,11 +53,18 @@ CardAddOutcome AddProjectToCards(SiteSystem& system, const std::string& projectF
                                  const std::vector<int>& sites,
                                  const CardStoreProgress& progress = {});
 
-// Deletes the project named `name` from the site's card; the list keeps the others.
+// Deletes the project in the selected row of `site`'s list (23, 19, 17, 18) once `confirm`
+// (if given) agrees. An empty row logs " - Field is empty!" and starts nothing (Skipped).
+CardStoreOutcome DeleteSelectedCardProject(SiteSystem& system, int site,
+                                           const std::function<bool()>& confirm = {});
+// The same for the project named `name`, its row found in the site's list.
 CardStoreOutcome DeleteProjectFromCard(SiteSystem& system, int site, const std::string& name);
 
-// Fetches project `name` from `fromSite`'s card, checks its sums, and stores it on each of
-// `toSites` (the source site is left out). The fetched files are removed afterwards.
+// Makes the stored project `name` of `fromSite`'s card the run project of every card of
+// `toSites`: fetched with its sums checked (21, on the list that the page or ListCardProjects
+// fetched), then stored on each (23, 22, 17, 18; where it is stored already only its date and
+// the run project change). The source site is one of `toSites` when it is chosen. The fetched
+// files are removed afterwards.
 CardStoreOutcome CopyProjectBetweenCards(SiteSystem& system, int fromSite, const std::string& name,
                                          const std::vector<int>& toSites,
                                          const CardStoreProgress& progress = {});

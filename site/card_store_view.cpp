@@ -6,6 +6,24 @@ void CardStoreView::Select(int site, int row) {
   selectedRow_ = row;
 }
 
+void CardStoreView::Forget(int site) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (IsSiteIndex(site)) {
+    entries_[SiteSlot(site)].clear();
+    rows_[SiteSlot(site)].clear();
+  }
+  info_.clear();
+}
+
+void CardStoreView::Reset() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  for (auto& entries : entries_) entries.clear();
+  for (auto& rows : rows_) rows.clear();
+  info_.clear();
+  selectedSite_ = kNoCardSite;
+  selectedRow_ = 1;
+}
+
 int CardStoreView::SelectedSite() const {
   std::lock_guard<std::mutex> lock(mutex_);
   return selectedSite_;

@@ -12,11 +12,16 @@
 #include "support/site_index.h"
 
 inline constexpr const char* kCardListHeader = "Project Path";
+inline constexpr int kNoCardSite = -1;  // no site chosen on the page
 
 class CardStoreView {
  public:
   // The site and the grid row (1 = the first project) the page has selected.
   void Select(int site, int row);
+  // What the page shows of `site` is gone: its list and the information text.
+  void Forget(int site);
+  // The page closed: every list and the information text gone, no site chosen.
+  void Reset();
   int SelectedSite() const;
   int SelectedRow() const;
   // The text of the selected row in `site`'s list ("" past its end or for the header).
@@ -38,7 +43,7 @@ class CardStoreView {
 
  private:
   mutable std::mutex mutex_;
-  int selectedSite_ = 0;
+  int selectedSite_ = kNoCardSite;
   int selectedRow_ = 1;
   std::array<std::vector<sSDCardProjList>, kSiteCount> entries_;
   std::array<std::vector<std::string>, kSiteCount> rows_;

@@ -8,6 +8,7 @@
 
 #include "support/byte_order.h"
 #include "support/checksums.h"
+#include "support/single_byte_text.h"
 
 namespace {
 
@@ -79,11 +80,11 @@ std::vector<std::uint64_t> FirmwareParts(const std::string& text) {
 }  // namespace
 
 std::string VersionText(const VersionBytes& bytes) {
-  std::string text = std::to_string(bytes[0]);
-  if (bytes[1] != 0) text += static_cast<char>(bytes[1]);
-  text += std::to_string(bytes[2]);
-  if (bytes[3] != 0) text += static_cast<char>(bytes[3]);
-  return text;
+  const auto character = [](const std::uint8_t& byte) {
+    return byte == 0 ? std::string() : SingleByteText(std::span(&byte, 1));
+  };
+  return std::to_string(bytes[0]) + character(bytes[1]) + std::to_string(bytes[2]) +
+         character(bytes[3]);
 }
 
 bool HasValidVersion(const VersionBytes& bytes) {

@@ -22,6 +22,7 @@ using VersionBytes = std::array<std::uint8_t, 4>;
 inline constexpr std::uint8_t kNoVersionMark = 0xFF;
 
 // The text of the version bytes; a character byte of 0 contributes nothing (1,'.',2,0 -> "1.2").
+// A character byte is one Latin-1 character.
 std::string VersionText(const VersionBytes& bytes);
 bool HasValidVersion(const VersionBytes& bytes);
 

@@ -26,8 +26,9 @@ int StageAndPlace(SiteSystem& system, CProject& project, const std::string& path
   return code;
 }
 
-void ReadAndLogGroupDefine(SiteSystem& system, CProject& project) {
+void ReadGroupDefine(SiteSystem& system, CProject& project, bool logIt) {
   project.ReadGroupDefine(system.Paths().TempDir + kGroupDefineFileName);
+  if (!logIt) return;
   LogSink& log = system.Log();
   log.Write(kGroupDefineLoaded, LogColour::Black, LogLevel::Essential);
   const std::vector<GroupDefineEntry> table = project.GroupDefine();
@@ -37,19 +38,22 @@ void ReadAndLogGroupDefine(SiteSystem& system, CProject& project) {
 }
 }  // namespace
 
-int LoadProjectInto(SiteSystem& system, const std::string& path, bool keepInfo) {
+int LoadProjectInto(SiteSystem& system, const std::string& path, LoadUse use) {
+  const bool forRun = use == LoadUse::Run;
   std::unique_ptr<LoadedProject> loaded = system.NewProject();
   CProject& project = loaded->Project();
-  int code = StageAndPlace(system, project, path, keepInfo);
+  int code = StageAndPlace(system, project, path, !forRun);
   if (code == LoadCode::Loaded) {
-    if (project.UsingGroupDefine) ReadAndLogGroupDefine(system, project);
+    if (project.UsingGroupDefine) ReadGroupDefine(system, project, forRun);
     loaded->SetPath(path);
     if (!system.ReplaceProject(std::move(loaded))) code = LoadCode::SitesRunning;
   }
   if (code != LoadCode::Loaded) {
-    system.Host().MessageBox(LoadProjectMessage(code), kErrorCaption, kErrorIconFlag);
+    const std::string message = LoadProjectMessage(code);
+    if (!forRun) system.Log().Write(message, LogColour::Red);
+    system.Host().MessageBox(message, kErrorCaption, kErrorIconFlag);
     return code;
   }
-  system.Log().Write(kLoadProjectComplete, LogColour::Green, LogLevel::Essential);
+  if (forRun) system.Log().Write(kLoadProjectComplete, LogColour::Green, LogLevel::Essential);
   return code;
 }

@@ -10,11 +10,17 @@ class SiteSystem;
 inline constexpr const char* kLoadProjectComplete = "Load Project Complete";
 inline constexpr const char* kGroupDefineLoaded = "Group Define File Loaded";
 
+// What a load is for.
+enum class LoadUse {
+  Run,      // the project to run: its group-define table and "Load Project Complete" logged
+  CardSet,  // the source of an SD card set: the information file stays in the temp directory,
+            // nothing is logged on success, a failure's message also as a red line
+};
+
 // Loads the archive at `path` with the information file deleted afterwards, builds its menu
 // record (a failure counts as LoadCode::NoMenuFile) and, when the project uses one, reads and
 // logs its group-define table; then puts it in place of the system's project and logs "Load
 // Project Complete". Refused (LoadCode::SitesRunning) while a worker runs, since workers read
 // the loaded project and its data image. Any code other than 0 is shown through the system's
 // host with its message (caption "ERROR") and changes nothing.
-// With `keepInfo` the information file stays in the temp directory for the SD card set.
-int LoadProjectInto(SiteSystem& system, const std::string& path, bool keepInfo = false);
+int LoadProjectInto(SiteSystem& system, const std::string& path, LoadUse use = LoadUse::Run);

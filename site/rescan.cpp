@@ -1,6 +1,7 @@
 #include "site/rescan.h"
 
 #include <array>
+#include <set>
 #include <string>
 
 #include "site/command.h"
@@ -12,6 +13,13 @@ namespace {
 constexpr int kWorkerPollMs = 10;
 
 using SiteFlags = std::array<bool, kSiteCount>;
+
+// What one scan found besides the bound units.
+struct ScanFindings {
+  bool anyUnit = false;
+  SiteFlags greeted{};
+  std::set<std::string> denied;  // "bus/device" of the units refused for want of permission
+};
 
 // A site whose worker still runs keeps its link: its operation may be watching it.
 bool SiteInUse(SiteSystem& system, int site) {
@@ -34,10 +42,14 @@ void CloseMissingUnits(SiteSystem& system) {
   }
 }
 
-// Without this line a unit the user may not open would only show as an empty site.
-void ReportDeniedUnit(SiteSystem& system, const struct usb_device* device) {
-  const std::string where =
-      std::string(device->bus != nullptr ? device->bus->dirname : "?") + "/" + device->filename;
+std::string UnitWhere(const struct usb_device* device) {
+  return std::string(device->bus != nullptr ? device->bus->dirname : "?") + "/" + device->filename;
+}
+
+// Without this line a unit the user may not open would only show as an empty site. Once per
+// unit: every device notice rescans, and the same line each time would bury the log.
+void ReportDeniedUnit(SiteSystem& system, const std::string& where) {
+  if (system.DeniedUnits().count(where) != 0) return;
   system.Log().Write(
       "USB Unit " + where + " Cannot Be Opened: Permission Denied! Install the udev rule " +
           UnitUsb::UdevRuleFile +
@@ -48,12 +60,12 @@ void ReportDeniedUnit(SiteSystem& system, const struct usb_device* device) {
 
 // Offers the device to every site in order: the first free one claims it, and the interface
 // can be claimed once only, so the later ones fail to open it and are shown empty. A unit that
-// the user may not open is reported once and offered to no further site.
-void OfferDevice(SiteSystem& system, struct usb_device* device, bool& anyUnit, SiteFlags& greeted) {
+// the user may not open is reported and offered to no further site.
+void OfferDevice(SiteSystem& system, struct usb_device* device, ScanFindings& found) {
   for (int site = 0; site < kSiteCount; ++site) {
     ZvUsb& link = system.Link(site);
     if (link.HasHandle()) {
-      anyUnit = true;
+      found.anyUnit = true;
       continue;
     }
     if (SiteInUse(system, site)) continue;
@@ -61,14 +73,16 @@ void OfferDevice(SiteSystem& system, struct usb_device* device, bool& anyUnit, S
     if (outcome != OpenOutcome::Opened) {
       DropSite(system, site);
       if (outcome != OpenOutcome::Denied) continue;
-      ReportDeniedUnit(system, device);
+      const std::string where = UnitWhere(device);
+      ReportDeniedUnit(system, where);
+      found.denied.insert(where);
       return;
     }
-    anyUnit = true;
+    found.anyUnit = true;
     if (system.Panels().Status(site) != siNone) continue;
     system.Panels().SetStatus(site, siReady);
     OpcodeQueue queue = MakeQueue({Opcodes::ConnectNotice, Opcodes::GetDateTimeId});
-    greeted[static_cast<std::size_t>(site)] = Command(system, site, queue).Started();
+    found.greeted[static_cast<std::size_t>(site)] = Command(system, site, queue).Started();
   }
 }
 
@@ -102,18 +116,20 @@ bool ScanAndBind(SiteSystem& system) {
     for (int site = 0; site < kSiteCount; ++site) {
       if (!SiteInUse(system, site)) DropSite(system, site);
     }
+    system.DeniedUnits().clear();
     return false;
   }
-  bool anyUnit = false;
-  SiteFlags greeted{};
-  for (auto* device : scan.Units) OfferDevice(system, device, anyUnit, greeted);
-  WaitForGreetings(system, greeted);
+  ScanFindings found;
+  for (auto* device : scan.Units) OfferDevice(system, device, found);
+  // A unit opened or gone since is forgotten: refused again, it is reported again.
+  system.DeniedUnits() = std::move(found.denied);
+  WaitForGreetings(system, found.greeted);
   // Reordering moves links between site indexes; a worker of another command (a rescan
   // nested in its wait) would find a different unit under its index, so the order is left
   // for the next rescan then.
   if (!system.Engine().AnyRunning()) system.Links().SortLinksByKey();
   ShowBoundSites(system);
-  return anyUnit;
+  return found.anyUnit;
 }
 
 }  // namespace

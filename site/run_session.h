@@ -116,6 +116,9 @@ class RunSession {
   StartedRun StartQueue(const std::vector<int>& sites, const std::vector<Opcode>& queue,
                         const std::string& text1 = {}, const std::string& text2 = {});
 
+  // Whether a start would take the site: it shows a unit and no worker holds it (SiteHeld).
+  bool CanStart(int site) const;
+
   // The sites a choice names that show a unit. A listed site without one is named in the log
   // ("Site #n - No Unit!") and makes the choice empty.
   std::vector<int> ChooseSites(const SiteChoice& choice);
@@ -151,7 +154,6 @@ class RunSession {
   StartedRun StartOn(RunRecipe recipe, const std::vector<int>& sites);
   StartedRun Refused(RunRecipe recipe, StartRefusal refusal);
   StartedRun Started(StartedRun run);
-  bool CanStart(int site) const;
   // Extracts what the recipe needs; a previous command's copy goes first: one file, one owner.
   bool PrepareResources(RunRecipe recipe);
   bool StartOne(int site, const std::vector<Opcode>& queue, const std::string& text1,

@@ -7,6 +7,8 @@
 #include <array>
 #include <memory>
 #include <mutex>
+#include <set>
+#include <string>
 
 #include "link/link_table.h"
 #include "log/core/journal.h"
@@ -16,6 +18,7 @@
 #include "site/card_store_view.h"
 #include "site/loaded_project.h"
 #include "site/opcode_table.h"
+#include "site/ops/op_pause.h"
 #include "site/run_controls.h"
 #include "site/run_session.h"
 #include "site/site_engine.h"
@@ -74,9 +77,17 @@ class SiteSystem {
   RunControls& Controls() { return controls_; }
   // The one way a front end runs anything; it sees every panel event and finished part.
   RunSession& Session() { return session_; }
+  // The pauses of the looping operations (`PauseWhile` unless replaced before any worker runs).
+  void SetLoopPause(LoopPauseFunction pause) { loopPause_ = std::move(pause); }
+  void LoopPause(std::chrono::milliseconds duration, const std::function<bool()>& keepWaiting) {
+    loopPause_(duration, keepWaiting);
+  }
 
   LinkTable& Links() { return links_; }
   ZvUsb& Link(int site) { return links_.Link(site); }
+  // The units ("bus/device") the last rescan could not open for want of permission: each is
+  // reported once, until it is opened or leaves the bus. The rescan's thread only.
+  std::set<std::string>& DeniedUnits() { return deniedUnits_; }
   bool UnitPresent(int site) { return links_.IsUnitPresent(site); }
 
   // Site indexes 0..7; the caller checks the range (IsSiteIndex).
@@ -122,10 +133,12 @@ class SiteSystem {
   std::unique_ptr<RecordWriter> records_;  // after the log it writes to, before the workers
   NoSiteHost noHost_;
   SiteHost* host_ = &noHost_;
+  std::set<std::string> deniedUnits_;
   SitePanels panels_;
   CardStoreView cardView_;
   std::mutex planLock_;
   RunControls controls_;
+  LoopPauseFunction loopPause_ = PauseWhile;
 
   LinkTable links_;
   std::array<S_GetUSBCmdData, kSiteCount> cmdData_{};

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <system_error>
 
@@ -14,35 +15,70 @@
 #include "support/registry_store.h"
 #include "support/system_ini.h"
 
-bool CheckDirectories(const std::string& baseDir) {
+namespace {
+// Failures of the start-up's files name the path, so that a user can tell what is missing.
+void LogPathFailure(LogSink& log, const std::string& what, const std::string& path,
+                    const std::string& reason = {}) {
+  std::string line = what;
+  line += ": ";
+  line += path;
+  if (!reason.empty()) line += " (" + reason + ")";
+  log.Write(line, LogColour::Red);
+}
+}  // namespace
+
+bool CheckDirectories(const std::string& baseDir, LogSink& log) {
+  std::error_code error;
+  if (!std::filesystem::is_directory(baseDir, error)) {
+    LogPathFailure(log, kFolderMissing, baseDir);
+    return false;
+  }
   const std::string dataBase = kDirectoryTree.back();
   for (const char* name : kDirectoryTree) {
     const std::string path = baseDir + name;
-    std::error_code error;
     if (std::filesystem::is_directory(path, error)) continue;
-    if (name == dataBase) return false;
+    if (name == dataBase) {
+      LogPathFailure(log, kFolderMissing, path);
+      return false;
+    }
     // One level: the parent was handled before; a failure stops the start-up.
-    if (::mkdir(path.c_str(), 0755) != 0 && errno != EEXIST) return false;
-    if (!std::filesystem::is_directory(path, error)) return false;
+    if (::mkdir(path.c_str(), 0755) != 0 && errno != EEXIST) {
+      LogPathFailure(log, kFolderNotMade, path, std::strerror(errno));
+      return false;
+    }
+    if (!std::filesystem::is_directory(path, error)) {
+      LogPathFailure(log, kFolderNotMade, path, std::strerror(ENOTDIR));
+      return false;
+    }
   }
   return true;
 }
 
-bool SeedDataBase(const SystemPaths& paths) {
+bool SeedDataBase(const SystemPaths& paths, LogSink& log) {
   const std::string dataBase = kDirectoryTree.back();
+  const std::string target = paths.BaseDir + dataBase;
   std::error_code error;
-  if (paths.InstallDir.empty() || std::filesystem::exists(paths.BaseDir + dataBase, error)) {
-    return true;
-  }
+  if (paths.InstallDir.empty() || std::filesystem::exists(target, error)) return true;
   const std::string factory = paths.InstallDir + dataBase;
   if (!std::filesystem::is_directory(factory, error)) return true;
+  // A new base folder named on the command line is made here, as the user's own folder is.
+  std::filesystem::create_directories(paths.BaseDir, error);
+  if (error) {
+    LogPathFailure(log, kFolderNotMade, paths.BaseDir, error.message());
+    return false;
+  }
   // Copied under another name and renamed, so that a copy cut short never looks complete.
-  const std::string partial = paths.BaseDir + dataBase + ".part";
+  const std::string partial = target + ".part";
   std::filesystem::remove_all(partial, error);
   std::filesystem::copy(factory, partial, std::filesystem::copy_options::recursive, error);
-  if (!error) std::filesystem::rename(partial, paths.BaseDir + dataBase, error);
-  if (error) std::filesystem::remove_all(partial, error);
-  return std::filesystem::is_directory(paths.BaseDir + dataBase, error);
+  if (!error) std::filesystem::rename(partial, target, error);
+  if (error) {
+    LogPathFailure(log, kDataBaseNotCopied, factory + " -> " + target, error.message());
+    std::error_code ignored;
+    std::filesystem::remove_all(partial, ignored);
+    return false;
+  }
+  return true;
 }
 
 std::string GetVersionText() {
@@ -87,9 +123,14 @@ bool CheckSystemFiles(SiteSystem& system, bool privateTemp) {
     return false;
   }
   const std::string& baseDir = system.Paths().BaseDir;
-  // A failed copy leaves no "DataBase": the check below then fails the start-up.
-  SeedDataBase(system.Paths());
-  if (!CheckDirectories(baseDir)) return false;
+  // A failed seed has named what failed; the folders below would only repeat it.
+  if (!SeedDataBase(system.Paths(), system.Log())) return false;
+  if (!CheckDirectories(baseDir, system.Log())) return false;
+  const std::string selectList = baseDir + kSelectListPath;
+  std::error_code error;
+  if (!std::filesystem::is_regular_file(selectList, error)) {
+    LogPathFailure(system.Log(), kFileMissing, selectList);
+  }
   return LoadSelectList(baseDir, system.SelectList(), system.Log());
 }
 

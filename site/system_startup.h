@@ -18,6 +18,11 @@ inline constexpr const char* kApplicationTitle = "Tarnik Gang Programmer Console
 inline constexpr const char* kInitFinish = "System Initialization Finish";
 inline constexpr const char* kInitFail = "System Initialization Fail!";
 inline constexpr const char* kTempFolderFail = "Private Temporary Folder Not Available!";
+// The start-up's path failures, each followed by ": " and the path.
+inline constexpr const char* kFolderMissing = "Folder Does Not Exist";
+inline constexpr const char* kFolderNotMade = "Folder Cannot Be Made";
+inline constexpr const char* kFileMissing = "File Does Not Exist";
+inline constexpr const char* kDataBaseNotCopied = "DataBase Copy Fail";
 
 // The directory tree below BaseDir, in the order it is checked; the last is only looked for.
 inline constexpr std::array<const char*, 7> kDirectoryTree = {
@@ -29,13 +34,16 @@ inline constexpr std::array<const char*, 5> kTempFiles = {"SelfTest.pga", "INIOr
 inline constexpr const char* kGroupDefineTempFile = "GrpDef.def";
 
 // Creates the missing folders of the tree in order (one level each); false when one cannot be
-// made. "DataBase" is not created: the result is whether it exists.
-bool CheckDirectories(const std::string& baseDir);
+// made. "DataBase" is not created: the result is whether it exists. Each failure is logged on a
+// line of its own, naming the folder: a missing base folder or "DataBase" ("Folder Does Not
+// Exist: <path>"), a folder that cannot be made ("Folder Cannot Be Made: <path> (<reason>)").
+bool CheckDirectories(const std::string& baseDir, LogSink& log);
 
-// An installed program's first start in a new base folder: the factory database of the
-// program's folder is copied to BaseDir + "DataBase" when that is missing. False when the copy
-// failed; nothing to do is true.
-bool SeedDataBase(const SystemPaths& paths);
+// An installed program's first start in a new base folder: the base folder is made when
+// missing and the factory database of the program's folder is copied to BaseDir + "DataBase"
+// when that is missing. False (and a log line naming the folders) when that failed; nothing to
+// do is true.
+bool SeedDataBase(const SystemPaths& paths, LogSink& log);
 
 // "major.minor.release.build" of the program, or empty when the build carries no version.
 std::string GetVersionText();
@@ -55,7 +63,9 @@ bool SetSystemPaths(SiteSystem& system, const PathSetup& setup);
 void LoadSystemSettings(SiteSystem& system, bool handlerMode);
 
 // The checks after the settings: the private temporary folder (kTempFolderFail logged when it
-// is missing), the directory tree and the driver index "Select.SEL". False stops the start-up.
+// is missing), the seeding of a new base folder, the directory tree and the driver index
+// "Select.SEL" (a missing one named by "File Does Not Exist: <path>" before its own line).
+// False stops the start-up.
 bool CheckSystemFiles(SiteSystem& system, bool privateTemp);
 
 // One log line when the machine-wide store of the mode switches is ignored (see RegistryStore).

@@ -8,7 +8,6 @@
 #include "project/driver_slots.h"
 #include "site/opcode_table.h"
 #include "site/ops/insert_report.h"
-#include "site/ops/op_pause.h"
 #include "site/ops/run_all_ops.h"
 #include "site/ops/sd_run_ops.h"
 #include "site/ops/step_reply.h"
@@ -79,7 +78,7 @@ void MarkSockets(SiteProcessPlan& plan, const StepReply& reply) {
 
 // The poll interval, cut short by "Stop All" or a closed link.
 void PollPause(SiteSystem& system, int site, std::chrono::milliseconds interval) {
-  PauseWhile(interval, [&system, site] {
+  system.LoopPause(interval, [&system, site] {
     return system.Controls().StopAllEnabled && system.Link(site).IsOpened();
   });
 }

@@ -27,16 +27,6 @@ bool Exists(const std::string& path) {
   return fs::is_regular_file(path, error);
 }
 
-// The selected row's name, or none (logged) when the row is empty.
-std::optional<std::string> SelectedName(SiteSystem& system, int site) {
-  const std::string name(TrimIniBlanks(system.CardView().SelectedText(site)));
-  if (name.empty()) {
-    Log(system, site, " - Field is empty!", LogColour::Black);
-    return std::nullopt;
-  }
-  return name;
-}
-
 // The working list as the card has it now. A copy left by earlier work must not stand in for
 // a card that cannot be read.
 void FetchList(SiteSystem& system, int site, const std::string& workList) {
@@ -80,6 +70,15 @@ bool SendList(SiteSystem& system, int site, const CardList& list, const std::str
 
 }  // namespace
 
+std::optional<std::string> SelectedCardName(SiteSystem& system, int site) {
+  const std::string name(TrimIniBlanks(system.CardView().SelectedText(site)));
+  if (name.empty()) {
+    Log(system, site, " - Field is empty!", LogColour::Black);
+    return std::nullopt;
+  }
+  return name;
+}
+
 std::string CardWorkingList(const SiteSystem& system, int site) {
   return system.Paths().TempDir + kCardListFile + std::to_string(site);
 }
@@ -93,7 +92,10 @@ std::string CardFetchFolder(const SiteSystem& system) {
 SiteResult ShowCardList(SiteSystem& system, int site) {
   FetchList(system, site, CardWorkingList(system, site));
   const std::optional<CardList> list = WorkingList(system, site);
-  if (!list) return SiteResultCode::Fail;
+  if (!list) {
+    system.CardView().ReplaceList(site, {});  // an unreadable card lists nothing
+    return SiteResultCode::Fail;
+  }
   std::vector<sSDCardProjList> entries = list->Used();
   SortNewestFirst(entries);
   system.CardView().ReplaceList(site, entries);
@@ -101,8 +103,10 @@ SiteResult ShowCardList(SiteSystem& system, int site) {
 }
 
 SiteResult ShowCardProjectInfo(SiteSystem& system, int site) {
-  const std::optional<std::string> name = SelectedName(system, site);
-  if (!name || site != system.CardView().SelectedSite()) return SiteResultCode::Pass;
+  // Every checked site runs this after a change; the one the page shows answers it.
+  if (site != system.CardView().SelectedSite()) return SiteResultCode::Pass;
+  const std::optional<std::string> name = SelectedCardName(system, site);
+  if (!name) return SiteResultCode::Pass;
   const std::optional<CardList> list = WorkingList(system, site);
   if (!list) return SiteResultCode::Fail;
   const std::optional<int> slot = FindOnList(system, site, *list, *name);
@@ -122,7 +126,7 @@ SiteResult ShowCardProjectInfo(SiteSystem& system, int site) {
 }
 
 SiteResult DeleteCardProject(SiteSystem& system, int site) {
-  const std::optional<std::string> name = SelectedName(system, site);
+  const std::optional<std::string> name = SelectedCardName(system, site);
   if (!name) return SiteResultCode::Pass;
   std::optional<CardList> list = WorkingList(system, site);
   if (!list) return SiteResultCode::Fail;

@@ -2,6 +2,7 @@
 // The SD card project store: the list file "List" and up to 20 project directories
 // "Proj" + slot on each unit's card. Every operation that changes the card fetches the list,
 // changes a working copy in the temp directory, writes it back and deletes the copy.
+#include <optional>
 #include <string>
 
 #include "link/frame_codes.h"
@@ -14,9 +15,14 @@ std::string CardWorkingList(const SiteSystem& system, int site);  // temp + "Lis
 std::string CardInfoCopy(const SiteSystem& system, int site);     // temp + "Info" + site
 std::string CardFetchFolder(const SiteSystem& system);            // temp + "Proj/"
 
+// The name in the selected row of `site`'s list; none, with the black line " - Field is
+// empty!", for an empty row.
+std::optional<std::string> SelectedCardName(SiteSystem& system, int site);
+
 // 17: the site's stored projects, newest first, into the card view.
 SiteResult ShowCardList(SiteSystem& system, int site);
 // 18: the information of the selected project into the card view; marks the run project.
+// Only the page's selected site shows it: on any other site it does nothing.
 SiteResult ShowCardProjectInfo(SiteSystem& system, int site);
 // 19: deletes the selected project; the list keeps everything else.
 SiteResult DeleteCardProject(SiteSystem& system, int site);

@@ -6,7 +6,6 @@
 
 #include "link/standard_exchange.h"
 #include "site/opcode_table.h"
-#include "site/ops/op_pause.h"
 #include "site/ops/run_all_ops.h"
 #include "site/ops/unit_info_ops.h"
 #include "site/ops/unit_preparation_ops.h"
@@ -112,7 +111,7 @@ SiteResult DetectStartKey(SiteSystem& system, int site) {
 SiteResult KeyRun(SiteSystem& system, int site) {
   if (!IsSiteIndex(site)) return SiteResultCode::Fail;
   for (;;) {
-    PauseWhile(kKeyPollInterval, [&system, site] { return KeyRunGoesOn(system, site); });
+    system.LoopPause(kKeyPollInterval, [&system, site] { return KeyRunGoesOn(system, site); });
     if (system.Panels().Status(site) != siPushKey) system.Panels().SetStatus(site, siPushKey);
     if (!system.Controls().KeyRunStopEnabled) return system.RunBytes(site).RunResult;
     // A unit that left would be asked for its key forever, one red line after the other.

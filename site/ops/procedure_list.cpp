@@ -75,6 +75,13 @@ void AppendDataSteps(const ProcedureInputs& in, const ProcedureList& list,
   }
 }
 
+// Only Program and Verify stream pieces: without them the unit's piece tables stay all zero.
+GroupDefinePieces PiecesOfSelectedSteps(const ProcedureInputs& in, std::uint32_t blockLength,
+                                        std::uint32_t chunkLength) {
+  if (!Selected(in.Value, StepFlag::Program) && !Selected(in.Value, StepFlag::Verify)) return {};
+  return CutGroupDefine(in.GroupDefine, blockLength, chunkLength);
+}
+
 }  // namespace
 
 bool IsBlockOrganised(const ZV_Driver_INI& driver) {
@@ -132,10 +139,8 @@ ProcedureList BuildProcedureList(const ProcedureInputs& in) {
       list.Error = " - Block Length Fail!";
       return list;
     }
-    if (in.UsingGroupDefine) {
-      list.Pieces = CutGroupDefine(in.GroupDefine, blockLength, list.ChunkLength);
-      if (list.Pieces->Count() > kMaxPieces) list.Error = " - Group Define Too Long!";
-    }
+    if (in.UsingGroupDefine) list.Pieces = PiecesOfSelectedSteps(in, blockLength, list.ChunkLength);
+    if (list.Pieces && list.Pieces->Count() > kMaxPieces) list.Error = " - Group Define Too Long!";
   }
   AppendDataSteps(in, list, list.Codes);
   if (Selected(in.Value, StepFlag::Protect)) list.Codes.push_back(StepCode::Protect);

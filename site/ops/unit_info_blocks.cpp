@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "link/frame_codes.h"
+#include "support/single_byte_text.h"
 
 namespace {
 constexpr std::uint8_t kErasedByte = 0xFF;
@@ -20,7 +21,7 @@ std::optional<std::string> DecodeSerialText(std::span<const std::uint8_t> block)
   if (block.empty() || block[0] == kErasedByte) return std::nullopt;
   const std::span<const std::uint8_t> head = block.first(std::min(block.size(), kSerialTextMax));
   const auto end = std::find(head.begin(), head.end(), std::uint8_t{0});
-  return std::string(head.begin(), end);
+  return SingleByteText(head.first(static_cast<std::size_t>(end - head.begin())));
 }
 
 SelfTestMessage DecodeSelfTestMessage(std::span<const std::uint8_t> block) {
@@ -30,8 +31,10 @@ SelfTestMessage DecodeSelfTestMessage(std::span<const std::uint8_t> block) {
   // The last byte is forced to zero: it never counts, so the text always ends inside.
   const std::span<const std::uint8_t> body = block.first(block.size() - 1);
   if (body.size() <= kSelfTestTextOffset) return message;
+  std::string bytes;
   for (const std::uint8_t byte : body.subspan(kSelfTestTextOffset)) {
-    if (byte != 0) message.Text.push_back(static_cast<char>(byte));
+    if (byte != 0) bytes.push_back(static_cast<char>(byte));
   }
+  message.Text = SingleByteText(bytes);
   return message;
 }

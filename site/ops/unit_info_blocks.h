@@ -21,13 +21,13 @@ struct BiosNumberReply {
 // The number of a reply of any length (a reply too short to hold it gives 0, not valid).
 BiosNumberReply DecodeBiosNumber(std::span<const std::uint8_t> reply);
 
-// The serial text: the bytes up to the first zero, at most kSerialTextMax. None when the
-// area is erased (first byte 0xFF; an empty block counts as erased).
+// The serial text: the bytes up to the first zero, at most kSerialTextMax, each one character.
+// None when the area is erased (first byte 0xFF; an empty block counts as erased).
 std::optional<std::string> DecodeSerialText(std::span<const std::uint8_t> block);
 
 struct SelfTestMessage {
   bool Passed = false;  // byte 0 is 0xA0
-  std::string Text;     // every non-zero byte from kSelfTestTextOffset on, the last excluded
+  std::string Text;  // every non-zero byte from kSelfTestTextOffset on, the last excluded, as text
 };
 // The block as read back; its last byte counts as the terminating zero.
 SelfTestMessage DecodeSelfTestMessage(std::span<const std::uint8_t> block);

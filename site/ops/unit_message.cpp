@@ -4,17 +4,21 @@
 
 #include "link/standard_exchange.h"
 #include "site/ops/step_reply.h"
+#include "support/single_byte_text.h"
 
 namespace {
 
-constexpr char kDelete = 0x7F;
+constexpr std::uint8_t kDelete = 0x7F;
+constexpr std::uint8_t kLastControl = 0x9F;  // 0x80..0x9F are control codes in Latin-1 too
 
+// Control codes become blanks: no line break reaches the log file.
 std::string Printable(std::string_view text) {
   std::string shown(text);
   for (char& c : shown) {
-    if ((c >= 0 && c < ' ') || c == kDelete) c = ' ';
+    const auto byte = static_cast<std::uint8_t>(c);
+    if (byte < ' ' || (byte >= kDelete && byte <= kLastControl)) c = ' ';
   }
-  return shown;
+  return SingleByteText(shown);
 }
 
 }  // namespace

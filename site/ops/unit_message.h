@@ -20,6 +20,7 @@ inline constexpr std::uint8_t Start = 0xC4;
 std::uint32_t UnitMessageColour(std::uint8_t selector);
 
 // When reply byte 288 is 0xA0: " - " + the text of bytes 290.. (up to its zero byte, at most
-// 100 characters) in the colour of byte 289. Control characters show as blanks, so a garbled
-// text cannot start lines of its own in the log file. Otherwise nothing.
+// 100 characters, each byte one Latin-1 character) in the colour of byte 289. Control
+// characters (0x80..0x9F included) show as blanks, so a garbled text cannot start lines of its
+// own in the log file. Otherwise nothing.
 void ReportUnitMessage(LogSink& log, int site, std::span<const std::uint8_t> reply);

@@ -24,7 +24,8 @@ TEST(CommandLine, EveryOptionInBothSpellings) {
   const CommandLineOptions a =
       Parse({"--simulate", "8", "--base-dir", "build/demo", "--log-stdout", "--usb-trace", "t.txt",
              "--project", "build/demo/Projects/CV25Q64.zvprj", "--sim-fail-rate", "0.25",
-             "--sim-speed", "40", "--auto-run", "--project-window", "--sim-cards", "cards"});
+             "--sim-speed", "40", "--auto-run", "--project-window", "--sim-cards", "cards",
+             "--exit-after-parts", "1000000"});
   ASSERT_TRUE(a.error.empty()) << a.error;
   EXPECT_EQ(a.simulate, 8);
   EXPECT_EQ(a.simFailRate, 0.25);
@@ -32,6 +33,7 @@ TEST(CommandLine, EveryOptionInBothSpellings) {
   EXPECT_EQ(a.simCards, "cards");
   EXPECT_TRUE(a.autoRun);
   EXPECT_TRUE(a.showProjectWindow);
+  EXPECT_EQ(a.exitAfterParts, 1000000);
   EXPECT_EQ(a.baseDir, "build/demo");
   EXPECT_TRUE(a.logStdout);
   EXPECT_EQ(a.usbTrace, "t.txt");
@@ -44,6 +46,8 @@ TEST(CommandLine, EveryOptionInBothSpellings) {
   EXPECT_FALSE(b.simSpeed.has_value());
   EXPECT_FALSE(b.autoRun);
   EXPECT_EQ(b.baseDir, "/x y");
+  EXPECT_EQ(b.exitAfterParts, 0);
+  EXPECT_EQ(Parse({"--exit-after-parts=1", "--auto-run"}).exitAfterParts, 1);
   EXPECT_TRUE(b.help);
   EXPECT_FALSE(b.logStdout);
 }
@@ -77,6 +81,11 @@ TEST(CommandLine, BadInputIsRefusedWithAReason) {
            {"--sim-speed", "4", "--sim-speed", "8"},
            {"--auto-run=yes"},
            {"--auto-run", "--auto-run"},
+           {"--auto-run", "--exit-after-parts", "0"},
+           {"--auto-run", "--exit-after-parts", "1000001"},
+           {"--auto-run", "--exit-after-parts", "16x"},
+           {"--auto-run", "--exit-after-parts", "8", "--exit-after-parts", "8"},
+           {"--exit-after-parts", "8"},
        }) {
     const CommandLineOptions options = ParseCommandLine(args);
     EXPECT_FALSE(options.error.empty()) << args.front();
@@ -87,7 +96,7 @@ TEST(CommandLine, UsageNamesEveryOption) {
   const std::string usage = CommandLineUsage("gangprog");
   for (const char* option :
        {"--base-dir", "--simulate", "--log-stdout", "--usb-trace", "--project", "--help",
-        "--sim-speed", "--auto-run", "--project-window", "--sim-cards"}) {
+        "--sim-speed", "--auto-run", "--project-window", "--sim-cards", "--exit-after-parts"}) {
     EXPECT_NE(usage.find(option), std::string::npos) << option;
   }
 }

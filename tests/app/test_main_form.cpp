@@ -35,6 +35,7 @@
 #include "support/named_lock.h"
 #include "support/system_para.h"
 #include "support/system_paths.h"
+#include "tests/support/hang_guard.h"
 
 namespace fs = std::filesystem;
 
@@ -80,7 +81,9 @@ class MainFormTest : public ::testing::Test {
         // Hold the run until the UI thread has looked at the window (or a run needs no look).
         QMetaObject::invokeMethod(
             form.get(), [this] { LookDuringRun(); }, Qt::QueuedConnection);
-        while (!looked.load()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        if (!WaitUntil([this] { return looked.load(); })) {
+          ADD_FAILURE() << "the UI thread never looked at the window during the run";
+        }
       }
       std::lock_guard<std::mutex> lock(mutex);
       ran[site].push_back(opcode);

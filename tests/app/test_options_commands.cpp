@@ -30,6 +30,7 @@
 #include "support/archiver.h"
 #include "support/resource_pack.h"
 #include "support/system_paths.h"
+#include "tests/support/hang_guard.h"
 
 namespace fs = std::filesystem;
 
@@ -62,8 +63,9 @@ class OptionsCommandsTest : public ::testing::Test {
     system.Opcodes().Register(
         Opcodes::KeyRun, [this](SiteSystem& s, int site, const OperationTexts&) {
           s.Panels().SetStatus(site, siPushKey);  // waits for its key until "Stop"
-          while (s.Controls().KeyRunStopEnabled.load())
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+          if (!WaitUntil([&s] { return !s.Controls().KeyRunStopEnabled.load(); })) {
+            ADD_FAILURE() << "\"Stop\" never ended the key run";
+          }
           return Ran(site, Opcodes::KeyRun);
         });
     RescanUnits(system);
@@ -130,7 +132,9 @@ class OptionsCommandsTest : public ::testing::Test {
           looked = true;
         },
         Qt::QueuedConnection);
-    while (!looked.load()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    if (!WaitUntil([this] { return looked.load(); })) {
+      ADD_FAILURE() << "the UI thread never looked at the window";
+    }
   }
   void Click(const char* name, int reply = IDOK) {
     {

@@ -11,9 +11,13 @@
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QTableWidget>
+#include <QTimer>
 #include <QToolButton>
+#include <algorithm>
+#include <atomic>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <memory>
 
 #include "app/message_box.h"
@@ -22,10 +26,14 @@
 #include "app/startup_program.h"
 #include "project/driver_index.h"
 #include "project/project_history.h"
+#include "sim/sd_card_commands.h"
 #include "sim/sim_factory.h"
+#include "site/card_list.h"
+#include "site/card_store_view.h"
 #include "site/rescan.h"
 #include "site/site_system.h"
 #include "support/system_para.h"
+#include "tests/site/card_queues.h"
 #include "tests/site/card_run_rig.h"
 #include "tests/site/demo_base.h"
 
@@ -248,7 +256,10 @@ namespace {
 // The "From SDCard" page on two simulated units whose cards hold the same two projects.
 class CardPageTest : public ::testing::Test {
  protected:
-  CardPageTest() : rig(sim::makeSimRig(Options(cards.Base()))), system(*rig.bus) {
+  CardPageTest()
+      : rig(sim::makeSimRig(Options(cards.Base()))),
+        system(*rig.bus, Config(&captured)),
+        queues(system) {
     system.SetPaths(demo.Paths());
     system.AttachHost(host);
     LoadSelectList(demo.base, system.SelectList(), system.Log());
@@ -256,15 +267,11 @@ class CardPageTest : public ::testing::Test {
       asked.push_back(call.caption + ": " + call.text);
       return IDYES;
     });
-    PartPlan part;
+    // Rising identifiers: the rescan orders unit k (and its card) to site k.
     for (int unit = 0; unit < 2; ++unit) {
-      const fs::path card = rig.units[static_cast<std::size_t>(unit)]->sdCardFolder();
-      card_rig::PutRunProject(card, 4, part, PatternImage(part.dataBytes));
-      card_rig::PutRunProject(card, 1, part, PatternImage(part.dataBytes));
-      card_rig::WriteFile(card / "List", card_rig::Bytes("[ListName]\nProjCount=2\nProjNumber=1\n"
-                                                         "Proj1=Alpha\nProjDate1=20260101120000\n"
-                                                         "Proj4=Beta\nProjDate4=20260202120000\n"));
+      rig.units[static_cast<std::size_t>(unit)]->setDateTimeId(0x0134B1C500016F30ULL + unit);
     }
+    FillCards();
     system.Para().DataBufferSel = 1;  // SD card mode
   }
   ~CardPageTest() override {
@@ -280,9 +287,32 @@ class CardPageTest : public ::testing::Test {
     options.sdCardRoot = cards;
     return options;
   }
+  static SiteSystemConfig Config(LogSink* log) {
+    SiteSystemConfig config;
+    config.LogOverride = log;
+    return config;
+  }
+  // Alpha in slot 1 (the run project) and the newer Beta in slot 4 on both cards.
+  void FillCards() {
+    PartPlan part;
+    for (int unit = 0; unit < 2; ++unit) {
+      const fs::path card = Card(unit);
+      fs::remove_all(card);
+      fs::create_directories(card);
+      card_rig::PutRunProject(card, 4, part, PatternImage(part.dataBytes));
+      card_rig::PutRunProject(card, 1, part, PatternImage(part.dataBytes));
+      card_rig::WriteFile(card / "List", card_rig::Bytes("[ListName]\nProjCount=2\nProjNumber=1\n"
+                                                         "Proj1=Alpha\nProjDate1=20260101120000\n"
+                                                         "Proj4=Beta\nProjDate4=20260202120000\n"));
+      rig.units[static_cast<std::size_t>(unit)]->withState<sim::SdCardState>(
+          [](sim::SdCardState& state) { state.freeKBytes.reset(); });
+    }
+  }
+  fs::path Card(int unit) { return rig.units[static_cast<std::size_t>(unit)]->sdCardFolder(); }
   void Open() {
     ProjectFormWiring wiring;
     wiring.openFiles = [this](const std::string&, const std::string&, bool) { return chosen; };
+    wiring.enableMainWindow = [this] { ++closed; };
     form = std::make_unique<TProjectForm>(system, std::move(wiring));
     form->show();
     form->FormActivate();
@@ -290,20 +320,32 @@ class CardPageTest : public ::testing::Test {
   std::string Cell(int row) {
     return form->findChild<QTableWidget*>("StringGrid2")->item(row, 1)->text().toStdString();
   }
+  std::string Memo() {
+    return form->findChild<QPlainTextEdit*>("Memo2")->toPlainText().toStdString();
+  }
   bool Painted(int row) {
     const QTableWidgetItem* cell = form->findChild<QTableWidget*>("StringGrid2")->item(row, 1);
     return cell->background().color() == QColor(0x00, 0xFF, 0xFF);
+  }
+  void Click(const char* button) { form->findChild<QToolButton*>(button)->click(); }
+  std::string RunName(int unit) {
+    CardList list;
+    list.Load((Card(unit) / "List").string());
+    return list.NameOf(list.RunSlot(-1));
   }
 
   TestFolder cards;
   DemoBase demo;
   sim::SimRig rig;
+  CapturingLog captured;
   SiteSystem system;
+  CardQueues queues;
   QtSiteHost host;
   NoSiteHost noHost;
   std::unique_ptr<TProjectForm> form;
   std::vector<std::string> chosen;
   std::vector<std::string> asked;
+  int closed = 0;
 };
 
 // A site's click lists its card newest first with the run project painted; Delete removes the
@@ -327,18 +369,18 @@ TEST_F(CardPageTest, SitesListsDeleteAndAdd) {
   EXPECT_EQ(form->SDCardProjNumber(0), 2);  // Alpha is the run project
   EXPECT_TRUE(Painted(2));
   EXPECT_FALSE(Painted(1));
-  EXPECT_NE(form->findChild<QPlainTextEdit*>("Memo2")->toPlainText().toStdString(), "");
+  EXPECT_NE(Memo(), "");
 
   form->StringGrid2SelectCell(1);
-  form->findChild<QToolButton*>("ToolButton5")->click();
+  Click("ToolButton5");
   EXPECT_EQ(Cell(1), "Alpha");
   EXPECT_EQ(Cell(2), "");
-  EXPECT_FALSE(fs::exists(rig.units[0]->sdCardFolder() / "Proj4") &&
-               fs::exists(rig.units[1]->sdCardFolder() / "Proj4"));  // gone from one card
+  EXPECT_FALSE(fs::exists(Card(0) / "Proj4"));
+  EXPECT_TRUE(fs::exists(Card(1) / "Proj4"));  // gone from one card only
 
   const std::string project = demo.projects[1];
   chosen = {project};
-  form->findChild<QToolButton*>("ToolButton4")->click();
+  Click("ToolButton4");
   const std::string name = fs::path(project).stem().string();
   EXPECT_EQ(Cell(1), name);
   EXPECT_EQ(Cell(2), "Alpha");
@@ -348,6 +390,169 @@ TEST_F(CardPageTest, SitesListsDeleteAndAdd) {
   EXPECT_EQ(Cell(1), name);                     // the other checked card got it too
   EXPECT_EQ(asked.size(), 1u) << asked.back();  // only the question
   EXPECT_EQ(form->findChild<QProgressBar*>("ProgressBar1")->maximum(), 100);
+}
+
+// Load, Add and Delete on the page: the queue each site ran, where a failure stopped it, the
+// store's lines of the case (the card commands' own lines aside), and which project each card
+// runs afterwards. Site 1 (the first) is the selected one with Beta's row chosen; both are
+// checked.
+TEST_F(CardPageTest, TheQueuesEachSiteGets) {
+  using Queues = std::map<int, std::vector<Opcode>>;
+  const auto noInfoOnCard2 = [this] { fs::remove(Card(1) / "Proj4" / "Info"); };
+  const auto littleSpaceOnCard2 = [this] {
+    rig.units[1]->withState<sim::SdCardState>([](sim::SdCardState& s) { s.freeKBytes = 2; });
+  };
+  const auto betaGoneFromCard1 = [this] { fs::remove_all(Card(0) / "Proj4"); };
+  const std::string added = fs::path(demo.projects[1]).stem().string();
+  struct Row {
+    const char* name;
+    std::function<void()> arm;
+    const char* button;
+    int row;  // the chosen row of site 1's list
+    Queues queues;
+    std::vector<std::string> lines;
+    std::string runs1, runs2;  // the run project of each card afterwards
+    std::size_t questions;
+  };
+  const std::vector<Row> rows = {
+      {"load: every checked card runs Beta, its own included",
+       {},
+       "ToolButton6",
+       1,
+       Queues{{0, {21, 23, 22, 17, 18}}, {1, {23, 22, 17, 18}}},
+       {"Site #1 - Project File Already Exists!", "Site #2 - Project File Already Exists!"},
+       "Beta",
+       "Beta",
+       0},
+      {"load: the second card's store fails",
+       noInfoOnCard2,
+       "ToolButton6",
+       1,
+       Queues{{0, {21, 23, 22, 17, 18}}, {1, {23, 22}}},
+       {"Site #1 - Project File Already Exists!", "Site #2 - Get Info's File Fail!",
+        "Site #2 - Project File Already Exists!"},
+       "Beta",
+       "Alpha",
+       0},
+      {"add: a new project on both cards",
+       {},
+       "ToolButton4",
+       1,
+       Queues{{0, {23, 20, 17, 18}}, {1, {23, 20, 17, 18}}},
+       {"Execute Project File Pass"},
+       added,
+       added,
+       0},
+      {"add: the second card is too full",
+       littleSpaceOnCard2,
+       "ToolButton4",
+       1,
+       Queues{{0, {23, 20, 17, 18}}, {1, {23, 20}}},
+       {"Execute Project File Pass", "Site #2 - Not enough file space!",
+        "Site #2 - Send INI File Fail!"},
+       added,
+       "Alpha",
+       0},
+      {"delete: Beta from the first card",
+       {},
+       "ToolButton5",
+       1,
+       Queues{{0, {23, 19, 17, 18}}},
+       {},
+       "Alpha",
+       "Alpha",
+       1},
+      {"delete: the card cannot delete it",
+       betaGoneFromCard1,
+       "ToolButton5",
+       1,
+       Queues{{0, {23, 19}}},
+       {"Site #1 - Delete Project Fail!"},
+       "Alpha",
+       "Alpha",
+       1},
+      {"delete: an empty row",
+       {},
+       "ToolButton5",
+       5,
+       Queues{},
+       {"Site #1 - Field is empty!"},
+       "Alpha",
+       "Alpha",
+       0},
+  };
+  ASSERT_TRUE(RescanUnits(system));
+  Open();
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    FillCards();
+    form->CheckListBox1Click(0);
+    form->findChild<QListWidget*>("CheckListBox1")->item(1)->setCheckState(Qt::Checked);
+    form->StringGrid2SelectCell(row.row);
+    if (row.arm) row.arm();
+    chosen = {demo.projects[1]};
+    asked.clear();
+    queues.Clear();
+    captured.Clear();
+    Click(row.button);
+    EXPECT_EQ(queues.Ran(), row.queues);
+    std::vector<std::string> lines = StoreLines(captured);
+    std::sort(lines.begin(), lines.end());  // the sites work at the same time
+    EXPECT_EQ(lines, row.lines);
+    EXPECT_EQ(RunName(0), row.runs1);
+    EXPECT_EQ(RunName(1), row.runs2);
+    EXPECT_EQ(asked.size(), row.questions);
+    EXPECT_FALSE(fs::exists(system.Paths().TempDir + "Proj"));  // the fetched set is gone
+  }
+}
+
+// While card work runs the window stays open and a click made meanwhile starts nothing;
+// choosing a site whose card cannot be read shows nothing of the list shown before, and
+// closing the window empties the page's model and removes the working lists.
+TEST_F(CardPageTest, BusyWindowStaysOpenAndTheModelIsClearedOnChoiceAndClose) {
+  ASSERT_TRUE(RescanUnits(system));
+  Open();
+  form->CheckListBox1Click(1);
+  form->CheckListBox1Click(0);
+  form->StringGrid2SelectCell(1);
+  std::atomic<bool> tried = false;
+  QTimer::singleShot(0, form.get(), [&] {
+    form->close();
+    form->ToolButton6Click();  // a second Load while the first runs
+    form->ToolButton4Click();
+    tried = true;
+  });
+  queues.Clear();
+  queues.BeforeNext(
+      [&](int, Opcode) { WaitUntil([&] { return tried.load(); }, std::chrono::seconds(20)); });
+  Click("ToolButton6");
+  EXPECT_TRUE(tried);
+  EXPECT_TRUE(form->isVisible());
+  EXPECT_EQ(closed, 0);
+  EXPECT_EQ(queues.Ran(),
+            (std::map<int, std::vector<Opcode>>{{0, {21, 23, 22, 17, 18}}, {1, {23, 22, 17, 18}}}));
+  EXPECT_EQ(Cell(1), "Beta");
+  EXPECT_NE(Memo(), "");
+
+  // The second card loses its list: its choice shows an empty page, not the first card's.
+  fs::remove(Card(1) / "List");
+  form->CheckListBox1Click(1);
+  EXPECT_EQ(system.CardView().Rows(1), std::vector<std::string>{"Project Path"});
+  EXPECT_EQ(system.CardView().InfoText(), "");
+  EXPECT_EQ(Cell(1), "");
+  EXPECT_EQ(Memo(), "");
+
+  form->CheckListBox1Click(0);
+  const std::string temp = system.Paths().TempDir;
+  ASSERT_TRUE(fs::exists(temp + "List0"));
+  form->close();
+  EXPECT_EQ(closed, 1);
+  EXPECT_EQ(system.CardView().SelectedSite(), kNoCardSite);
+  EXPECT_TRUE(system.CardView().Rows(0).empty());
+  EXPECT_EQ(system.CardView().InfoText(), "");
+  EXPECT_FALSE(fs::exists(temp + "List0"));
+  EXPECT_EQ(Cell(1), "");
+  EXPECT_EQ(Memo(), "");
 }
 
 }  // namespace

@@ -22,13 +22,13 @@
 #include "app/options_form.h"
 #include "app/site_frame.h"
 #include "app/startup_program.h"
-#include "site/system_startup.h"
 #include "link/link_table.h"
 #include "log/view/log_view.h"
 #include "sim/command_block.h"
 #include "sim/sim_bus.h"
 #include "sim/sim_factory.h"
 #include "site/site_system.h"
+#include "site/system_startup.h"
 
 namespace fs = std::filesystem;
 
@@ -88,27 +88,37 @@ class StartupProgramTest : public ::testing::Test {
   };
   PanelView Panel(int site) { return {program_->Sites().Panels(), site}; }
   std::string StateWord(int site) { return Frame(site).stateLabel->text().toStdString(); }
-  // The log's lines once `count` have arrived, and nothing more came within a short while.
-  std::vector<std::string> LogLines(std::size_t count) {
+  // Every line logged so far, in order, without their time stamps. A marker line is queued
+  // behind them on the same pipeline: once the view shows it, it has shown all of them.
+  std::vector<std::string> LogLines() {
+    const std::string marker = "test marker " + std::to_string(++markers_);
+    program_->Main().LogThread().AddLogMessage(marker, LogColour::Black, 1, 1);  // essential
     TLogView& view = program_->Main().LogView();
-    WaitFor([&] {
+    std::vector<std::string> lines;
+    const bool shown = WaitFor([&] {
       view.FlushPending();
-      return view.Lines().size() >= count;
+      lines.clear();
+      for (const std::string& line : view.Lines()) {
+        if (EndsWith(line, marker)) return true;
+        if (line.find("test marker ") == std::string::npos) lines.push_back(Unstamped(line));
+      }
+      return false;
     });
-    QElapsedTimer settle;
-    settle.start();
-    while (settle.elapsed() < 300) {
-      QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-      view.FlushPending();
-    }
-    return view.Lines();
+    EXPECT_TRUE(shown) << "the marker line never showed";
+    return lines;
+  }
+  static bool EndsWith(const std::string& line, const std::string& text) {
+    return line.size() >= text.size() &&
+           line.compare(line.size() - text.size(), text.size(), text) == 0;
+  }
+  // The text after the view's time stamp "[yyyy / mm / dd - hh:nn:ss] ".
+  static std::string Unstamped(const std::string& line) {
+    const std::size_t text = line.find("] ");
+    return text == std::string::npos ? line : line.substr(text + 2);
   }
   bool LogHas(const std::string& text) {
-    for (const std::string& line : LogLines(1)) {
-      if (line.size() >= text.size() &&
-          line.compare(line.size() - text.size(), text.size(), text) == 0) {
-        return true;
-      }
+    for (const std::string& line : LogLines()) {
+      if (EndsWith(line, text)) return true;
     }
     return false;
   }
@@ -117,6 +127,7 @@ class StartupProgramTest : public ::testing::Test {
 
   fs::path root_;
   std::unique_ptr<GangProgram> program_;
+  int markers_ = 0;
 };
 }  // namespace
 
@@ -196,13 +207,12 @@ TEST_F(StartupProgramTest, RealBusWithoutUnitsStartsCleanly) {
   EXPECT_NE(program_->Notices().Source(), DeviceNotices::Kind::Simulated);
 }
 
-TEST_F(StartupProgramTest, MissingDataBaseLogsOnlyTheFailure) {
+TEST_F(StartupProgramTest, MissingDataBaseIsNamedBeforeTheFailure) {
   fs::remove_all(root_ / "base" / "DataBase");
   Start(8);
   EXPECT_FALSE(program_->StartupSucceeded());
-  const std::vector<std::string> lines = LogLines(1);
-  ASSERT_EQ(lines.size(), 1u);
-  EXPECT_TRUE(LogHas("System Initialization Fail!"));
+  EXPECT_EQ(LogLines(), (std::vector<std::string>{"Folder Does Not Exist: " + Base() + "DataBase",
+                                                  "System Initialization Fail!"}));
   for (const char* name :
        {"Temp", "System", "History", "History/MLOG", "History/Reload", "History/Recovery"}) {
     EXPECT_TRUE(fs::is_directory(root_ / "base" / name)) << name;
@@ -214,14 +224,13 @@ TEST_F(StartupProgramTest, MissingDataBaseLogsOnlyTheFailure) {
   EXPECT_TRUE(program_->Bus().units[0]->record().commands.empty());
 }
 
-TEST_F(StartupProgramTest, MissingSelectListFailsWithItsOwnLineFirst) {
+TEST_F(StartupProgramTest, MissingSelectListIsNamedThenFailsWithItsOwnLine) {
   fs::remove(root_ / "base" / "DataBase" / "Update" / "Select.SEL");
   Start(0);
   EXPECT_FALSE(program_->StartupSucceeded());
-  const std::vector<std::string> lines = LogLines(2);
-  ASSERT_EQ(lines.size(), 2u);
-  EXPECT_NE(lines[0].find("Open Select.SEL Fail!"), std::string::npos);
-  EXPECT_NE(lines[1].find("System Initialization Fail!"), std::string::npos);
+  EXPECT_EQ(LogLines(), (std::vector<std::string>{
+                            "File Does Not Exist: " + Base() + "DataBase/Update/Select.SEL",
+                            "Open Select.SEL Fail!", "System Initialization Fail!"}));
 }
 
 TEST_F(StartupProgramTest, ExeDirPathNamingAMissingFolderKeepsTheBase) {

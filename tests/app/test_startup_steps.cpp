@@ -99,9 +99,14 @@ TEST_F(StartupStepsTest, FirstRunningSiblingOfTheListIsNamed) {
   EXPECT_EQ(boxes_[0].text, "Please Close Programmer of Tarnik Solo Multi!");
 }
 
-TEST_F(StartupStepsTest, MissingDataBaseFailsAfterTheOtherFoldersWereMade) {
+// Every failure of the tree names its path on a line of its own: a missing base folder, a
+// missing "DataBase" (after the other folders were made), a folder that cannot be made.
+TEST_F(StartupStepsTest, DirectoryTreeFailuresNameTheirFolder) {
   const std::string base = Folder() + "/";
-  EXPECT_FALSE(CheckDirectories(base));
+  CaptureLog log;
+  EXPECT_FALSE(CheckDirectories(base + "nowhere/", log));
+  EXPECT_FALSE(fs::exists(root_ / "nowhere"));
+  EXPECT_FALSE(CheckDirectories(base, log));
   for (const char* name :
        {"Temp", "System", "History", "History/MLOG", "History/Reload", "History/Recovery"}) {
     EXPECT_TRUE(fs::is_directory(root_ / name)) << name;
@@ -109,42 +114,60 @@ TEST_F(StartupStepsTest, MissingDataBaseFailsAfterTheOtherFoldersWereMade) {
   EXPECT_FALSE(fs::exists(root_ / "DataBase"));  // looked for, never made
 
   fs::create_directory(root_ / "DataBase");
-  EXPECT_TRUE(CheckDirectories(base));
+  EXPECT_TRUE(CheckDirectories(base, log));
+
+  // A file where a folder belongs stops the check there.
+  const fs::path other = root_ / "other";
+  fs::create_directories(other / "DataBase");
+  { std::ofstream(other / "History") << "a file where a folder belongs"; }
+  EXPECT_FALSE(CheckDirectories(other.string() + "/", log));
+  EXPECT_TRUE(fs::is_directory(other / "System"));
+  EXPECT_FALSE(fs::exists(other / "History" / "MLOG"));
+  std::vector<std::string> texts;
+  for (const CapturedLine& line : log.lines) {
+    texts.push_back(line.text);
+    EXPECT_EQ(line.colour, LogColour::Red) << line.text;
+  }
+  EXPECT_EQ(texts, (std::vector<std::string>{
+                       "Folder Does Not Exist: " + base + "nowhere/",
+                       "Folder Does Not Exist: " + base + "DataBase",
+                       "Folder Cannot Be Made: " + other.string() + "/History (Not a directory)",
+                   }));
 }
 
-// An installed program's first start in a new base folder copies the factory database in;
-// a database the user has already is never touched, and a program run from its build tree
-// (no InstallDir) copies nothing.
+// An installed program's first start in a new base folder, the user's own or one named on the
+// command line, copies the factory database in; a database the user has already is never
+// touched, and a program run from its build tree (no InstallDir) copies nothing.
 TEST_F(StartupStepsTest, FactoryDataBaseSeedsOnlyAMissingOneOfAnInstalledProgram) {
   fs::create_directories(root_ / "install" / "DataBase" / "Update");
   { std::ofstream(root_ / "install" / "DataBase" / "Update" / "Select.SEL") << "factory"; }
-  fs::create_directories(root_ / "user");
+  CaptureLog log;
   SystemPaths paths;
-  paths.BaseDir = (root_ / "user").string() + "/";
+  paths.BaseDir = (root_ / "user" / "new").string() + "/";
 
-  EXPECT_TRUE(SeedDataBase(paths));
-  EXPECT_FALSE(fs::exists(root_ / "user" / "DataBase"));
+  EXPECT_TRUE(SeedDataBase(paths, log));
+  EXPECT_FALSE(fs::exists(root_ / "user"));
 
   paths.InstallDir = (root_ / "install").string() + "/";
-  EXPECT_TRUE(SeedDataBase(paths));
-  const fs::path seeded = root_ / "user" / "DataBase" / "Update" / "Select.SEL";
+  EXPECT_TRUE(SeedDataBase(paths, log));
+  const fs::path seeded = root_ / "user" / "new" / "DataBase" / "Update" / "Select.SEL";
   std::string text;
   std::getline(std::ifstream(seeded), text);
   EXPECT_EQ(text, "factory");
-  EXPECT_FALSE(fs::exists(root_ / "user" / "DataBase.part"));
+  EXPECT_FALSE(fs::exists(root_ / "user" / "new" / "DataBase.part"));
 
   { std::ofstream(seeded) << "the user's own"; }
-  EXPECT_TRUE(SeedDataBase(paths));
+  EXPECT_TRUE(SeedDataBase(paths, log));
   std::getline(std::ifstream(seeded), text);
   EXPECT_EQ(text, "the user's own");
-}
+  EXPECT_TRUE(log.lines.empty());
 
-TEST_F(StartupStepsTest, FolderThatCannotBeMadeStopsTheCheck) {
-  { std::ofstream(root_ / "History") << "a file where a folder belongs"; }
-  fs::create_directory(root_ / "DataBase");
-  EXPECT_FALSE(CheckDirectories(Folder() + "/"));
-  EXPECT_TRUE(fs::is_directory(root_ / "System"));
-  EXPECT_FALSE(fs::exists(root_ / "History" / "MLOG"));
+  // A base folder below a file cannot be made: named, nothing copied.
+  { std::ofstream(root_ / "plain") << "x"; }
+  paths.BaseDir = (root_ / "plain" / "base").string() + "/";
+  EXPECT_FALSE(SeedDataBase(paths, log));
+  ASSERT_EQ(log.lines.size(), 1u);
+  EXPECT_EQ(log.lines[0].text, "Folder Cannot Be Made: " + paths.BaseDir + " (Not a directory)");
 }
 
 TEST_F(StartupStepsTest, CaptionCarriesTheVersionAndInDebugModeTheBuildDate) {

@@ -1,8 +1,10 @@
 // gangprog-cli on simulated units: scan, run (once and as the automatic loop, ended by a part
 // count or Ctrl-C), a bad project, no unit, and the records the runs leave.
 #include <algorithm>
+#include <atomic>
 #include <fstream>
 #include <nlohmann/json.hpp>
+#include <sstream>
 
 #include "site/site_system.h"
 #include "tests/cli/cli_fixture.h"
@@ -52,10 +54,37 @@ TEST_F(CliTest, NoUnitAndBadInputHaveTheirOwnStatus) {
           [](SiteSystem& s) { RegisterStandIns(s, [](int, int) { return true; }); });
   EXPECT_EQ(noUnit.status, CliExit::NoUnit) << noUnit.err;
 
-  // A base folder that is no installation: the start-up fails as the window program's does.
+  // A chosen site without a unit: no site starts, not even the chosen one with a unit.
+  std::atomic<int> parts{0};
+  const CliResult missing = Run({"--simulate", "3", "--base-dir", Base(), "run", "--project",
+                                 Project(), "--sites", "2,5", "--json"},
+                                [&parts](SiteSystem& s) {
+                                  RegisterStandIns(s, [&parts](int, int) {
+                                    ++parts;
+                                    return true;
+                                  });
+                                });
+  EXPECT_EQ(missing.status, CliExit::NoUnit) << missing.err;
+  EXPECT_EQ(parts, 0);
+  for (const Json& line : JsonLines(missing)) {
+    EXPECT_EQ(line["event"], "site") << line;  // the greeting's states only: no part, no summary
+    EXPECT_TRUE(line["state"] != "PASS" && line["state"] != "FAIL") << line;  // nothing ran
+  }
+  std::vector<std::string> logged;  // without the time stamps
+  std::istringstream err(missing.err);
+  for (std::string line; std::getline(err, line);)
+    logged.push_back(line.substr(line.find("] ") + 2));
+  EXPECT_EQ(logged, (std::vector<std::string>{"Load Project Complete", "Site #5 - No Unit!"}));
+
+  // A base folder that is no installation: the start-up fails as the window program's does,
+  // after a line that names the missing folder.
   const CliResult noBase = Run({"--simulate", "2", "--base-dir", Base() + "nothing/", "scan"});
   EXPECT_EQ(noBase.status, CliExit::BadInput);
-  EXPECT_TRUE(Has(noBase.out, "System Initialization Fail!"));
+  std::vector<std::string> texts;
+  for (const std::string& line : noBase.OutLines())
+    texts.push_back(line.substr(line.find("] ") + 2));
+  EXPECT_EQ(texts, (std::vector<std::string>{"Folder Does Not Exist: " + Base() + "nothing/",
+                                             "System Initialization Fail!"}));
 
   const CliResult badTrace =
       Run({"--simulate", "1", "--base-dir", Base(), "--usb-trace", Base() + "no/dir/t", "scan"});
@@ -81,47 +110,73 @@ TEST_F(CliTest, ABadProjectGivesTheProgramsMessageAndStatusTwo) {
 }
 
 TEST_F(CliTest, OneRunOnEverySiteEndsWithTheSummaryAndTheStatusOfItsParts) {
+  using SitePart = std::pair<int, bool>;  // site number, passed
   struct RunCase {
     const char* name;
-    int failingSite;  // -1: none
-    std::vector<std::string> sites;
-    int parts;
+    int units;
+    std::vector<std::string> options;
+    PartVerdict verdict;
+    std::vector<SitePart> parts;  // by site, each site's in run order
     int status;
   };
+  const auto failingSite = [](int failing) {
+    return PartVerdict([failing](int site, int) { return site != failing; });
+  };
   const std::vector<RunCase> cases = {
-      {"all pass", -1, {}, 3, CliExit::AllPassed},
-      {"site 2 fails", 1, {}, 3, CliExit::PartFailed},
-      {"chosen sites", -1, {"--sites", "1,3"}, 2, CliExit::AllPassed},
+      {"all pass", 3, {}, failingSite(-1), {{1, true}, {2, true}, {3, true}}, CliExit::AllPassed},
+      {"site 2 fails",
+       3,
+       {},
+       failingSite(1),
+       {{1, true}, {2, false}, {3, true}},
+       CliExit::PartFailed},
+      {"chosen sites",
+       3,
+       {"--sites", "1,3"},
+       failingSite(-1),
+       {{1, true}, {3, true}},
+       CliExit::AllPassed},
+      // The site ends on a passed part: only the count of failed parts turns the status.
+      {"the loop's first part fails, its last passes",
+       1,
+       {"--auto", "--parts", "3"},
+       [](int, int part) { return part != 0; },
+       {{1, false}, {1, true}, {1, true}},
+       CliExit::PartFailed},
   };
   for (const RunCase& c : cases) {
-    std::vector<std::string> args = {"--simulate", "3",         "--base-dir", Base(),
-                                     "run",        "--project", Project(),    "--json"};
-    args.insert(args.end(), c.sites.begin(), c.sites.end());
-    const int failing = c.failingSite;
-    const CliResult result = Run(args, [failing](SiteSystem& s) {
-      RegisterStandIns(s, [failing](int site, int) { return site != failing; });
-    });
-    EXPECT_EQ(result.status, c.status) << c.name << "\n" << result.err;
+    SCOPED_TRACE(c.name);
+    std::vector<std::string> args = {
+        "--simulate", std::to_string(c.units), "--base-dir", Base(), "run", "--project", Project(),
+        "--json"};
+    args.insert(args.end(), c.options.begin(), c.options.end());
+    const PartVerdict verdict = c.verdict;
+    const CliResult result = Run(args, [verdict](SiteSystem& s) { RegisterStandIns(s, verdict); });
+    EXPECT_EQ(result.status, c.status) << result.err;
     const std::vector<Json> lines = JsonLines(result);
-    ASSERT_FALSE(lines.empty()) << c.name;
+    ASSERT_FALSE(lines.empty());
+    const auto failed = static_cast<int>(
+        std::count_if(c.parts.begin(), c.parts.end(), [](const SitePart& p) { return !p.second; }));
     const Json& summary = lines.back();
-    EXPECT_EQ(summary["event"], "summary") << c.name;
-    EXPECT_EQ(summary["parts"], c.parts) << c.name;
-    EXPECT_EQ(summary["failed"], failing < 0 ? 0 : 1) << c.name;
-    EXPECT_EQ(summary["passed"], c.parts - (failing < 0 ? 0 : 1)) << c.name;
+    EXPECT_EQ(summary["event"], "summary");
+    EXPECT_EQ(summary["parts"], c.parts.size());
+    EXPECT_EQ(summary["failed"], failed);
+    EXPECT_EQ(summary["passed"], static_cast<int>(c.parts.size()) - failed);
 
-    const std::vector<Json> parts = EventsOf(lines, "part");
-    ASSERT_EQ(parts.size(), static_cast<std::size_t>(c.parts)) << c.name;
-    for (const Json& part : parts) {
-      const bool pass = part["site"] != failing + 1;
-      EXPECT_EQ(part["pass"], pass) << c.name;
+    std::vector<SitePart> parts;
+    for (const Json& part : EventsOf(lines, "part")) {
+      const bool pass = part["pass"];
+      parts.emplace_back(part["site"].get<int>(), pass);
       EXPECT_EQ(part["run_result"], pass ? "A0" : "A1");
       EXPECT_EQ(part["sockets"], Json::array({1, 2}));
       EXPECT_EQ(part["steps"].size(), 2u);
       EXPECT_EQ(part["elapsed_ms"], 19);
     }
-    EXPECT_EQ(EventsOf(lines, "step").size(), 2u * c.parts) << c.name;
-    EXPECT_FALSE(EventsOf(lines, "site").empty()) << c.name;
+    std::stable_sort(parts.begin(), parts.end(),
+                     [](const SitePart& a, const SitePart& b) { return a.first < b.first; });
+    EXPECT_EQ(parts, c.parts);
+    EXPECT_EQ(EventsOf(lines, "step").size(), 2u * c.parts.size());
+    EXPECT_FALSE(EventsOf(lines, "site").empty());
   }
 }
 

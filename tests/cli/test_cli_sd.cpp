@@ -46,6 +46,26 @@ TEST_F(CliSdTest, AddListDeleteCopyAndFormat) {
   EXPECT_EQ(Sd({"list"}).status, CliExit::PartFailed);  // a blank card has no list
 }
 
+// One object per site, the projects newest first; a card without a list has none.
+TEST_F(CliSdTest, ListAsJson) {
+  const std::filesystem::path cards = Base() + "cards";
+  std::filesystem::create_directories(cards / "Site1");
+  std::filesystem::create_directories(cards / "Site2");
+  // The card folder of the unit that the rescan orders to site 1.
+  std::ofstream(cards / "Site2" / "List") << "[ListName]\r\nProjCount=2\r\nProjNumber=0\r\n"
+                                             "Proj0=Old\r\nProjDate0=20200101000000\r\n"
+                                             "Proj3=New\r\nProjDate3=20250101000000\r\n";
+  const CliResult list = Sd({"list", "--json"});
+  EXPECT_EQ(list.status, CliExit::PartFailed);
+  EXPECT_EQ(list.OutLines(),
+            (std::vector<std::string>{R"({"site":1,"result":"pass","projects":[)"
+                                      R"({"slot":3,"date":"20250101000000","name":"New"},)"
+                                      R"({"slot":0,"date":"20200101000000","name":"Old"}]})",
+                                      R"({"site":2,"result":"fail","projects":[]})"}))
+      << list.out;
+  EXPECT_TRUE(Has(list.err, "Site #2 - Not Find List File!")) << list.err;
+}
+
 TEST_F(CliSdTest, BadProjectAndMissingUnitHaveTheirStatus) {
   EXPECT_EQ(Sd({"add", "--project", Base() + "none.zvprj"}).status, CliExit::BadInput);
   std::ofstream(Base() + "text.zvprj") << "not a project";

@@ -1,9 +1,13 @@
 #include "tests/link/fake_usb.h"
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+
+#include "tests/support/hang_guard.h"
 
 namespace {
 constexpr unsigned short kHubVendor = 0x1D6B;
@@ -202,10 +206,16 @@ int FakeUsb::bulk_read(usb_dev_handle* dev, int, char* bytes, int size, int) {
   if (handle == nullptr) return -ENODEV;
   ++blocked_;
   changed_.notify_all();
-  changed_.wait(lock, [&] {
+  // Blocks as the kernel does for the link's endless reads; a test that never answers fails
+  // with the library's time-out instead of hanging.
+  const bool woken = changed_.wait_for(lock, kHangGuard, [&] {
     return !replies_.empty() || handle->Cancelled || handle->Closed || !Present(handle->Device);
   });
   --blocked_;
+  if (!woken) {
+    ADD_FAILURE() << "a bulk read was never answered, cancelled or closed";
+    return -ETIMEDOUT;
+  }
   if (handle->Closed || !Present(handle->Device)) return -ENODEV;
   if (handle->Cancelled) return 0;  // the kernel's cancelled URB: nothing moved
   Reading reading = std::move(replies_.front());

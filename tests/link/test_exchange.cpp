@@ -12,6 +12,7 @@
 #include "link/standard_exchange.h"
 #include "sim/sim_factory.h"
 #include "tests/link/link_test_support.h"
+#include "tests/support/hang_guard.h"
 
 namespace {
 
@@ -124,7 +125,7 @@ TEST_F(ExchangeTest, LinkClosedByARescanWhileAwaited) {
   Unit().armFault(sim::Fault::neverAnswer());
   std::thread rescan([&] {
     // The first 10 ms poll means the acceptance was read and the completion is awaited.
-    while (system.Sleeps.Count(10) == 0) std::this_thread::yield();
+    EXPECT_TRUE(WaitUntil([&] { return system.Sleeps.Count(10) != 0; }));
     Link().CloseDevice();
   });
   const ExchangeOutcome outcome = Eeprom();

@@ -57,5 +57,24 @@ base=$HOME/.local/share/gangprog
 for dir in System History/MLOG History/Recovery DataBase/Update; do
   [[ -d "$base/$dir" ]] || fail "first start did not make $base/$dir"
 done
+# A new folder named by --base-dir is made and seeded from the program folder the same way.
+fresh=$tmp/fresh/base
+(cd "$tmp" && "$prefix/bin/gangprog-cli" --simulate 2 --base-dir "$fresh" "$@") >"$tmp/out" 2>"$tmp/err" || {
+  cat "$tmp/out" "$tmp/err" >&2
+  fail "installed gangprog-cli --base-dir NEW-FOLDER $*"
+}
+cmp -s "$program/DataBase/Update/Select.SEL" "$fresh/DataBase/Update/Select.SEL" ||
+  fail "--base-dir NEW-FOLDER did not get the factory database"
+# One that cannot be made is named on its own line before the failure.
+touch "$tmp/plain"
+status=0
+(cd "$tmp" && "$prefix/bin/gangprog-cli" --simulate 2 --base-dir "$tmp/plain/base" "$@") \
+  >"$tmp/out" 2>"$tmp/err" || status=$?
+expected="Folder Cannot Be Made: $tmp/plain/base/ (Not a directory)
+System Initialization Fail!"
+[[ $status == 2 && "$(sed -E 's/^\[[^]]*\] //' "$tmp/err")" == "$expected" ]] || {
+  cat "$tmp/out" "$tmp/err" >&2
+  fail "a base folder that cannot be made: status $status, not named before the failure"
+}
 [[ "$(cd "$program" && find . | sort)" == "$listing_before" ]] || fail "the program folder changed"
 echo "installed and started from $prefix"

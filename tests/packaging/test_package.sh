@@ -31,5 +31,6 @@ for entry in "${expected[@]}"; do
     fail "the package lacks $entry"
   }
 done
-dpkg-deb --field "$deb" Depends | grep -q 7zip || fail "the package does not depend on 7zip"
+depends=$(dpkg-deb --field "$deb" Depends)
+[[ "$depends" == *7zip* ]] || fail "the package does not depend on 7zip"
 echo "package $deb holds ${#expected[@]} checked entries"

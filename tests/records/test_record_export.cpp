@@ -22,6 +22,8 @@ TEST(RecordExport, CsvFieldsAreQuotedOnlyWhenNeeded) {
       {"two\nlines", "\"two\nlines\""},
       {"cr\r", "\"cr\r\""},
       {" padded", "\" padded\""},
+      {"padded ", "\"padded \""},
+      {"in between", "in between"},
       {"\"", "\"\"\"\""},
   };
   for (const auto& c : cases) EXPECT_EQ(CsvField(c.text), c.field) << c.text;

@@ -76,7 +76,8 @@ TEST(RecordStore, SinceKeepsRecordsFromThatDateOn) {
   const struct {
     std::string since;
     std::size_t rows;
-  } cases[] = {{"", 4}, {"2024-04-30", 4}, {"2024-05-01", 3}, {"2024-05-02", 1}, {"2025-01-01", 0}};
+  } cases[] = {{"", 4},           {"2024-04-30", 4}, {"2024-05-01", 3},
+               {"2024-05-02", 1}, {"2024-12-31", 1}, {"2025-01-01", 0}};
   for (const auto& c : cases) {
     const auto rows = ReadAll(store, c.since);
     EXPECT_EQ(rows.size(), c.rows) << c.since;
@@ -84,7 +85,8 @@ TEST(RecordStore, SinceKeepsRecordsFromThatDateOn) {
       EXPECT_EQ(rows.back().Time, times[3]) << c.since;
     }
   }
-  for (const char* bad : {"2024-5-1", "2024-13-01", "yesterday", "2024-05-01'; DROP"}) {
+  for (const char* bad :
+       {"2024-5-1", "2024-13-01", "2024-12-32", "2024-12-00", "yesterday", "2024-05-01'; DROP"}) {
     std::vector<PartRecord> rows;
     EXPECT_EQ(store.QuerySince(bad, rows).Status, StoreStatus::Failed) << bad;
   }

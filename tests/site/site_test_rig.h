@@ -2,10 +2,13 @@
 // A whole site engine on simulated units, for the integration tests: a bus with N units, the
 // settings, paths and locks, a log that captures every line, a recording headless host and the
 // system itself (declared last, so its workers end before everything they use).
+#include <gtest/gtest.h>
+
 #include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <future>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -20,6 +23,7 @@
 #include "support/named_lock.h"
 #include "support/system_para.h"
 #include "support/system_paths.h"
+#include "tests/support/hang_guard.h"
 
 struct LoggedLine {
   std::string text;
@@ -94,15 +98,11 @@ struct SiteRig {
   SitePanels& panels;
 };
 
-// Polls `done` until it holds or the time is up (tests fail instead of hanging).
-inline bool WaitUntil(const std::function<bool()>& done,
-                      std::chrono::milliseconds limit = std::chrono::seconds(60)) {
-  const auto deadline = std::chrono::steady_clock::now() + limit;
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+// An operation held until the test releases it; a release that never comes fails the test.
+inline void WaitReleased(const std::shared_future<void>& released) {
+  if (released.wait_for(kHangGuard) != std::future_status::ready) {
+    ADD_FAILURE() << "the held operation was never released";
   }
-  return true;
 }
 
 // Keeps one worker of the rig busy in an empty step until released, for the tests of what may
@@ -113,7 +113,9 @@ class BusyWorker {
     rig.system.Opcodes().Register(Opcodes::EmptyStepA,
                                   [this](SiteSystem&, int, const OperationTexts&) {
                                     inside_ = true;
-                                    while (!release_.load()) std::this_thread::yield();
+                                    if (!WaitUntil([this] { return release_.load(); })) {
+                                      ADD_FAILURE() << "the busy worker was never released";
+                                    }
                                     return SiteResultCode::Pass;
                                   });
     OpcodeQueue queue = MakeQueue({Opcodes::EmptyStepA});

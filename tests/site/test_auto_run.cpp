@@ -116,6 +116,49 @@ TEST(AutoRunTest, StopAllAndIgnoreInsertionDetection) {
   }
 }
 
+struct PaceCase {
+  const char* name;
+  bool ignore;
+  std::size_t firstPauseAfter;  // detections before the first pause
+};
+
+// Empty sockets are looked at once per poll interval, whether detection is on (PUT) or ignored.
+// The pauses are counted, not waited out: the fifth presses "Stop All".
+TEST(AutoRunTest, EmptySocketsArePolledOncePerIntervalOfMilliseconds) {
+  const std::vector<PaceCase> cases = {
+      {"detection on: PUT looks once per interval", false, 2},
+      {"ignored detection: a pause between looks", true, 1},
+  };
+  constexpr std::size_t kPauses = 5;
+  for (const PaceCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    RunRig rig(RunRig::Options(1));
+    rig.Load(PartPlan{}, PatternImage(1024));
+    rig.Bind();
+    rig.Unit(0).withState<sim::ProcedureState>(
+        [](sim::ProcedureState& st) { st.part.inserted = false; });
+    rig.system.Controls().IgnoreInsertionDetection = c.ignore;
+    LoopRun loop(rig);
+    rig.system.Controls().AutoRunInterval = 350;
+    std::vector<std::chrono::milliseconds> pauses;
+    std::vector<std::size_t> detections;  // when each pause began
+    rig.system.SetLoopPause([&](std::chrono::milliseconds pause, const std::function<bool()>&) {
+      pauses.push_back(pause);
+      detections.push_back(loop.Detections());
+      if (pauses.size() == kPauses) rig.system.Controls().StopAllEnabled = false;
+    });
+    loop.Run([&] { return loop.Detections() > 10 * kPauses; });  // a loop that stopped pausing
+    EXPECT_EQ(pauses,
+              std::vector<std::chrono::milliseconds>(kPauses, std::chrono::milliseconds(350)));
+    std::vector<std::size_t> paced;
+    for (std::size_t k = 0; k < kPauses; ++k) paced.push_back(c.firstPauseAfter + k);
+    EXPECT_EQ(detections, paced);
+    EXPECT_EQ(loop.Detections(), paced.back());  // "Stop All" ends the loop in its pause
+    EXPECT_EQ(rig.captured.TextsOf(0), std::vector<std::string>{});
+    EXPECT_EQ(rig.system.Panels().PassCount(0) + rig.system.Panels().FailCount(0), 0u);
+  }
+}
+
 struct EndCase {
   const char* name;
   std::function<void(RunRig&)> act;  // from the UI side once the loop waits for a part

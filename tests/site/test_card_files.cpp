@@ -1,6 +1,7 @@
 // The card commands, their one result decoder, and whole files moved in pieces between the PC
 // and a simulated unit's card.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "site/ops/card_commands.h"
 #include "site/ops/card_files.h"
@@ -51,6 +52,10 @@ TEST(CardResult, EveryCodeHasItsTextColourAndResult) {
     EXPECT_EQ(outcome.Passed.size(), row.code == 0xA0 ? 1u : 0u);
     const std::uint32_t colour = row.code == 0xA0 ? LogColour::Green : LogColour::Red;
     EXPECT_TRUE(rig.Logged(0, std::string(" - SDCard Detect") + row.text, colour));
+    // The start line and exactly one result line, whatever the code.
+    EXPECT_EQ(rig.captured.TextsOf(0),
+              (std::vector<std::string>{rig.Line(0, " - SDCard Detect"),
+                                        rig.Line(0, std::string(" - SDCard Detect") + row.text)}));
     std::uint8_t code = row.code;
     CapturingLog quiet;
     ReportCardResult(quiet, 0, code, "X");
@@ -174,6 +179,42 @@ TEST(CardFiles, AFileOfFourGibibytesIsRefusedBeforeAnythingIsSent) {
   EXPECT_EQ(rig.Unit(0).record().commandCount, before);
   EXPECT_EQ(PutFileToCard(rig.system, 0, rig.folder.Base() + "none.bin", "0:", "F"), 0xA1);
   EXPECT_TRUE(rig.Logged(0, " - Not Find Taget,s File!"));
+}
+
+// A piece that cannot be taken from or put into its PC file: one red line, nothing sent.
+TEST(CardFiles, PiecesThatThePcFileCannotGiveOrTake) {
+  CardRig rig(1);
+  const std::string small = rig.folder.Base() + "small.bin";
+  WriteFile(small, std::string(10, 'a'));
+  const std::string pipe = rig.folder.Base() + "pipe";
+  ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);  // opened for update without blocking; no seek
+  struct Row {
+    const char* name;
+    std::function<bool()> move;
+    const char* line;
+  };
+  const Row rows[] = {
+      {"a piece over 60 MiB", [&] { return LoadFilePiece(rig.system, 0, small, 0, kPiece + 1); },
+       " - Target's File Bigger Then 60MBytes!"},
+      {"a piece over 60 MiB into the PC file",
+       [&] { return SaveFilePiece(rig.system, 0, small, 0, kPiece + 1, false); },
+       " - Target's File Bigger Then 60MBytes!"},
+      {"past the file's end", [&] { return LoadFilePiece(rig.system, 0, small, 4, 7); },
+       " - Read Data From File is Fail!"},
+      {"a file without a place to seek",
+       [&] { return SaveFilePiece(rig.system, 0, pipe, kPiece, 1, false); }, " - File Seek Fail!"},
+      {"no file", [&] { return LoadFilePiece(rig.system, 0, small + ".none", 0, 1); },
+       " - Not Find Taget,s File!"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    rig.captured.Clear();
+    const std::uint64_t before = rig.Unit(0).record().commandCount;
+    EXPECT_FALSE(row.move());
+    EXPECT_EQ(rig.captured.TextsOf(0), std::vector<std::string>{rig.Line(0, row.line)});
+    EXPECT_TRUE(rig.Logged(0, row.line));
+    EXPECT_EQ(rig.Unit(0).record().commandCount, before);
+  }
 }
 
 TEST(CardFiles, TheCardRejectsAPieceWhoseByteSumIsWrong) {

@@ -5,6 +5,7 @@
 
 #include "sim/faults.h"
 #include "site/loaded_project.h"
+#include "tests/site/card_queues.h"
 #include "tests/site/card_rig.h"
 
 namespace {
@@ -32,29 +33,35 @@ TEST(CardList, UsedSlotsNewestFirstAndFreeSlots) {
   EXPECT_EQ(list.RunSlot(-1), 2);
 }
 
+// Also when the oldest project's folder is gone from the card already.
 TEST(CardStore, TheTwentyFirstProjectReplacesTheOldestInTheLowestFreeSlot) {
-  CardRig rig(1);
-  std::vector<std::pair<int, std::string>> slots;
-  for (int slot = 0; slot <= 20; ++slot) {
-    if (slot == 10) continue;
-    slots.push_back(
-        {slot, slot == 15 ? "20200101000000" : "2024010100" + std::to_string(1000 + slot)});
-    rig.StoreOnCardFolder(0, slot);
+  for (const bool oldestGone : {false, true}) {
+    SCOPED_TRACE(oldestGone ? "oldest folder gone" : "oldest folder there");
+    CardRig rig(1);
+    std::vector<std::pair<int, std::string>> slots;
+    for (int slot = 0; slot <= 20; ++slot) {
+      if (slot == 10) continue;
+      slots.push_back(
+          {slot, slot == 15 ? "20200101000000" : "2024010100" + std::to_string(1000 + slot)});
+      rig.StoreOnCardFolder(0, slot);
+    }
+    if (oldestGone) fs::remove_all(rig.Card(0) / "Proj15");
+    rig.WriteList(0, ListText(20, 3, slots));
+    rig.WriteFetchedSet();
+    const CardStoreOutcome outcome = RunCardQueue(rig.system, {0}, StoreFetched(), {}, "NEW");
+    ASSERT_EQ(outcome.Passed, std::vector<int>{0});
+    EXPECT_EQ(StoreLines(rig.captured), std::vector<std::string>{});
+    const CardList list = rig.ListOf(0);
+    EXPECT_EQ(list.Count(), 20);
+    EXPECT_EQ(list.Find("NEW"), 10);
+    EXPECT_EQ(list.RunSlot(-1), 10);
+    EXPECT_FALSE(list.Find("P15"));
+    EXPECT_FALSE(fs::exists(rig.Card(0) / "Proj15"));
+    EXPECT_EQ(ReadFile(rig.Card(0) / "Proj10" / "Temp"), std::string(5000, '\x5A'));
+    // The view shows the new project on top.
+    EXPECT_EQ(rig.system.CardView().Rows(0).at(1), "NEW");
+    EXPECT_EQ(rig.system.CardView().Rows(0).front(), "Project Path");
   }
-  rig.WriteList(0, ListText(20, 3, slots));
-  rig.WriteFetchedSet();
-  const CardStoreOutcome outcome = RunCardQueue(rig.system, {0}, StoreFetched(), {}, "NEW");
-  ASSERT_EQ(outcome.Passed, std::vector<int>{0});
-  const CardList list = rig.ListOf(0);
-  EXPECT_EQ(list.Count(), 20);
-  EXPECT_EQ(list.Find("NEW"), 10);
-  EXPECT_EQ(list.RunSlot(-1), 10);
-  EXPECT_FALSE(list.Find("P15"));
-  EXPECT_FALSE(fs::exists(rig.Card(0) / "Proj15"));
-  EXPECT_EQ(ReadFile(rig.Card(0) / "Proj10" / "Temp"), std::string(5000, '\x5A'));
-  // The view shows the new project on top.
-  EXPECT_EQ(rig.system.CardView().Rows(0).at(1), "NEW");
-  EXPECT_EQ(rig.system.CardView().Rows(0).front(), "Project Path");
 }
 
 // The set a project load prepares: five files in the temp folder, the driver and FPGA files of
@@ -176,12 +183,17 @@ TEST(CardStore, FilterCutsTheListToTwentyAndRemovesStrayDirectories) {
   EXPECT_TRUE(rig.Logged(0, " - Get List File Fail!"));
 }
 
-TEST(CardStore, ACopyGoesFromOneCardToTheOthersWithItsSumsChecked) {
+// The source card is one of the cards: the copied project becomes its run project too.
+TEST(CardStore, ACopyGoesFromOneCardToAllWithItsSumsChecked) {
   CardRig rig(3);
   rig.StoreOnCardFolder(0, 4, "[ProjectInfo]\r\nName=Copied\r\n");
-  rig.WriteList(0, ListText(1, 4, {{4, "20240101000000"}}));
+  rig.StoreOnCardFolder(0, 1);
+  rig.WriteList(0, ListText(2, 1, {{4, "20240101000000"}, {1, "20250101000000"}}));
+  ASSERT_TRUE(ListCardProjects(rig.system, 0));
   const CardStoreOutcome outcome = CopyProjectBetweenCards(rig.system, 0, "P4", {0, 1, 2});
-  ASSERT_EQ(outcome.Passed, (std::vector<int>{1, 2}));
+  ASSERT_EQ(outcome.Passed, (std::vector<int>{0, 1, 2}));
+  EXPECT_EQ(rig.ListOf(0).RunSlot(-1), 4);
+  EXPECT_EQ(rig.system.CardView().Rows(0), (std::vector<std::string>{"Project Path", "P4", "P1"}));
   for (int site : {1, 2}) {
     const CardList list = rig.ListOf(site);
     ASSERT_EQ(list.Find("P4"), 0);
@@ -194,7 +206,7 @@ TEST(CardStore, ACopyGoesFromOneCardToTheOthersWithItsSumsChecked) {
 
   // A damaged data image on the source card is caught by its sum.
   WriteFile(rig.Card(0) / "Proj4" / "Temp", std::string(100, '\x5B'));
-  EXPECT_FALSE(CopyProjectBetweenCards(rig.system, 0, "P4", {1}).AllPassed());
+  EXPECT_EQ(CopyProjectBetweenCards(rig.system, 0, "P4", {0, 1}).Failed, std::vector<int>{0});
   EXPECT_TRUE(rig.Logged(0, " - Compare Temp Checksum Fail!"));
 }
 

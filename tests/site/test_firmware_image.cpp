@@ -13,17 +13,9 @@ TEST(FirmwareVersionText, FourBytesGiveNumberCharacterNumberCharacter) {
     std::string text;
     bool valid;
   } cases[] = {
-      {{1, '.', 2, 0}, "1.2", true},
-      {{2, '.', 10, 'A'}, "2.10A", true},
-      {{0, 0, 0, 0}, "00", true},
-      {{255, 0xFF, 255, 0xFF},
-       "255\xFF"
-       "255\xFF",
-       false},
-      {{3, 0xFF, 1, 0},
-       "3\xFF"
-       "1",
-       false},
+      {{1, '.', 2, 0}, "1.2", true},        {{2, '.', 10, 'A'}, "2.10A", true},
+      {{0, 0, 0, 0}, "00", true},           {{255, 0xFF, 255, 0xFF}, "255\u00FF255\u00FF", false},
+      {{3, 0xFF, 1, 0}, "3\u00FF1", false}, {{1, 0x80, 2, 0xC0}, "1\u00802\u00C0", true},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(VersionText(c.bytes), c.text) << c.text;

@@ -135,6 +135,10 @@ TEST(FirmwareVersionGet, TheUnitsFourBytesBecomeTheVersionText) {
         {"Site #1 - BIOS Version Get Pass", LogColour::Green}}},
       {{2, '.', 10, 'A'}, 0xA0, "2.10A", {{"Site #1 - BIOS Version = 2.10A", LogColour::Black}}},
       {{1, ' ', 3, ' '}, 0xA0, "1 3 ", {{"Site #1 - BIOS Version = 1 3", LogColour::Black}}},
+      {{1, 0xB7, 2, 0xE9},  // each character byte is one Latin-1 character
+       0xA0,
+       "1\u00B72\u00E9",
+       {{"Site #1 - BIOS Version = 1\u00B72\u00E9", LogColour::Black}}},
       {{1, 0xFF, 2, 0},
        0xA1,
        "before",

@@ -5,16 +5,19 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "link/bulk_exchange.h"
+#include "project/group_define.h"
 #include "sim/procedure_commands.h"
 #include "site/command.h"
 #include "site/ops/bad_blocks.h"
 #include "site/ops/run_all_ops.h"
 #include "site/site_wait.h"
+#include "support/byte_order.h"
 #include "support/checksums.h"
 #include "tests/site/run_rig.h"
 
@@ -133,6 +136,120 @@ TEST(RunAllTest, ANandRunThatPassesReportsItsBadBlocks) {
   const auto merges = rig.Unit(0).record().commandsWithCode(0x0000);
   ASSERT_EQ(merges.size(), 1u);
   EXPECT_EQ(merges[0].block.p(7), part.dataBytes);
+}
+
+// A NAND part whose group-define table is one piece: the whole data, 16 blocks of 2 KiB.
+struct GroupDefineCase {
+  const char* name;
+  bool program;
+  bool verify;
+  std::vector<std::uint16_t> steps;  // the steps the run went through, data chunks included
+  bool tablesFilled;
+  std::vector<std::string> tails;  // every line of the run, its time left out
+};
+
+TEST(RunAllTest, AGroupDefinePieceIsStreamedForProgramAndAgainForVerify) {
+  constexpr std::uint16_t I = StepCode::InsertDetect, S = StepCode::BadBlockScan,
+                          E = StepCode::ChipErase, D = StepCode::DataChunk, P = StepCode::Program,
+                          V = StepCode::Verify;
+  const std::vector<std::string> start = {
+      " - RUN ALL...",         " - Send Group Define File",  " - Send Group Define File Pass",
+      " - Merge Command Send", " - Merge Command Send Pass", " - Insert Detect Pass"};
+  const std::vector<std::string> end = {" - Total Block = 1024, Good Block = 1024, Bad Block = 0",
+                                        " - RUN ALL Pass"};
+  const auto lines = [&](std::vector<std::string> steps) {
+    std::vector<std::string> all = start;
+    all.insert(all.end(), steps.begin(), steps.end());
+    all.insert(all.end(), end.begin(), end.end());
+    return all;
+  };
+  const std::vector<GroupDefineCase> cases = {
+      {"program and verify: the one piece again for verify",
+       true,
+       true,
+       {I, S, E, D, P, D, V},
+       true,
+       lines({" - Bad Block Scan", " - Bad Block Scan Pass", " - Chip Erase",
+              " - Chip Erase Finish", " - Program", " - Program Finish", " - Verify",
+              " - Verify Pass"})},
+      {"verify only",
+       false,
+       true,
+       {I, S, D, V},
+       true,
+       lines({" - Bad Block Scan", " - Bad Block Scan Pass", " - Verify", " - Verify Pass"})},
+      {"neither: the piece tables stay all zero",
+       false,
+       false,
+       {I, S},
+       false,
+       lines({" - Bad Block Scan", " - Bad Block Scan Pass"})},
+  };
+  const GroupDefineEntry entry{/*Parameter*/ 5, /*Start*/ 0, /*End*/ 15, /*Size*/ 16};
+  for (const GroupDefineCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    RunRig rig(RunRig::Options(1));
+    PartPlan part;
+    part.nand = true;
+    part.blockLength = 2048;
+    part.processBlocks = 16;
+    part.totalBlocks = 1024;
+    part.dataBytes = 16 * 2048;
+    part.program = part.erase = c.program;
+    part.verify = c.verify;
+    const std::vector<std::uint8_t> image = PatternImage(part.dataBytes);
+    rig.Load(part, image);
+    // The part holds the image already, so that Verify alone passes too.
+    rig.Unit(0).withState<sim::ProcedureState>([&](sim::ProcedureState& st) {
+      st.cells = std::make_unique<sim::UnitMemory>(0, static_cast<std::uint32_t>(image.size()));
+      ASSERT_TRUE(st.cells->write(0, image));
+    });
+    const std::string table = rig.system.Paths().TempDir + kGroupDefineFileName;
+    const std::vector<std::uint8_t> file = EncodeGroupDefine({entry});
+    std::ofstream(table, std::ios::binary)
+        .write(reinterpret_cast<const char*>(file.data()),
+               static_cast<std::streamsize>(file.size()));
+    CProject& project = rig.system.Project().Project();
+    project.UsingGroupDefine = true;
+    project.ReadGroupDefine(table);
+    rig.Bind();
+
+    EXPECT_EQ(RunAll(rig.system, 0), SiteResultCode::Pass);
+    std::vector<std::string> tails;
+    for (const std::string& text : rig.captured.TextsOf(0)) {
+      if (text.rfind(Line(" - RUN ALL Time = "), 0) != 0) tails.push_back(text.substr(7));
+    }
+    EXPECT_EQ(tails, c.tails);
+    const std::vector<PartRecord> rows = rig.Records();
+    ASSERT_EQ(rows.size(), 1u);
+    std::vector<std::uint16_t> steps;
+    for (const StepRecord& step : rows[0].Steps) steps.push_back(step.Code);
+    EXPECT_EQ(steps, c.steps);
+    if (c.program) {
+      EXPECT_TRUE(PartCells(rig.Unit(0), part.dataBytes) == image);
+    }
+
+    // The block at the unit: the file's head, then the four piece tables of one entry each.
+    const std::vector<std::uint8_t> block =
+        rig.Unit(0).readMemory(UnitAddress::GroupDefine, kGroupDefineBlockBytes);
+    ASSERT_EQ(block.size(), kGroupDefineBlockBytes);
+    EXPECT_TRUE(std::equal(file.begin(), file.end(), block.begin()));
+    const std::pair<std::size_t, std::uint32_t> firsts[] = {
+        {GroupDefineBlockOffset::StartBlock, 0},
+        {GroupDefineBlockOffset::End, c.tablesFilled ? 15u : 0u},
+        {GroupDefineBlockOffset::BlockCount, c.tablesFilled ? 16u : 0u},
+        {GroupDefineBlockOffset::Parameter, c.tablesFilled ? 5u : 0u}};
+    for (const auto& [at, first] : firsts) {
+      EXPECT_EQ(GetLe32(&block[at]), first) << std::hex << at;
+      EXPECT_TRUE(std::all_of(block.begin() + static_cast<std::ptrdiff_t>(at + 4),
+                              block.begin() + static_cast<std::ptrdiff_t>(at + kPieceTableBytes),
+                              [](std::uint8_t byte) { return byte == 0; }))
+          << std::hex << at;
+    }
+    const auto merges = rig.Unit(0).record().commandsWithCode(0x0000);
+    ASSERT_EQ(merges.size(), 1u);
+    EXPECT_EQ(merges[0].block.p(7), part.dataBytes);
+  }
 }
 
 struct FailCase {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <functional>
 #include <string>
@@ -60,6 +61,15 @@ TEST(SdRunTest, EveryEndIsReportedAndCountedAsFromThePc) {
     rig.Unit(0).withState<sim::ProcedureState>(
         [](sim::ProcedureState& st) { st.part.inserted = false; });
   };
+  // Block-organised, with data for four NAND chunks of 16 blocks: from the card the data goes
+  // in the card's pieces, so a list cut in NAND chunks would not follow the unit's steps.
+  auto nandPart = [](RunRig&, PartPlan& part) {
+    part.nand = true;
+    part.blockLength = 2048;
+    part.processBlocks = 16;
+    part.totalBlocks = 1024;
+    part.dataBytes = 4 * 16 * 2048;
+  };
   auto noSocket = [](RunRig& rig) {
     rig.system.Project().Records().ProcessPlan[0].SocketCode = {0, 0, 0, 0};
   };
@@ -70,6 +80,10 @@ TEST(SdRunTest, EveryEndIsReportedAndCountedAsFromThePc) {
       {"socket empty", {}, unplug, 0xA5, 0xA5, " - SDCard RUN ALL Fail!", red, true, siFail},
       {"no data image on the card", noDetect, removeCardFile("Temp"), 0xA7, 0,
        " - SDCard RUN ALL Fail By Temp Initialization!", red, true, siFail},
+      {"no menu on the card", noDetect, removeCardFile("Menu"), 0xA5, 0,
+       " - SDCard RUN ALL Fail By Menu Initialization!", red, true, siFail},
+      {"a NAND part", nandPart, {}, 0xA0, 0xA0, " - SDCard RUN ALL Pass", LogColour::Green, true,
+       siPass},
       {"a start failure on the detection step is its ack error", {}, removeCardFile("Temp"), 0xA1,
        0, " - Insert Detect Ack Error!", red, true, siFail},
       {"no socket chosen", {}, noSocket, 0xA1, 0, " - No Choice Textool!", red, false, siFail},
@@ -86,6 +100,12 @@ TEST(SdRunTest, EveryEndIsReportedAndCountedAsFromThePc) {
     card_rig::PutRunProject(std::filesystem::path(cards.Base()) / "Site1", 3, part, image);
     rig.Bind();
     if (c.fault) c.fault(rig);
+    // A run the PC cannot follow would wait for a step reply without end: the unit leaves the
+    // bus after 30 s, so such a case fails instead of hanging.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    rig.host.SetProcessMessagesHook([&rig, deadline] {
+      if (std::chrono::steady_clock::now() > deadline) rig.rig.bus->pull(rig.Unit(0));
+    });
     OpcodeQueue queue = MakeQueue({Opcodes::SdRunAll});
     ASSERT_TRUE(Command(rig.system, 0, queue).Started());
     WaitForSites(rig.system);
@@ -174,6 +194,14 @@ TEST(SdRunTest, EachFailureStopsOnlyItsOwnSite) {
          card_rig::WriteFile(card / "Proj1" / "Temp", std::vector<std::uint8_t>(512, 0));
        }),
        " - Compare Temp Checksum Fail!", false},
+      {"no checksum file", onCard([](const std::filesystem::path& card) {
+         std::filesystem::remove(card / "Proj1" / "Checksum");
+       }),
+       " - Get Checksum's File Fail!", false},
+      {"a checksum file too short for eight sums", onCard([](const std::filesystem::path& card) {
+         card_rig::WriteFile(card / "Proj1" / "Checksum", std::vector<std::uint8_t>(31, 0));
+       }),
+       " - Read Checksun File Fail!", false},
       {"the start refused",
        [](RunRig& rig) {
          // The start frame carries no command code: the fault aims at code 0.
@@ -228,6 +256,74 @@ TEST(SdRunTest, EachFailureStopsOnlyItsOwnSite) {
     EXPECT_NE(panels.Status(bad), siPass);
     EXPECT_EQ(panels.PassCount(bad), 0u);
     EXPECT_EQ(panels.FailCount(bad), c.counted ? 1u : 0u);
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// The automatic loop from the card ends at the first part the unit cannot start from its card
+// (each code of its own), counted once, instead of failing one part on every pass.
+TEST(SdRunTest, TheLoopEndsWhenTheUnitCannotStartFromItsCard) {
+  struct Row {
+    const char* name;
+    std::function<void(const std::filesystem::path& slot)> damage;
+    SiteResult result;
+    const char* line;
+  };
+  const auto remove = [](const char* file) {
+    return [file](const std::filesystem::path& slot) { std::filesystem::remove(slot / file); };
+  };
+  const Row rows[] = {
+      {"no option record", remove("Option"), 0xA6,
+       " - SDCard RUN ALL Fail By Option Initialization!"},
+      {"no data image", remove("Temp"), 0xA7, " - SDCard RUN ALL Fail By Temp Initialization!"},
+      {"a wrong sum",
+       [](const std::filesystem::path& slot) {
+         card_rig::WriteFile(slot / "Checksum", std::vector<std::uint8_t>(32, 0));
+       },
+       0xA8, " - SDCard RUN ALL Fail By Checksum Initialization!"},
+      {"no run project named",
+       [](const std::filesystem::path& slot) {
+         card_rig::WriteFile(slot.parent_path() / "List",
+                             card_rig::Bytes("[ListName]\nProjCount=1\n"));
+       },
+       0xA9, " - SDCard RUN ALL Fail By Merge Command Initialization!"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    TestFolder cards;
+    RunRig rig(CardOptions(1, std::filesystem::path(cards.Base())));
+    PartPlan part;
+    part.insertDetect = false;
+    part.erase = false;
+    const std::vector<std::uint8_t> image = PatternImage(part.dataBytes);
+    rig.Load(part, image);
+    const std::filesystem::path card = std::filesystem::path(cards.Base()) / "Site1";
+    card_rig::PutRunProject(card, 2, part, image);
+    row.damage(card / "Proj2");
+    rig.Bind();
+    rig.system.Controls().AutoRunInterval = 1;
+    rig.system.Controls().StopAllEnabled = true;
+    // A loop that goes on counting is stopped at its second part, and at the latest after 30 s.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    rig.host.SetProcessMessagesHook([&rig, deadline] {
+      if (rig.system.Panels().FailCount(0) > 1 || std::chrono::steady_clock::now() > deadline) {
+        rig.system.Controls().StopAllEnabled = false;
+      }
+    });
+    OpcodeQueue queue = MakeQueue({Opcodes::SdAutoRunLoop});
+    ASSERT_TRUE(Command(rig.system, 0, queue).Started());
+    WaitForSites(rig.system);
+    rig.system.Shutdown();
+    EXPECT_EQ(rig.system.RunBytes(0).RunResult, row.result);
+    EXPECT_EQ(rig.system.Panels().FailCount(0), 1u);
+    EXPECT_EQ(rig.system.Panels().PassCount(0), 0u);
+    EXPECT_EQ(rig.system.Panels().Status(0), siFail);
+    EXPECT_EQ(rig.captured.TextsOf(0),
+              (std::vector<std::string>{Line(" - SDCard RUN ALL..."), Line(row.line),
+                                        Line(" - RUN ALL Procedure is Fail!")}));
   }
 }
 

@@ -8,6 +8,7 @@
 
 #include "link/bulk_exchange.h"
 #include "site/command.h"
+#include "site/ops/card_commands.h"
 #include "site/ops/eeprom_ops.h"
 #include "site/ops/identity_ops.h"
 #include "site/ops/unit_notice_ops.h"
@@ -85,7 +86,10 @@ TEST_F(OperationsTest, ABusyLinkRefusesWithoutSending) {
 
   EXPECT_EQ(ConnectNotice(rig.system, 0), SiteResultCode::Fail);
   EXPECT_EQ(GetDateTimeId(rig.system, 0), SiteResultCode::Fail);
-  EXPECT_EQ(Lines(), (std::vector<std::string>{"Site #1 - USB Busy!", "Site #1 - USB Busy!"}));
+  // The card commands: the same refusal, not the card's own " Ack Error!,".
+  EXPECT_EQ(SdCardDetect(rig.system, 0), SiteResultCode::Fail);
+  EXPECT_EQ(SdDeleteDirectory(rig.system, 0, "Proj0", false), SiteResultCode::Fail);
+  EXPECT_EQ(Lines(), (std::vector<std::string>(4, "Site #1 - USB Busy!")));
   EXPECT_EQ(Unit().record().commandCount, sent);
   EXPECT_EQ(Link().IsBusy(), 1);  // the refusal leaves the flag alone
 }

@@ -2,7 +2,10 @@
 // order by date-time identifier, lost units, and the panels it leaves behind.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <future>
+#include <memory>
+#include <string>
 #include <vector>
 
 #include "site/command.h"
@@ -140,7 +143,7 @@ TEST(RescanTest, ARescanWhileASiteWorksLeavesThatSiteAlone) {
   std::promise<void> release;
   std::shared_future<void> released = release.get_future().share();
   rig.system.Opcodes().Register(9, [released](SiteSystem&, int, const OperationTexts&) {
-    released.wait();
+    WaitReleased(released);
     return SiteResultCode::Pass;
   });
   rig.panels.SetChecked(0, false);
@@ -181,32 +184,65 @@ TEST(RescanTest, MoreUnitsThanSitesFillEverySite) {
 }
 
 // A unit whose device node the user may not open (the open refused, or a read-only handle
-// whose first request is refused) is named once in the log with the udev rule, binds to no
-// site, and does not keep the other unit from its site; once allowed, the next rescan binds it.
-TEST(RescanTest, UnitWithoutPermissionIsReportedOnceAndBindsWhenAllowed) {
+// whose first request is refused) is named in the log with the udev rule, binds to no site, and
+// does not keep the other unit from its site. Every device notice rescans: the line comes once
+// per unit until its state changes (gone and back, or opened), then once again.
+TEST(RescanTest, UnitWithoutPermissionIsReportedOncePerStateAndBindsWhenAllowed) {
   for (const sim::DeviceAccess access : {sim::DeviceAccess::None, sim::DeviceAccess::ReadOnly}) {
     SCOPED_TRACE(static_cast<int>(access));
     SiteRig rig(2);
     rig.rig.bus->setAccess(rig.Unit(0), access);
+    const auto texts = [&rig] {
+      std::vector<std::string> all;
+      for (const LoggedLine& line : rig.captured.Lines()) all.push_back(line.text);
+      rig.captured.Clear();
+      return all;
+    };
+    // The refused unit is the device that site 1 did not bind.
+    const auto deniedLine = [&rig] {
+      const struct usb_device* bound = rig.system.Link(0).DeviceOfHandle();
+      const struct usb_device* refused = DeviceOfUnit(*rig.rig.bus, 0);
+      if (refused == bound) refused = DeviceOfUnit(*rig.rig.bus, 1);
+      const std::string device =
+          refused == nullptr ? "?" : std::string(refused->bus->dirname) + "/" + refused->filename;
+      return "USB Unit " + device + " Cannot Be Opened: Permission Denied! Install the udev rule " +
+             std::string(UnitUsb::UdevRuleFile) +
+             " (in /etc/udev/rules.d or /usr/lib/udev/rules.d), join the group plugdev and "
+             "replug the unit.";
+    };
     ASSERT_TRUE(RescanUnits(rig.system));
-
-    std::vector<std::string> denied;
-    for (const LoggedLine& line : rig.captured.Lines()) {
-      if (line.text.find("Permission Denied") != std::string::npos) denied.push_back(line.text);
+    const std::vector<std::string> first = texts();
+    EXPECT_EQ(std::count(first.begin(), first.end(), deniedLine()), 1) << first.size();
+    for (const std::string& line : first) {
+      if (line != deniedLine()) {
+        EXPECT_EQ(line.find("Permission"), std::string::npos) << line;
+      }
     }
-    ASSERT_EQ(denied.size(), 1u);
-    EXPECT_NE(denied[0].find(UnitUsb::UdevRuleFile), std::string::npos);
-    EXPECT_NE(denied[0].find("plugdev"), std::string::npos);
     EXPECT_EQ(rig.system.Link(0).DeviceOfHandle(), DeviceOfUnit(*rig.rig.bus, 1));
     for (int site = 1; site < kSiteCount; ++site) EXPECT_EQ(rig.panels.Status(site), siNone);
     EXPECT_EQ(rig.rig.bus->openHandleCount(), 1u);  // the refused handle was closed
 
-    rig.rig.bus->setAccess(rig.Unit(0), sim::DeviceAccess::Full);
-    rig.captured.Clear();
+    ASSERT_TRUE(RescanUnits(rig.system));
+    ASSERT_TRUE(RescanUnits(rig.system));
+    EXPECT_EQ(texts(), std::vector<std::string>{});
+
+    // Gone and plugged back, still refused: named again, once.
+    const std::shared_ptr<sim::SimUnit> unit = rig.rig.units[0];
+    ASSERT_TRUE(rig.rig.bus->pull(*unit));
+    ASSERT_TRUE(RescanUnits(rig.system));
+    EXPECT_EQ(texts(), std::vector<std::string>{});
+    ASSERT_TRUE(rig.rig.bus->plug(unit));
+    rig.rig.bus->setAccess(*unit, access);
+    ASSERT_TRUE(RescanUnits(rig.system));
+    ASSERT_TRUE(RescanUnits(rig.system));
+    EXPECT_EQ(texts(), std::vector<std::string>{deniedLine()});
+
+    // Allowed: bound at the next rescan without the line; refused once more: named again.
+    rig.rig.bus->setAccess(*unit, sim::DeviceAccess::Full);
     ASSERT_TRUE(RescanUnits(rig.system));
     EXPECT_TRUE(rig.system.Link(0).HasHandle() && rig.system.Link(1).HasHandle());
-    for (const LoggedLine& line : rig.captured.Lines()) {
-      EXPECT_EQ(line.text.find("Permission Denied"), std::string::npos) << line.text;
+    for (const std::string& line : texts()) {
+      EXPECT_EQ(line.find("Permission Denied"), std::string::npos) << line;
     }
   }
 }

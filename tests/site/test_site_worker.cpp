@@ -136,7 +136,7 @@ TEST_F(WorkerTest, OperationsGetTheSiteAndTheTexts) {
 TEST_F(WorkerTest, CommandShowsWorkingBeforeItReturnsAndUntilTheEnd) {
   std::promise<void> release;
   std::shared_future<void> released = release.get_future().share();
-  Fake(9, SiteResultCode::Pass, [released] { released.wait(); });
+  Fake(9, SiteResultCode::Pass, [released] { WaitReleased(released); });
   OpcodeQueue queue = MakeQueue({9});
   Command command(rig.system, 0, queue);
   ASSERT_TRUE(command.Started());
@@ -161,7 +161,7 @@ TEST_F(WorkerTest, ACommandOnASiteWhoseWorkerRunsWaitsForIt) {
   };
   Fake(9, SiteResultCode::Pass, [&, released] {
     const auto leave = enter();
-    released.wait();
+    WaitReleased(released);
     leave();
   });
   Fake(10, SiteResultCode::Pass, [&] { enter()(); });

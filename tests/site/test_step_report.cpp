@@ -167,36 +167,51 @@ TEST(StepReport, StartLinesOnlyForTheLongSteps) {
 }
 
 // A 32-pin part sits centred in the 56-pin socket, 12 pins in: its pin 1 is socket pin 13,
-// driver pin 8. Driver pin 50 is socket pin 3, left of the part.
+// driver pin 8. Driver pins 50 and 51 are socket pins 3 and 4, left of the part; driver pins
+// 52 to 55 are socket pins 53 to 56, right of it.
 void ThirtyTwoPinPart(Site& site) {
   site.Slot(DriverSlot::PinCount, 32);
   site.driver.UcfPin[8] = "IO_A<0>";
   site.driver.UcfPin[9] = "IO_CE";
   site.driver.UcfPin[50] = "IO_WE";
+  site.driver.UcfPin[51] = "IO_RP";
+  site.driver.UcfPin[52] = "IO_BYTE";
+  site.driver.UcfPin[55] = "IO_C7";
 }
 
 TEST(InsertReport, ThirtyTwoPinPartNamesItsFailingPin) {
-  Site site;
-  ThirtyTwoPinPart(site);
-  Reply reply = MakeReply(0xA1, 0xA1);
-  PutLe32(&reply[F::PinScan], 0x1);  // IO_A<0> high where low is expected
-  EXPECT_EQ(ReportStepResult(site.At(), StepCode::InsertDetect, reply), 0xA1);
-  EXPECT_EQ(site.log.lines, (Lines{"R - Pin 1,  of IC is Fail!", "R - PinScan = 0x00000001",
-                                   "R - Insert Detect Fail!"}));
-  EXPECT_EQ(site.plan.RunField[0], 0xA1);
+  const std::vector<std::pair<std::uint64_t, Lines>> cases{
+      {0x1,  // IO_A<0> high where low is expected
+       {"R - Pin 1,  of IC is Fail!", "R - PinScan = 0x00000001", "R - Insert Detect Fail!"}},
+      {(1ull << 52) | (1ull << 55),  // IO_BYTE and IO_C7: the top pin group
+       {"R - Pin 41, 44,  of IC is Fail!", "R - PinScan = 0x90000000000000",
+        "R - Insert Detect Fail!"}},
+  };
+  for (const auto& [scan, lines] : cases) {
+    Site site;
+    ThirtyTwoPinPart(site);
+    Reply reply = MakeReply(0xA1, 0xA1);
+    PutLe32(&reply[F::PinScan], static_cast<std::uint32_t>(scan));
+    PutLe32(&reply[F::PinScan + 4], static_cast<std::uint32_t>(scan >> 32));
+    EXPECT_EQ(ReportStepResult(site.At(), StepCode::InsertDetect, reply), 0xA1);
+    EXPECT_EQ(site.log.lines, lines);
+    EXPECT_EQ(site.plan.RunField[0], 0xA1);
+  }
 }
 
 TEST(InsertReport, PinListFollowsLevelsMaskAndNames) {
   Site site;
   ThirtyTwoPinPart(site);
-  const std::uint64_t ce = 1ull << 48, we = 1ull << 50;
+  const std::uint64_t ce = 1ull << 48, we = 1ull << 50, rp = 1ull << 51, byte = 1ull << 52,
+                      c7 = 1ull << 55;
   site.Slot(DriverSlot::PinLevelHigh, static_cast<std::uint32_t>(we >> 32));  // WE high
   const std::vector<std::tuple<std::uint64_t, std::uint64_t, std::string>> cases{
       {0x1 | we, 0, "1, "},
       {0x1 | ce | we, 0, "1, 2, "},
-      {ce | we, ce, ""},     // CE not examined
-      {0x2 | we, 0, ""},     // a failing signal the driver does not name
-      {0x1, 0, "1, -9, "}};  // WE low
+      {ce | we, ce, ""},                          // CE not examined
+      {0x2 | we, 0, ""},                          // a failing signal the driver does not name
+      {0x1, 0, "1, -9, "},                        // WE low
+      {rp | byte | c7 | we, 0, "-8, 41, 44, "}};  // the corner group's last, the top group's edges
   for (const auto& [scan, ignore, list] : cases) {
     site.Slot(DriverSlot::PinIgnoreHigh, static_cast<std::uint32_t>(ignore >> 32));
     EXPECT_EQ(FailingPinList(site.driver, FailingPins(site.driver, scan)), list) << scan;
@@ -253,13 +268,23 @@ TEST(InsertReport, SocketStateReachedAfterDetection) {
 
 TEST(UnitMessage, TextColourAndLimits) {
   const std::string hundred(100, 'x');
+  // Bytes 0x80..0xFF, each one Latin-1 character; the control codes 0x80..0x9F show as blanks.
+  std::string high, shown(32, ' ');
+  for (int byte = 0x80; byte <= 0xFF; ++byte) high.push_back(static_cast<char>(byte));
+  for (int byte = 0xA0; byte <= 0xFF; ++byte) {
+    shown += byte < 0xC0 ? '\xC2' : '\xC3';
+    shown += static_cast<char>(0x80 | (byte & 0x3F));
+  }
   // clang-format off
   const std::vector<std::tuple<std::uint8_t, std::uint8_t, std::string, Lines>> cases{
       {0xA0, 0xC0, "Done", {"G - Done"}}, {0xA0, 0xC1, "Bad", {"R - Bad"}},
       {0xA0, 0xC2, "Info", {"K - Info"}}, {0xA0, 0xC3, "Note", {"O - Note"}},
       {0xA0, 0xC4, "Go", {"S - Go"}},     {0xA0, 0x17, "Odd", {"K - Odd"}},
       {0xA1, 0xC0, "Hidden", {}},         {0xA0, 0xC0, hundred + "yz", {"G - " + hundred}},
-      {0xA0, 0xC2, "a\r\nb\tc", {"K - a  b c"}}};  // no line breaks into the log file
+      {0xA0, 0xC2, "a\r\nb\tc", {"K - a  b c"}},  // no line breaks into the log file
+      {0xA0, 0xC0, high.substr(0, 100), {"G - " + shown.substr(0, 32 + 2 * 68)}},  // 0x80..0xE3
+      {0xA0, 0xC0, high.substr(100), {"G - " + shown.substr(32 + 2 * 68)}},
+      {0xA0, 0xC0, "\xE9t\xE9", {"G - \u00E9t\u00E9"}}};
   // clang-format on
   for (const auto& [flag, selector, text, lines] : cases) {
     Reply reply{};

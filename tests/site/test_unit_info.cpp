@@ -10,6 +10,7 @@
 #include "sim/unit_commands.h"
 #include "site/command.h"
 #include "site/ops/firmware_ops.h"
+#include "site/ops/sd_run_ops.h"
 #include "site/ops/unit_info_ops.h"
 #include "site/site_wait.h"
 #include "tests/site/run_rig.h"
@@ -22,6 +23,22 @@ Lines OfSite1(const Lines& tails) {
   Lines lines;
   for (const std::string& tail : tails) lines.push_back("Site #1" + tail);
   return lines;
+}
+
+// The unit's bytes 0x80..0xFF, and the text they must show: each byte the Latin-1 character of
+// its code, written as UTF-8.
+std::vector<std::uint8_t> HighBytes() {
+  std::vector<std::uint8_t> bytes;
+  for (int byte = 0x80; byte <= 0xFF; ++byte) bytes.push_back(static_cast<std::uint8_t>(byte));
+  return bytes;
+}
+std::string HighText() {
+  std::string text;
+  for (const std::uint8_t byte : HighBytes()) {
+    text += byte < 0xC0 ? '\xC2' : '\xC3';
+    text += static_cast<char>(0x80 | (byte & 0x3F));
+  }
+  return text;
 }
 
 class UnitInfoTest : public ::testing::Test {
@@ -74,6 +91,8 @@ TEST_F(UnitInfoTest, FirmwareNumberIsStoredWhateverItIsAndOnlyOneOrTwoPass) {
 TEST_F(UnitInfoTest, SerialTextComesFromTheEepromUpToItsZeroAndAtMost256Bytes) {
   const std::string longText(300, 'S');
   const std::string first256 = longText.substr(0, 256);
+  std::vector<std::uint8_t> high = HighBytes();
+  high.push_back(0);
   struct Case {
     const char* name;
     std::vector<std::uint8_t> eeprom;  // bytes at EEPROM offset 0
@@ -95,8 +114,10 @@ TEST_F(UnitInfoTest, SerialTextComesFromTheEepromUpToItsZeroAndAtMost256Bytes) {
        " - String of SN System = " + first256,
        LogColour::Black,
        first256},
+      {"each byte one character", high, 0xA0, " - String of SN System = " + HighText(),
+       LogColour::Black, HighText()},
       {"erased", std::vector<std::uint8_t>(64, 0xFF), 0xA1, " - Invalid Series Number!",
-       LogColour::Orange, first256},
+       LogColour::Orange, HighText()},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -118,10 +139,12 @@ TEST_F(UnitInfoTest, SelfTestShowsTheUnitsMessageAndItsFirstByteDecides) {
   const std::string good = " - SDRAM Test Pass, FPGA Test Pass, USB Test Pass";
   const std::string bad = " - SDRAM Test Pass, FPGA Test Fail, USB Test Pass";
   const std::string end = " - Self Test Message End";
+  const std::vector<std::uint8_t> high = HighBytes();
   struct Case {
     const char* name;
     bool unitFails;                   // the simulated test fails: answer 0xA2, message byte 0 0xA1
     std::optional<sim::Fault> fault;  // on the self-test command's completion
+    std::string unitText;             // the message's bytes; empty: the unit's standard message
     Lines tails;
     SiteResult result;
   };
@@ -129,22 +152,32 @@ TEST_F(UnitInfoTest, SelfTestShowsTheUnitsMessageAndItsFirstByteDecides) {
       {"all pass",
        false,
        std::nullopt,
+       "",
        {" - Self Test", " - Self Test Finish", good, end, " - SelfTest All Pass"},
        0xA0},
       {"a test fails: 0xA2, the message is still read",
        true,
        std::nullopt,
+       "",
        {" - Self Test", " - Self Test Fail!", bad, end,
         " - SelfTest Fail! Please Check Your Machine!"},
        0xA1},
       {"answer 0xA2 but the message passes",
        false,
        sim::Fault::garbage(0xA2),
+       "",
        {" - Self Test", " - Self Test Fail!", good, end, " - SelfTest All Pass"},
+       0xA0},
+      {"each byte of the message one character",
+       false,
+       std::nullopt,
+       std::string(high.begin(), high.end()),
+       {" - Self Test", " - Self Test Finish", " - " + HighText(), end, " - SelfTest All Pass"},
        0xA0},
       {"FPGA not initialised: no message",
        false,
        sim::Fault::fail(),
+       "",
        {" - Self Test", " - FPGA Init Fail!"},
        0xA1},
   };
@@ -155,7 +188,10 @@ TEST_F(UnitInfoTest, SelfTestShowsTheUnitsMessageAndItsFirstByteDecides) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     Clear();
-    Unit().withState<sim::MaintenanceState>([&](auto& st) { st.selfTestFails = c.unitFails; });
+    Unit().withState<sim::MaintenanceState>([&](auto& st) {
+      st.selfTestFails = c.unitFails;
+      st.selfTestText = c.unitText;
+    });
     if (c.fault) Unit().armFault(sim::Fault(*c.fault).onCode(sim::Code::SelfTest));
     Data().SelfTestText = "old";
     EXPECT_EQ(SelfTest(rig.system, 0), c.result);
@@ -165,7 +201,7 @@ TEST_F(UnitInfoTest, SelfTestShowsTheUnitsMessageAndItsFirstByteDecides) {
       const bool pass = c.result == SiteResultCode::Pass;
       EXPECT_TRUE(rig.captured.Has(expected[2], pass ? LogColour::Green : LogColour::Red));
       EXPECT_TRUE(rig.captured.Has(expected[3], LogColour::Black));
-      EXPECT_EQ(" - " + Data().SelfTestText, c.unitFails ? bad : good);
+      EXPECT_EQ(OfSite1({" - " + Data().SelfTestText})[0], expected[2]);
     } else {
       EXPECT_EQ(Data().SelfTestText, "old");
     }
@@ -174,7 +210,8 @@ TEST_F(UnitInfoTest, SelfTestShowsTheUnitsMessageAndItsFirstByteDecides) {
 }
 
 // Every command of this group fails the same ways: refused, answered "fail", an answer it does
-// not know, and the unit pulled while its reply is awaited. The LED flash is only this.
+// not know, and the unit pulled while its reply is awaited. The LED flash and the card's
+// automatic mode are only this.
 TEST_F(UnitInfoTest, EachFailureIsReportedOnceAndEndsTheOperation) {
   struct Op {
     const char* stem;
@@ -188,6 +225,8 @@ TEST_F(UnitInfoTest, EachFailureIsReportedOnceAndEndsTheOperation) {
       {"BIOS Version Get", sim::Code::BiosVersionGet, BiosVersionGet, " - BIOS Version Get Fail!"},
       {"SN Read", sim::Code::EepromRead, ReadSeriesNumber, " - SN Read Fail!"},
       {"Self Test", sim::Code::SelfTest, SelfTestCommand, " - FPGA Init Fail!"},
+      {"SDCard AutoRun Initialization", sim::Code::SdAutoRunInit, SdAutoRunInit,
+       " - SDCard AutoRun Initialization Fail!"},
   };
   for (const Op& op : ops) {
     const std::string start = std::string(" - ") + op.stem;

@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "support/instance_lock.h"
+#include "tests/support/hang_guard.h"
 
 namespace fs = std::filesystem;
 
@@ -70,6 +71,7 @@ TEST_F(InstanceLockTest, LockOfAnotherProcessIsSeenAndDroppedWhenItEnds) {
     ::_exit(0);  // no clean-up of ours: the kernel must drop the lock
   }
   char byte = 0;
+  ASSERT_TRUE(ReadableWithin(ready[0])) << "the child never said whether it holds the lock";
   ASSERT_EQ(::read(ready[0], &byte, 1), 1);
   ASSERT_EQ(byte, '1');
   EXPECT_TRUE(InstanceLock::IsHeld(Folder(), kTitle));
@@ -77,7 +79,7 @@ TEST_F(InstanceLockTest, LockOfAnotherProcessIsSeenAndDroppedWhenItEnds) {
 
   ASSERT_EQ(::write(finish[1], "x", 1), 1);
   int status = 0;
-  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(ReapChild(child, status));
   EXPECT_FALSE(InstanceLock::IsHeld(Folder(), kTitle));
   EXPECT_TRUE(InstanceLock::Acquire(Folder(), kTitle).has_value());
   for (int fd : {ready[0], ready[1], finish[0], finish[1]}) ::close(fd);

@@ -16,6 +16,7 @@
 #include "log/core/log_thread.h"
 #include "log/core/log_writer.h"
 #include "log/core/shown_line.h"
+#include "tests/support/hang_guard.h"
 
 namespace {
 
@@ -246,9 +247,14 @@ TEST(LogPipeline, WritersReplacedWhileAProducerPushesLoseNoLine) {
     for (int i = 0; i < kLines; ++i) log.AddLog(std::to_string(i), 0);
     done.store(true);
   });
-  while (!done.load()) {
+  const auto deadline = std::chrono::steady_clock::now() + kHangGuard;
+  while (!done.load() && std::chrono::steady_clock::now() < deadline) {
     TLogWriter writer(log, RecordInto(seen));
     std::this_thread::yield();
+  }
+  if (!done.load()) {
+    producer.detach();  // it never ends: fail instead of waiting for it
+    FAIL() << "the producer did not finish its lines";
   }
   producer.join();
   TLogWriter last(log, RecordInto(seen));

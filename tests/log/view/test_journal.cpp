@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
@@ -21,6 +22,7 @@
 #include "log/core/log_thread.h"
 #include "log/view/log_view.h"
 #include "support/named_lock.h"
+#include "tests/support/hang_guard.h"
 
 namespace fs = std::filesystem;
 
@@ -134,21 +136,34 @@ TEST(Journal, KilledProcessLosesNoLineItShowed) {
   ASSERT_NE(in, nullptr);
   std::vector<std::string> shown;
   char line[256];
-  // Every line on the mirror was shown, and went into the journal first.
+  // Every line on the mirror was shown, and went into the journal first. A child that stops
+  // writing is killed by the guard, which ends the reads.
+  std::atomic<bool> enough{false};
+  std::thread guard([&] {
+    WaitUntil([&] { return enough.load(); });
+    ::kill(child, SIGKILL);
+  });
   while (shown.size() < 3000 && std::fgets(line, sizeof line, in)) shown.emplace_back(line);
-  ::kill(child, SIGKILL);
+  enough = true;
+  guard.join();
   while (std::fgets(line, sizeof line, in)) shown.emplace_back(line);
   std::fclose(in);
   int status = 0;
-  ::waitpid(child, &status, 0);
+  ASSERT_TRUE(ReapChild(child, status));
   ASSERT_TRUE(WIFSIGNALED(status));
   // The kill may cut the mirror's last write; a line without its end was not shown whole.
   if (!shown.empty() && shown.back().back() != '\n') shown.pop_back();
   ASSERT_GE(shown.size(), 3000u);
 
+  // The day files in the order of their names (yyyymmdd.log): a run past midnight reads in
+  // order whatever order the folder lists them in.
+  std::vector<fs::path> days;
+  for (const auto& entry : fs::directory_iterator(dir)) days.push_back(entry.path());
+  std::sort(days.begin(), days.end());
   std::vector<std::string> journaled;
-  for (const auto& entry : fs::directory_iterator(dir))
-    for (std::string& l : ReadLines(entry.path())) journaled.push_back(std::move(l));
+  for (const fs::path& day : days) {
+    for (std::string& l : ReadLines(day)) journaled.push_back(std::move(l));
+  }
   ASSERT_GE(journaled.size(), shown.size());
   for (std::size_t i = 0; i < shown.size(); ++i) {
     std::string expected = shown[i];
