@@ -128,7 +128,8 @@ CardAddOutcome AddProjectToCards(SiteSystem& system, const std::string& projectF
 CardStoreOutcome DeleteSelectedCardProject(SiteSystem& system, int site,
                                            const std::function<bool()>& confirm) {
   const CardStoreOutcome skipped{{}, {}, {site}};
-  if (!IsSiteIndex(site) || !system.Session().CanStart(site) || !SelectedCardName(system, site)) return skipped;
+  if (!IsSiteIndex(site) || !system.Session().CanStart(site) || !SelectedCardName(system, site))
+    return skipped;
   if (confirm && !confirm()) return skipped;
   return RunCardQueue(system, {site},
                       {Opcodes::SdFilter, Opcodes::SdDeleteProject, Opcodes::SdProjectList,
