@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <thread>
@@ -123,8 +124,11 @@ TEST_F(ExchangeTest, HandleOnlyPresenceLeavesTheLinkOfAPulledUnitToTheRescan) {
 TEST_F(ExchangeTest, LinkClosedByARescanWhileAwaited) {
   Unit().armFault(sim::Fault::neverAnswer());
   std::thread rescan([&] {
-    // The first 10 ms poll means the acceptance was read and the completion is awaited.
-    while (system.Sleeps.Count(10) == 0) std::this_thread::yield();
+    // Once the acceptance was read the completion is awaited (or about to be).
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (Unit().record().repliesSent == 0 && std::chrono::steady_clock::now() < deadline) {
+      std::this_thread::yield();
+    }
     Link().CloseDevice();
   });
   const ExchangeOutcome outcome = Eeprom();
