@@ -250,8 +250,10 @@ std::uint8_t USB::IsReadDone() {
 SiteResult USB::AwaitReply(std::uint8_t* buffer, bool pausePolls) {
   while (IsReadDone() == 0) {
     if (pausePolls) {
+      // Both ends of the wait announce themselves (the read thread's answer, CloseDevice),
+      // so it needs no timer: a step of many seconds costs no wake-ups.
       std::unique_lock lock(Request.Mutex);
-      Request.Changed.wait_for(lock, LinkTiming::ReplyPoll, [this] {
+      Request.Changed.wait(lock, [this] {
         return Request.Done.load(std::memory_order_acquire) != 0 || IsOpened() == 0;
       });
     } else {

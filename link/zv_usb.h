@@ -118,8 +118,8 @@ class USB : public USBThread {
   bool BulkRead(std::uint8_t* buffer, int length, bool asynchronous);
   std::uint8_t IsReadDone();
   // The wait for an asynchronous reply: with pausePolls it sleeps until the read thread
-  // delivers or the link closes (looking again at least every 10 ms), else it polls
-  // IsReadDone without pause; 0xFF when Opened drops meanwhile, else byte 0 of the reply.
+  // delivers or the link closes, else it polls IsReadDone without pause; 0xFF when Opened
+  // drops meanwhile, else byte 0 of the reply.
   SiteResult AwaitReply(std::uint8_t* buffer, bool pausePolls = true);
 
   // The device record of the open handle, or none.
