@@ -24,12 +24,14 @@ TEST(CommandLine, EveryOptionInBothSpellings) {
   const CommandLineOptions a =
       Parse({"--simulate", "8", "--base-dir", "build/demo", "--log-stdout", "--usb-trace", "t.txt",
              "--project", "build/demo/Projects/CV25Q64.zvprj", "--sim-fail-rate", "0.25",
-             "--sim-speed", "40", "--auto-run", "--project-window", "--sim-cards", "cards"});
+             "--sim-speed", "40", "--auto-run", "--project-window", "--sim-cards", "cards",
+             "--records-url", "postgresql://station@line/trail"});
   ASSERT_TRUE(a.error.empty()) << a.error;
   EXPECT_EQ(a.simulate, 8);
   EXPECT_EQ(a.simFailRate, 0.25);
   EXPECT_EQ(a.simSpeed, 40.0);
   EXPECT_EQ(a.simCards, "cards");
+  EXPECT_EQ(a.recordsUrl, "postgresql://station@line/trail");
   EXPECT_TRUE(a.autoRun);
   EXPECT_TRUE(a.showProjectWindow);
   EXPECT_EQ(a.baseDir, "build/demo");
@@ -77,6 +79,8 @@ TEST(CommandLine, BadInputIsRefusedWithAReason) {
            {"--sim-speed", "4", "--sim-speed", "8"},
            {"--auto-run=yes"},
            {"--auto-run", "--auto-run"},
+           {"--records-url"},
+           {"--records-url", "a", "--records-url=b"},
        }) {
     const CommandLineOptions options = ParseCommandLine(args);
     EXPECT_FALSE(options.error.empty()) << args.front();
@@ -87,7 +91,7 @@ TEST(CommandLine, UsageNamesEveryOption) {
   const std::string usage = CommandLineUsage("gangprog");
   for (const char* option :
        {"--base-dir", "--simulate", "--log-stdout", "--usb-trace", "--project", "--help",
-        "--sim-speed", "--auto-run", "--project-window", "--sim-cards"}) {
+        "--sim-speed", "--auto-run", "--project-window", "--sim-cards", "--records-url"}) {
     EXPECT_NE(usage.find(option), std::string::npos) << option;
   }
 }
