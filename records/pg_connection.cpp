@@ -64,6 +64,10 @@ bool PgResult::IsNull(int row, int column) const {
   return PQgetisnull(result_, row, column) != 0;
 }
 
+long long PgResult::Affected() const {
+  return result_ ? std::strtoll(PQcmdTuples(result_), nullptr, 10) : 0;
+}
+
 PgConnection::~PgConnection() {
   Close();
 }

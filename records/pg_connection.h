@@ -25,6 +25,8 @@ class PgResult {
   std::string Text(int row, int column) const;
   long long Int(int row, int column) const;
   bool IsNull(int row, int column) const;
+  // The rows an INSERT, UPDATE or DELETE changed.
+  long long Affected() const;
 
  private:
   pg_result* result_;

@@ -8,8 +8,9 @@
 #include "records/central_schema.h"
 
 namespace {
-constexpr const char* kStageTables =
-    "CREATE TEMP TABLE incoming_records (LIKE part_records) ON COMMIT DROP;"
+constexpr const char* kStageRecords =
+    "CREATE TEMP TABLE incoming_records (LIKE part_records) ON COMMIT DROP";
+constexpr const char* kStageSteps =
     "CREATE TEMP TABLE incoming_steps (LIKE part_steps) ON COMMIT DROP";
 
 constexpr const char* kCopyRecords =
@@ -17,12 +18,12 @@ constexpr const char* kCopyRecords =
     "manufacturer, part_number, sockets, run_result, run_verdict, socket1_verdict, "
     "socket2_verdict, socket3_verdict, socket4_verdict, pass, elapsed_ms) FROM STDIN";
 
-constexpr const char* kCopySteps =
-    "COPY incoming_steps (station_id, record_id, position, code, name, result, duration_ms) "
-    "FROM STDIN";
+constexpr const char* kStepColumns =
+    " (station_id, record_id, position, code, name, result, duration_ms) FROM STDIN";
 
-constexpr const char* kMerge =
-    "INSERT INTO part_records SELECT * FROM incoming_records ON CONFLICT DO NOTHING;"
+constexpr const char* kMergeRecords =
+    "INSERT INTO part_records SELECT * FROM incoming_records ON CONFLICT DO NOTHING";
+constexpr const char* kMergeSteps =
     "INSERT INTO part_steps SELECT * FROM incoming_steps ON CONFLICT DO NOTHING";
 
 struct ConninfoFree {
@@ -152,13 +153,23 @@ bool RecordPusher::ShipBatch(const std::vector<StoredRecord>& batch, std::string
     AddRecordLine(records, station_.Id, stored.Record);
     AddStepLines(steps, station_.Id, stored.Record);
   }
-  PgResult rows;
-  const bool ok = pg_.Exec("BEGIN") && pg_.Exec(kStageTables) &&
-                  pg_.CopyIn(kCopyRecords, records) && pg_.CopyIn(kCopySteps, steps) &&
-                  pg_.Exec(kMerge) &&
-                  pg_.Query("UPDATE stations SET last_seen = now() WHERE station_id = $1",
-                            {station_.Id}, rows) &&
-                  pg_.Exec("COMMIT");
+  PgResult merged;
+  PgResult updated;
+  bool ok = pg_.Exec("BEGIN") && pg_.Exec(kStageRecords) && pg_.CopyIn(kCopyRecords, records) &&
+            pg_.Query(kMergeRecords, {}, merged);
+  if (ok && merged.Affected() == static_cast<long long>(batch.size())) {
+    // Every record is new, so are its steps: they go in directly (the common case).
+    ok = pg_.CopyIn(std::string("COPY part_steps") + kStepColumns, steps);
+  } else if (ok) {
+    // A batch sent again: the steps of the records that are there are there too.
+    ok = pg_.Exec(kStageSteps) &&
+         pg_.CopyIn(std::string("COPY incoming_steps") + kStepColumns, steps) &&
+         pg_.Exec(kMergeSteps);
+  }
+  ok = ok &&
+       pg_.Query("UPDATE stations SET last_seen = now() WHERE station_id = $1", {station_.Id},
+                 updated) &&
+       pg_.Exec("COMMIT");
   if (!ok) reason = pg_.Error();
   return ok;
 }

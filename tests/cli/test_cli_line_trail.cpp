@@ -17,6 +17,7 @@
 #include <thread>
 
 #include "records/pg_connection.h"
+#include "records/record_pusher.h"
 #include "records/record_store.h"
 #include "records/station.h"
 #include "site/site_system.h"
@@ -290,9 +291,28 @@ TEST_F(LineTrailTest, AStationThatCannotShipLogsOneLineRunsOnAndPushesLater) {
   pushed = Run(push);
   EXPECT_EQ(pushed.status, CliExit::AllPassed) << pushed.err;
   EXPECT_EQ(pushed.out, "0 records shipped to " + PgUrlForLog(server_->Url("trail")) + "\n");
+  // A lost watermark (a kill before it was written): the batch goes again, with a new record
+  // in it, and each record is there once, with its steps once.
+  {
+    RecordStore store(RecordStore::PathBelow(offline));
+    ASSERT_TRUE(store.WriteShipMark(ShipTargetKey(server_->Url("trail")), 0).Ok());
+    PartRecord extra;
+    extra.RecordId = "extra";
+    extra.Time = "2024-05-01T10:15:00.000+02:00";
+    extra.Steps = {{0x0101, "Program", 0xA0, 10}};
+    ASSERT_TRUE(store.Insert({extra}).Ok());
+  }
+  local.clear();
+  steps = 0;
+  AddLocal(offline, local, steps);
+  pushed = Run(push);
+  EXPECT_EQ(pushed.status, CliExit::AllPassed) << pushed.err;
+  EXPECT_EQ(pushed.out, std::to_string(count + 1) + " records shipped to " +
+                            PgUrlForLog(server_->Url("trail")) + "\n");
   std::size_t centralRecords = 0;
   std::size_t centralSteps = 0;
   EXPECT_EQ(Central(*server_, centralRecords, centralSteps), local);
+  EXPECT_EQ(centralRecords, count + 1);
   EXPECT_EQ(centralSteps, steps);
 
   const CliResult unreachable = Run({"--base-dir", offline, "records", "push", "--to", noServer});
