@@ -18,6 +18,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench/bench_loop.h"
 #include "bench/bench_util.h"
 #include "log/core/log_sink.h"
 #include "project/driver_slots.h"
@@ -141,14 +142,16 @@ void FillSite(std::uint64_t bytes, ZV_Driver_INI& driver, S_ProjectValue& value)
 
 // The system on a simulated rig with a loaded project and its database files, units bound.
 struct RunBench {
-  explicit RunBench(const sim::RigOptions& options, std::uint64_t imageBytes)
+  RunBench(const sim::RigOptions& options, std::uint64_t imageBytes,
+           const std::string& recordsUrl = "")
       : rig(sim::makeSimRig(WithCards(options, folder))),
-        system(*rig.bus, Config(log, options.model.scale)) {
+        system(*rig.bus, Config(log, options.model.scale, recordsUrl)) {
     system.AttachHost(host);
     SystemPaths paths;
     paths.BaseDir = folder.Base();
     paths.TempDir = folder.Base() + "tmp/";
     system.SetPaths(paths);
+    system.ApplyRecordsUrl();
     folder.Write(kHardwareIniPath, Text("[Hardware]\nVDD_Offset=21\n"));
     folder.Write(std::string(kDriverFolder) + "/" + kDriverFile,
                  bench::RandomBytes(kDriverImageLimit));
@@ -173,9 +176,10 @@ struct RunBench {
   // The whole simulated world runs `scale` times faster, the program's own pauses (chunk
   // pauses, reply polls, recovery) included: a real-time pause against scaled units would
   // weigh `scale` times more than it does beside real units.
-  static SiteSystemConfig Config(QuietLog& log, double scale) {
+  static SiteSystemConfig Config(QuietLog& log, double scale, const std::string& recordsUrl = "") {
     SiteSystemConfig config;
     config.LogOverride = &log;
+    config.RecordsUrl = recordsUrl;
     config.Links.Sleep = [scale](std::chrono::milliseconds pause) {
       std::this_thread::sleep_for(std::chrono::duration<double, std::milli>(pause.count() / scale));
     };
@@ -316,15 +320,21 @@ struct LoopClock {
   std::uint32_t atLast = 0;
 };
 
-// 2. Parts per hour of the automatic loop with the virtual operator, at an auto-run interval.
-bool RunLoop(std::int32_t intervalMs, const std::string& suffix, bool judged) {
+sim::RigOptions LoopOptions() {
   sim::RigOptions options = Options(kLoopScale);
   options.virtualOperator = true;
   options.failRate = 0;
-  RunBench bench(options, kLoopImageBytes);
+  return options;
+}
+}  // namespace
+
+LoopFigures MeasureAutoLoop(std::int32_t intervalMs, const std::string& recordsUrl) {
+  const sim::RigOptions options = LoopOptions();
+  LoopFigures figures;
+  RunBench bench(options, kLoopImageBytes, recordsUrl);
   if (!bench.ready) {
     std::fprintf(stderr, "loop: the project or the units could not be set up\n");
-    return false;
+    return figures;
   }
   SiteSystem& system = bench.system;
   system.Controls().AutoRunInterval = intervalMs;
@@ -346,10 +356,28 @@ bool RunLoop(std::int32_t intervalMs, const std::string& suffix, bool judged) {
   const std::size_t started = StartOnSelectedSites(system, RunRecipe::PcAutoRun).size();
   WaitForSites(system);
   system.Shutdown();
-  const bool complete = started == kUnits && clock.atLast != 0 && bench.rig.partsFailed() == 0;
-
+  figures.complete = started == kUnits && clock.atLast != 0 && bench.rig.partsFailed() == 0;
+  figures.parts = clock.atLast - clock.atFirst;
   const double seconds = Seconds(clock.last - clock.first).count();
-  const double uph = complete ? (clock.atLast - clock.atFirst) * 3600.0 / seconds : 0;
+  figures.uph = figures.complete ? figures.parts * 3600.0 / seconds : 0;
+  if (RecordWriter* writer = system.PartRecords()) {
+    writer->Flush(std::chrono::minutes(1));
+    figures.recorded = writer->CommittedCount();
+  }
+  if (RecordShipper* shipper = system.Shipping()) {
+    shipper->Stop();  // its last pass ships what the writer has committed
+    figures.shipped = shipper->ShippedCount();
+  }
+  return figures;
+}
+
+namespace {
+// 2. Parts per hour of the automatic loop with the virtual operator, at an auto-run interval.
+bool RunLoop(std::int32_t intervalMs, const std::string& suffix, bool judged) {
+  const sim::RigOptions options = LoopOptions();
+  const LoopFigures figures = MeasureAutoLoop(intervalMs, "");
+  const bool complete = figures.complete;
+  const double uph = figures.uph;
   sim::OperatorOptions hand = options.hand;
   const sim::Workload cycle =
       sim::autoLoopCycleWork(kUnits, kLoopImageBytes, sim::PartKind::SerialNor, Selection(), hand);
@@ -359,7 +387,7 @@ bool RunLoop(std::int32_t intervalMs, const std::string& suffix, bool judged) {
   bench::Print("uph" + suffix + "_interval", intervalMs, "ms");
   bench::Print("uph" + suffix, uph, "parts/h");
   bench::Print("uph" + suffix + "_model", ideal, "parts/h");
-  bench::Print("uph" + suffix + "_parts", clock.atLast - clock.atFirst, "parts");
+  bench::Print("uph" + suffix + "_parts", figures.parts, "parts");
   bench::Print("uph" + suffix + "_ratio_to_model", ratio, "x");
   return complete && (!judged || ratio >= kUphTarget);
 }
@@ -496,6 +524,8 @@ bool Wanted(int argc, char** argv, const std::string& group) {
 
 }  // namespace
 
+// zv_bench_ship builds this file for its loop figure and brings its own main.
+#ifndef ZV_BENCH_LOOP_ONLY
 // Without arguments every figure runs; otherwise only the groups named ("run", "uph",
 // "firmware", "sd").
 int main(int argc, char** argv) {
@@ -510,3 +540,4 @@ int main(int argc, char** argv) {
   if (Wanted(argc, argv, "firmware")) met = RunFirmwareUpdate() && met;
   return met ? EXIT_SUCCESS : EXIT_FAILURE;
 }
+#endif
