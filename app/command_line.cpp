@@ -68,7 +68,7 @@ class Parser {
     }
     if (name != "--base-dir" && name != "--simulate" && name != "--usb-trace" &&
         name != "--project" && name != "--sim-fail-rate" && name != "--sim-speed" &&
-        name != "--sim-cards" && name != "--exit-after-parts") {
+        name != "--sim-cards" && name != "--exit-after-parts" && name != "--records-url") {
       return Fail("unknown option: " + name);
     }
     const std::optional<std::string> value = inlineValue ? inlineValue : Next();
@@ -81,6 +81,8 @@ class Parser {
       Text(options_.project, name, *value);
     else if (name == "--sim-cards")
       Text(options_.simCards, name, *value);
+    else if (name == "--records-url")
+      Text(options_.recordsUrl, name, *value);
     else if (name == "--sim-fail-rate")
       Rate(*value);
     else if (name == "--sim-speed")
@@ -181,6 +183,8 @@ std::string CommandLineUsage(const std::string& programName) {
          "...\n"
          "  --log-stdout      also write every shown log line to standard output\n"
          "  --usb-trace FILE  write a line per USB transfer to FILE\n"
+         "  --records-url URL ship the per-part records to this PostgreSQL database\n"
+         "                    (postgresql://...; the password from ~/.pgpass or PGPASSFILE)\n"
          "  --project FILE    load the project FILE once the units are found\n"
          "  --auto-run        with a project: tick \"Auto Run\" and press \"Run Program\"\n"
          "  --project-window  open the project window once the units are found\n"

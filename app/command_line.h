@@ -13,6 +13,7 @@ struct CommandLineOptions {
   std::string simCards;               // --sim-cards DIR: the simulated units' SD card folders
   bool logStdout = false;             // --log-stdout: every shown log line also on standard output
   std::string usbTrace;               // --usb-trace FILE: the link's transfer trace
+  std::string recordsUrl;             // --records-url URL: ship the per-part records there
   std::string project;             // --project FILE: loaded at start-up as the project window would
   bool autoRun = false;            // --auto-run: tick "Auto Run" and press "Run Program" at start
   bool showProjectWindow = false;  // --project-window: open the project window at start

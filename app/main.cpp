@@ -54,6 +54,7 @@ ProgramOptions ProgramOptionsOf(const CommandLineOptions& line) {
   options.simFailRate = line.simFailRate.value_or(0.0);
   options.simSpeed = line.simSpeed.value_or(1.0);
   options.simCards = line.simCards;
+  options.recordsUrl = line.recordsUrl;
   options.autoRun = line.autoRun;
   options.showProjectWindow = line.showProjectWindow;
   options.exitAfterParts = line.exitAfterParts;

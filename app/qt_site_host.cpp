@@ -4,6 +4,7 @@
 #include <QMetaObject>
 #include <QString>
 #include <QThread>
+#include <QTimer>
 #include <utility>
 
 #include "app/main_form.h"
@@ -94,6 +95,20 @@ void QtSiteHost::RequestExit() {
 // A worker has no event loop of the windows to run; only the UI thread processes them.
 void QtSiteHost::ProcessMessages() {
   if (OnUiThread()) QCoreApplication::processEvents();
+}
+
+// The UI thread sleeps in the event loop until an event comes or the time is up, instead of
+// waking every millisecond to look for one.
+void QtSiteHost::WaitForMessages(std::chrono::milliseconds limit) {
+  if (!OnUiThread()) {
+    std::this_thread::sleep_for(limit);
+    return;
+  }
+  QTimer timeUp;
+  timeUp.setSingleShot(true);
+  timeUp.setTimerType(Qt::PreciseTimer);
+  timeUp.start(limit);
+  while (timeUp.isActive()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 }
 
 int QtSiteHost::MessageBox(const std::string& text, const std::string& caption, unsigned flags) {

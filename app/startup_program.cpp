@@ -34,7 +34,9 @@ GangProgram::GangProgram(ProgramOptions options)
                     : RegistryStore::ForProgram(!IsInstalledProgram(ExecutableDir()))) {
   bus_ = ChooseUsbBus({config_.simulatedUnits, config_.simulationTiming, config_.pollPeriodMs,
                        config_.simFailRate, config_.simSpeed, config_.simCards});
-  sites_ = std::make_unique<SiteSystem>(*bus_.library);
+  SiteSystemConfig sites;
+  sites.RecordsUrl = config_.recordsUrl;
+  sites_ = std::make_unique<SiteSystem>(*bus_.library, std::move(sites));
   // The base folder is known before any window: the log journal lives below it.
   SetPaths();
   if (!config_.usbTrace.empty() && !sites_->Links().Trace().Start(config_.usbTrace)) {

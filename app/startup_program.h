@@ -27,6 +27,7 @@ struct ProgramOptions {
   std::string simCards;               // the simulated units' SD cards below; empty: no cards
   bool logStdout = false;
   std::string usbTrace;                   // empty: no transfer trace (beyond ZV_USB_TRACE)
+  std::string recordsUrl;                 // empty: the settings' "[Records] Url"
   std::string tempRoot;                   // empty: the system temporary folder
   std::optional<RegistryStore> registry;  // none: the program's own (RegistryStore::ForProgram)
   int pollPeriodMs = 1000;                // the bus look where no event source works

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "bench/bench_figures.h"
+#include "bench/bench_records.h"
 #include "bench/bench_util.h"
 #include "records/record_writer.h"
 
@@ -29,6 +30,8 @@ class CountingSink : public LogSink {
  private:
   std::atomic<int> lines_{0};
 };
+
+}  // namespace
 
 PartRecord TypicalRecord(int producer, int n) {
   PartRecord r;
@@ -51,7 +54,6 @@ PartRecord TypicalRecord(int producer, int n) {
   r.ElapsedMs = 8812;
   return r;
 }
-}  // namespace
 
 bool RunRecords() {
   const auto folder =

@@ -3,12 +3,19 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <ctime>
 #include <fstream>
 #include <memory>
 #include <random>
 #include <system_error>
 
 namespace bench {
+
+double ProcessCpuSeconds() {
+  timespec now{};
+  if (clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now) != 0) return 0;
+  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+}
 
 double MemcpySeconds(std::size_t bytes, int repeats) {
   const auto from = std::make_unique<std::uint8_t[]>(bytes);  // zeroed: pages are mapped

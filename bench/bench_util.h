@@ -38,6 +38,9 @@ inline void Print(const std::string& name, double value, const std::string& unit
 // memcpy of `bytes` bytes between two buffers of that size, the reference of every ratio.
 double MemcpySeconds(std::size_t bytes, int repeats);
 
+// The CPU time of the whole process so far, every thread's.
+double ProcessCpuSeconds();
+
 // Reproducible pseudo-random bytes.
 std::vector<std::uint8_t> RandomBytes(std::size_t count);
 

@@ -7,6 +7,7 @@
 
 #include "cli/sd_command.h"
 #include "records/part_record.h"
+#include "records/record_report.h"
 #include "site/site_status.h"
 #include "site/system_startup.h"
 
@@ -42,10 +43,23 @@ const CLI::Validator kIsoDate(
     },
     "YYYY-MM-DD");
 
+const CLI::Validator kIsoTime(
+    [](std::string& text) -> std::string {
+      return ReportSinceUtc(text) ? std::string()
+                                  : "needs a time YYYY-MM-DD[Thh:mm[:ss][Z|+hh:mm]], not " + text;
+    },
+    "ISO-TIME");
+
+struct RecordsCommands {
+  CLI::App* records = nullptr;
+  CLI::App* push = nullptr;
+  CLI::App* report = nullptr;
+};
+
 struct Subcommands {
   CLI::App* scan = nullptr;
   CLI::App* run = nullptr;
-  CLI::App* records = nullptr;
+  RecordsCommands records;
   CLI::App* info = nullptr;
   CLI::App* selfTest = nullptr;
   CLI::App* led = nullptr;
@@ -92,6 +106,10 @@ void AddGlobalOptions(CLI::App& app, CliOptions& o, std::optional<int>& simulate
   app.add_option("--sim-cards", o.simCards,
                  "the simulated units keep their SD cards in DIR/Site1, DIR/Site2, ...")
       ->type_name("DIR");
+  app.add_option("--records-url", o.recordsUrl,
+                 "ship the per-part records to this PostgreSQL database (postgresql://...; the "
+                 "password from ~/.pgpass or PGPASSFILE)")
+      ->type_name("URL");
   app.set_version_flag("--version", "gangprog-cli " + GetVersionText());
 }
 
@@ -118,12 +136,29 @@ CLI::App* AddFirmware(CLI::App& app, CliOptions& o, bool& checkFlag) {
   return firmware;
 }
 
-CLI::App* AddRecords(CLI::App& app, CliOptions& o, bool& csv, bool& json) {
-  CLI::App* records = app.add_subcommand("records", "print the per-part records");
-  records->add_option("--since", o.since, "only records from this day on")->check(kIsoDate);
-  CLI::Option* csvFlag = records->add_flag("--csv", csv, "as CSV");
-  records->add_flag("--json", json, "one JSON object per line")->excludes(csvFlag);
-  return records;
+RecordsCommands AddRecords(CLI::App& app, CliOptions& o, bool& csv, bool& json) {
+  RecordsCommands sub;
+  sub.records = app.add_subcommand("records", "print the per-part records");
+  sub.records->add_option("--since", o.since, "only records from this day on")->check(kIsoDate);
+  CLI::Option* csvFlag = sub.records->add_flag("--csv", csv, "as CSV");
+  sub.records->add_flag("--json", json, "one JSON object per line")->excludes(csvFlag);
+  sub.push = sub.records->add_subcommand(
+      "push", "ship the records the line's database does not hold yet, then exit");
+  sub.push->add_option("--to", o.pushTo, "the line's database (postgresql://...)")
+      ->type_name("URL")
+      ->required();
+  sub.report = sub.records->add_subcommand(
+      "report", "yield per site, socket or part number, failing steps, parts per hour");
+  sub.report->add_option("--from", o.reportFrom, "the line's database (default: this station's)")
+      ->type_name("URL");
+  sub.report->add_option("--since", o.since, "only records from this time on")->check(kIsoTime);
+  sub.report->add_option("--by", o.reportBy, "site, socket, part, step or hour")
+      ->type_name("WHAT")
+      ->required()
+      ->check(CLI::IsMember({"site", "socket", "part", "step", "hour"}));
+  CLI::Option* reportCsv = sub.report->add_flag("--csv", csv, "as CSV");
+  sub.report->add_flag("--json", json, "one JSON object per line")->excludes(reportCsv);
+  return sub;
 }
 
 // Site numbers 1..8 as indexes; an empty item ("1,,3", which CLI11 would skip) or a site named
@@ -201,9 +236,11 @@ ParsedCommandLine ParseCliCommandLine(const std::vector<std::string>& args) {
     const std::string sdReason = TakeSdOptions(*sub.sd, sdSiteNumbers, o);
     if (!sdReason.empty()) return Refused(app, sdReason);
   }
-  if (sub.records->parsed()) {
+  if (sub.records.records->parsed()) {
     o.command = CliCommand::Records;
     o.format = csv ? RecordFormat::Csv : recordsJson ? RecordFormat::Json : RecordFormat::Text;
+    if (sub.records.push->parsed()) o.recordsAction = RecordsAction::Push;
+    if (sub.records.report->parsed()) o.recordsAction = RecordsAction::Report;
   }
   return {o, CliExit::AllPassed, {}, {}};
 }

@@ -16,6 +16,8 @@ inline constexpr int kCliMaxSimulatedUnits = 16;
 
 enum class CliCommand { Scan, Run, Records, Info, SelfTest, Led, Firmware, Sd };
 enum class RecordFormat { Text, Csv, Json };
+// records: print them, ship them (push) or report over them (report).
+enum class RecordsAction { List, Push, Report };
 
 struct CliOptions {
   // Global.
@@ -25,6 +27,7 @@ struct CliOptions {
   double simSpeed = 1;  // the simulated units' timing model runs this many times faster
   std::string usbTrace;
   std::string simCards;  // the simulated units' SD cards below this folder (empty: no cards)
+  std::string recordsUrl;  // ship the per-part records to this database (empty: the settings')
 
   CliCommand command = CliCommand::Scan;
   bool json = false;  // scan, run, info, self-test: JSON instead of the log and tables
@@ -47,8 +50,12 @@ struct CliOptions {
   bool sdYes = false;             // format: the confirmation
 
   // records
-  std::string since;  // "YYYY-MM-DD" or empty
+  RecordsAction recordsAction = RecordsAction::List;
+  std::string since;  // "YYYY-MM-DD" or empty; report: an ISO time
   RecordFormat format = RecordFormat::Text;
+  std::string pushTo;      // push: the line's database
+  std::string reportFrom;  // report: the line's database; empty: the local records
+  std::string reportBy;    // report: site, socket, part, step or hour
 };
 
 // The parse: options to act on, or an exit status with what to print (help, version, error).

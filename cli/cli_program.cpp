@@ -21,7 +21,9 @@ UsbBusChoice ChooseBus(const CliOptions& options, const CliEnvironment& env) {
 HeadlessProgram::HeadlessProgram(const CliOptions& options, CliEnvironment& env,
                                  std::ostream& logStream)
     : env_(env), baseDir_(options.baseDir), bus_(ChooseBus(options, env)) {
-  system_ = std::make_unique<SiteSystem>(*bus_.library);
+  SiteSystemConfig config;
+  config.RecordsUrl = options.recordsUrl;
+  system_ = std::make_unique<SiteSystem>(*bus_.library, std::move(config));
   log_ = std::make_unique<CliLog>(system_->LogPipeline(), system_->LogJournal(), logStream,
                                   outputMutex_);
   system_->AttachHost(host_);

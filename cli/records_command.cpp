@@ -1,5 +1,6 @@
-// gangprog-cli records: the production trail below the base folder, as text, CSV or JSON lines.
-// Needs no unit and starts no worker; a database that does not exist yet holds no records.
+// gangprog-cli records: the production trail below the base folder, as text, CSV or JSON lines;
+// its shipping to the line's database (push) and the yield reports (report). Needs no unit and
+// starts no worker; a database that does not exist yet holds no records.
 #include <filesystem>
 #include <system_error>
 #include <vector>
@@ -7,8 +8,11 @@
 #include "cli/cli_program.h"
 #include "cli/commands.h"
 #include "records/record_export.h"
+#include "records/record_pusher.h"
+#include "records/record_report.h"
 #include "records/record_store.h"
 #include "site/ops/run_report.h"
+#include "site/system_startup.h"
 #include "support/system_ini.h"
 #include "support/system_para.h"
 #include "support/system_paths_init.h"
@@ -32,10 +36,67 @@ void WriteText(std::ostream& out, const std::vector<PartRecord>& records) {
   }
   out << records.size() << " record" << (records.size() == 1 ? "" : "s") << '\n';
 }
+
+int PushCommand(const std::string& baseDir, const CliOptions& options, CliEnvironment& env) {
+  StationInfo station;
+  std::string error;
+  if (!LoadStation(baseDir, GetVersionText(), station, error)) {
+    env.err << "gangprog-cli: " << error << '\n';
+    return CliExit::PartFailed;
+  }
+  RecordPusher pusher(options.pushTo, RecordStore::PathBelow(baseDir), station);
+  const ShipOutcome outcome = pusher.ShipAll();
+  const std::string target = PgUrlForLog(options.pushTo);
+  env.out << outcome.Shipped << " records shipped to " << target << '\n';
+  if (outcome.Done) return CliExit::AllPassed;
+  env.err << "gangprog-cli: shipping to " << target << " stopped (" << outcome.Reason << "); "
+          << outcome.Backlog << " records wait\n";
+  return CliExit::PartFailed;
+}
+
+int ReportCommand(const std::string& baseDir, const CliOptions& options, CliEnvironment& env) {
+  const ReportBy by = ReportByOf(options.reportBy).value_or(ReportBy::Site);
+  const std::string since = options.since.empty() ? "" : ReportSinceUtc(options.since).value();
+  std::vector<ReportRow> rows;
+  if (!options.reportFrom.empty()) {
+    PgConnection pg;
+    std::string error;
+    if (!pg.Open(options.reportFrom) || !CentralReport(pg, by, since, rows, error)) {
+      env.err << "gangprog-cli: " << PgUrlForLog(options.reportFrom)
+              << " cannot be read: " << (error.empty() ? pg.Error() : error) << '\n';
+      return CliExit::PartFailed;
+    }
+  } else if (std::error_code missing;
+             std::filesystem::exists(RecordStore::PathBelow(baseDir), missing)) {
+    RecordStore store(RecordStore::PathBelow(baseDir));
+    const StoreResult result = LocalReport(store, by, since, rows);
+    if (!result.Ok()) {
+      env.err << "gangprog-cli: the records in " << store.Path() << " cannot be read ("
+              << StoreStatusText(result.Status) << "): " << result.Message << '\n';
+      return CliExit::BadInput;
+    }
+  }
+  switch (options.format) {
+    case RecordFormat::Csv:
+      WriteReportCsv(env.out, by, rows);
+      break;
+    case RecordFormat::Json:
+      WriteReportJson(env.out, by, rows);
+      break;
+    case RecordFormat::Text:
+      WriteReportTable(env.out, by, rows);
+      break;
+  }
+  env.out.flush();
+  return CliExit::AllPassed;
+}
 }  // namespace
 
 int RecordsCommand(const CliOptions& options, CliEnvironment& env) {
-  const std::string path = RecordStore::PathBelow(BaseDirOf(options, env));
+  const std::string baseDir = BaseDirOf(options, env);
+  if (options.recordsAction == RecordsAction::Push) return PushCommand(baseDir, options, env);
+  if (options.recordsAction == RecordsAction::Report) return ReportCommand(baseDir, options, env);
+  const std::string path = RecordStore::PathBelow(baseDir);
   std::vector<PartRecord> records;
   std::error_code error;
   if (std::filesystem::exists(path, error)) {

@@ -137,6 +137,7 @@ void USB::CloseDevice() {
     Busy = 0;
     Opened = 0;
   }
+  AnnounceReadChange();  // a reply waiter stops waiting now
   if (slot) ReleaseAndClose(slot);
   JoinReadThread();
 }
@@ -222,7 +223,11 @@ bool USB::BulkRead(std::uint8_t* buffer, int length, bool asynchronous) {
     int result = -ENODEV;
     if (handle != nullptr) ReadNow(handle, data->data(), length, &result);
     Request.Result.store(result, std::memory_order_relaxed);
-    Request.Done.store(1, std::memory_order_release);
+    {
+      std::lock_guard lock(Request.Mutex);
+      Request.Done.store(1, std::memory_order_release);
+    }
+    Request.Changed.notify_all();
   });
   return true;
 }
@@ -245,7 +250,12 @@ std::uint8_t USB::IsReadDone() {
 SiteResult USB::AwaitReply(std::uint8_t* buffer, bool pausePolls) {
   while (IsReadDone() == 0) {
     if (pausePolls) {
-      Sleep(LinkTiming::ReplyPoll);
+      // Both ends of the wait announce themselves (the read thread's answer, CloseDevice),
+      // so it needs no timer: a step of many seconds costs no wake-ups.
+      std::unique_lock lock(Request.Mutex);
+      Request.Changed.wait(lock, [this] {
+        return Request.Done.load(std::memory_order_acquire) != 0 || IsOpened() == 0;
+      });
     } else {
       std::this_thread::yield();
     }
@@ -258,6 +268,11 @@ SiteResult USB::AwaitReply(std::uint8_t* buffer, bool pausePolls) {
     }
   }
   return buffer[0];
+}
+
+void USB::AnnounceReadChange() {
+  { std::lock_guard lock(Request.Mutex); }
+  Request.Changed.notify_all();
 }
 
 struct usb_device* USB::DeviceOfHandle() {

@@ -51,7 +51,11 @@ inline constexpr int MaxWriteAttempts = 2;
 // The asynchronous read in progress. The read thread writes only Data (shared with the
 // link) and Result, then sets Done; the waiting thread copies Data into its own buffer when
 // it sees Done, so a caller that stops waiting never leaves a thread writing into its memory.
+// Setting Done and closing the link are announced on Changed (under Mutex), so a waiter
+// wakes when its answer is there instead of polling for it.
 struct ReadRequest {
+  std::mutex Mutex;
+  std::condition_variable Changed;
   std::atomic<std::uint8_t> Done{1};  // 1: no read pending, or the read has finished
   usb_dev_handle* Handle = nullptr;
   int Length = 0;
@@ -113,8 +117,9 @@ class USB : public USBThread {
   // IsReadDone() again with a buffer it has freed, and the next read supersedes the old one.
   bool BulkRead(std::uint8_t* buffer, int length, bool asynchronous);
   std::uint8_t IsReadDone();
-  // The wait for an asynchronous reply: polls IsReadDone (every 10 ms with pausePolls, else
-  // without pause); 0xFF when Opened drops meanwhile, else byte 0 of the reply.
+  // The wait for an asynchronous reply: with pausePolls it sleeps until the read thread
+  // delivers or the link closes, else it polls IsReadDone without pause; 0xFF when Opened
+  // drops meanwhile, else byte 0 of the reply.
   SiteResult AwaitReply(std::uint8_t* buffer, bool pausePolls = true);
 
   // The device record of the open handle, or none.
@@ -166,6 +171,7 @@ class USB : public USBThread {
   bool WriteOnce(const std::uint8_t* buffer, int length);
   bool RecoverWrite();
   bool ReadNow(usb_dev_handle* expected, std::uint8_t* buffer, int length, int* result);
+  void AnnounceReadChange();
   bool IsListed(struct usb_device* device);
   void ReleaseAndClose(const std::shared_ptr<HandleSlot>& slot);
   void TraceTransfer(TraceDirection direction, int endpoint, int asked, int result,

@@ -42,6 +42,14 @@ CREATE TABLE part_steps (
 ) WITHOUT ROWID;
 )sql";
 
+// Version 2: how far each shipping target has the records (the last local id it holds).
+constexpr const char* kCreateShipMarks = R"sql(
+CREATE TABLE ship_marks (
+  target TEXT PRIMARY KEY,
+  shipped_id INTEGER NOT NULL
+);
+)sql";
+
 constexpr const char* kInsertRecord = R"sql(
 INSERT INTO part_records (record_id, time, site, unit_id, project_file, data_crc, manufacturer,
   part_number, sockets, run_result, run_verdict, socket1_verdict, socket2_verdict,
@@ -60,6 +68,17 @@ SELECT id, record_id, time, site, unit_id, project_file, data_crc, manufacturer,
   socket4_verdict, pass, elapsed_ms
 FROM part_records WHERE time >= ? ORDER BY time, id
 )sql";
+
+constexpr const char* kSelectAfter = R"sql(
+SELECT id, record_id, time, site, unit_id, project_file, data_crc, manufacturer, part_number,
+  sockets, run_result, run_verdict, socket1_verdict, socket2_verdict, socket3_verdict,
+  socket4_verdict, pass, elapsed_ms
+FROM part_records WHERE id > ? ORDER BY id LIMIT ?
+)sql";
+
+constexpr const char* kSelectStepRange =
+    "SELECT record, code, name, result, duration_ms FROM part_steps "
+    "WHERE record BETWEEN ? AND ? ORDER BY record, position";
 
 constexpr const char* kSelectSteps =
     "SELECT code, name, result, duration_ms FROM part_steps WHERE record = ? ORDER BY position";
@@ -217,23 +236,31 @@ StoreResult RecordStore::Configure() {
 }
 
 StoreResult RecordStore::Migrate() {
-  Statement version(db_, "PRAGMA user_version");
-  if (!version.Prepared() || version.Step() != SQLITE_ROW) return Fail(sqlite3_errcode(db_));
-  const long long current = version.Int(0);
-  if (current == kSchemaVersion) return {};
-  if (current > kSchemaVersion) {
-    return {StoreStatus::Failed,
-            "made by a newer program (schema " + std::to_string(current) + ")"};
+  long long current = 0;
+  StoreResult result = ReadVersion(current);
+  if (!result.Ok() || current == kSchemaVersion) return result;
+  // Two connections may open a new file at once: the version is read again under the write
+  // lock, so only one of them changes the schema.
+  result = Exec("BEGIN IMMEDIATE");
+  if (result.Ok()) result = ReadVersion(current);
+  if (result.Ok() && current > kSchemaVersion) {
+    result = {StoreStatus::Failed,
+              "made by a newer program (schema " + std::to_string(current) + ")"};
   }
-  // Version 0 is a new file: create everything in one transaction, with the version in it.
-  StoreResult result = Exec("BEGIN IMMEDIATE");
-  if (!result.Ok()) return result;
-  result = Exec(kCreateSchema);
+  if (result.Ok() && current == 0) result = Exec(kCreateSchema);
+  if (result.Ok() && current < 2) result = Exec(kCreateShipMarks);
   if (result.Ok())
     result = Exec(("PRAGMA user_version = " + std::to_string(kSchemaVersion)).c_str());
   if (result.Ok()) result = Exec("COMMIT");
   if (!result.Ok() && sqlite3_get_autocommit(db_) == 0) Exec("ROLLBACK");
   return result;
+}
+
+StoreResult RecordStore::ReadVersion(long long& version) {
+  Statement select(db_, "PRAGMA user_version");
+  if (!select.Prepared() || select.Step() != SQLITE_ROW) return Fail(sqlite3_errcode(db_));
+  version = select.Int(0);
+  return {};
 }
 
 StoreResult RecordStore::Insert(const std::vector<PartRecord>& batch) {
@@ -312,6 +339,81 @@ StoreResult RecordStore::ReadSteps(std::vector<PartRecord>& rows,
     select.Reset();
   }
   return {};
+}
+
+StoreResult RecordStore::ReadAfter(long long afterId, std::size_t limit,
+                                   std::vector<StoredRecord>& rows) {
+  rows.clear();
+  StoreResult result = Open();
+  if (!result.Ok()) return result;
+  Statement select(db_, kSelectAfter);
+  if (!select.Prepared()) return Fail(sqlite3_errcode(db_));
+  select.Bind(1, afterId);
+  select.Bind(2, static_cast<long long>(limit));
+  int rc = SQLITE_ROW;
+  while ((rc = select.Step()) == SQLITE_ROW) rows.push_back({select.Int(0), ReadRecord(select)});
+  if (rc != SQLITE_DONE) return Fail(rc);
+  return rows.empty() ? StoreResult{} : ReadStepRange(rows);
+}
+
+// One query for the steps of the whole range: the rows come ordered by record, as `rows` are.
+StoreResult RecordStore::ReadStepRange(std::vector<StoredRecord>& rows) {
+  Statement select(db_, kSelectStepRange);
+  if (!select.Prepared()) return Fail(sqlite3_errcode(db_));
+  select.Bind(1, rows.front().Id);
+  select.Bind(2, rows.back().Id);
+  std::size_t at = 0;
+  int rc = SQLITE_ROW;
+  while ((rc = select.Step()) == SQLITE_ROW) {
+    const long long record = select.Int(0);
+    while (at < rows.size() && rows[at].Id < record) ++at;
+    if (at == rows.size()) break;
+    rows[at].Record.Steps.push_back({static_cast<std::uint16_t>(select.Int(1)), select.Text(2),
+                                     static_cast<std::uint8_t>(select.Int(3)),
+                                     static_cast<std::uint32_t>(select.Int(4))});
+  }
+  if (rc != SQLITE_DONE && rc != SQLITE_ROW) return Fail(rc);
+  return {};
+}
+
+StoreResult RecordStore::CountAfter(long long afterId, std::uint64_t& count) {
+  count = 0;
+  StoreResult result = Open();
+  if (!result.Ok()) return result;
+  Statement select(db_, "SELECT count(*) FROM part_records WHERE id > ?");
+  if (!select.Prepared()) return Fail(sqlite3_errcode(db_));
+  select.Bind(1, afterId);
+  if (select.Step() != SQLITE_ROW) return Fail(sqlite3_errcode(db_));
+  count = static_cast<std::uint64_t>(select.Int(0));
+  return {};
+}
+
+StoreResult RecordStore::ReadShipMark(const std::string& target, long long& shippedId) {
+  shippedId = 0;
+  StoreResult result = Open();
+  if (!result.Ok()) return result;
+  Statement select(db_, "SELECT shipped_id FROM ship_marks WHERE target = ?");
+  if (!select.Prepared()) return Fail(sqlite3_errcode(db_));
+  select.Bind(1, target);
+  const int rc = select.Step();
+  if (rc == SQLITE_ROW) shippedId = select.Int(0);
+  return rc == SQLITE_ROW || rc == SQLITE_DONE ? StoreResult{} : Fail(rc);
+}
+
+StoreResult RecordStore::WriteShipMark(const std::string& target, long long shippedId) {
+  StoreResult result = Open();
+  if (!result.Ok()) return result;
+  Statement upsert(db_,
+                   "INSERT INTO ship_marks (target, shipped_id) VALUES (?, ?) "
+                   "ON CONFLICT (target) DO UPDATE SET shipped_id = excluded.shipped_id");
+  if (!upsert.Prepared()) return Fail(sqlite3_errcode(db_));
+  upsert.Bind(1, target);
+  upsert.Bind(2, shippedId);
+  return upsert.Step() == SQLITE_DONE ? StoreResult{} : Fail(sqlite3_errcode(db_));
+}
+
+sqlite3* RecordStore::Handle() {
+  return Open().Ok() ? db_ : nullptr;
 }
 
 StoreResult RecordStore::Exec(const char* sql) {

@@ -6,6 +6,8 @@
 // survives a kill of the program and a power cut; a reader (the command-line export) never
 // blocks the writer. Every record carries a unique text id, so a commit that is retried after
 // a failure cannot add a row twice.
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -33,10 +35,16 @@ struct StoreResult {
 // The name of a status in the log lines ("locked", "full", ...).
 const char* StoreStatusText(StoreStatus status);
 
+// A record with its row number: the order records were committed in, which shipping follows.
+struct StoredRecord {
+  long long Id = 0;
+  PartRecord Record;
+};
+
 // One connection. Not for use from two threads at once: the writer owns one, the export another.
 class RecordStore {
  public:
-  static constexpr int kSchemaVersion = 1;
+  static constexpr int kSchemaVersion = 2;
   static constexpr int kDefaultBusyTimeoutMs = 2000;
 
   // The database file of a program: baseDir (ending in "/") + "History/Records.db".
@@ -63,11 +71,26 @@ class RecordStore {
   // empty date), oldest first, with their steps.
   StoreResult QuerySince(const std::string& sinceDate, std::vector<PartRecord>& rows);
 
+  // Up to `limit` records committed after row `afterId`, in commit order, with their steps.
+  StoreResult ReadAfter(long long afterId, std::size_t limit, std::vector<StoredRecord>& rows);
+  // How many records were committed after row `afterId`.
+  StoreResult CountAfter(long long afterId, std::uint64_t& count);
+
+  // The last row a shipping target holds (0: none yet), and its update once a batch is there.
+  StoreResult ReadShipMark(const std::string& target, long long& shippedId);
+  StoreResult WriteShipMark(const std::string& target, long long shippedId);
+
+  // The open connection for read-only queries of the reports (opening first); none when the
+  // file cannot be opened.
+  sqlite3* Handle();
+
   const std::string& Path() const { return path_; }
 
  private:
   StoreResult Configure();
   StoreResult Migrate();
+  StoreResult ReadVersion(long long& version);
+  StoreResult ReadStepRange(std::vector<StoredRecord>& rows);
   StoreResult InsertAll(const std::vector<PartRecord>& batch);
   StoreResult ReadSteps(std::vector<PartRecord>& rows, const std::vector<long long>& ids);
   StoreResult Exec(const char* sql);

@@ -1,6 +1,7 @@
 #include "sim/procedure_commands.h"
 
 #include <algorithm>
+#include <cstring>
 #include <fstream>
 
 #include "sim/card_run_set.h"
@@ -54,29 +55,47 @@ void reportAddress(ReplyBytes& reply, std::uint32_t address, std::uint8_t expect
   writeLe32(reply.data() + StepReply::ReadData, read);
 }
 
+// The chunk in the data buffer, in the state's own buffer; false when it is out of reach.
+bool readChunkData(CommandContext& ctx, ProcedureState& st) {
+  st.chunkData.resize(st.lastChunkLength);
+  return ctx.memory().read(UnitAddress::DataBuffer, st.chunkData);
+}
+
 // Program: flash cells only go from 1 to 0, so programming over old data shows in verify.
 void programChunk(CommandContext& ctx, ProcedureState& st) {
-  const auto data = ctx.memory().readVector(UnitAddress::DataBuffer, st.lastChunkLength);
-  auto cells = st.cells->readVector(st.lastChunkOffset, st.lastChunkLength);
-  if (cells.size() != data.size()) return;
+  std::vector<std::uint8_t>& cells = st.chunkCells;
+  cells.resize(st.lastChunkLength);
+  if (!readChunkData(ctx, st) || !st.cells->read(st.lastChunkOffset, cells)) return;
+  const std::vector<std::uint8_t>& data = st.chunkData;
   for (std::size_t i = 0; i < cells.size(); ++i) cells[i] &= data[i];
   st.cells->write(st.lastChunkOffset, cells);
 }
 
-// What reading the part gives: a weak cell of a failing part reads one bit flipped.
+// What reading the part gives: a weak cell of a failing part reads one bit flipped. False
+// when the range is outside the part.
+bool readCellsInto(const ProcedureState& st, std::uint32_t offset, std::vector<std::uint8_t>& out) {
+  if (!st.cells->read(offset, out)) return false;
+  const std::uint32_t weak = st.fault.address;
+  if (st.fault.kind == PartFault::BadCell && weak >= offset && weak - offset < out.size()) {
+    out[weak - offset] ^= kWeakBit;
+  }
+  return true;
+}
+
 std::vector<std::uint8_t> readCells(const ProcedureState& st, std::uint32_t offset,
                                     std::uint32_t length) {
-  auto cells = st.cells->readVector(offset, length);
-  const std::uint32_t weak = st.fault.address;
-  if (st.fault.kind == PartFault::BadCell && weak >= offset && weak - offset < cells.size()) {
-    cells[weak - offset] ^= kWeakBit;
-  }
+  std::vector<std::uint8_t> cells(length, 0xFF);
+  if (!readCellsInto(st, offset, cells)) cells.clear();
   return cells;
 }
 
 void verifyChunk(CommandContext& ctx, ProcedureState& st, ReplyBytes& reply) {
-  const auto data = ctx.memory().readVector(UnitAddress::DataBuffer, st.lastChunkLength);
-  const auto cells = readCells(st, st.lastChunkOffset, st.lastChunkLength);
+  std::vector<std::uint8_t>& cells = st.chunkCells;
+  cells.resize(st.lastChunkLength);
+  if (!readChunkData(ctx, st) || !readCellsInto(st, st.lastChunkOffset, cells)) return;
+  const std::vector<std::uint8_t>& data = st.chunkData;
+  // The usual case, all equal, at memcmp's pace; the byte-wise search only finds the place.
+  if (data.empty() || std::memcmp(data.data(), cells.data(), data.size()) == 0) return;
   const auto miss = std::mismatch(data.begin(), data.end(), cells.begin(), cells.end());
   if (miss.first == data.end()) return;
   const auto at = static_cast<std::uint32_t>(miss.first - data.begin());
@@ -117,7 +136,7 @@ ReplyBytes runStep(CommandContext& ctx, ProcedureState& st, std::uint16_t code) 
       if (part.protectedCells)
         reply[StepReply::Verdict] = Ack::Fail;
       else
-        st.cells->clear();
+        st.cells->erase();
       break;
     case StepCode::BlankCheck:
       blankCheck(st, reply);
@@ -292,7 +311,7 @@ bool lookIntoSocket(CommandContext& ctx, ProcedureState& st) {
   if (look.newPart) {
     st.part.inserted = true;
     st.part.protectedCells = false;
-    if (st.cells) st.cells->clear();
+    if (st.cells) st.cells->erase();
   }
   return look.present;
 }

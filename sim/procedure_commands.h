@@ -55,6 +55,10 @@ struct ProcedureState {
   std::uint32_t lastChunkLength = 0;
   bool running = false;
   std::chrono::steady_clock::time_point due{};
+  // What program and verify copy a chunk and its cells into, kept between steps so that a
+  // step does not allocate and fault in fresh memory each time.
+  std::vector<std::uint8_t> chunkData;
+  std::vector<std::uint8_t> chunkCells;
   // A stand-alone run reads each data chunk from this card file and answers the step.
   std::filesystem::path cardData;
 };

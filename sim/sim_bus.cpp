@@ -410,6 +410,7 @@ int SimBus::release_interface(usb_dev_handle* dev, int interface) {
 // ---- UsbLibrary: transfers ----
 
 int SimBus::bulk_write(usb_dev_handle* dev, int ep, char* bytes, int size, int) {
+  CpuMeter::Scope metered(cpu_);
   SimHandle* handle = handleOf(dev);
   if (int error = checkIo(handle, ep, UnitUsb::EndpointOut)) return fail(error);
   if (size < 0 || (size > 0 && !bytes)) return fail(kErrInvalid);
@@ -420,6 +421,7 @@ int SimBus::bulk_write(usb_dev_handle* dev, int ep, char* bytes, int size, int) 
 }
 
 int SimBus::bulk_read(usb_dev_handle* dev, int ep, char* bytes, int size, int timeout) {
+  CpuMeter::Scope metered(cpu_);
   SimHandle* handle = handleOf(dev);
   if (int error = checkIo(handle, ep, UnitUsb::EndpointIn)) return fail(error);
   if (size < 0 || (size > 0 && !bytes)) return fail(kErrInvalid);

@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "link/usb_library.h"
+#include "sim/cpu_meter.h"
 #include "sim/shared_link.h"
 #include "sim/sim_unit.h"
 
@@ -64,6 +65,9 @@ class SimBus final : public UsbLibrary {
   std::vector<std::shared_ptr<SimUnit>> pluggedUnits() const;  // in bus order
   bool isPlugged(const SimUnit& unit) const;
   std::size_t openHandleCount() const;
+  // The CPU time the callers' threads spent inside the bus's transfers (the simulated units'
+  // firmware and the link model): what a benchmark takes out to see the program's own cost.
+  std::chrono::nanoseconds cpuTime() const { return cpu_.total(); }
   // The rights on the unit's device node from the next open on (kept across replugs).
   void setAccess(const SimUnit& unit, DeviceAccess access);
 
@@ -119,6 +123,7 @@ class SimBus final : public UsbLibrary {
   int nextForeignId_ = 1;
   std::atomic<int> lastError_{0};
   BusLink link_;  // the one link every unit's bulk data shares
+  CpuMeter cpu_;
 
   std::mutex noticeMutex_;
   std::condition_variable noticeWake_;

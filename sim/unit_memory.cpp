@@ -17,7 +17,12 @@ bool UnitMemory::contains(std::uint32_t address, std::uint64_t length) const {
 UnitMemory::Page& UnitMemory::pageFor(std::size_t index) {
   auto& page = pages_[index];
   if (!page) {
-    page = std::make_unique<Page>();
+    if (spare_.empty()) {
+      page = std::make_unique<Page>();
+    } else {
+      page = std::move(spare_.back());
+      spare_.pop_back();
+    }
     page->fill(0xFF);
   }
   return *page;
@@ -99,6 +104,13 @@ std::optional<std::uint32_t> UnitMemory::firstNot(std::uint32_t address, std::ui
 
 void UnitMemory::clear() {
   for (auto& page : pages_) page.reset();
+  spare_.clear();
+}
+
+void UnitMemory::erase() {
+  for (auto& page : pages_) {
+    if (page) spare_.push_back(std::move(page));
+  }
 }
 
 std::size_t UnitMemory::allocatedPages() const {

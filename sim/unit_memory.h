@@ -51,6 +51,9 @@ class UnitMemory {
 
   // Drops every page: all bytes read 0xFF again.
   void clear();
+  // The same for the reader, but the pages are kept for the next writes, so memory that is
+  // erased and written again and again (a part's cells) does not allocate each time.
+  void erase();
   std::size_t allocatedPages() const;
 
  private:
@@ -60,6 +63,7 @@ class UnitMemory {
   std::uint32_t base_;
   std::uint32_t size_;
   std::vector<std::unique_ptr<Page>> pages_;
+  std::vector<std::unique_ptr<Page>> spare_;  // erased pages, reused before new ones
 };
 
 }  // namespace sim

@@ -5,7 +5,9 @@
 //
 // Threading contract: Show() is called from any thread (workers included), in the order of the
 // changes; an implementation applies the events of one site in that order on its UI thread.
+#include <chrono>
 #include <string>
+#include <thread>
 
 #include "site/panel_event.h"
 
@@ -20,6 +22,13 @@ class SiteHost {
   // Lets the UI thread handle its pending events during a wait; called on the waiting thread.
   // A front end without windows just returns.
   virtual void ProcessMessages() = 0;
+  // Waits `limit` on the waiting thread while the front end handles its events. A host without
+  // an event loop sleeps once and then handles what is pending; a host with one sleeps in it,
+  // so a long wait costs no wake-ups while nothing happens.
+  virtual void WaitForMessages(std::chrono::milliseconds limit) {
+    std::this_thread::sleep_for(limit);
+    ProcessMessages();
+  }
   // A modal message box (flags and answers as project/message_box_fn.h and the windows use
   // them); returns the pressed button. A front end without windows answers by itself.
   virtual int MessageBox(const std::string& text, const std::string& caption, unsigned flags) = 0;

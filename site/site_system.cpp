@@ -4,6 +4,7 @@
 #include <system_error>
 
 #include "site/ops/site_operations.h"
+#include "site/system_startup.h"
 
 namespace {
 // An installed program keeps its resource pack in its own folder; a pack below the base folder
@@ -31,11 +32,12 @@ SiteSystem::SiteSystem(UsbLibrary& usb, SiteSystemConfig config)
 void SiteSystem::SetPaths(const SystemPaths& paths) {
   paths_ = paths;
   journal_.SetFolder(paths_.BaseDir + "History/Journal");
-  records_.reset();  // commits what the old one holds
+  CloseRecords();  // the old folder's records are committed and shipped
   if (!paths_.BaseDir.empty()) {
     records_ = std::make_unique<RecordWriter>(
         RecordWriterOptions{RecordStore::PathBelow(paths_.BaseDir)}, Log());
   }
+  StartShipping();
   project_.reset();  // refers to the pack
   pack_ = std::make_unique<ResourcePack>(
       PackDir(paths_), [this](const std::string& text, const std::string& caption) {
@@ -48,6 +50,29 @@ void SiteSystem::SetPaths(const SystemPaths& paths) {
 
 SiteSystem::~SiteSystem() {
   Shutdown();
+}
+
+void SiteSystem::ApplyRecordsUrl() {
+  const std::string url = config_.RecordsUrl.empty() ? para_.RecordsUrl : config_.RecordsUrl;
+  if (url == shipUrl_) return;
+  shipper_.reset();
+  shipUrl_ = url;
+  StartShipping();
+}
+
+void SiteSystem::StartShipping() {
+  if (shipUrl_.empty() || !records_) return;
+  RecordShipperOptions options;
+  options.Url = shipUrl_;
+  options.LocalPath = RecordStore::PathBelow(paths_.BaseDir);
+  options.BaseDir = paths_.BaseDir;
+  options.ProgramVersion = GetVersionText();
+  shipper_ = std::make_unique<RecordShipper>(std::move(options), Log());
+}
+
+void SiteSystem::CloseRecords() {
+  records_.reset();
+  shipper_.reset();
 }
 
 void SiteSystem::AttachHost(SiteHost& host) {

@@ -14,6 +14,7 @@
 #include "log/core/journal.h"
 #include "log/core/log_thread.h"
 #include "project/driver_index.h"
+#include "records/record_shipper.h"
 #include "records/record_writer.h"
 #include "site/card_store_view.h"
 #include "site/loaded_project.h"
@@ -39,6 +40,8 @@ struct SiteSystemConfig {
   // Replaces the log pipeline as the sink of every line (tests capture the lines with it).
   LogSink* LogOverride = nullptr;
   std::int32_t LogDisplayMode = LogDisplay::Essential;
+  // The line's database for the per-part records (--records-url); empty: the settings' own.
+  std::string RecordsUrl;
 };
 
 class SiteSystem {
@@ -102,6 +105,12 @@ class SiteSystem {
   // The per-part records' writer (BaseDir + "History/Records.db"); none until the paths are
   // set. A run hands its record over and goes on.
   RecordWriter* PartRecords() { return records_.get(); }
+  // Ships the records to the configuration's URL or else the settings' "[Records] Url" (none
+  // when both are empty); the settings load calls it. The same URL again changes nothing.
+  void ApplyRecordsUrl();
+  RecordShipper* Shipping() { return shipper_.get(); }
+  // The close: the writer commits what is queued, then the shipper ships it when it can.
+  void CloseRecords();
 
   // The driver index ("Select.SEL"), the archiver and the resource pack of the project loads.
   DriverIndex& SelectList() { return selectList_; }
@@ -123,6 +132,7 @@ class SiteSystem {
   void Shutdown() { engine_.JoinAll(); }
 
  private:
+  void StartShipping();
   SiteSystemConfig config_;
   S_SystemPara para_;
   SystemPaths paths_;
@@ -130,7 +140,9 @@ class SiteSystem {
   UsbLibrary& usb_;
   TLogThread logPipeline_;
   Journal journal_{std::filesystem::path{}};
-  std::unique_ptr<RecordWriter> records_;  // after the log it writes to, before the workers
+  std::string shipUrl_;
+  std::unique_ptr<RecordShipper> shipper_;  // ends after the writer: ships its last commit
+  std::unique_ptr<RecordWriter> records_;   // after the log it writes to, before the workers
   NoSiteHost noHost_;
   SiteHost* host_ = &noHost_;
   std::set<std::string> deniedUnits_;

@@ -11,10 +11,10 @@ constexpr int kSitePollMs = 10;
 }  // namespace
 
 void MyDelay(SiteHost& host, int ms) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-  while (std::chrono::steady_clock::now() < deadline) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    host.ProcessMessages();
+  using Clock = std::chrono::steady_clock;
+  const auto deadline = Clock::now() + std::chrono::milliseconds(ms);
+  for (auto now = Clock::now(); now < deadline; now = Clock::now()) {
+    host.WaitForMessages(std::chrono::ceil<std::chrono::milliseconds>(deadline - now));
   }
 }
 

@@ -114,6 +114,7 @@ void LoadSystemSettings(SiteSystem& system, bool handlerMode) {
   LoadSystemIniFile(paths.BaseDir, handlerMode, system.Para());
   if (paths.BaseDir != system.Paths().BaseDir) system.SetPaths(paths);
   system.Links().ApplySettings(system.Para());
+  system.ApplyRecordsUrl();
 }
 
 bool CheckSystemFiles(SiteSystem& system, bool privateTemp) {
@@ -149,4 +150,5 @@ void CloseSystem(SiteSystem& system, bool handlerMode) {
     DeleteTempFile(tempDir + kGroupDefineTempFile, system.Log());
   }
   for (int site = 0; site < kSiteCount; ++site) system.Link(site).CloseDevice();
+  system.CloseRecords();  // the last records committed and shipped while the log still shows
 }

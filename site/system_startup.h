@@ -59,7 +59,8 @@ bool DeleteTempFile(const std::string& path, LogSink& log);
 bool SetSystemPaths(SiteSystem& system, const PathSetup& setup);
 
 // Loads "System/System.ini" into the system's settings (the file may move the base folder,
-// "ExeDirPath") and hands the link settings to the links.
+// "ExeDirPath"), hands the link settings to the links and starts shipping the records when a
+// records URL is set.
 void LoadSystemSettings(SiteSystem& system, bool handlerMode);
 
 // The checks after the settings: the private temporary folder (kTempFolderFail logged when it
@@ -72,5 +73,5 @@ bool CheckSystemFiles(SiteSystem& system, bool privateTemp);
 void ReportRegistryStore(const RegistryStore& store, LogSink& log);
 
 // The close: every worker joined, the close notice to every present unit unless in handler
-// mode, the temporary files deleted and every link closed.
+// mode, the temporary files deleted, every link closed, the records committed and shipped.
 void CloseSystem(SiteSystem& system, bool handlerMode);

@@ -99,6 +99,7 @@ void LoadSystemIniFile(std::string& baseDir, bool handlerMode, S_SystemPara& par
   para.DataBufferSel = handlerMode ? 1 : 0;
   para.HandlerModeMarker = handlerMode ? SystemIni::HandlerModeMarker : 0;
   para.LogDisplayMode = ReadInt(ini, SystemIni::LogDisplayMode, SystemIni::DefaultLogDisplayMode);
+  para.RecordsUrl = ini.ReadString(SystemIni::RecordsSection, SystemIni::RecordsUrl, "");
 }
 
 bool WriteSystemIniInteger(const std::string& baseDir, const char* key, std::int64_t value) {

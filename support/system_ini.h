@@ -19,6 +19,9 @@ inline constexpr const char* MegSaveDir = "MegSaveDir";
 inline constexpr const char* AutoRunInterval = "AutoRunInterval";
 inline constexpr const char* DataBufferSel = "DataBufferSel";
 inline constexpr const char* LogDisplayMode = "LogDisplayMode";
+// The line's database the per-part records are shipped to (section "Records").
+inline constexpr const char* RecordsSection = "Records";
+inline constexpr const char* RecordsUrl = "Url";
 
 inline constexpr std::int32_t DefaultPowerLedRetryCount = 4;
 inline constexpr std::int32_t DefaultPowerLedRetryDelayMS = 2;
@@ -57,6 +60,7 @@ std::uint32_t PowerLedWord(const S_SystemPara& para);
 //   (with a trailing "/" added if it has none) and ExeDirPath keeps the text; otherwise
 //   ExeDirPath := baseDir. Every further key comes from the file below the final baseDir.
 // - ModeByte := 0xA3; DataBufferSel and HandlerModeMarker follow `handlerMode`.
+// - "Url" of section "Records" is the records' shipping target (empty: none).
 // - An AutoRunInterval below 1 becomes 500. Missing keys and values that are no integers take
 //   their defaults; a missing file is no failure.
 void LoadSystemIniFile(std::string& baseDir, bool handlerMode, S_SystemPara& para);

@@ -16,4 +16,5 @@ struct S_SystemPara {
   std::int32_t HandlerModeMarker = 0; // 2012 while the handler mode is on
   std::string ExeDirPath;
   std::int32_t LogDisplayMode = 1;    // 0 None, 1 Essential, 2 All
+  std::string RecordsUrl;             // [Records] Url: the line's database; empty: no shipping
 };

@@ -132,14 +132,12 @@ SiteResult PutFileToCard(SiteSystem& system, int site, const std::filesystem::pa
     return SiteResultCode::Fail;
   }
   for (const CardPiece& piece : *pieces) {
-    if (!LoadFilePiece(system, site, pcFile, piece.Offset, piece.Length))
-      return SiteResultCode::Fail;
-    std::uint32_t sum = 0;
-    if (FileByteSum(pcFile, piece.Offset, piece.Length, sum) != ByteSumResult::Ok) {
-      return SiteResultCode::Fail;
-    }
+    // The sum of the bytes as they were sent, from the one read of the piece.
+    const std::optional<std::uint32_t> sum =
+        LoadFilePieceSummed(system, site, pcFile, piece.Offset, piece.Length);
+    if (!sum) return SiteResultCode::Fail;
     if (SdWriteData(system, site, directory, file, kCardPieceAddress, piece.Offset, piece.Length,
-                    piece.OpenMode, sum) != SiteResultCode::Pass) {
+                    piece.OpenMode, *sum) != SiteResultCode::Pass) {
       return SiteResultCode::Fail;
     }
   }

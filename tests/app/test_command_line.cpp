@@ -21,16 +21,33 @@ TEST(CommandLine, NoArgumentsMeanTheRealBusInTheProgramFolder) {
 }
 
 TEST(CommandLine, EveryOptionInBothSpellings) {
-  const CommandLineOptions a =
-      Parse({"--simulate", "8", "--base-dir", "build/demo", "--log-stdout", "--usb-trace", "t.txt",
-             "--project", "build/demo/Projects/CV25Q64.zvprj", "--sim-fail-rate", "0.25",
-             "--sim-speed", "40", "--auto-run", "--project-window", "--sim-cards", "cards",
-             "--exit-after-parts", "1000000"});
+  const CommandLineOptions a = Parse({"--simulate",
+                                      "8",
+                                      "--base-dir",
+                                      "build/demo",
+                                      "--log-stdout",
+                                      "--usb-trace",
+                                      "t.txt",
+                                      "--project",
+                                      "build/demo/Projects/CV25Q64.zvprj",
+                                      "--sim-fail-rate",
+                                      "0.25",
+                                      "--sim-speed",
+                                      "40",
+                                      "--auto-run",
+                                      "--project-window",
+                                      "--sim-cards",
+                                      "cards",
+                                      "--exit-after-parts",
+                                      "1000000",
+                                      "--records-url",
+                                      "postgresql://station@line/trail"});
   ASSERT_TRUE(a.error.empty()) << a.error;
   EXPECT_EQ(a.simulate, 8);
   EXPECT_EQ(a.simFailRate, 0.25);
   EXPECT_EQ(a.simSpeed, 40.0);
   EXPECT_EQ(a.simCards, "cards");
+  EXPECT_EQ(a.recordsUrl, "postgresql://station@line/trail");
   EXPECT_TRUE(a.autoRun);
   EXPECT_TRUE(a.showProjectWindow);
   EXPECT_EQ(a.exitAfterParts, 1000000);
@@ -86,6 +103,8 @@ TEST(CommandLine, BadInputIsRefusedWithAReason) {
            {"--auto-run", "--exit-after-parts", "16x"},
            {"--auto-run", "--exit-after-parts", "8", "--exit-after-parts", "8"},
            {"--exit-after-parts", "8"},
+           {"--records-url"},
+           {"--records-url", "a", "--records-url=b"},
        }) {
     const CommandLineOptions options = ParseCommandLine(args);
     EXPECT_FALSE(options.error.empty()) << args.front();
@@ -94,9 +113,9 @@ TEST(CommandLine, BadInputIsRefusedWithAReason) {
 
 TEST(CommandLine, UsageNamesEveryOption) {
   const std::string usage = CommandLineUsage("gangprog");
-  for (const char* option :
-       {"--base-dir", "--simulate", "--log-stdout", "--usb-trace", "--project", "--help",
-        "--sim-speed", "--auto-run", "--project-window", "--sim-cards", "--exit-after-parts"}) {
+  for (const char* option : {"--base-dir", "--simulate", "--log-stdout", "--usb-trace", "--project",
+                             "--help", "--sim-speed", "--auto-run", "--project-window",
+                             "--sim-cards", "--exit-after-parts", "--records-url"}) {
     EXPECT_NE(usage.find(option), std::string::npos) << option;
   }
 }

@@ -123,12 +123,24 @@ std::string CliTest::Project() const {
   return projects.empty() ? std::string() : projects.front();
 }
 
+std::string CliTest::NewBase(const std::string& name) {
+  const std::string base = root_ + name + "/base/";
+  fs::create_directories(base);
+  fs::copy(templateRoot_ + "base", base, fs::copy_options::recursive);
+  return base;
+}
+
 CliResult CliTest::Run(const std::vector<std::string>& args,
                        std::function<void(SiteSystem&)> prepare) {
+  return RunWithTemp(root_, args, std::move(prepare));
+}
+
+CliResult CliTest::RunWithTemp(const std::string& tempRoot, const std::vector<std::string>& args,
+                               std::function<void(SiteSystem&)> prepare) {
   std::ostringstream out;
   std::ostringstream err;
   CliEnvironment env(out, err);
-  env.tempRoot = root_;
+  env.tempRoot = tempRoot;
   env.simulationTiming = false;
   env.prepare = std::move(prepare);
   env.stop = &stop_;

@@ -48,6 +48,12 @@ class CliTest : public ::testing::Test {
   CliResult Run(const std::vector<std::string>& args,
                 std::function<void(SiteSystem&)> prepare = nullptr);
 
+  // The same with its own temporary folder, for programs that run at once.
+  CliResult RunWithTemp(const std::string& tempRoot, const std::vector<std::string>& args,
+                        std::function<void(SiteSystem&)> prepare = nullptr);
+  // Another base folder made from the template (another station), below the test's folder.
+  std::string NewBase(const std::string& name);
+
   std::string Base() const { return base_; }
   // A demo project of the template database.
   std::string Project() const;

@@ -49,6 +49,16 @@ TEST(CliOptions, StatusAndTextOfEveryKindOfCommandLine) {
       {{"records", "--since", "2024-13-01"}, CliExit::BadInput, "--since"},
       {{"records", "--since", "2024-12-32"}, CliExit::BadInput, "--since"},
       {{"records", "--since", "yesterday"}, CliExit::BadInput, "--since"},
+      {{"records", "push"}, CliExit::BadInput, "--to"},
+      {{"records", "report"}, CliExit::BadInput, "--by"},
+      {{"records", "report", "--by", "day"}, CliExit::BadInput, "--by"},
+      {{"records", "report", "--by", "site", "--since", "2024-05-01T24:00"},
+       CliExit::BadInput,
+       "--since"},
+      {{"records", "report", "--by", "site", "--since", "2024-05-01T10:00+2"},
+       CliExit::BadInput,
+       "--since"},
+      {{"records", "report", "--by", "site", "--csv", "--json"}, CliExit::BadInput, nullptr},
   };
   for (const Case& c : cases) {
     const std::string shown = testing::PrintToString(c.args);
@@ -100,6 +110,23 @@ TEST(CliOptions, AcceptedCommandLinesGiveTheirValues) {
     EXPECT_EQ(records.options->since, day);
   }
   EXPECT_EQ(ParseCliCommandLine({"records"}).options->format, RecordFormat::Text);
+
+  const ParsedCommandLine push = ParseCliCommandLine(
+      {"records", "push", "--to", "postgresql://line/trail", "--base-dir", "b"});
+  ASSERT_TRUE(push.options.has_value()) << push.err;
+  EXPECT_EQ(push.options->recordsAction, RecordsAction::Push);
+  EXPECT_EQ(push.options->pushTo, "postgresql://line/trail");
+  EXPECT_EQ(push.options->baseDir, "b");
+  const ParsedCommandLine report = ParseCliCommandLine(
+      {"--records-url", "postgresql://x/y", "records", "report", "--by", "step", "--from",
+       "postgresql://line/trail", "--since", "2024-05-01T10:00:00.5-03:30", "--json"});
+  ASSERT_TRUE(report.options.has_value()) << report.err;
+  EXPECT_EQ(report.options->recordsAction, RecordsAction::Report);
+  EXPECT_EQ(report.options->reportBy, "step");
+  EXPECT_EQ(report.options->reportFrom, "postgresql://line/trail");
+  EXPECT_EQ(report.options->since, "2024-05-01T10:00:00.5-03:30");
+  EXPECT_EQ(report.options->format, RecordFormat::Json);
+  EXPECT_EQ(report.options->recordsUrl, "postgresql://x/y");
 
   for (const auto& [args, update] :
        std::vector<std::pair<std::vector<std::string>, bool>>{{{"firmware"}, false},

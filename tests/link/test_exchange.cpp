@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <thread>
@@ -124,8 +125,8 @@ TEST_F(ExchangeTest, HandleOnlyPresenceLeavesTheLinkOfAPulledUnitToTheRescan) {
 TEST_F(ExchangeTest, LinkClosedByARescanWhileAwaited) {
   Unit().armFault(sim::Fault::neverAnswer());
   std::thread rescan([&] {
-    // The first 10 ms poll means the acceptance was read and the completion is awaited.
-    EXPECT_TRUE(WaitUntil([&] { return system.Sleeps.Count(10) != 0; }));
+    // Once the acceptance was read the completion is awaited (or about to be).
+    EXPECT_TRUE(WaitUntil([&] { return Unit().record().repliesSent != 0; }));
     Link().CloseDevice();
   });
   const ExchangeOutcome outcome = Eeprom();

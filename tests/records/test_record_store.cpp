@@ -108,6 +108,40 @@ TEST(RecordStore, NewFileGetsVersionedSchemaInWalMode) {
   EXPECT_NE(result.Message.find("newer"), std::string::npos) << result.Message;
 }
 
+// A file of the first version (no shipping watermarks) keeps its records and gains the table;
+// the watermark and the reads in commit order then work on it.
+TEST(RecordStore, FirstVersionFileIsUpgradedInPlace) {
+  TempFolder folder;
+  {
+    RecordStore store(folder.Db());
+    ASSERT_TRUE(store.Insert({SampleRecord(1), SampleRecord(2), SampleRecord(3)}).Ok());
+  }
+  {
+    RawConnection raw(folder.Db());
+    ASSERT_TRUE(raw.Exec("DROP TABLE ship_marks; PRAGMA user_version = 1"));
+  }
+  RecordStore store(folder.Db());
+  ASSERT_TRUE(store.Open().Ok());
+  long long mark = -1;
+  ASSERT_TRUE(store.ReadShipMark("line:5432/trail", mark).Ok());
+  EXPECT_EQ(mark, 0);
+  std::vector<StoredRecord> rows;
+  ASSERT_TRUE(store.ReadAfter(mark, 2, rows).Ok());
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(rows[0].Record, SampleRecord(1));
+  EXPECT_EQ(rows[1].Record, SampleRecord(2));
+  ASSERT_TRUE(store.WriteShipMark("line:5432/trail", rows.back().Id).Ok());
+  ASSERT_TRUE(store.ReadShipMark("line:5432/trail", mark).Ok());
+  ASSERT_TRUE(store.ReadAfter(mark, 2, rows).Ok());
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0].Record, SampleRecord(3));
+  std::uint64_t waiting = 0;
+  ASSERT_TRUE(store.CountAfter(mark, waiting).Ok());
+  EXPECT_EQ(waiting, 1u);
+  RawConnection raw(folder.Db());
+  EXPECT_EQ(raw.Value("PRAGMA user_version"), "2");
+}
+
 TEST(RecordStore, GarbageFileIsReportedDamagedAndLeftAlone) {
   TempFolder folder;
   std::filesystem::create_directories(folder.Path() / "History");
