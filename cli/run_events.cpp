@@ -3,7 +3,7 @@
 #include <chrono>
 #include <nlohmann/json.hpp>
 
-#include "cli/site_words.h"
+#include "site/site_words.h"
 #include "records/record_export.h"
 #include "site/run_controls.h"
 #include "site/site_panels.h"

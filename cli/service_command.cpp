@@ -11,7 +11,7 @@
 #include "cli/cli_program.h"
 #include "cli/commands.h"
 #include "cli/site_starts.h"
-#include "cli/site_words.h"
+#include "site/site_words.h"
 #include "site/ops/unit_info_ops.h"
 #include "site/rescan.h"
 #include "site/site_system.h"
