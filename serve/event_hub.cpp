@@ -1,5 +1,7 @@
 #include "serve/event_hub.h"
 
+#include <algorithm>
+
 EventHub::EventHub(HubLimits limits) : limits_(limits) {}
 
 std::uint64_t EventHub::Publish(std::string type, std::string data) {
@@ -17,10 +19,13 @@ std::uint64_t EventHub::Publish(std::string type, std::string data) {
 std::unique_ptr<HubReader> EventHub::Subscribe(std::optional<std::uint64_t> lastEventId) {
   std::lock_guard<std::mutex> lock(mutex_);
   ++clients_;
-  if (!lastEventId) return std::unique_ptr<HubReader>(new HubReader(*this, nextId_, false));
+  if (!lastEventId) {
+    return std::unique_ptr<HubReader>(new HubReader(*this, nextId_, nextId_, false));
+  }
   const std::uint64_t oldest = ring_.empty() ? nextId_ : ring_.front().id;
   const bool held = *lastEventId < nextId_ && *lastEventId + 1 >= oldest;
-  return std::unique_ptr<HubReader>(new HubReader(*this, held ? *lastEventId + 1 : nextId_, !held));
+  return std::unique_ptr<HubReader>(
+      new HubReader(*this, held ? *lastEventId + 1 : nextId_, nextId_, !held));
 }
 
 void EventHub::Close() {
@@ -46,8 +51,8 @@ std::uint64_t EventHub::DroppedClients() const {
   return dropped_;
 }
 
-HubReader::HubReader(EventHub& hub, std::uint64_t next, bool reset)
-    : hub_(hub), next_(next), reset_(reset) {}
+HubReader::HubReader(EventHub& hub, std::uint64_t next, std::uint64_t joined, bool reset)
+    : hub_(hub), next_(next), joined_(joined), reset_(reset) {}
 
 HubReader::~HubReader() {
   std::lock_guard<std::mutex> lock(hub_.mutex_);
@@ -67,7 +72,8 @@ HubReader::Batch HubReader::Next(std::size_t maxEvents, std::chrono::millisecond
     return batch;
   }
   const std::uint64_t oldest = hub_.ring_.empty() ? hub_.nextId_ : hub_.ring_.front().id;
-  if (hub_.nextId_ - next_ > hub_.limits_.clientBacklog || next_ < oldest) {
+  const std::uint64_t queued = hub_.nextId_ - std::max(next_, joined_);
+  if (queued > hub_.limits_.clientBacklog || next_ < oldest) {
     ++hub_.dropped_;
     batch.status = Status::Dropped;
     return batch;

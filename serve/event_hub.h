@@ -4,7 +4,9 @@
 // once and wakes the readers, whatever the number of clients: nothing a client does can make a
 // worker wait. A client's backlog (the events published past its position) is its queue; once
 // that exceeds the client limit the client is dropped, and a reconnect resumes from the ring or
-// is told to start afresh ("reset").
+// is told to start afresh ("reset"). A reconnecting client's queue holds only what was published
+// after it came back: it may take its missed events from the ring at its own pace, as long as
+// the ring still holds them.
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -48,10 +50,11 @@ class HubReader {
 
  private:
   friend class EventHub;
-  HubReader(EventHub& hub, std::uint64_t next, bool reset);
+  HubReader(EventHub& hub, std::uint64_t next, std::uint64_t joined, bool reset);
 
   EventHub& hub_;
-  std::uint64_t next_;  // the id of the next event this client gets
+  std::uint64_t next_;    // the id of the next event this client gets
+  std::uint64_t joined_;  // the first event published after it came: its queue starts there
   bool reset_;
 };
 

@@ -1,5 +1,7 @@
 #include "serve/station_server.h"
 
+#include <sys/socket.h>
+
 #include <algorithm>
 #include <charconv>
 #include <limits>
@@ -18,6 +20,10 @@ namespace {
 constexpr std::size_t kOverflowThreads = 2;
 constexpr std::size_t kEventsPerWrite = 256;
 constexpr const char* kJson = "application/json";
+// Each connection's socket holds at most this much unsent data (the kernel doubles it). Left to
+// itself the kernel grows a stream's buffer to megabytes for a client that reads nothing, and
+// such a client would never be found out; bounded, its writes stall and it is dropped.
+constexpr int kSendBufferBytes = 64 * 1024;
 
 struct Route {
   const char* pattern;  // the whole path, as a regular expression
@@ -133,6 +139,10 @@ bool StationServer::Start(std::string& error) {
     queue_ = queue;
     return queue;
   };
+  http_->set_socket_options([](socket_t socket) {
+    httplib::default_socket_options(socket);
+    setsockopt(socket, SOL_SOCKET, SO_SNDBUF, &kSendBufferBytes, sizeof kSendBufferBytes);
+  });  // set on the listening socket: every accepted connection inherits it
   http_->set_payload_max_length(options_.maxBodyBytes);
   http_->set_read_timeout(options_.ioTimeout);
   http_->set_write_timeout(options_.ioTimeout);

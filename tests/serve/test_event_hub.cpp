@@ -52,6 +52,16 @@ TEST(EventHub, AClientIsDroppedOnceItLagsBeyondItsBacklog) {
   EXPECT_EQ(Ids(keeping->Next(10, kNoWait)), (std::vector<std::uint64_t>{3, 4}));  // 2 behind
   EXPECT_EQ(keeping->Next(10, kNoWait).status, HubReader::Status::Idle);
   EXPECT_EQ(hub.DroppedClients(), 1u);
+  // A client that comes back owes the ring its missed events, not its queue: it takes them at
+  // its own pace, only what came after its return counts against it.
+  auto returning = hub.Subscribe(0);
+  hub.Publish("log", "{}");
+  hub.Publish("log", "{}");
+  hub.Publish("log", "{}");
+  EXPECT_EQ(Ids(returning->Next(2, kNoWait)), (std::vector<std::uint64_t>{1, 2}));
+  hub.Publish("log", "{}");  // 4 came after its return, 5 unread in all
+  EXPECT_EQ(returning->Next(10, kNoWait).status, HubReader::Status::Dropped);
+  EXPECT_EQ(hub.DroppedClients(), 2u);
   hub.Close();
   EXPECT_EQ(keeping->Next(10, std::chrono::milliseconds(60000)).status, HubReader::Status::Closed);
 }
