@@ -179,7 +179,7 @@ std::string MakeBase(const std::string& plusModule) {
 double TimedRun(SiteStation& engine, PartClock& clock, StationFeed& feed) {
   clock.Clear();
   auto reader = feed.Hub().Subscribe();
-  RunRequest request;
+  StationRunRequest request;
   request.autoRun = true;
   request.parts = kWarmParts + kTimedParts;
   const RunStart start = engine.StartRun(request);

@@ -21,7 +21,7 @@ class RefusingEngine final : public StationEngine {
  public:
   StationSnapshot Snapshot() override { return {}; }
   ProjectLoad LoadProject(const std::string&) override { return {}; }
-  RunStart StartRun(const RunRequest&) override { return {}; }
+  RunStart StartRun(const StationRunRequest&) override { return {}; }
   void RequestStop() override {}
   std::optional<RunTallyState> Run(std::uint64_t) override { return std::nullopt; }
   std::string RecordsPath() override { return "/nonexistent/Records.db"; }

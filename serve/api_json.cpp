@@ -36,7 +36,7 @@ bool OnlyKeys(const Json& object, const std::set<std::string>& known, std::strin
   return true;
 }
 
-bool ReadSites(const Json& object, RunRequest& request, std::string& error) {
+bool ReadSites(const Json& object, StationRunRequest& request, std::string& error) {
   if (!object.contains("sites")) return true;
   const Json& sites = object["sites"];
   if (!sites.is_array()) {
@@ -59,7 +59,7 @@ bool ReadSites(const Json& object, RunRequest& request, std::string& error) {
   return true;
 }
 
-bool ReadRunFlags(const Json& object, RunRequest& request, std::string& error) {
+bool ReadRunFlags(const Json& object, StationRunRequest& request, std::string& error) {
   if (object.contains("auto")) {
     if (!object["auto"].is_boolean()) {
       error = "auto: needs true or false";
@@ -106,11 +106,11 @@ std::optional<std::string> ParseProjectBody(const std::string& body, std::string
   return (*object)["path"].get<std::string>();
 }
 
-std::optional<RunRequest> ParseRunBody(const std::string& body, std::string& error) {
+std::optional<StationRunRequest> ParseRunBody(const std::string& body, std::string& error) {
   const std::optional<Json> object = ParseObject(body, true, error);
   if (!object) return std::nullopt;
   if (!OnlyKeys(*object, {"sites", "auto", "parts", "mode"}, error)) return std::nullopt;
-  RunRequest request;
+  StationRunRequest request;
   // "auto" first: "parts" needs it.
   if (!ReadRunFlags(*object, request, error) || !ReadSites(*object, request, error)) {
     return std::nullopt;

@@ -15,7 +15,7 @@ std::string ErrorJson(const std::string& text);
 std::optional<std::string> ParseProjectBody(const std::string& body, std::string& error);
 // {"sites": [1, 3], "auto": true, "parts": 500, "mode": "pc"}, every key optional; an empty
 // body is {}.
-std::optional<RunRequest> ParseRunBody(const std::string& body, std::string& error);
+std::optional<StationRunRequest> ParseRunBody(const std::string& body, std::string& error);
 
 nlohmann::ordered_json ProjectJson(const StationProject& project);
 nlohmann::ordered_json StationJson(const StationSnapshot& snapshot, const std::string& version);

@@ -25,7 +25,7 @@ constexpr std::string_view kDocument = R"json({
         "sites": {"type": "array", "items": {"$ref": "#/components/schemas/Site"}},
         "statistics": {"type": "object", "properties": {
           "passed": {"type": "integer"}, "failed": {"type": "integer"}, "total": {"type": "integer"}}}}},
-      "RunRequest": {"type": "object", "additionalProperties": false, "properties": {
+      "StationRunRequest": {"type": "object", "additionalProperties": false, "properties": {
         "sites": {"type": "array", "items": {"type": "integer", "minimum": 1, "maximum": 8}, "uniqueItems": true},
         "auto": {"type": "boolean", "default": false},
         "parts": {"type": "integer", "minimum": 1, "description": "with auto: stop once this many parts are done in all"},
@@ -51,7 +51,7 @@ constexpr std::string_view kDocument = R"json({
         "409": {"$ref": "#/components/responses/Error"}, "413": {"$ref": "#/components/responses/Error"},
         "422": {"$ref": "#/components/responses/Error"}}}},
     "/api/v1/run": {"post": {"summary": "Start a run on the chosen sites (default every site with a unit)",
-      "requestBody": {"required": false, "content": {"application/json": {"schema": {"$ref": "#/components/schemas/RunRequest"}}}},
+      "requestBody": {"required": false, "content": {"application/json": {"schema": {"$ref": "#/components/schemas/StationRunRequest"}}}},
       "responses": {
         "202": {"description": "started", "content": {"application/json": {"schema": {"type": "object", "properties": {"run": {"type": "integer"}}}}}},
         "400": {"$ref": "#/components/responses/Error"}, "401": {"$ref": "#/components/responses/Error"},

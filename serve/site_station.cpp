@@ -87,7 +87,7 @@ RunStart SiteStation::Refusal(RunStart::Status status, std::string message) {
   return start;
 }
 
-std::vector<int> SiteStation::StartSites(const RunRequest& request, std::string& refusal) {
+std::vector<int> SiteStation::StartSites(const StationRunRequest& request, std::string& refusal) {
   const RunRecipe recipe = MainRunRecipe(request.fromCard, request.autoRun);
   std::vector<int> chosen;
   for (int number : request.sites) {
@@ -103,7 +103,7 @@ std::vector<int> SiteStation::StartSites(const RunRequest& request, std::string&
   return StartOnSites(system_, recipe, chosen);
 }
 
-RunStart SiteStation::StartRun(const RunRequest& request) {
+RunStart SiteStation::StartRun(const StationRunRequest& request) {
   std::lock_guard<std::mutex> start(startMutex_);
   {
     std::lock_guard<std::mutex> lock(mutex_);

@@ -25,7 +25,7 @@ class SiteStation final : public StationEngine, public PartSink {
 
   StationSnapshot Snapshot() override;
   ProjectLoad LoadProject(const std::string& path) override;
-  RunStart StartRun(const RunRequest& request) override;
+  RunStart StartRun(const StationRunRequest& request) override;
   void RequestStop() override;
   std::optional<RunTallyState> Run(std::uint64_t id) override;
   std::string RecordsPath() override;
@@ -41,7 +41,7 @@ class SiteStation final : public StationEngine, public PartSink {
  private:
   std::optional<StationProject> LoadedProjectFacts();
   RunStart Refusal(RunStart::Status status, std::string message);
-  std::vector<int> StartSites(const RunRequest& request, std::string& refusal);
+  std::vector<int> StartSites(const StationRunRequest& request, std::string& refusal);
   void FinishRun(std::vector<int> started, std::uint64_t id);
   void JoinWaiter();
 

@@ -38,7 +38,7 @@ struct ProjectLoad {
   StationProject project;
 };
 
-struct RunRequest {
+struct StationRunRequest {
   std::vector<int> sites;  // site numbers 1..8; empty: every site with a unit
   bool autoRun = false;
   std::uint64_t parts = 0;  // with autoRun: stop once this many are done in all (0: no limit)
@@ -71,7 +71,7 @@ class StationEngine {
   virtual ~StationEngine() = default;
   virtual StationSnapshot Snapshot() = 0;
   virtual ProjectLoad LoadProject(const std::string& path) = 0;
-  virtual RunStart StartRun(const RunRequest& request) = 0;
+  virtual RunStart StartRun(const StationRunRequest& request) = 0;
   // The sites finish the part in hand.
   virtual void RequestStop() = 0;
   virtual std::optional<RunTallyState> Run(std::uint64_t id) = 0;

@@ -271,7 +271,7 @@ void StationServer::Project(const httplib::Request& request, httplib::Response& 
 
 void StationServer::Run(const httplib::Request& request, httplib::Response& response) {
   std::string error;
-  const std::optional<RunRequest> run = ParseRunBody(request.body, error);
+  const std::optional<StationRunRequest> run = ParseRunBody(request.body, error);
   if (!run) return Error(response, 400, error);
   const RunStart start = engine_.StartRun(*run);
   switch (start.status) {
