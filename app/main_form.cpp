@@ -20,9 +20,7 @@
 #include "log/core/log_thread.h"
 #include "log/view/log_view.h"
 #include "site/rescan.h"
-#include "site/run_recipes.h"
 #include "site/site_system.h"
-#include "site/site_wait.h"
 #include "support/named_lock.h"
 #include "support/system_para.h"
 #include "support/system_paths.h"
@@ -36,6 +34,20 @@ QString Percent(std::uint32_t part, std::uint64_t total) {
 }
 }  // namespace
 
+namespace {
+// A command that reports into the log has ended (told on the UI thread that waited for it).
+class LogLimitObserver final : public RunObserver {
+ public:
+  explicit LogLimitObserver(TMainForm& form) : form_(form) {}
+  void OnLogLimit(std::int32_t clearSelection, std::int32_t rowLimit) override {
+    form_.CheckLogLimit(clearSelection, rowLimit);
+  }
+
+ private:
+  TMainForm& form_;
+};
+}  // namespace
+
 TMainForm::TMainForm(SiteSystem& system, QWidget* parent)
     : QMainWindow(parent),
       system_(system),
@@ -46,11 +58,14 @@ TMainForm::TMainForm(SiteSystem& system, QWidget* parent)
   LayoutSitePanels();
   host_->SetMainWindow(this);
   system_.AttachHost(*host_);
+  logLimit_ = std::make_unique<LogLimitObserver>(*this);
+  system_.Session().Attach(*logLimit_);
   ConnectHandlers();
   StartLogPipeline();
 }
 
 TMainForm::~TMainForm() {
+  system_.Session().Detach(*logLimit_);
   system_.AttachHost(noHost_);
   logView->Attach(nullptr, nullptr);  // nothing of the pipeline reaches the view once it goes
 }
@@ -107,7 +122,6 @@ void TMainForm::SetRunControlsEnabled(bool on) {
 
 void TMainForm::SetStopAllEnabled(bool on) {
   StopAllButton->setEnabled(on);
-  system_.Controls().StopAllEnabled = on;
 }
 
 void TMainForm::CheckLogLimit(std::int32_t clearSelection, std::int32_t rowLimit) {
@@ -147,13 +161,7 @@ void TMainForm::RunProgramButtonClick() {
   closeEnabled_ = false;
   logView->setEnabled(false);
   informationMemo->setEnabled(false);
-  if (settings_.DataBufferSel != 0) {
-    RunSites(true);
-  } else if (system_.ProcedureSelected()) {
-    RunSites(false);
-  } else {
-    LogThread().AddLogMessage("No Select Procedure for Project!", LogColour::Red, 1, 0);
-  }
+  RunSites(settings_.DataBufferSel != 0 ? RunSource::SdCard : RunSource::Pc);
   closeEnabled_ = true;
   logView->setEnabled(true);
   informationMemo->setEnabled(true);
@@ -161,14 +169,14 @@ void TMainForm::RunProgramButtonClick() {
   mouseFlush_->Flush();
 }
 
-void TMainForm::RunSites(bool sdCardRun) {
+void TMainForm::RunSites(RunSource source) {
+  RunSession& session = system_.Session();
+  if (!session.ReadyToRun(source)) return;
   const bool autoRun = AutoRunCheckBox->isChecked();
   const bool projectButton = projectToolButton->isEnabled();
-  const std::vector<int> started = StartOnSelectedSites(system_, MainRunRecipe(sdCardRun, autoRun));
-  if (!started.empty()) {
-    SetRunLocked(true, autoRun);
-    WaitForSites(system_);
-  }
+  const StartedRun run = session.StartRun({source, autoRun, {}, 0});
+  if (run.Started()) SetRunLocked(true, autoRun);
+  session.Wait(run);
   SetRunLocked(false, autoRun);
   projectToolButton->setEnabled(projectButton);
 }
@@ -187,6 +195,7 @@ void TMainForm::SetRunLocked(bool running, bool autoRun) {
 
 void TMainForm::StopAllButtonClick() {
   SetStopAllEnabled(false);
+  system_.Session().RequestStop();
   mouseFlush_->Flush();
 }
 

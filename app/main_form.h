@@ -12,6 +12,7 @@
 #include <memory>
 #include <string>
 
+#include "site/run_session.h"
 #include "site/site_host.h"
 
 class QCheckBox;
@@ -134,7 +135,7 @@ class TMainForm : public QMainWindow {
   void BuildActionGroup();
   void ConnectHandlers();
   void StartLogPipeline();
-  void RunSites(bool sdCardRun);
+  void RunSites(RunSource source);
   void SetRunLocked(bool running, bool autoRun);
   void ShowCentred(QWidget* window);
 
@@ -143,6 +144,7 @@ class TMainForm : public QMainWindow {
   std::unique_ptr<QtSiteHost> host_;
   NoSiteHost noHost_;  // what the system shows to once the window is gone
   std::unique_ptr<MouseFlush> mouseFlush_;
+  std::unique_ptr<RunObserver> logLimit_;  // the session's log-limit events, on this window
   QWidget* optionsWindow_ = nullptr;
   std::function<void()> optionsActivate_;
   QWidget* projectWindow_ = nullptr;

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "site/run_recipes.h"
+#include "site/run_session.h"
 #include "site/site_status.h"
 
 class QCheckBox;
@@ -196,7 +196,6 @@ class TOptionsForm : public QDialog {
     RunRecipe recipe = RunRecipe::FlashLed;
     bool translucent = false;
     bool marquee = false;
-    bool checkLogLimit = false;
     std::function<bool()> before;     // false: nothing is started
     std::function<void()> onStarted;  // once, when at least one site was started
     std::function<void()> after;      // after the wait
@@ -228,7 +227,7 @@ class TOptionsForm : public QDialog {
   bool barStyleSaved_ = false;
   bool activating_ = false;  // an activation's own load must not start another
   bool closeEnabled_ = true;
-  bool loopAbandoned_ = false;    // the window was closed while a debug loop ran
-  std::vector<int> keyRunSites_;  // where the key run runs until "Stop"
+  bool loopAbandoned_ = false;  // the window was closed while a debug loop ran
+  StartedRun keyRun_;           // where the key run runs until "Stop"
   std::unique_ptr<MouseFlush> mouseFlush_;
 };

@@ -5,24 +5,20 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTextEdit>
-#include <filesystem>
 
 #include "app/main_form.h"
 #include "app/message_box.h"
 #include "app/mouse_flush.h"
 #include "app/options_form.h"
 #include "app/options_form_widgets.h"
-#include "site/site_start_rule.h"
+#include "site/run_session.h"
 #include "site/site_system.h"
-#include "site/site_wait.h"
-#include "support/resource_pack.h"
 #include "support/system_para.h"
 #include "support/system_paths.h"
 
 namespace {
 constexpr double kTranslucentOpacity = 100.0 / 255.0;
 constexpr unsigned kWarningFlags = MB_OKCANCEL | MB_ICONWARNING | MB_DEFBUTTON2;
-constexpr const char* kSelfTestImage = "SelfTest.pga";
 constexpr const char* kSelfTestWarning =
     "The Self Test Will Start...\nPlease make sure that the socket is EMPTY!\n"
     "Do You Want to Continue?";
@@ -72,14 +68,13 @@ void TOptionsForm::ConnectCommandHandlers() {
 void TOptionsForm::RunPageCommand(const PageCommand& command) {
   BeginCommand(command);
   if (!command.before || command.before()) {
+    RunSession& session = system_.Session();
     SiteList items = command.list->Items();
-    const std::vector<int> started = StartOnListedSites(system_, command.recipe, items);
+    const StartedRun run = session.Start(command.recipe, items);
     command.list->SetItems(items);
-    if (!started.empty()) {
-      if (command.onStarted) command.onStarted();
-      WaitForStartedSites(system_, started);
-      if (command.after) command.after();
-    }
+    if (run.Started() && command.onStarted) command.onStarted();
+    session.WaitForEnd(run);  // the main window keeps the log below its limit
+    if (run.Started() && command.after) command.after();
   }
   EndCommand(command);
 }
@@ -102,7 +97,6 @@ void TOptionsForm::EndCommand(const PageCommand& command) {
   for (QWidget* widget : command.disabled) widget->setEnabled(true);
   setWindowOpacity(1.0);
   closeEnabled_ = true;
-  if (command.checkLogLimit) mainForm_.CheckLogLimit(para_.MBoxClrSel, para_.MegLimitRows);
   mouseFlush_->Flush();
 }
 
@@ -125,16 +119,12 @@ bool TOptionsForm::ExecuteSelfTest() {
   command.list = selfTestSiteList;
   command.disabled = {selfTestExecuteButton, flashLedButton};
   command.recipe = RunRecipe::SelfTest;
-  command.translucent = command.marquee = command.checkLogLimit = true;
+  command.translucent = command.marquee = true;
   if (ShowMessageBox(kSelfTestWarning, "WARNING", kWarningFlags) != IDOK) {
     EndCommand(command);
     return false;
   }
-  std::unique_ptr<RC_Plus> image;  // the extracted image goes when the command ends
-  command.before = [&] {
-    image = std::make_unique<RC_Plus>(system_.Pack(), paths_.TempDir, kSelfTestImage);
-    std::error_code ec;
-    if (!image->Ok() || !std::filesystem::exists(image->Path(), ec)) return false;
+  command.before = [this] {
     ClearIdleReports(system_, [](S_GetUSBCmdData& report) { report.SelfTestText.clear(); });
     return true;
   };
@@ -152,7 +142,7 @@ void TOptionsForm::Button3Click() {
   command.list = informationSiteList;
   command.disabled = {informationExecuteButton, flashLedButton};
   command.recipe = RunRecipe::Information;
-  command.translucent = command.marquee = command.checkLogLimit = true;
+  command.translucent = command.marquee = true;
   command.before = [this] {
     ClearIdleReports(system_, [](S_GetUSBCmdData& report) {
       report.BiosNumber = 0;

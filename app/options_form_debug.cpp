@@ -10,10 +10,8 @@
 #include "app/message_box.h"
 #include "app/mouse_flush.h"
 #include "app/options_form.h"
-#include "site/site_start_rule.h"
+#include "site/run_session.h"
 #include "site/site_system.h"
-#include "site/site_wait.h"
-#include "support/resource_pack.h"
 #include "support/system_paths.h"
 
 namespace {
@@ -34,7 +32,8 @@ bool AnySelectedSiteIdle(SiteSystem& system) {
 }  // namespace
 
 void TOptionsForm::RunDebugCommand(RunRecipe recipe) {
-  WaitForStartedSites(system_, StartOnCheckedSites(system_, recipe));
+  RunSession& session = system_.Session();
+  session.WaitForEnd(session.Start(recipe, SiteChoice::SelectedSites()));
   mouseFlush_->Flush();
 }
 
@@ -97,10 +96,9 @@ void TOptionsForm::Button18Click() {
   closeEnabled_ = false;
   keyRunStartButton->setEnabled(false);
   keyRunStopButton->setEnabled(true);
-  system_.Controls().KeyRunStopEnabled = true;
-  system_.ResetRunBytes();
-  keyRunSites_ = StartOnCheckedSites(system_, RunRecipe::KeyRun);
-  WaitForSites(system_);  // until the selected key runs wait for their start key
+  RunSession& session = system_.Session();
+  keyRun_ = session.Start(RunRecipe::KeyRun, SiteChoice::SelectedSites());
+  session.Wait(keyRun_);  // until the key runs wait for their start key
   closeEnabled_ = true;
   mouseFlush_->Flush();
 }
@@ -109,9 +107,10 @@ void TOptionsForm::Button18Click() {
 // have, so a new key run never meets a worker of the old one on its site.
 void TOptionsForm::Button19Click() {
   keyRunStopButton->setEnabled(false);
-  system_.Controls().KeyRunStopEnabled = false;
-  WaitForStartedSites(system_, keyRunSites_);
-  keyRunSites_.clear();
+  RunSession& session = system_.Session();
+  session.RequestStop();
+  session.WaitForEnd(keyRun_);
+  keyRun_ = {};
   keyRunStartButton->setEnabled(true);
   mouseFlush_->Flush();
 }
@@ -120,9 +119,9 @@ void TOptionsForm::Button22Click() {
   if (ShowMessageBox(kBurnInWarning, "WARNING", MB_OKCANCEL | MB_ICONWARNING) != IDOK) return;
   setWindowOpacity(kTranslucentOpacity);
   {
-    // The self-test image that the burn-in queue loads first; released after the wait.
-    const RC_Plus image(system_.Pack(), paths_.TempDir, "SelfTest.pga");
-    WaitForStartedSites(system_, StartOnPresentSites(system_, RunRecipe::BurnIn));
+    // The session extracts the self-test image that the burn-in queue loads first.
+    RunSession& session = system_.Session();
+    session.WaitForEnd(session.Start(RunRecipe::BurnIn, SiteChoice::PresentSites()));
   }
   setWindowOpacity(1.0);
   mouseFlush_->Flush();

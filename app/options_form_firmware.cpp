@@ -36,7 +36,7 @@ void TOptionsForm::Button6Click() {
   PageCommand command;
   command.list = biosUpdateSiteList;
   command.disabled = {biosUpdateExecuteButton};
-  command.translucent = command.marquee = command.checkLogLimit = true;
+  command.translucent = command.marquee = true;
   if (ShowMessageBox(FirmwareQuestionText(firmwareVersionLabel->text().toStdString()), "QUESTION",
                      kFirmwareQuestionFlags) != IDOK) {
     EndCommand(command);

@@ -126,9 +126,7 @@ void TProjectForm::CheckListBox1Click(int site) {
     return;
   }
   system_.CardView().Select(site, 1);
-  RunCardWork([&] {
-    RunCardQueue(system_, {site}, {Opcodes::SdProjectList, Opcodes::SdProjectInfo});
-  });
+  RunCardWork([&] { ReadCardPage(system_, site); });
 }
 
 void TProjectForm::StringGrid2SelectCell(int row) {
@@ -142,7 +140,7 @@ void TProjectForm::StringGrid2SelectCell(int row) {
     return;
   }
   system_.CardView().Select(site, row);
-  RunCardWork([&] { RunCardQueue(system_, {site}, {Opcodes::SdProjectInfo}); });
+  RunCardWork([&] { ReadCardProjectInfo(system_, site); });
 }
 
 // "Add": the chosen project onto every checked card; the selected site shows the result.
@@ -152,7 +150,7 @@ void TProjectForm::ToolButton4Click() {
   const std::vector<int> sites = CardTargetSites();
   RunCardWork([&] {
     AddProjectToCards(system_, files.front(), sites);
-    RunCardQueue(system_, {CardSite()}, {Opcodes::SdProjectList, Opcodes::SdProjectInfo});
+    ReadCardPage(system_, CardSite());
   });
 }
 
@@ -166,7 +164,7 @@ void TProjectForm::ToolButton5Click() {
   if (answer != IDYES) return;
   RunCardWork([&] {
     DeleteProjectFromCard(system_, site, name);
-    RunCardQueue(system_, {site}, {Opcodes::SdProjectInfo});
+    ReadCardProjectInfo(system_, site);
   });
 }
 
@@ -180,6 +178,6 @@ void TProjectForm::ToolButton6Click() {
   std::erase(sites, site);
   RunCardWork([&] {
     CopyProjectBetweenCards(system_, site, name, sites);
-    RunCardQueue(system_, {site}, {Opcodes::SdProjectInfo});
+    ReadCardProjectInfo(system_, site);
   });
 }

@@ -18,7 +18,6 @@
 #include "link/link_table.h"
 #include "log/core/log_thread.h"
 #include "project/cproject.h"
-#include "site/command.h"
 #include "site/project_load.h"
 #include "site/rescan.h"
 #include "site/site_system.h"
@@ -217,6 +216,7 @@ int GangProgram::RescanUnits() {
 
 void GangProgram::EndInOrder(int exitCode) {
   main_->SetStopAllEnabled(false);
+  sites_->Session().RequestStop();
   SystemCleanup();
   main_->LogThread().Terminate();
   QApplication::exit(exitCode);  // not quit(): that would ask every window to close first

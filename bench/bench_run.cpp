@@ -235,8 +235,10 @@ bool RunProgramming() {
     return false;
   }
   const auto start = Clock::now();
-  const std::size_t started = StartOnSelectedSites(bench.system, RunRecipe::PcRun).size();
-  WaitForSites(bench.system);
+  RunSession& session = bench.system.Session();
+  const StartedRun run = session.Start(RunRecipe::PcRun, SiteChoice::SelectedSites());
+  session.Wait(run);
+  const std::size_t started = run.sites.size();
   const double wall = Seconds(Clock::now() - start).count();
   const bool passed =
       started == kUnits && EverySitePassed(bench.system) && bench.rig.partsGood() == kUnits;
@@ -284,7 +286,6 @@ bool RunLoop(std::int32_t intervalMs, const std::string& suffix, bool judged) {
   }
   SiteSystem& system = bench.system;
   system.Controls().AutoRunInterval = intervalMs;
-  system.Controls().StopAllEnabled = true;
   LoopClock clock;
   bench.host.SetProcessMessagesHook([&] {
     const StatisticsTotals totals = system.Panels().Totals();
@@ -296,11 +297,13 @@ bool RunLoop(std::int32_t intervalMs, const std::string& suffix, bool judged) {
     if (clock.atLast == 0 && done >= clock.to) {
       clock.last = Clock::now();
       clock.atLast = done;
-      system.Controls().StopAllEnabled = false;
+      system.Session().RequestStop();
     }
   });
-  const std::size_t started = StartOnSelectedSites(system, RunRecipe::PcAutoRun).size();
-  WaitForSites(system);
+  RunSession& session = system.Session();
+  const StartedRun run = session.Start(RunRecipe::PcAutoRun, SiteChoice::SelectedSites());
+  session.Wait(run);
+  const std::size_t started = run.sites.size();
   system.Shutdown();
   const bool complete = started == kUnits && clock.atLast != 0 && bench.rig.partsFailed() == 0;
 

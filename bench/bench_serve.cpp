@@ -213,8 +213,6 @@ int main() {
   StationFeed feed;
   PartClock clock(feed);
   SiteStation engine(program.System(), clock);
-  program.Host().SetEventHook([&engine](const PanelEvent& event) { engine.OnPanelEvent(event); });
-  program.System().AttachPartSink(engine);
   ServerOptions serverOptions;
   serverOptions.port = 0;
   StationServer server(engine, feed, serverOptions);
@@ -250,8 +248,6 @@ int main() {
   }
   server.Stop();
   program.System().Shutdown();
-  program.System().DetachPartSink();
-  program.Host().SetEventHook(nullptr);
   std::error_code ignored;
   std::filesystem::remove_all(std::filesystem::path(base).parent_path().parent_path(), ignored);
 

@@ -1,7 +1,7 @@
 #pragma once
 // The command-line program's site host: the headless host, which answers every message box
-// with OK, plus two hooks, one for the panel events (the run's event stream) and one for the
-// message boxes (printed, since nobody can see a box).
+// with OK, plus a hook for the message boxes (printed, since nobody can see a box). The run's
+// events reach the program through the run session's observer, not through the host.
 #include <functional>
 #include <mutex>
 #include <string>
@@ -10,18 +10,14 @@
 
 class CliSiteHost final : public HeadlessSiteHost {
  public:
-  using EventHook = std::function<void(const PanelEvent&)>;
   using BoxHook = std::function<void(const std::string& text, const std::string& caption)>;
 
-  // Set before any worker runs; Show calls them from the workers.
-  void SetEventHook(EventHook hook);
+  // Set before any worker runs.
   void SetBoxHook(BoxHook hook);
 
-  void Show(const PanelEvent& event) override;
   int MessageBox(const std::string& text, const std::string& caption, unsigned flags) override;
 
  private:
-  std::mutex hookMutex_;  // the hooks may be replaced while a worker shows an event
-  EventHook eventHook_;
+  std::mutex hookMutex_;  // the hook may be replaced while a worker asks a box
   BoxHook boxHook_;
 };

@@ -7,21 +7,16 @@
 
 #include "cli/cli_program.h"
 #include "cli/commands.h"
-#include "site/command.h"
 #include "site/firmware_files.h"
 #include "site/firmware_run.h"
 #include "site/rescan.h"
+#include "site/run_session.h"
 #include "site/site_system.h"
-#include "site/site_wait.h"
 
 namespace {
 
 std::vector<int> SitesWithUnit(SiteSystem& system) {
-  std::vector<int> sites;
-  for (int site = 0; site < kSiteCount; ++site) {
-    if (system.Panels().Status(site) != siNone) sites.push_back(site);
-  }
-  return sites;
+  return system.Session().ChooseSites(SiteChoice::PresentSites());
 }
 
 std::string SiteName(int site) {
@@ -32,11 +27,8 @@ std::string SiteName(int site) {
 bool CheckUnits(SiteSystem& system, const std::vector<int>& sites, const std::string& database,
                 std::vector<std::string>& rows) {
   for (int site : sites) system.CmdData(site).BiosVersion.clear();
-  for (int site : sites) {
-    OpcodeQueue queue = MakeQueue({Opcodes::BiosVersionGet});
-    Command(system, site, queue);
-  }
-  WaitForStartedSites(system, sites);
+  RunSession& session = system.Session();
+  session.WaitForEnd(session.Start(RunRecipe::FirmwareVersion, SiteChoice::ListedSites(sites)));
   bool allCurrent = true;
   for (int site : sites) {
     const std::string& version = system.CmdData(site).BiosVersion;

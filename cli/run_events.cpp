@@ -1,65 +1,37 @@
 #include "cli/run_events.h"
 
 #include "serve/run_event_json.h"
-#include "site/run_controls.h"
-#include "site/site_panels.h"
+#include "site/site_status.h"
 
-RunEvents::RunEvents(std::ostream& out, std::mutex& outMutex, bool json, const SitePanels& panels)
-    : out_(out), outMutex_(outMutex), json_(json) {
-  for (int site = 0; site < kSiteCount; ++site) {
-    lastPass_[site] = panels.PassCount(site);
-    lastFail_[site] = panels.FailCount(site);
-  }
-}
+RunEvents::RunEvents(std::ostream& out, std::mutex& outMutex, bool json)
+    : out_(out), outMutex_(outMutex), json_(json) {}
 
-void RunEvents::StopAfter(std::uint64_t parts, RunControls& controls) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  target_ = parts;
-  controls_ = &controls;
-  if (target_ != 0 && tally_.Parts() >= target_) controls_->StopAllEnabled = false;
-}
-
-void RunEvents::Show(const PanelEvent& event) {
-  if (event.kind == PanelEvent::Kind::PassCount || event.kind == PanelEvent::Kind::FailCount) {
-    Count(event);
-  }
+void RunEvents::OnPanel(const PanelEvent& event) {
   const bool stateChange = event.kind == PanelEvent::Kind::Status && event.value <= siPushKey;
   if (!json_ || !stateChange) return;
   Write(EventText(SiteEvent(event.site, event.value)));
 }
 
-void RunEvents::Count(const PanelEvent& event) {
-  if (event.site < 0 || event.site >= kSiteCount) return;
-  std::lock_guard<std::mutex> lock(mutex_);
-  // A counter that goes down was reset, not a part undone: count from the new value on.
-  if (event.kind == PanelEvent::Kind::PassCount) {
-    if (event.value > lastPass_[event.site]) tally_.passed += event.value - lastPass_[event.site];
-    lastPass_[event.site] = event.value;
-  } else {
-    if (event.value > lastFail_[event.site]) tally_.failed += event.value - lastFail_[event.site];
-    lastFail_[event.site] = event.value;
-  }
-  if (controls_ != nullptr && target_ != 0 && tally_.Parts() >= target_) {
-    controls_->StopAllEnabled = false;
-  }
+void RunEvents::OnPart(const PartRecord& record) {
+  if (!json_) return;
+  std::string lines;
+  for (const EventJson& step : StepEvents(record)) lines += EventText(step) + '\n';
+  lines += EventText(PartEvent(record));
+  Write(lines);
 }
 
-void RunEvents::Submit(const PartRecord& record) {
-  if (json_) {
-    std::string lines;
-    for (const EventJson& step : StepEvents(record)) lines += EventText(step) + '\n';
-    lines += EventText(PartEvent(record));
-    Write(lines);
-  }
+void RunEvents::OnSummary(const RunSummary& summary) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  summary_ = summary;
 }
 
-RunTally RunEvents::Tally() const {
+RunSummary RunEvents::Summary() const {
   std::lock_guard<std::mutex> lock(mutex_);
-  return tally_;
+  return summary_;
 }
 
 void RunEvents::PrintSummary() {
-  const RunTally tally = Tally();
+  const RunTally tally = Summary().tally;
   if (json_) {
     Write(EventText(SummaryEvent(tally.passed, tally.failed)));
   } else {

@@ -1,11 +1,13 @@
 // gangprog-cli sd list / add / copy / delete / format: the project window's "From SDCard" page
 // and the options window's "Quick Format", through the same store calls.
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <cstdio>
 
 #include "cli/cli_program.h"
 #include "cli/sd_command.h"
 #include "site/card_store.h"
+#include "site/run_session.h"
 #include "site/site_system.h"
 
 namespace {
@@ -14,21 +16,11 @@ constexpr int kFirstSiteNumber = 1;
 
 // The chosen sites, or every site with a unit; none when a chosen site has no unit.
 std::vector<int> ChosenSites(SiteSystem& system, const CliOptions& options) {
-  std::vector<int> sites;
-  for (int site = 0; site < kSiteCount; ++site) {
-    const bool chosen =
-        options.sites.empty() ||
-        std::find(options.sites.begin(), options.sites.end(), site) != options.sites.end();
-    if (!chosen) continue;
-    if (system.Panels().Status(site) != siNone) {
-      sites.push_back(site);
-    } else if (!options.sites.empty()) {
-      system.Log().AddLogMessage("Site #" + std::to_string(site + 1) + " - No Unit!",
-                                 LogColour::Red, 1, 0);
-      return {};
-    }
-  }
-  return sites;
+  if (options.sites.empty()) return system.Session().ChooseSites(SiteChoice::PresentSites());
+  std::vector<int> chosen = options.sites;
+  std::sort(chosen.begin(), chosen.end());
+  chosen.erase(std::unique(chosen.begin(), chosen.end()), chosen.end());
+  return system.Session().ChooseSites(SiteChoice::ListedSites(chosen));
 }
 
 int StatusOf(const CardStoreOutcome& outcome) {
@@ -79,9 +71,7 @@ int Add(HeadlessProgram& program, const CliOptions& options, CliEnvironment&) {
 int Copy(HeadlessProgram& program, const CliOptions& options, CliEnvironment&) {
   SiteSystem& system = program.System();
   const int from = *options.sdFromSite - kFirstSiteNumber;
-  if (system.Panels().Status(from) == siNone) {
-    system.Log().AddLogMessage("Site #" + std::to_string(from + 1) + " - No Unit!", LogColour::Red,
-                               1, 0);
+  if (system.Session().ChooseSites(SiteChoice::ListedSites({from})).empty()) {
     return CliExit::NoUnit;
   }
   std::vector<int> sites = ChosenSites(system, options);

@@ -68,8 +68,6 @@ int Serve(HeadlessProgram& program, const ServerOptions& options, CliEnvironment
   StationFeed feed;
   SiteStation engine(system, feed);
   StationServer server(engine, feed, options);
-  program.Host().SetEventHook([&engine](const PanelEvent& event) { engine.OnPanelEvent(event); });
-  system.AttachPartSink(engine);
   TapLog(program, feed);
   std::string error;
   int status = CliExit::AllPassed;
@@ -89,8 +87,6 @@ int Serve(HeadlessProgram& program, const ServerOptions& options, CliEnvironment
   server.Stop();
   program.Log().SetTap(nullptr);
   system.Shutdown();
-  system.DetachPartSink();
-  program.Host().SetEventHook(nullptr);
   program.Log().Flush();
   return status;
 }

@@ -3,20 +3,16 @@
 // unit, what the unit reported, also where a step failed (the exit status says so).
 #include <algorithm>
 #include <nlohmann/json.hpp>
-#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
 
 #include "cli/cli_program.h"
 #include "cli/commands.h"
-#include "cli/site_starts.h"
 #include "site/site_words.h"
-#include "site/ops/unit_info_ops.h"
 #include "site/rescan.h"
+#include "site/run_session.h"
 #include "site/site_system.h"
-#include "site/site_wait.h"
-#include "support/resource_pack.h"
 
 namespace {
 using Row = nlohmann::ordered_json;  // field name -> value, in column order
@@ -90,12 +86,9 @@ void PrintRows(std::ostream& out, const std::vector<Row>& rows, bool json) {
   }
 }
 
-std::vector<int> RunRecipeOnUnits(SiteSystem& system, const CliOptions& options) {
-  const std::vector<int> started =
-      StartRecipeOnUnits(system, RecipeOf(options.command), options.sites);
-  if (!started.empty()) WaitForSites(system);
-  system.Shutdown();  // every worker joined: what they reported is read below
-  return started;
+SiteChoice ChoiceOf(const CliOptions& options) {
+  return options.sites.empty() ? SiteChoice::SelectedSites()
+                               : SiteChoice::ListedSites(options.sites);
 }
 }  // namespace
 
@@ -103,16 +96,15 @@ int ServiceCommand(HeadlessProgram& program, const CliOptions& options, CliEnvir
   if (!program.Initialize()) return CliExit::BadInput;
   SiteSystem& system = program.System();
   if (!RescanUnits(system)) return CliExit::NoUnit;
-  // The self-test image lives in the temporary folder only while the test runs.
-  std::optional<RC_Plus> image;
-  if (options.command == CliCommand::SelfTest) {
-    image.emplace(system.Pack(), system.Paths().TempDir, kSelfTestImageName);
-    if (!image->Ok()) return CliExit::BadInput;  // the pack's box has said why
-  }
-  const std::vector<int> started = RunRecipeOnUnits(system, options);
-  image.reset();
+  // The session extracts the self-test image for the test and removes it after the wait.
+  RunSession& session = system.Session();
+  const StartedRun run = session.Start(RecipeOf(options.command), ChoiceOf(options));
+  const RunSummary summary = session.Wait(run);
+  system.Shutdown();  // every worker joined: what they reported is read below
   program.Log().Flush();
-  if (started.empty()) return CliExit::NoUnit;
+  if (run.refusal == StartRefusal::MissingResource) return CliExit::BadInput;  // the box said why
+  if (!run.Started()) return CliExit::NoUnit;
+  const std::vector<int>& started = run.sites;
   std::vector<Row> rows;
   for (int site : started) rows.push_back(RowOf(system, options.command, site));
   {
@@ -120,5 +112,5 @@ int ServiceCommand(HeadlessProgram& program, const CliOptions& options, CliEnvir
     PrintRows(env.out, rows, options.json);
     env.out.flush();
   }
-  return AllEndedPassed(system, started) ? CliExit::AllPassed : CliExit::PartFailed;
+  return summary.AllPassed() ? CliExit::AllPassed : CliExit::PartFailed;
 }

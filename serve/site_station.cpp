@@ -3,13 +3,11 @@
 #include <chrono>
 #include <filesystem>
 
+#include "project/cproject.h"
 #include "project/project_value.h"
 #include "records/record_store.h"
 #include "serve/run_event_json.h"
-#include "site/project_load.h"
-#include "site/run_recipes.h"
 #include "site/site_system.h"
-#include "site/site_wait.h"
 #include "site/site_words.h"
 
 namespace {
@@ -19,24 +17,28 @@ constexpr const char* kNoProcedure = "No Select Procedure for Project!";
 }  // namespace
 
 SiteStation::SiteStation(SiteSystem& system, StationEvents& events)
-    : system_(system), events_(events) {}
+    : system_(system), session_(system.Session()), events_(events) {
+  session_.Attach(*this);
+}
 
 SiteStation::~SiteStation() {
   RequestStop();
   JoinWaiter();
+  session_.Detach(*this);
 }
 
 StationSnapshot SiteStation::Snapshot() {
   StationSnapshot snapshot;
-  SitePanels& panels = system_.Panels();
+  const SessionSnapshot session = session_.Snapshot();
   for (int site = 0; site < kSiteCount; ++site) {
+    const SiteSnapshot& panel = session.sites[static_cast<std::size_t>(site)];
     StationSite facts;
     facts.site = site + 1;
-    facts.state = StateWord(panels.Status(site));
-    facts.passed = panels.PassCount(site);
-    facts.failed = panels.FailCount(site);
-    facts.checked = panels.Checked(site);
-    if (panels.Status(site) != siNone) ++snapshot.units;
+    facts.state = StateWord(panel.status);
+    facts.passed = panel.passed;
+    facts.failed = panel.failed;
+    facts.checked = panel.selected;
+    if (panel.status != siNone) ++snapshot.units;
     snapshot.passed += facts.passed;
     snapshot.failed += facts.failed;
     snapshot.sites.push_back(facts);
@@ -68,7 +70,7 @@ ProjectLoad SiteStation::LoadProject(const std::string& path) {
       return load;
     }
   }
-  const int code = LoadProjectInto(system_, path);
+  const int code = session_.LoadProject(path);
   if (code == LoadCode::SitesRunning) {
     load.status = ProjectLoad::Status::RunActive;
   } else if (code != LoadCode::Loaded) {
@@ -87,54 +89,40 @@ RunStart SiteStation::Refusal(RunStart::Status status, std::string message) {
   return start;
 }
 
-std::vector<int> SiteStation::StartSites(const StationRunRequest& request, std::string& refusal) {
-  const RunRecipe recipe = MainRunRecipe(request.fromCard, request.autoRun);
-  std::vector<int> chosen;
-  for (int number : request.sites) {
-    const int site = number - 1;
-    if (system_.Panels().Status(site) == siNone) {
-      refusal = "Site #" + std::to_string(number) + " - No Unit!";
-      return {};
-    }
-    chosen.push_back(site);
-  }
-  if (chosen.empty()) return StartOnSelectedSites(system_, recipe);
-  system_.ResetRunBytes();
-  return StartOnSites(system_, recipe, chosen);
-}
-
 RunStart SiteStation::StartRun(const StationRunRequest& request) {
   std::lock_guard<std::mutex> start(startMutex_);
   {
     std::lock_guard<std::mutex> lock(mutex_);
     if (running_) return Refusal(RunStart::Status::RunActive, "A run is active");
   }
+  const RunSource source = request.fromCard ? RunSource::SdCard : RunSource::Pc;
   if (!request.fromCard && system_.Project().Path().empty()) {
     return Refusal(RunStart::Status::NoProject, kNoProject);
   }
-  if (!request.fromCard && !system_.ProcedureSelected()) {
-    return Refusal(RunStart::Status::NoProject, kNoProcedure);
-  }
+  if (!session_.ReadyToRun(source)) return Refusal(RunStart::Status::NoProject, kNoProcedure);
   JoinWaiter();
+  RunRequest run;
+  run.source = source;
+  run.autoRun = request.autoRun;
+  run.parts = request.autoRun ? request.parts : 0;
+  for (int number : request.sites) run.sites.push_back(number - 1);
+  StartedRun started = session_.StartRun(run);
+  if (!started.Started()) {
+    std::string refusal = "No unit on the chosen sites";
+    for (int number : request.sites) {
+      if (session_.Snapshot().sites[static_cast<std::size_t>(number - 1)].status == siNone) {
+        refusal = "Site #" + std::to_string(number) + " - No Unit!";
+        break;
+      }
+    }
+    return Refusal(RunStart::Status::NoUnit, refusal);
+  }
   std::uint64_t id = 0;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     id = ++currentRun_;
     runs_[id] = {true, 0, 0};
     running_ = true;
-    target_ = request.autoRun ? request.parts : 0;
-  }
-  // "Stop All" is on before any loop can look at it.
-  system_.Controls().StopAllEnabled = request.autoRun;
-  std::string refusal = "No unit on the chosen sites";
-  std::vector<int> started = StartSites(request, refusal);
-  if (started.empty()) {
-    system_.Controls().StopAllEnabled = false;
-    std::lock_guard<std::mutex> lock(mutex_);
-    runs_.erase(id);
-    --currentRun_;
-    running_ = false;
-    return Refusal(RunStart::Status::NoUnit, refusal);
   }
   waiter_ = std::thread(
       [this, started = std::move(started), id]() mutable { FinishRun(std::move(started), id); });
@@ -144,26 +132,23 @@ RunStart SiteStation::StartRun(const StationRunRequest& request) {
   return result;
 }
 
-void SiteStation::FinishRun(std::vector<int> started, std::uint64_t id) {
-  WaitForStartedSites(system_, started);
-  system_.Controls().StopAllEnabled = false;
+void SiteStation::FinishRun(StartedRun run, std::uint64_t id) {
+  const RunSummary summary = session_.Wait(run);
   // The summary means every part of the run is in the production trail.
   if (RecordWriter* writer = system_.PartRecords()) writer->Flush(kRecordPatience);
-  RunTallyState tally;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    runs_[id].running = false;
-    tally = runs_[id];
+    runs_[id] = {false, summary.tally.passed, summary.tally.failed};
   }
-  EventJson summary = SummaryEvent(tally.passed, tally.failed);
-  summary["run"] = id;
-  events_.Publish("summary", EventText(summary));
+  EventJson event = SummaryEvent(summary.tally.passed, summary.tally.failed);
+  event["run"] = id;
+  events_.Publish("summary", EventText(event));
   std::lock_guard<std::mutex> lock(mutex_);
   running_ = false;
 }
 
 void SiteStation::RequestStop() {
-  system_.Controls().StopAllEnabled = false;
+  session_.RequestStop();
 }
 
 void SiteStation::WaitForRun() {
@@ -179,26 +164,21 @@ std::optional<RunTallyState> SiteStation::Run(std::uint64_t id) {
   std::lock_guard<std::mutex> lock(mutex_);
   const auto found = runs_.find(id);
   if (found == runs_.end()) return std::nullopt;
-  return found->second;
+  if (!found->second.running) return found->second;
+  const RunTally tally = session_.Snapshot().tally;  // the run going now
+  return RunTallyState{true, tally.passed, tally.failed};
 }
 
 std::string SiteStation::RecordsPath() {
   return RecordStore::PathBelow(system_.Paths().BaseDir);
 }
 
-void SiteStation::OnPanelEvent(const PanelEvent& event) {
+void SiteStation::OnPanel(const PanelEvent& event) {
   if (event.kind != PanelEvent::Kind::Status || event.value > siPushKey) return;
   events_.Publish("site", EventText(SiteEvent(event.site, event.value)));
 }
 
-void SiteStation::Submit(const PartRecord& record) {
+void SiteStation::OnPart(const PartRecord& record) {
   for (const EventJson& step : StepEvents(record)) events_.Publish("step", EventText(step));
   events_.Publish("part", EventText(PartEvent(record)));
-  std::lock_guard<std::mutex> lock(mutex_);
-  if (!running_) return;
-  RunTallyState& tally = runs_[currentRun_];
-  ++(record.Pass ? tally.passed : tally.failed);
-  if (target_ != 0 && tally.passed + tally.failed >= target_) {
-    system_.Controls().StopAllEnabled = false;
-  }
 }

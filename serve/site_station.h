@@ -1,24 +1,23 @@
 #pragma once
-// The station engine on the site system: the project window's load, the main window's run on
-// the chosen sites (once or as the automatic loop, from the PC or the units' cards), "Stop All",
-// and the events of the run. The front end that owns the system hands this object its panel
-// events (OnPanelEvent) and attaches it as the system's part sink.
+// The station engine on the site system's RunSession: the project window's load, the main
+// window's run on the chosen sites (once or as the automatic loop, from the PC or the units'
+// cards), the stop, and the run's events as the session reports them. It attaches itself to the
+// session as an observer for its lifetime.
 #include <cstdint>
 #include <map>
 #include <mutex>
 #include <thread>
-#include <vector>
 
 #include "serve/station_engine.h"
-#include "site/panel_event.h"
-#include "site/part_sink.h"
+#include "site/run_observer.h"
+#include "site/run_session.h"
 
 class SiteSystem;
 
-class SiteStation final : public StationEngine, public PartSink {
+class SiteStation final : public StationEngine, public RunObserver {
  public:
   SiteStation(SiteSystem& system, StationEvents& events);
-  // Stops a run that is still going and waits for its sites.
+  // Stops a run that is still going, waits for its sites and detaches from the session.
   ~SiteStation() override;
   SiteStation(const SiteStation&) = delete;
   SiteStation& operator=(const SiteStation&) = delete;
@@ -33,26 +32,24 @@ class SiteStation final : public StationEngine, public PartSink {
   // Waits until no run is going (the stop of the program: after RequestStop).
   void WaitForRun();
 
-  // A panel change, from the host (any thread).
-  void OnPanelEvent(const PanelEvent& event);
-  // A finished part's record (from a worker).
-  void Submit(const PartRecord& record) override;
+  // The session's reports (any thread).
+  void OnPanel(const PanelEvent& event) override;
+  void OnPart(const PartRecord& record) override;
 
  private:
   std::optional<StationProject> LoadedProjectFacts();
   RunStart Refusal(RunStart::Status status, std::string message);
-  std::vector<int> StartSites(const StationRunRequest& request, std::string& refusal);
-  void FinishRun(std::vector<int> started, std::uint64_t id);
+  void FinishRun(StartedRun run, std::uint64_t id);
   void JoinWaiter();
 
   SiteSystem& system_;
+  RunSession& session_;
   StationEvents& events_;
-  std::mutex startMutex_;  // one load or start at a time
+  std::mutex startMutex_;  // one load or start at a time, as from one window
   std::thread waiter_;     // waits for the started sites, then reports the summary
 
   mutable std::mutex mutex_;  // guards everything below
   bool running_ = false;
   std::uint64_t currentRun_ = 0;
-  std::uint64_t target_ = 0;
   std::map<std::uint64_t, RunTallyState> runs_;
 };

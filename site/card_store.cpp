@@ -6,7 +6,6 @@
 #include "log/core/log_sink.h"
 #include "project/cproject.h"
 #include "project/message_box_fn.h"
-#include "site/command.h"
 #include "site/ops/card_store_ops.h"
 #include "site/project_load.h"
 #include "site/site_system.h"
@@ -17,11 +16,6 @@ namespace {
 constexpr const char* kFormatError = "Project File Format Error!";
 
 constexpr int kPollMs = 10;
-
-bool Idle(SiteSystem& system, int site) {
-  const TSiteStatus status = system.Panels().Status(site);
-  return status != siNone && status != siWorking;
-}
 
 int CountEnded(SiteSystem& system, const std::vector<int>& sites) {
   return static_cast<int>(std::count_if(sites.begin(), sites.end(), [&](int site) {
@@ -52,22 +46,26 @@ CardStoreOutcome RunCardQueue(SiteSystem& system, const std::vector<int>& sites,
                               const std::vector<Opcode>& queue, const std::string& text1,
                               const std::string& text2, const CardStoreProgress& progress) {
   CardStoreOutcome outcome;
-  std::vector<int> started;
+  const StartedRun run = system.Session().StartQueue(sites, queue, text1, text2);
+  const std::vector<int>& started = run.sites;
   for (int site : sites) {
-    OpcodeQueue opcodes;
-    for (Opcode opcode : queue) opcodes.push(opcode);
-    if (IsSiteIndex(site) && Idle(system, site) &&
-        Command(system, site, text1, text2, opcodes).Started()) {
-      started.push_back(site);
-    } else {
+    if (std::find(started.begin(), started.end(), site) == started.end())
       outcome.Skipped.push_back(site);
-    }
   }
   WaitForEnd(system, started, progress);
+  system.Session().WaitForEnd(run);
   for (int site : started) {
     (system.Panels().Status(site) == siPass ? outcome.Passed : outcome.Failed).push_back(site);
   }
   return outcome;
+}
+
+CardStoreOutcome ReadCardPage(SiteSystem& system, int site) {
+  return RunCardQueue(system, {site}, {Opcodes::SdProjectList, Opcodes::SdProjectInfo});
+}
+
+CardStoreOutcome ReadCardProjectInfo(SiteSystem& system, int site) {
+  return RunCardQueue(system, {site}, {Opcodes::SdProjectInfo});
 }
 
 std::optional<std::vector<sSDCardProjList>> ListCardProjects(SiteSystem& system, int site) {

@@ -29,6 +29,11 @@ CardStoreOutcome RunCardQueue(SiteSystem& system, const std::vector<int>& sites,
                               const std::string& text2 = {},
                               const CardStoreProgress& progress = {});
 
+// The project window's card page: the site's list and the selected project's information
+// read anew, or only the information.
+CardStoreOutcome ReadCardPage(SiteSystem& system, int site);
+CardStoreOutcome ReadCardProjectInfo(SiteSystem& system, int site);
+
 // The site's stored projects, newest first; none when the card's list cannot be read.
 std::optional<std::vector<sSDCardProjList>> ListCardProjects(SiteSystem& system, int site);
 

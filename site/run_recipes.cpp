@@ -1,8 +1,6 @@
 #include "site/run_recipes.h"
 
 #include "site/command.h"
-#include "site/site_start_rule.h"
-#include "site/site_system.h"
 
 namespace {
 
@@ -21,11 +19,6 @@ OpcodeQueue SdRunQueue(bool autoRun) {
     queue.push(Opcodes::SdRunAll);
   }
   return queue;
-}
-
-bool Startable(SiteSystem& system, int site) {
-  const TSiteStatus status = system.Panels().Status(site);
-  return status != siNone && !SiteHeld(status);
 }
 
 }  // namespace
@@ -49,6 +42,8 @@ OpcodeQueue RecipeQueue(RunRecipe recipe) {
           {Opcodes::BiosNumberGet, Opcodes::BiosVersionGet, Opcodes::SerialNumberRead});
     case RunRecipe::BiosUpdate:
       return MakeQueue({Opcodes::FirmwareUpdate});
+    case RunRecipe::FirmwareVersion:
+      return MakeQueue({Opcodes::BiosVersionGet});
     case RunRecipe::SdDetect:
       return MakeQueue({Opcodes::SdDetect});
     case RunRecipe::SdTest:
@@ -78,25 +73,4 @@ OpcodeQueue RecipeQueue(RunRecipe recipe) {
 RunRecipe MainRunRecipe(bool sdCardRun, bool autoRun) {
   if (sdCardRun) return autoRun ? RunRecipe::SdAutoRun : RunRecipe::SdRun;
   return autoRun ? RunRecipe::PcAutoRun : RunRecipe::PcRun;
-}
-
-std::vector<int> StartOnSelectedSites(SiteSystem& system, RunRecipe recipe) {
-  system.ResetRunBytes();
-  std::vector<int> started;
-  for (int site = 0; site < kSiteCount; ++site) {
-    if (!system.Panels().Checked(site)) continue;
-    OpcodeQueue queue = RecipeQueue(recipe);
-    if (Command(system, site, queue).Started()) started.push_back(site);
-  }
-  return started;
-}
-
-std::vector<int> StartOnSites(SiteSystem& system, RunRecipe recipe, const std::vector<int>& sites) {
-  std::vector<int> started;
-  for (int site : sites) {
-    if (!IsSiteIndex(site) || !Startable(system, site)) continue;
-    OpcodeQueue queue = RecipeQueue(recipe);
-    if (Command(system, site, queue).Started()) started.push_back(site);
-  }
-  return started;
 }

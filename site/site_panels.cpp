@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "site/run_session.h"
 #include "site/site_host.h"
 #include "support/named_lock.h"
 
@@ -19,6 +20,7 @@ SitePanels::SitePanels(NamedLock& statisticsLock, SiteHost& host)
 
 void SitePanels::Show(PanelEvent event) {
   host_->Show(event);
+  if (feed_ != nullptr) feed_->Publish(event);
 }
 
 void SitePanels::SetStatus(int site, std::uint8_t status) {

@@ -15,6 +15,7 @@
 #include "site/site_status.h"
 
 class NamedLock;
+class RunSession;
 class SiteHost;
 
 struct StatisticsTotals {
@@ -28,6 +29,8 @@ class SitePanels {
   SitePanels(NamedLock& statisticsLock, SiteHost& host);
   // The front end that shows the changes; set before any worker runs.
   void AttachHost(SiteHost& host) { host_ = &host; }
+  // The run session, which tells its observers every change after the host; set once.
+  void AttachFeed(RunSession& session) { feed_ = &session; }
 
   // siNone unselects the site, siReady selects it; a value above siPushKey changes nothing and
   // only repaints. Site indexes outside 0..7 are ignored, and read as empty.
@@ -71,6 +74,7 @@ class SitePanels {
 
   NamedLock& statisticsLock_;
   SiteHost* host_;
+  RunSession* feed_ = nullptr;
   std::array<Panel, kSiteCount> panels_;
   std::atomic<bool> siteGroupEnabled_{true};
   mutable std::mutex hintMutex_;

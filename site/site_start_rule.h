@@ -1,12 +1,12 @@
 #pragma once
 // Which sites a window command starts. The options window's command pages tick sites in their
 // own per-site lists; the rule that turns a list and the panel states into started sites (and
-// the list the user sees afterwards) lives here, so every front end starts the same sites.
+// the list the user sees afterwards) lives here; RunSession applies it, so every front end
+// starts the same sites.
 #include <array>
 #include <functional>
 #include <vector>
 
-#include "site/run_recipes.h"
 #include "site/site_status.h"
 #include "site/usb_cmd_data.h"
 
@@ -34,14 +34,6 @@ struct SiteStartDecision {
 // left alone, any other site is started. Any other item is unticked and enabled exactly when
 // the site has a unit.
 SiteStartDecision DecideSiteStart(SiteListItem item, TSiteStatus status);
-
-// Applies the rule to the eight items of `list` (updated in place) and starts the recipe on
-// each site it names. The sites started.
-std::vector<int> StartOnListedSites(SiteSystem& system, RunRecipe recipe, SiteList& list);
-// The selected sites that have a unit and are not held (the debug page's commands).
-std::vector<int> StartOnCheckedSites(SiteSystem& system, RunRecipe recipe);
-// Every site that has a unit and is not held, selected or not (the burn-in).
-std::vector<int> StartOnPresentSites(SiteSystem& system, RunRecipe recipe);
 
 // Applies `clear` to the report of every site that no worker holds. UI thread, before a
 // command starts: a held site's report belongs to its worker.

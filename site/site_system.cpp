@@ -23,6 +23,7 @@ SiteSystem::SiteSystem(UsbLibrary& usb, SiteSystemConfig config)
       logPipeline_(config_.LogDisplayMode),
       panels_(locks_.Get(LockName::Statistics), noHost_),
       links_(usb, locks_, para_, config_.Links) {
+  panels_.AttachFeed(session_);
   SetPaths(paths_);
   RegisterSiteOperations(opcodes_);
 }

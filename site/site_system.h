@@ -16,8 +16,8 @@
 #include "site/card_store_view.h"
 #include "site/loaded_project.h"
 #include "site/opcode_table.h"
-#include "site/part_sink.h"
 #include "site/run_controls.h"
+#include "site/run_session.h"
 #include "site/site_engine.h"
 #include "site/site_host.h"
 #include "site/site_panels.h"
@@ -52,10 +52,6 @@ class SiteSystem {
   // any worker runs; the system starts with one that shows nothing.
   void AttachHost(SiteHost& host);
   SiteHost& Host() { return *host_; }
-  // Where the runs hand each part's record. Attach it before any worker runs.
-  void AttachPartSink(PartSink& sink) { parts_ = &sink; }
-  void DetachPartSink() { parts_ = &noParts_; }
-  PartSink& Parts() { return *parts_; }
 
   S_SystemPara& Para() { return para_; }
   const SystemPaths& Paths() const { return paths_; }
@@ -76,6 +72,8 @@ class SiteSystem {
   // worker that rebuilds its site's plan holds this lock, and so does that read.
   std::mutex& PlanLock() { return planLock_; }
   RunControls& Controls() { return controls_; }
+  // The one way a front end runs anything; it sees every panel event and finished part.
+  RunSession& Session() { return session_; }
 
   LinkTable& Links() { return links_; }
   ZvUsb& Link(int site) { return links_.Link(site); }
@@ -124,8 +122,6 @@ class SiteSystem {
   std::unique_ptr<RecordWriter> records_;  // after the log it writes to, before the workers
   NoSiteHost noHost_;
   SiteHost* host_ = &noHost_;
-  NoPartSink noParts_;
-  PartSink* parts_ = &noParts_;
   SitePanels panels_;
   CardStoreView cardView_;
   std::mutex planLock_;
@@ -141,5 +137,6 @@ class SiteSystem {
   std::unique_ptr<LoadedProject> project_;
 
   OpcodeTable opcodes_;
-  SiteEngine engine_{*this};  // last: destroyed first, so its workers end before the rest
+  RunSession session_{*this};  // before the engine: the workers report to it
+  SiteEngine engine_{*this};   // last: destroyed first, so its workers end before the rest
 };

@@ -42,6 +42,6 @@ PartRecord MakePartRecord(SiteSystem& system, const RunFacts& facts) {
 
 void SubmitPartRecord(SiteSystem& system, PartRecord record) {
   if (record.Time.empty()) record.Time = LocalIsoTime(std::chrono::system_clock::now());
-  system.Parts().Submit(record);  // the front end that reports each part as it is done
+  system.Session().Publish(record);  // the front ends that report each part as it is done
   if (RecordWriter* writer = system.PartRecords()) writer->Submit(std::move(record));
 }

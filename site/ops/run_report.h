@@ -7,6 +7,7 @@
 
 #include "link/frame_codes.h"
 #include "log/core/log_sink.h"
+#include "site/run_source.h"
 #include "site/site_run_bytes.h"
 
 class SitePanels;
@@ -14,9 +15,6 @@ class SitePanels;
 // Milliseconds as seconds in the shortest decimal form: 12345 -> "12.345", 1500 -> "1.5",
 // 2000 -> "2". Exact, without a detour through floating point.
 std::string RunSecondsText(std::uint64_t elapsedMs);
-
-// Where the run takes its procedure and data from: the PC, or the unit's own SD card.
-enum class RunSource { Pc, SdCard };
 
 // " - RUN ALL..." (" - SDCard RUN ALL..." from the card) in the step-start colour, essential.
 void LogRunStart(LogSink& log, int site, RunSource source = RunSource::Pc);

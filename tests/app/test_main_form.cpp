@@ -372,8 +372,7 @@ TEST_F(MainFormTest, QtAndHeadlessHostsEndWithTheSamePanels) {
   }
   looked = true;  // nobody needs to look during this run
   for (SiteSystem* each : {&system, &headless}) {
-    StartOnSelectedSites(*each, RunRecipe::PcRun);
-    WaitForSites(*each);
+    each->Session().Wait(each->Session().Start(RunRecipe::PcRun, SiteChoice::SelectedSites()));
     each->Panels().UpdateStatistics();
   }
   form->SiteHost().Drain();

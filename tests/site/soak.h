@@ -28,13 +28,14 @@ inline std::uint32_t SoakParts(const char* variable, std::uint32_t fallback) {
 // counters summed over the sites.
 inline SoakCounts LoopUntilParts(RunRig& rig, RunRecipe recipe, std::uint32_t parts) {
   rig.system.Controls().AutoRunInterval = 1;
-  rig.system.Controls().StopAllEnabled = true;
+  RunSession& session = rig.system.Session();
   rig.host.SetProcessMessagesHook([&rig, parts] {
     const StatisticsTotals totals = rig.system.Panels().Totals();
-    if (totals.Pass + totals.Fail >= parts) rig.system.Controls().StopAllEnabled = false;
+    if (totals.Pass + totals.Fail >= parts) rig.system.Session().RequestStop();
   });
-  EXPECT_EQ(StartOnSelectedSites(rig.system, recipe).size(), std::size_t{kSiteCount});
-  WaitForSites(rig.system);
+  const StartedRun run = session.Start(recipe, SiteChoice::SelectedSites());
+  EXPECT_EQ(run.sites.size(), std::size_t{kSiteCount});
+  session.Wait(run);
   rig.system.Shutdown();
   SoakCounts counts;
   for (int site = 0; site < kSiteCount; ++site) {

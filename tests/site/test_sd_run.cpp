@@ -194,8 +194,10 @@ TEST(SdRunTest, EachFailureStopsOnlyItsOwnSite) {
     for (int unit = 0; unit < 2; ++unit) card_rig::PutRunProject(CardOf(rig, unit), 1, part, image);
     rig.Bind();
     if (c.arrange) c.arrange(rig);
-    EXPECT_EQ(StartOnSelectedSites(rig.system, RunRecipe::SdRun).size(), 2u);
-    WaitForSites(rig.system);
+    RunSession& session = rig.system.Session();
+    const StartedRun run = session.Start(RunRecipe::SdRun, SiteChoice::SelectedSites());
+    EXPECT_EQ(run.sites.size(), 2u);
+    session.Wait(run);
     rig.system.Shutdown();
 
     // The units bind in the order of their identifiers: find the site of the faulty one.

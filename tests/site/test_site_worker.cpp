@@ -7,6 +7,7 @@
 #include <future>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -312,16 +313,56 @@ TEST(RunRecipesTest, EveryButtonStartsItsQueue) {
   EXPECT_EQ(MainRunRecipe(true, true), RunRecipe::SdAutoRun);
 }
 
-TEST(RunRecipesTest, StartsOnlyWhereAUnitWaitsForWork) {
-  SiteRig rig(3);
-  ASSERT_TRUE(RescanUnits(rig.system));
-  rig.panels.SetChecked(1, false);
-  std::vector<int> started = StartOnSelectedSites(rig.system, RunRecipe::Reset);
-  WaitForSites(rig.system);
-  EXPECT_EQ(started, (std::vector<int>{0, 2}));  // site 1 unselected, 3..7 have no unit
-  started = StartOnSites(rig.system, RunRecipe::Reset, {1, 5, 9});
-  WaitForSites(rig.system);
-  EXPECT_EQ(started, (std::vector<int>{1}));  // 5 has no unit, 9 is no site
+// The session's choice of sites, on three units with site 1 unselected: a listed site without
+// a unit is named in the log and starts nothing; the run bytes go back to zero for the runs only.
+TEST(RunSessionTest, StartsExactlyTheChosenSitesThatHaveAUnit) {
+  struct Case {
+    const char* name;
+    RunRecipe recipe;
+    SiteChoice choice;
+    std::vector<int> started;
+    std::vector<std::string> log;
+    bool runBytesReset;
+  };
+  const std::vector<Case> table = {
+      {"selected", RunRecipe::Reset, SiteChoice::SelectedSites(), {0, 2}, {}, false},
+      {"present", RunRecipe::Reset, SiteChoice::PresentSites(), {0, 1, 2}, {}, false},
+      {"listed", RunRecipe::Reset, SiteChoice::ListedSites({1}), {1}, {}, false},
+      {"listed without unit",
+       RunRecipe::Reset,
+       SiteChoice::ListedSites({2, 3, 8}),
+       {},
+       {"Site #4 - No Unit!", "Site #9 - No Unit!"},
+       false},
+      {"a run resets the run bytes",
+       RunRecipe::SdRun,
+       SiteChoice::ListedSites({7}),
+       {},
+       {"Site #8 - No Unit!"},
+       false},
+      {"a run on units", RunRecipe::SdRun, SiteChoice::ListedSites({2}), {2}, {}, true},
+  };
+  for (const Case& c : table) {
+    SCOPED_TRACE(c.name);
+    SiteRig rig(3);
+    ASSERT_TRUE(RescanUnits(rig.system));
+    rig.panels.SetChecked(1, false);
+    rig.captured.Clear();
+    rig.system.RunBytes(5).RunResult = 0xA1;
+    RunSession& session = rig.system.Session();
+    const StartedRun run = session.Start(c.recipe, c.choice);
+    const RunSummary summary = session.Wait(run);
+    EXPECT_EQ(run.sites, c.started);
+    EXPECT_EQ(summary.started, c.started);
+    EXPECT_EQ(run.refusal, c.started.empty() ? StartRefusal::NoUnit : StartRefusal::None);
+    std::vector<std::string> red;
+    for (const LoggedLine& line : rig.captured.Lines()) {
+      if (line.text.find("No Unit!") != std::string::npos) red.push_back(line.text);
+    }
+    EXPECT_EQ(red, c.log);
+    EXPECT_EQ(rig.system.RunBytes(5).RunResult.load(), c.runBytesReset ? 0 : 0xA1);
+    for (int site : c.started) EXPECT_FALSE(rig.system.Engine().IsRunning(site)) << site;
+  }
 }
 
 // What the units reported is written by each site's own worker: it is cleared only while none
