@@ -95,6 +95,13 @@ const std::string* Param(const httplib::Request& request, const char* key, std::
   return &storage;
 }
 
+// A request that announces no body length has none (HTTP/1.1); the library would read it up to
+// the connection's end instead, and never answer a client that waits for its reply.
+bool WithoutBodyLength(const httplib::Request& request) {
+  return request.method == "POST" && !request.has_header("Content-Length") &&
+         !request.has_header("Transfer-Encoding");
+}
+
 std::string StreamText(const HubReader::Batch& batch) {
   std::string text;
   if (batch.reset) text += "event: reset\ndata: {\"event\":\"reset\"}\n\n";
@@ -204,7 +211,10 @@ void StationServer::Routes() {
   using httplib::Response;
   using Handled = httplib::Server::HandlerResponse;
   http_->set_pre_routing_handler([this](const Request& request, Response& response) {
-    return Refused(request, response) ? Handled::Handled : Handled::Unhandled;
+    if (Refused(request, response)) return Handled::Handled;
+    if (!WithoutBodyLength(request)) return Handled::Unhandled;
+    Post(request, response);  // answered here, with the empty body it has
+    return Handled::Handled;
   });
   http_->set_error_handler([](const Request&, Response& response) {
     if (response.body.empty()) Error(response, response.status, StatusText(response.status));
@@ -227,20 +237,23 @@ void StationServer::Routes() {
                          "text/plain; version=0.0.4");
   });
   http_->Get("/api/v1/station", [this](const Request&, Response& response) { Station(response); });
-  http_->Post("/api/v1/project",
-              [this](const Request& request, Response& response) { Project(request, response); });
-  http_->Post("/api/v1/run",
-              [this](const Request& request, Response& response) { Run(request, response); });
-  http_->Post("/api/v1/stop", [this](const Request&, Response& response) {
-    engine_.RequestStop();
-    Reply(response, 202, "{\"stopping\":true}");
-  });
+  for (const char* path : {"/api/v1/project", "/api/v1/run", "/api/v1/stop"}) {
+    http_->Post(path,
+                [this](const Request& request, Response& response) { Post(request, response); });
+  }
   http_->Get(R"(/api/v1/runs/([0-9]+))",
              [this](const Request& request, Response& response) { RunState(request, response); });
   http_->Get("/api/v1/records",
              [this](const Request& request, Response& response) { Records(request, response); });
   http_->Get("/api/v1/events",
              [this](const Request& request, Response& response) { Events(request, response); });
+}
+
+void StationServer::Post(const httplib::Request& request, httplib::Response& response) {
+  if (request.path == "/api/v1/project") return Project(request, response);
+  if (request.path == "/api/v1/run") return Run(request, response);
+  engine_.RequestStop();
+  Reply(response, 202, "{\"stopping\":true}");
 }
 
 void StationServer::Station(httplib::Response& response) {

@@ -52,6 +52,8 @@ class StationServer {
   // Before a request's body is read: the connection limit, the token, the path and method.
   bool Refused(const httplib::Request& request, httplib::Response& response);
   bool Authorized(const httplib::Request& request) const;
+  // The POST routes (the path is one of them: the checks before have made sure).
+  void Post(const httplib::Request& request, httplib::Response& response);
   void Station(httplib::Response& response);
   void Project(const httplib::Request& request, httplib::Response& response);
   void Run(const httplib::Request& request, httplib::Response& response);

@@ -300,6 +300,10 @@ TEST_F(ServeTest, EveryRefusalHasItsStatusAndSaysWhyInJson) {
           {"GET", "/api/v1/records?since=2026-13-01", "", 400, ""},
       });
   EXPECT_EQ(api.Get("/api/v1/records?limit=100000")->status, 200);
+  // A POST that names no body length has none: answered at once, not at the connection's end.
+  RawClient bare(serve->Port());
+  bare.Send("POST /api/v1/run HTTP/1.1\r\nHost: x\r\n\r\n");
+  EXPECT_TRUE(bare.ReadUntil("HTTP/1.1 412 Precondition Failed\r\n"));
   EXPECT_EQ(api.Get("/api/v1/records?since=2026-12-01T10:00:00%2B02:00")->status, 200);
 
   // While a run goes: no second run, no other project; the stop lets it end.
