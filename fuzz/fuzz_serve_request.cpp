@@ -1,8 +1,8 @@
 // The station server's request handling: any bytes sent to it as a request (method, path,
-// headers, body, or none of these) get an HTTP status line, never a crash or a hang. The server
-// runs once for the whole fuzzing session, on loopback, in front of an engine that refuses
-// every action, with a token, so both the refusals and the routes behind the token are reached
-// (a seed carries the token).
+// headers, body, or none of these) get an HTTP status line once the header block ends, never a
+// crash or a hang. The server runs once for the whole fuzzing session, on loopback, in front of
+// an engine that refuses every action, with a token, so both the refusals and the routes behind
+// the token are reached (the seeds carry the token).
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -96,8 +96,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // that is not whole is answered at the read timeout.
   const std::string reply = StatusLine(fd);
   close(fd);
-  // A request line is a line: without a line end there is no request to answer.
+  // A request whose header block ends is answered. One whose headers never end is dropped by
+  // the library at the read timeout without an answer: there is no request to answer yet.
   const std::string input(reinterpret_cast<const char*>(data), size);
-  if (input.find('\n') != std::string::npos && !IsStatusLine(reply)) __builtin_trap();
+  if (input.find("\r\n\r\n") != std::string::npos && !IsStatusLine(reply)) __builtin_trap();
   return 0;
 }
