@@ -8,7 +8,13 @@ CliLog::CliLog(TLogThread& pipeline, Journal& journal, std::ostream& out, std::m
                  std::lock_guard<std::mutex> lock(outMutex_);
                  for (const ShownLogLine& line : lines) out_ << line.stamped << '\n';
                  out_.flush();
+                 if (tap_) tap_(lines);
                }}) {}
+
+void CliLog::SetTap(Tap tap) {
+  std::lock_guard<std::mutex> lock(outMutex_);
+  tap_ = std::move(tap);
+}
 
 void CliLog::Flush() {
   writer_.Flush();

@@ -19,6 +19,8 @@ int RunWithSystem(const CliOptions& options, CliEnvironment& env) {
         return FirmwareCommand(program, options, env);
       case CliCommand::Sd:
         return SdCommand(program, options, env);
+      case CliCommand::Serve:
+        return ServeCommand(program, options, env);
       default:
         return ServiceCommand(program, options, env);
     }

@@ -65,6 +65,7 @@ struct Subcommands {
   CLI::App* led = nullptr;
   CLI::App* firmware = nullptr;
   CLI::App* sd = nullptr;
+  CLI::App* serve = nullptr;
 };
 
 void AddSites(CLI::App* command, std::vector<int>& siteNumbers, const std::string& what) {
@@ -136,6 +137,23 @@ CLI::App* AddFirmware(CLI::App& app, CliOptions& o, bool& checkFlag) {
   return firmware;
 }
 
+CLI::App* AddServe(CLI::App& app, CliOptions& o) {
+  CLI::App* serve = app.add_subcommand(
+      "serve", "serve the station to the line: HTTP API, event stream, metrics, dashboard");
+  serve->add_option("--listen", o.listen, "HOST:PORT to listen on (default 127.0.0.1:8470)")
+      ->type_name("HOST:PORT");
+  serve
+      ->add_option("--token-file", o.tokenFile,
+                   "a file only you may read, holding the token every request must carry")
+      ->type_name("FILE");
+  serve->add_option("--project", o.project, "load this project file first")->type_name("FILE");
+  serve
+      ->add_option("--project-root", o.projectRoots,
+                   "a further folder whose project files clients may load (repeatable)")
+      ->type_name("DIR");
+  return serve;
+}
+
 RecordsCommands AddRecords(CLI::App& app, CliOptions& o, bool& csv, bool& json) {
   RecordsCommands sub;
   sub.records = app.add_subcommand("records", "print the per-part records");
@@ -205,6 +223,7 @@ ParsedCommandLine ParseCliCommandLine(const std::vector<std::string>& args) {
   sub.firmware = AddFirmware(app, o, firmwareCheck);
   std::vector<int> sdSiteNumbers;
   sub.sd = AddSdCommand(app, o, sdSiteNumbers);
+  sub.serve = AddServe(app, o);
 
   std::vector<std::string> reversed(args.rbegin(), args.rend());  // CLI11 takes them reversed
   try {
@@ -236,6 +255,7 @@ ParsedCommandLine ParseCliCommandLine(const std::vector<std::string>& args) {
     const std::string sdReason = TakeSdOptions(*sub.sd, sdSiteNumbers, o);
     if (!sdReason.empty()) return Refused(app, sdReason);
   }
+  if (sub.serve->parsed()) o.command = CliCommand::Serve;
   if (sub.records.records->parsed()) {
     o.command = CliCommand::Records;
     o.format = csv ? RecordFormat::Csv : recordsJson ? RecordFormat::Json : RecordFormat::Text;

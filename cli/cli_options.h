@@ -14,7 +14,7 @@ inline constexpr int NoUnit = 3;
 
 inline constexpr int kCliMaxSimulatedUnits = 16;
 
-enum class CliCommand { Scan, Run, Records, Info, SelfTest, Led, Firmware, Sd };
+enum class CliCommand { Scan, Run, Records, Info, SelfTest, Led, Firmware, Sd, Serve };
 enum class RecordFormat { Text, Csv, Json };
 // records: print them, ship them (push) or report over them (report).
 enum class RecordsAction { List, Push, Report };
@@ -48,6 +48,11 @@ struct CliOptions {
   std::string sdName;             // copy: the stored project (empty: the newest)
   std::optional<int> sdSlot;      // delete: the card slot
   bool sdYes = false;             // format: the confirmation
+
+  // serve (the project to load first is `project`)
+  std::string listen = "127.0.0.1:8470";
+  std::string tokenFile;
+  std::vector<std::string> projectRoots;
 
   // records
   RecordsAction recordsAction = RecordsAction::List;

@@ -23,5 +23,9 @@ int FirmwareCommand(HeadlessProgram& program, const CliOptions& options, CliEnvi
 // The SD card project store and the other card actions (sd list, add, copy, delete, format).
 int SdCommand(HeadlessProgram& program, const CliOptions& options, CliEnvironment& env);
 
+// Serves the station (HTTP API, event stream, metrics, dashboard) until Ctrl-C or SIGTERM;
+// a run that is going then finishes the parts in hand.
+int ServeCommand(HeadlessProgram& program, const CliOptions& options, CliEnvironment& env);
+
 // Prints the per-part records; needs no units.
 int RecordsCommand(const CliOptions& options, CliEnvironment& env);

@@ -9,7 +9,7 @@
 
 #include "cli/cli_program.h"
 #include "cli/commands.h"
-#include "cli/site_words.h"
+#include "site/site_words.h"
 #include "site/rescan.h"
 #include "site/run_session.h"
 #include "site/site_system.h"

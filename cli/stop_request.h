@@ -3,6 +3,7 @@
 // does, so every site finishes the part it is on and nothing is left half programmed. Any
 // thread may request the stop; the run attaches its session while it runs.
 #include <atomic>
+#include <condition_variable>
 #include <mutex>
 
 #include "site/run_session.h"
@@ -13,6 +14,12 @@ class StopRequest {
     std::lock_guard<std::mutex> lock(mutex_);
     requested_ = true;
     if (session_ != nullptr) session_->RequestStop();
+    requestedSignal_.notify_all();
+  }
+  // Returns once a stop is requested (a program that only serves waits here).
+  void Wait() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    requestedSignal_.wait(lock, [this] { return requested_.load(); });
   }
   bool Requested() const { return requested_.load(); }
 
@@ -29,6 +36,7 @@ class StopRequest {
 
  private:
   std::mutex mutex_;  // orders Attach against Request
+  std::condition_variable requestedSignal_;
   std::atomic<bool> requested_{false};
   RunSession* session_ = nullptr;
 };

@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
-# The seam between the engine and its front ends, checked on the sources: the windows (app/) and
-# the command line (cli/) run everything through RunSession (site/run_session.h). They never
-# build an opcode queue, start a worker with Command, touch the run bytes or arm and stop the
-# loops through the run controls. Prints each offending line; exit status 1 when there is one.
+# The seam between the engine and its front ends, checked on the sources: the windows (app/),
+# the command line (cli/) and the station server (serve/) run everything through RunSession
+# (site/run_session.h). They never build an opcode queue, start a worker with Command, touch the
+# run bytes or arm and stop the loops through the run controls. Prints each offending line; exit status 1 when there is one.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-FRONT_ENDS=(app cli)
+FRONT_ENDS=(app cli serve)
 # pattern@@what it means
 RULES=(
   '\bOpcodeQueue\b@@builds an opcode queue'
@@ -33,4 +33,4 @@ if [[ $found -ne 0 ]]; then
   echo "check_seam: a front end reaches past RunSession" >&2
   exit 1
 fi
-echo "check_seam: app/ and cli/ go through RunSession"
+echo "check_seam: app/, cli/ and serve/ go through RunSession"

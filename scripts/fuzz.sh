@@ -7,7 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 SECONDS_EACH=${1:-60}
 TARGETS=(fuzz_project_ini fuzz_menu_record fuzz_group_define fuzz_select_list fuzz_step_reply
-         fuzz_unit_info fuzz_firmware_image fuzz_card_reply fuzz_card_list)
+         fuzz_unit_info fuzz_firmware_image fuzz_card_reply fuzz_card_list fuzz_serve_request)
 bash scripts/setup.sh
 if [[ -n "${TARGETS_ONLY:-}" ]]; then read -r -a TARGETS <<<"$TARGETS_ONLY"; fi
 

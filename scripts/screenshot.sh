@@ -5,6 +5,8 @@
 #   run     a demo project loaded and the automatic run going with failing parts (WORKING,
 #           PASS, FAIL, PUT and TAKE panels, the statistics): main_window_run.png; then the
 #           project window over it: project_window.png
+#   dashboard  gangprog-cli serve during an automatic run with failing parts, its dashboard in
+#           headless Chromium: dashboard.png
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
@@ -15,8 +17,17 @@ WAIT=${3:-8}
 BUILD=${BUILD:-build/release}
 DEMO=${DEMO:-build/demo}
 PROJECT=${PROJECT:-$DEMO/Projects/CV25Q64.zvprj}
-JOBS=${JOBS:-2} bash scripts/make_demo.sh "$BUILD" "$DEMO"
 mkdir -p "$OUTDIR"
+
+# The station server needs no window: its own build targets and a base folder of its own.
+if [[ "$MODE" == dashboard ]]; then
+  cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+  cmake --build "$BUILD" -j "${JOBS:-2}" --target gangprog-cli zv_plus make_demo_db make_project
+  exec /usr/bin/python3 tests/serve/test_dashboard.py --cli "$BUILD/bin/gangprog-cli" \
+    --make-db "$BUILD/bin/make_demo_db" --make-project "$BUILD/bin/make_project" \
+    --plus "$BUILD/bin/System/Plus.dll" --fail-rate 0.2 --shot "$OUTDIR/dashboard.png"
+fi
+JOBS=${JOBS:-2} bash scripts/make_demo.sh "$BUILD" "$DEMO"
 
 # Inside the virtual server: start, wait, take the picture, end the program in order.
 shoot() {
@@ -47,7 +58,7 @@ case "$MODE" in
     shoot "$OUTDIR/project_window.png" "${running[@]}" --project-window
     ;;
   *)
-    echo "screenshot: unknown mode $MODE (idle or run)" >&2
+    echo "screenshot: unknown mode $MODE (idle, run or dashboard)" >&2
     exit 2
     ;;
 esac

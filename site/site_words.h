@@ -1,5 +1,5 @@
 #pragma once
-// How the command-line program names a panel's state (the texts the panels show) and a
+// How the front ends name a panel's state (the texts the panels show) and a
 // link's date-time identifier.
 #include <cstdint>
 #include <cstdio>
