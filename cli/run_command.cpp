@@ -40,8 +40,11 @@ StartedRun RunOnUnits(SiteSystem& system, const CliOptions& options, StopRequest
   if (!RescanUnits(system)) return {};
   if (stop != nullptr && stop->Requested()) return {};
   RunSession& session = system.Session();
-  const StartedRun run = session.StartRun(RequestOf(options));
+  // Attached before the start, so a stop during the run reaches the loops at once; one that came
+  // while the start armed them is passed on right after it.
   if (stop != nullptr) stop->Attach(session);
+  const StartedRun run = session.StartRun(RequestOf(options));
+  if (stop != nullptr && stop->Requested()) session.RequestStop();
   session.Wait(run);
   if (stop != nullptr) stop->Detach();
   system.Shutdown();  // every worker ended: no more events, no more records

@@ -23,7 +23,8 @@ class StopRequest {
   }
   bool Requested() const { return requested_.load(); }
 
-  // While attached, a request stops the session's run at once; one made before is passed on.
+  // While attached, a request stops the session's run at once; one made before is passed on
+  // (a start clears it, so the caller passes on one that came during the start).
   void Attach(RunSession& session) {
     std::lock_guard<std::mutex> lock(mutex_);
     session_ = &session;
