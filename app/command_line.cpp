@@ -4,6 +4,9 @@
 #include <cmath>
 #include <cstddef>
 
+#include "serve/access.h"
+#include "serve/station_server.h"
+
 namespace {
 // Splits "--name=value" into its parts; `value` stays empty without "=".
 bool SplitOption(const std::string& arg, std::string& name, std::optional<std::string>& value) {
@@ -52,6 +55,7 @@ class Parser {
     // Only the automatic run counts parts without a hand on the buttons.
     if (options_.exitAfterParts != 0 && !options_.autoRun)
       Fail("--exit-after-parts needs --auto-run");
+    if (options_.error.empty()) ServeChecks();
     return options_;
   }
 
@@ -68,7 +72,8 @@ class Parser {
     }
     if (name != "--base-dir" && name != "--simulate" && name != "--usb-trace" &&
         name != "--project" && name != "--sim-fail-rate" && name != "--sim-speed" &&
-        name != "--sim-cards" && name != "--exit-after-parts" && name != "--records-url") {
+        name != "--sim-cards" && name != "--exit-after-parts" && name != "--records-url" &&
+        name != "--serve" && name != "--serve-token-file") {
       return Fail("unknown option: " + name);
     }
     const std::optional<std::string> value = inlineValue ? inlineValue : Next();
@@ -83,6 +88,10 @@ class Parser {
       Text(options_.simCards, name, *value);
     else if (name == "--records-url")
       Text(options_.recordsUrl, name, *value);
+    else if (name == "--serve")
+      Text(options_.serve, name, *value);
+    else if (name == "--serve-token-file")
+      Text(options_.serveTokenFile, name, *value);
     else if (name == "--sim-fail-rate")
       Rate(*value);
     else if (name == "--sim-speed")
@@ -149,6 +158,27 @@ class Parser {
     options_.exitAfterParts = *count;
   }
 
+  // The station server's address and token are checked before any window exists: beyond
+  // loopback it serves only with a private token file.
+  void ServeChecks() {
+    if (options_.serve.empty()) {
+      if (!options_.serveTokenFile.empty()) Fail("--serve-token-file needs --serve");
+      return;
+    }
+    if (!ParseListenAddress(options_.serve, options_.serveHost, options_.servePort)) {
+      return Fail("--serve needs HOST:PORT, not " + options_.serve);
+    }
+    if (!options_.serveTokenFile.empty()) {
+      const TokenFile token = ReadTokenFile(options_.serveTokenFile);
+      if (!token.token) return Fail(token.refusal + "; not serving");
+      options_.serveToken = *token.token;
+    }
+    if (options_.serveToken.empty() && !IsLoopbackHost(options_.serveHost)) {
+      Fail("--serve on " + options_.serveHost +
+           " reaches other machines; give a --serve-token-file; not serving");
+    }
+  }
+
   void Fail(const std::string& reason) {
     if (options_.error.empty()) options_.error = reason;
   }
@@ -190,6 +220,9 @@ std::string CommandLineUsage(const std::string& programName) {
          "  --project-window  open the project window once the units are found\n"
          "  --exit-after-parts N  with --auto-run: once N parts are counted, finish the parts in\n"
          "                    hand, print the counts and end\n"
+         "  --serve HOST:PORT serve the station to the line over HTTP (loopback: 127.0.0.1:8470)\n"
+         "  --serve-token-file FILE  every request carries the token from FILE (mode 600);\n"
+         "                    needed for any address beyond loopback\n"
          "  --version         print the program's version\n"
          "  --help            show this text\n";
 }

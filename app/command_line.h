@@ -18,9 +18,14 @@ struct CommandLineOptions {
   bool autoRun = false;            // --auto-run: tick "Auto Run" and press "Run Program" at start
   bool showProjectWindow = false;  // --project-window: open the project window at start
   int exitAfterParts = 0;  // --exit-after-parts N: end in order once N parts are counted; 0 never
-  bool help = false;       // --help
-  bool version = false;    // --version
-  std::string error;       // not empty: the command line was refused, for this reason
+  std::string serve;       // --serve HOST:PORT: the station server inside the window program
+  std::string serveHost;   // from --serve
+  int servePort = 0;       // from --serve; 0: any free port
+  std::string serveTokenFile;  // --serve-token-file FILE: the token every request must carry
+  std::string serveToken;      // read from that file while the line is parsed
+  bool help = false;           // --help
+  bool version = false;        // --version
+  std::string error;           // not empty: the command line was refused, for this reason
 };
 
 inline constexpr int kMaxSimulatedUnits = 16;

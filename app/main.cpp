@@ -60,6 +60,10 @@ ProgramOptions ProgramOptionsOf(const CommandLineOptions& line) {
   options.exitAfterParts = line.exitAfterParts;
   options.logStdout = line.logStdout;
   options.usbTrace = line.usbTrace;
+  options.serve = !line.serve.empty();
+  options.serveHost = line.serveHost;
+  options.servePort = line.servePort;
+  options.serveToken = line.serveToken;
   // The history and the status bar show full paths, whatever folder the program started in.
   if (!line.project.empty()) options.project = std::filesystem::absolute(line.project).string();
   return options;

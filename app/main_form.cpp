@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QString>
+#include <QThread>
 #include <QToolButton>
 
 #include "app/log_commands.h"
@@ -35,12 +36,17 @@ QString Percent(std::uint32_t part, std::uint64_t total) {
 }  // namespace
 
 namespace {
-// A command that reports into the log has ended (told on the UI thread that waited for it).
+// A command that reports into the log has ended: told on the UI thread that waited for it, or
+// on the station server's waiter thread, which must leave the log view to the UI thread.
 class LogLimitObserver final : public RunObserver {
  public:
   explicit LogLimitObserver(TMainForm& form) : form_(form) {}
   void OnLogLimit(std::int32_t clearSelection, std::int32_t rowLimit) override {
-    form_.CheckLogLimit(clearSelection, rowLimit);
+    if (QThread::currentThread() == form_.thread()) {
+      form_.CheckLogLimit(clearSelection, rowLimit);
+    } else {
+      form_.LogThread().RequestLimitCheck(clearSelection, rowLimit);
+    }
   }
 
  private:
@@ -158,17 +164,20 @@ void TMainForm::Button5Click() {
 }
 
 void TMainForm::RunProgramButtonClick() {
-  busy_.store(true);
-  closeEnabled_ = false;
-  logView->setEnabled(false);
-  informationMemo->setEnabled(false);
+  SetBusy(true);
   RunSites(settings_.DataBufferSel != 0 ? RunSource::SdCard : RunSource::Pc);
-  closeEnabled_ = true;
-  logView->setEnabled(true);
-  informationMemo->setEnabled(true);
-  busy_.store(false);
+  SetBusy(false);
   mouseFlush_->Flush();
   emit RunEnded();
+}
+
+// While a run is on the window cannot close and the log and information take no input.
+void TMainForm::SetBusy(bool busy) {
+  if (busy) busy_.store(true);
+  closeEnabled_ = !busy;
+  logView->setEnabled(!busy);
+  informationMemo->setEnabled(!busy);
+  if (!busy) busy_.store(false);
 }
 
 void TMainForm::RunSites(RunSource source) {
@@ -181,6 +190,20 @@ void TMainForm::RunSites(RunSource source) {
   session.Wait(run);
   SetRunLocked(false, autoRun);
   projectToolButton->setEnabled(projectButton);
+}
+
+void TMainForm::BeginOutsideRun(bool autoRun) {
+  SetBusy(true);
+  outsideRunAuto_ = autoRun;
+  outsideRunProjectButton_ = projectToolButton->isEnabled();
+  SetRunLocked(true, autoRun);
+}
+
+void TMainForm::EndOutsideRun() {
+  SetRunLocked(false, outsideRunAuto_);
+  projectToolButton->setEnabled(outsideRunProjectButton_);
+  SetBusy(false);
+  emit RunEnded();
 }
 
 // The controls that could start other work are off while sites run; "Stop All" is the only run

@@ -68,6 +68,10 @@ class TMainForm : public QMainWindow {
   void SetCloseEnabled(bool on) { closeEnabled_ = on; }
   bool CloseEnabled() const { return closeEnabled_; }
   bool Busy() const { return busy_.load(); }
+  // A run started elsewhere (the station server) shown as "Run Program" shows its own: the
+  // run controls locked, "Stop All" left for an automatic run, until EndOutsideRun.
+  void BeginOutsideRun(bool autoRun);
+  void EndOutsideRun();
 
   // Row-limit check with the current settings (the options window's Execute commands).
   void CheckLogLimit(std::int32_t clearSelection, std::int32_t rowLimit);
@@ -142,6 +146,7 @@ class TMainForm : public QMainWindow {
   void ConnectHandlers();
   void StartLogPipeline();
   void RunSites(RunSource source);
+  void SetBusy(bool busy);
   void SetRunLocked(bool running, bool autoRun);
   void ShowCentred(QWidget* window);
 
@@ -160,4 +165,6 @@ class TMainForm : public QMainWindow {
   bool closeEnabled_ = true;
   bool siteGroupEnabled_ = true;  // false while a run holds the selection of sites
   bool closing_ = false;
+  bool outsideRunAuto_ = false;          // BeginOutsideRun's until EndOutsideRun
+  bool outsideRunProjectButton_ = true;  // "Project" as it was before the outside run
 };

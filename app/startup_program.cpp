@@ -17,15 +17,22 @@
 #include "app/qt_site_host.h"
 #include "app/site_frame.h"
 #include "app/startup.h"
+#include "app/window_station.h"
 #include "link/link_table.h"
 #include "log/core/log_thread.h"
 #include "log/view/log_view.h"
 #include "project/cproject.h"
+#include "serve/station_feed.h"
+#include "serve/station_server.h"
 #include "site/project_load.h"
 #include "site/rescan.h"
 #include "site/site_system.h"
 #include "site/site_wait.h"
 #include "site/system_startup.h"
+
+namespace {
+constexpr const char* kProjectsFolder = "Projects";  // the station's project root below the base
+}  // namespace
 
 GangProgram::GangProgram(ProgramOptions options)
     : config_(std::move(options)),
@@ -59,8 +66,11 @@ GangProgram::GangProgram(ProgramOptions options)
 }
 
 GangProgram::~GangProgram() {
-  // Notices first (no rescan can start any more), then the workers, then the windows; the bus
-  // goes last, after the links that use it.
+  // The server and notices first (no request or rescan can start any more), then the workers,
+  // then the windows; the bus goes last, after the links that use it.
+  StopStationServer();
+  station_.reset();
+  feed_.reset();
   notices_->Stop();
   if (main_) main_->removeEventFilter(this);
   sites_->Shutdown();
@@ -117,6 +127,11 @@ int GangProgram::LoadProject(const std::string& path) {
   return code;
 }
 
+void GangProgram::ShowProjectLoaded(const std::string& path) {
+  ShowLoadedProject(sites_->Project().Project().ProjectInfoText(path), path);
+  project_->NoteLoadedProject(path);
+}
+
 // The project named on the command line loads as the project window would load it, and joins
 // its history under its full path.
 void GangProgram::LoadStartProject() {
@@ -155,6 +170,7 @@ void GangProgram::FirstShow() {
     RescanUnits();
     if (!config_.project.empty()) LoadStartProject();
     StartDeviceNotices();
+    if (config_.serve) StartStationServer();
   } else {
     main_->LogThread().Write(kInitFail, LogColour::Red);
   }
@@ -266,9 +282,43 @@ void GangProgram::EndInOrder(int exitCode) {
   QApplication::exit(exitCode);  // not quit(): that would ask every window to close first
 }
 
+void GangProgram::StartStationServer() {
+  ServerOptions options;
+  options.host = config_.serveHost;
+  options.port = config_.servePort;
+  options.token = config_.serveToken;
+  options.projectRoots.push_back(Paths().BaseDir + kProjectsFolder);
+  feed_ = std::make_unique<StationFeed>();
+  station_ = std::make_unique<WindowStation>(*this, *feed_);
+  server_ = std::make_unique<StationServer>(*station_, *feed_, options);
+  std::string error;
+  if (server_->Start(error)) {
+    main_->LogThread().Write("Serving the station on http://" + options.host + ':' +
+                                 std::to_string(server_->Port()) + '/',
+                             LogColour::Green);
+  } else {
+    main_->LogThread().Write("Station server: " + error, LogColour::Red);
+    StopStationServer();
+    station_.reset();
+    feed_.reset();
+  }
+}
+
+// The station and the feed stay until the program object goes: the clean-up may run inside a
+// step the station takes on the UI thread (a message box of a load, in a nested event loop).
+void GangProgram::StopStationServer() {
+  if (station_) station_->Close();
+  server_.reset();
+}
+
+int GangProgram::ServePort() const {
+  return server_ ? server_->Port() : 0;
+}
+
 void GangProgram::SystemCleanup() {
   if (cleanedUp_) return;
   cleanedUp_ = true;
+  StopStationServer();
   notices_->Stop();
   CloseSystem(*sites_, handlerMode_);
 }

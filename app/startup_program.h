@@ -15,6 +15,9 @@
 
 class DeviceNoticeSource;
 class SiteSystem;
+class StationFeed;
+class StationServer;
+class WindowStation;
 class TOptionsForm;
 class TProjectForm;
 
@@ -35,6 +38,10 @@ struct ProgramOptions {
   bool autoRun = false;                   // after the start-up, with a project: the automatic run
   bool showProjectWindow = false;         // after the start-up: the project window opens
   int exitAfterParts = 0;  // with autoRun: end in order once this many parts are counted; 0 never
+  bool serve = false;      // after the start-up: the station server on serveHost:servePort
+  std::string serveHost = "127.0.0.1";
+  int servePort = 0;       // 0: any free port (ServePort() tells which)
+  std::string serveToken;  // empty: none asked (loopback only)
 };
 
 class GangProgram final : public QObject {
@@ -76,6 +83,10 @@ class GangProgram final : public QObject {
   // Loads a project as the project window does and shows it in the main window; the load code.
   int LoadProject(const std::string& path);
   void LoadStartProject();
+  // A project loaded elsewhere (the station server) shown and noted as the project window does.
+  void ShowProjectLoaded(const std::string& path);
+  // The station server's port once it serves; 0 while it does not.
+  int ServePort() const;
   SiteSystem& Sites() { return *sites_; }
   DeviceNoticeSource& Notices() { return *notices_; }
   UsbBusChoice& Bus() { return bus_; }
@@ -90,6 +101,10 @@ class GangProgram final : public QObject {
   void BuildProjectWindow();
   void ShowLoadedProject(const std::string& info, const std::string& path);
   void StartDeviceNotices();
+  void StartStationServer();
+  // Before the system closes: no request reaches the windows any more, a run from the network
+  // ends after the part in hand, every connection is closed. Again later does nothing.
+  void StopStationServer();
   // --exit-after-parts: "Stop All" once enough parts are counted, the end once the run is over
   // (status 0 when it got there, else 1), the shown counts printed on standard output.
   void OnStatisticsShown(std::uint32_t pass, std::uint32_t fail);
@@ -107,6 +122,9 @@ class GangProgram final : public QObject {
   std::unique_ptr<TOptionsForm> options_;
   std::unique_ptr<TProjectForm> project_;
   std::unique_ptr<DeviceNoticeSource> notices_;
+  std::unique_ptr<StationFeed> feed_;       // outlives the station and the server
+  std::unique_ptr<WindowStation> station_;  // outlives the server
+  std::unique_ptr<StationServer> server_;
   bool firstShowSeen_ = false;
   bool startupDone_ = false;
   bool startupSucceeded_ = false;

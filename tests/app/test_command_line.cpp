@@ -1,6 +1,12 @@
 // The program's command line: options, values, refusals.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
 #include "app/command_line.h"
 
 namespace {
@@ -111,11 +117,62 @@ TEST(CommandLine, BadInputIsRefusedWithAReason) {
   }
 }
 
+// The station server's address and token file, checked before any window exists.
+TEST(CommandLine, ServeOptionsAndTheirRefusals) {
+  const std::filesystem::path folder =
+      std::filesystem::temp_directory_path() / ("zv_serve_line_" + std::to_string(::getpid()));
+  std::filesystem::create_directories(folder);
+  const std::string closed = (folder / "closed").string();
+  const std::string open = (folder / "open").string();
+  std::ofstream(closed) << "  line-secret \nsecond line\n";
+  std::ofstream(open) << "line-secret\n";
+  ::chmod(closed.c_str(), 0600);
+  ::chmod(open.c_str(), 0640);
+  struct Accepted {
+    std::vector<std::string> args;
+    std::string host;
+    int port;
+    std::string token;
+  };
+  for (const Accepted& row : std::vector<Accepted>{
+           {{"--serve", "127.0.0.1:0"}, "127.0.0.1", 0, ""},
+           {{"--serve=[::1]:65535"}, "::1", 65535, ""},
+           {{"--serve", "0.0.0.0:8470", "--serve-token-file", closed},
+            "0.0.0.0",
+            8470,
+            "line-secret"},
+       }) {
+    const CommandLineOptions options = ParseCommandLine(row.args);
+    EXPECT_EQ(options.error, "") << row.args.front();
+    EXPECT_EQ(options.serveHost, row.host);
+    EXPECT_EQ(options.servePort, row.port);
+    EXPECT_EQ(options.serveToken, row.token);
+  }
+  const std::string notPrivate =
+      "the token file " + open +
+      " may be read or written by its group or others (chmod 600 it); not serving";
+  for (const auto& [args, error] : std::vector<std::pair<std::vector<std::string>, std::string>>{
+           {{"--serve", "0.0.0.0:8470"},
+            "--serve on 0.0.0.0 reaches other machines; give a --serve-token-file; not serving"},
+           {{"--serve", "0.0.0.0:8470", "--serve-token-file", open}, notPrivate},
+           {{"--serve", "127.0.0.1:8470", "--serve-token-file", open}, notPrivate},
+           {{"--serve-token-file", closed}, "--serve-token-file needs --serve"},
+           {{"--serve", "8470"}, "--serve needs HOST:PORT, not 8470"},
+           {{"--serve", "127.0.0.1:65536"}, "--serve needs HOST:PORT, not 127.0.0.1:65536"},
+           {{"--serve", "a:1", "--serve", "b:2"}, "--serve given twice"},
+           {{"--serve"}, "--serve needs a value"},
+       }) {
+    EXPECT_EQ(ParseCommandLine(args).error, error) << args.back();
+  }
+  std::filesystem::remove_all(folder);
+}
+
 TEST(CommandLine, UsageNamesEveryOption) {
   const std::string usage = CommandLineUsage("gangprog");
-  for (const char* option : {"--base-dir", "--simulate", "--log-stdout", "--usb-trace", "--project",
-                             "--help", "--sim-speed", "--auto-run", "--project-window",
-                             "--sim-cards", "--exit-after-parts", "--records-url"}) {
+  for (const char* option :
+       {"--base-dir", "--simulate", "--log-stdout", "--usb-trace", "--project", "--help",
+        "--sim-speed", "--auto-run", "--project-window", "--sim-cards", "--exit-after-parts",
+        "--records-url", "--serve", "--serve-token-file"}) {
     EXPECT_NE(usage.find(option), std::string::npos) << option;
   }
 }
