@@ -7,6 +7,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <csignal>
 #include <cstdlib>
 #include <fstream>
 #include <map>
@@ -21,6 +22,7 @@
 #include "records/record_store.h"
 #include "records/station.h"
 #include "site/site_system.h"
+#include "support/child_process.h"
 #include "tests/cli/cli_fixture.h"
 #include "tests/records/pg_test_server.h"
 
@@ -277,25 +279,28 @@ TEST_F(LineTrailTest, AStationThatCannotShipLogsOneLineRunsOnAndPushesLater) {
     EXPECT_GE(AddLocal(base, local, steps), static_cast<std::size_t>(kParts));
   }
 
-  // The station that never reached the server ships everything, once.
+  // The station that never reached the server ships everything, once, though a kill ends its
+  // first push between the line's commit and the local watermark: the next push sends the batch
+  // again, with a record that came meanwhile, and each record is there once, with its steps once.
   const std::string& offline = bases.front();
+  const std::string url = server_->Url("trail");
+  const std::string shipped = " records shipped to " + PgUrlForLog(url) + "\n";
   RecordKeys local;
   std::size_t steps = 0;
   const std::size_t count = AddLocal(offline, local, steps);
-  const std::vector<std::string> push = {"--base-dir", offline, "records",
-                                         "push",       "--to",  server_->Url("trail")};
-  CliResult pushed = Run(push);
-  EXPECT_EQ(pushed.status, CliExit::AllPassed) << pushed.err;
-  EXPECT_EQ(pushed.out, std::to_string(count) + " records shipped to " +
-                            PgUrlForLog(server_->Url("trail")) + "\n");
-  pushed = Run(push);
-  EXPECT_EQ(pushed.status, CliExit::AllPassed) << pushed.err;
-  EXPECT_EQ(pushed.out, "0 records shipped to " + PgUrlForLog(server_->Url("trail")) + "\n");
-  // A lost watermark (a kill before it was written): the batch goes again, with a new record
-  // in it, and each record is there once, with its steps once.
+  const ChildResult killed = RunChild({"env", "ZV_PUSH_KILL_AFTER_COMMIT=1", ZV_CLI_PROGRAM,
+                                       "--base-dir", offline, "records", "push", "--to", url},
+                                      "");
+  EXPECT_EQ(killed.ExitCode, 128 + SIGKILL) << killed.Error << killed.Err;
+  EXPECT_EQ(killed.Out, "");
+  std::size_t centralRecords = 0;
+  std::size_t centralSteps = 0;
+  EXPECT_EQ(Central(*server_, centralRecords, centralSteps), local);
   {
     RecordStore store(RecordStore::PathBelow(offline));
-    ASSERT_TRUE(store.WriteShipMark(ShipTargetKey(server_->Url("trail")), 0).Ok());
+    long long mark = -1;
+    ASSERT_TRUE(store.ReadShipMark(ShipTargetKey(url), mark).Ok());
+    EXPECT_EQ(mark, 0) << "the kill came before the watermark";
     PartRecord extra;
     extra.RecordId = "extra";
     extra.Time = "2024-05-01T10:15:00.000+02:00";
@@ -305,15 +310,16 @@ TEST_F(LineTrailTest, AStationThatCannotShipLogsOneLineRunsOnAndPushesLater) {
   local.clear();
   steps = 0;
   AddLocal(offline, local, steps);
-  pushed = Run(push);
+  const std::vector<std::string> push = {"--base-dir", offline, "records", "push", "--to", url};
+  CliResult pushed = Run(push);
   EXPECT_EQ(pushed.status, CliExit::AllPassed) << pushed.err;
-  EXPECT_EQ(pushed.out, std::to_string(count + 1) + " records shipped to " +
-                            PgUrlForLog(server_->Url("trail")) + "\n");
-  std::size_t centralRecords = 0;
-  std::size_t centralSteps = 0;
+  EXPECT_EQ(pushed.out, std::to_string(count + 1) + shipped);
   EXPECT_EQ(Central(*server_, centralRecords, centralSteps), local);
   EXPECT_EQ(centralRecords, count + 1);
   EXPECT_EQ(centralSteps, steps);
+  pushed = Run(push);
+  EXPECT_EQ(pushed.status, CliExit::AllPassed) << pushed.err;
+  EXPECT_EQ(pushed.out, "0" + shipped);
 
   const CliResult unreachable = Run({"--base-dir", offline, "records", "push", "--to", noServer});
   EXPECT_EQ(unreachable.status, CliExit::PartFailed);
