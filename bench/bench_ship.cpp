@@ -4,10 +4,15 @@
 // (PGHOST, PGPORT, PGDATABASE, PGUSER, as pg_virtualenv sets them up).
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -40,9 +45,43 @@ void RemoveStation(const std::string& stationId) {
   PgConnection pg;
   PgResult rows;
   if (pg.Open(kEnvironmentUrl)) {
-    pg.Query("DELETE FROM part_records WHERE station_id = $1", {stationId}, rows);
-    pg.Query("DELETE FROM stations WHERE station_id = $1", {stationId}, rows);
+    for (const char* table : {"part_steps", "part_records", "stations"}) {
+      pg.Query(std::string("DELETE FROM ") + table + " WHERE station_id = $1", {stationId}, rows);
+    }
   }
+}
+
+// CPU seconds so far of each process of the server (backends and its own helpers), by process
+// id: what the server spends on a push, which the wall time of a loaded machine hides. Empty
+// when the server runs elsewhere.
+std::map<int, double> ServerCpu() {
+  std::map<int, double> cpu;
+  PgConnection pg;
+  PgResult rows;
+  if (!pg.Open(kEnvironmentUrl) || !pg.Query("SELECT pid FROM pg_stat_activity", {}, rows)) {
+    return cpu;
+  }
+  for (int i = 0; i < rows.Rows(); ++i) {
+    const int pid = static_cast<int>(rows.Int(i, 0));
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    if (!std::getline(stat, line) || line.rfind(')') == std::string::npos) continue;
+    std::istringstream fields(line.substr(line.rfind(')') + 2));
+    std::vector<std::string> field{std::istream_iterator<std::string>(fields), {}};
+    if (field.size() < 13) continue;  // state is field 3; utime and stime are 14 and 15
+    cpu[pid] =
+        (std::stod(field[11]) + std::stod(field[12])) / static_cast<double>(::sysconf(_SC_CLK_TCK));
+  }
+  return cpu;
+}
+
+double CpuSpent(const std::map<int, double>& before, const std::map<int, double>& after) {
+  double spent = 0;
+  for (const auto& [pid, seconds] : after) {
+    const auto earlier = before.find(pid);
+    spent += seconds - (earlier == before.end() ? 0 : earlier->second);
+  }
+  return spent;
 }
 
 bool RunPush() {
@@ -68,16 +107,25 @@ bool RunPush() {
     std::fprintf(stderr, "push: %s\n", error.c_str());
     return false;
   }
-  RecordPusher pusher(kEnvironmentUrl, RecordStore::PathBelow(base), station);
+  const std::map<int, double> serverBefore = ServerCpu();
+  const double cpuBefore = bench::ProcessCpuSeconds();
   const auto start = std::chrono::steady_clock::now();
+  RecordPusher pusher(kEnvironmentUrl, RecordStore::PathBelow(base), station);
   const ShipOutcome outcome = pusher.ShipAll();
   const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+  const double clientCpu = bench::ProcessCpuSeconds() - cpuBefore;
+  const double serverCpu = CpuSpent(serverBefore, ServerCpu());  // the pusher is still connected
   RemoveStation(station.Id);
   std::filesystem::remove_all(folder);
   if (!outcome.Done) std::fprintf(stderr, "push: %s\n", outcome.Reason.c_str());
   const double rate = outcome.Done ? static_cast<double>(outcome.Shipped) / took.count() : 0;
   bench::Print("push_records", static_cast<double>(outcome.Shipped), "records");
   bench::Print("push_records_per_s", rate, "/s");
+  // Wall time follows the load of a shared machine; CPU time much less so.
+  bench::Print("push_client_cpu", clientCpu, "s");
+  bench::Print("push_server_cpu", serverCpu, "s");
+  bench::Print("push_records_per_cpu_s",
+               static_cast<double>(outcome.Shipped) / std::max(clientCpu + serverCpu, 1e-9), "/s");
   return outcome.Shipped == kPushRecords && rate >= kPushTarget;
 }
 

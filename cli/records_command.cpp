@@ -1,6 +1,8 @@
 // gangprog-cli records: the production trail below the base folder, as text, CSV or JSON lines;
 // its shipping to the line's database (push) and the yield reports (report). Needs no unit and
 // starts no worker; a database that does not exist yet holds no records.
+#include <csignal>
+#include <cstdlib>
 #include <filesystem>
 #include <system_error>
 #include <vector>
@@ -18,6 +20,9 @@
 #include "support/system_paths_init.h"
 
 namespace {
+// Set by the tests of a kill between the line's commit and the local watermark.
+constexpr const char* kKillAfterCommit = "ZV_PUSH_KILL_AFTER_COMMIT";
+
 // The base folder as the start-up finds it: the command line's or the program's, then the
 // settings' "ExeDirPath".
 std::string BaseDirOf(const CliOptions& options, const CliEnvironment& env) {
@@ -45,6 +50,7 @@ int PushCommand(const std::string& baseDir, const CliOptions& options, CliEnviro
     return CliExit::PartFailed;
   }
   RecordPusher pusher(options.pushTo, RecordStore::PathBelow(baseDir), station);
+  if (std::getenv(kKillAfterCommit)) pusher.OnCommitted([] { std::raise(SIGKILL); });
   const ShipOutcome outcome = pusher.ShipAll();
   const std::string target = PgUrlForLog(options.pushTo);
   env.out << outcome.Shipped << " records shipped to " << target << '\n';

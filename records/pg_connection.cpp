@@ -64,10 +64,6 @@ bool PgResult::IsNull(int row, int column) const {
   return PQgetisnull(result_, row, column) != 0;
 }
 
-long long PgResult::Affected() const {
-  return result_ ? std::strtoll(PQcmdTuples(result_), nullptr, 10) : 0;
-}
-
 PgConnection::~PgConnection() {
   Close();
 }
@@ -201,32 +197,60 @@ std::size_t Utf8Length(const std::string& text, std::size_t at) {
   const bool surrogate = code >= 0xD800 && code <= 0xDFFF;
   return code >= min && code <= 0x10FFFF && !surrogate ? length : 0;
 }
-}  // namespace
 
 // The server refuses a whole batch for one byte that is not UTF-8 (a file name from another
 // code page); such bytes become U+FFFD, and NUL, which no text column can hold, is dropped.
-void AppendCopyText(std::string& line, const std::string& value) {
+// Every other single byte goes through `escape`.
+template <typename Escape>
+void AppendValidText(std::string& out, const std::string& value, Escape escape) {
   for (std::size_t at = 0; at < value.size();) {
-    const char c = value[at];
     const std::size_t length = Utf8Length(value, at);
     if (length == 0) {
-      line += "\xEF\xBF\xBD";  // U+FFFD
+      out += "\xEF\xBF\xBD";  // U+FFFD
       ++at;
       continue;
     }
     if (length > 1) {
-      line.append(value, at, length);
-    } else if (c == '\\') {
-      line += "\\\\";
-    } else if (c == '\t') {
-      line += "\\t";
-    } else if (c == '\n') {
-      line += "\\n";
-    } else if (c == '\r') {
-      line += "\\r";
-    } else if (c != '\0') {
-      line += c;
+      out.append(value, at, length);
+    } else if (value[at] != '\0') {
+      escape(value[at]);
     }
     at += length;
   }
+}
+}  // namespace
+
+void AppendCopyText(std::string& line, const std::string& value) {
+  AppendValidText(line, value, [&](char c) {
+    switch (c) {
+      case '\\':
+        line += "\\\\";
+        break;
+      case '\t':
+        line += "\\t";
+        break;
+      case '\n':
+        line += "\\n";
+        break;
+      case '\r':
+        line += "\\r";
+        break;
+      default:
+        line += c;
+    }
+  });
+}
+
+std::string TextArray(const std::vector<std::string>& values) {
+  std::string text = "{";
+  for (const std::string& value : values) {
+    if (text.size() > 1) text += ',';
+    text += '"';
+    AppendValidText(text, value, [&](char c) {
+      if (c == '"' || c == '\\') text += '\\';
+      text += c;
+    });
+    text += '"';
+  }
+  return text + "}";
 }

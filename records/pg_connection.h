@@ -25,8 +25,6 @@ class PgResult {
   std::string Text(int row, int column) const;
   long long Int(int row, int column) const;
   bool IsNull(int row, int column) const;
-  // The rows an INSERT, UPDATE or DELETE changed.
-  long long Affected() const;
 
  private:
   pg_result* result_;
@@ -69,5 +67,8 @@ class PgConnection {
 // "postgresql://station@line-db:5432/trail"; a URL libpq cannot read is shown as "(bad URL)".
 std::string PgUrlForLog(const std::string& url);
 
-// A value in COPY's text format: backslash, tab, line feed and carriage return escaped.
+// A value in COPY's text format: backslash, tab, line feed and carriage return escaped. Bytes
+// that are not UTF-8 become U+FFFD and NUL is dropped, here and in TextArray.
 void AppendCopyText(std::string& line, const std::string& value);
+// A text[] literal for a statement's parameter: "{"a","b\"c"}".
+std::string TextArray(const std::vector<std::string>& values);

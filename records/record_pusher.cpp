@@ -8,22 +8,23 @@
 #include "records/central_schema.h"
 
 namespace {
-constexpr const char* kStageRecords =
-    "CREATE TEMP TABLE incoming_records (LIKE part_records) ON COMMIT DROP";
-constexpr const char* kStageSteps =
-    "CREATE TEMP TABLE incoming_steps (LIKE part_steps) ON COMMIT DROP";
-
-constexpr const char* kCopyRecords =
-    "COPY incoming_records (station_id, record_id, time, site, unit_id, project_file, data_crc, "
-    "manufacturer, part_number, sockets, run_result, run_verdict, socket1_verdict, "
-    "socket2_verdict, socket3_verdict, socket4_verdict, pass, elapsed_ms) FROM STDIN";
-
+constexpr const char* kRecordColumns =
+    " (station_id, record_id, time, site, unit_id, project_file, data_crc, manufacturer, "
+    "part_number, sockets, run_result, run_verdict, socket1_verdict, socket2_verdict, "
+    "socket3_verdict, socket4_verdict, pass, elapsed_ms) FROM STDIN";
 constexpr const char* kStepColumns =
     " (station_id, record_id, position, code, name, result, duration_ms) FROM STDIN";
 
-constexpr const char* kMergeRecords =
-    "INSERT INTO part_records SELECT * FROM incoming_records ON CONFLICT DO NOTHING";
-constexpr const char* kMergeSteps =
+// How many of the batch's records the line's database holds already: none unless the batch is
+// sent again (its reply was lost, or a killed program left its watermark behind).
+constexpr const char* kCountKnown =
+    "SELECT count(*) FROM part_records WHERE station_id = $1 AND record_id = ANY ($2::text[])";
+
+constexpr const char* kStage =
+    "CREATE TEMP TABLE incoming_records (LIKE part_records) ON COMMIT DROP;"
+    "CREATE TEMP TABLE incoming_steps (LIKE part_steps) ON COMMIT DROP";
+constexpr const char* kMerge =
+    "INSERT INTO part_records SELECT * FROM incoming_records ON CONFLICT DO NOTHING;"
     "INSERT INTO part_steps SELECT * FROM incoming_steps ON CONFLICT DO NOTHING";
 
 struct ConninfoFree {
@@ -115,6 +116,7 @@ ShipOutcome RecordPusher::ShipAll() {
       ready_ = false;
       break;
     }
+    if (onCommitted_) onCommitted_();
     shipped_ = batch.back().Id;
     outcome.Shipped += batch.size();
     // A watermark that cannot be written now only means this batch may be sent again.
@@ -149,22 +151,24 @@ bool RecordPusher::Connect(std::string& reason) {
 bool RecordPusher::ShipBatch(const std::vector<StoredRecord>& batch, std::string& reason) {
   std::string records;
   std::string steps;
+  std::vector<std::string> ids;
   for (const StoredRecord& stored : batch) {
     AddRecordLine(records, station_.Id, stored.Record);
     AddStepLines(steps, station_.Id, stored.Record);
+    ids.push_back(stored.Record.RecordId);
   }
-  PgResult merged;
+  PgResult known;
   PgResult updated;
-  bool ok = pg_.Exec("BEGIN") && pg_.Exec(kStageRecords) && pg_.CopyIn(kCopyRecords, records) &&
-            pg_.Query(kMergeRecords, {}, merged);
-  if (ok && merged.Affected() == static_cast<long long>(batch.size())) {
-    // Every record is new, so are its steps: they go in directly (the common case).
-    ok = pg_.CopyIn(std::string("COPY part_steps") + kStepColumns, steps);
+  bool ok = pg_.Exec("BEGIN") && pg_.Query(kCountKnown, {station_.Id, TextArray(ids)}, known);
+  if (ok && known.Int(0, 0) == 0) {
+    // The common case: both tables take the batch by COPY as it is.
+    ok = pg_.CopyIn(std::string("COPY part_records") + kRecordColumns, records) &&
+         pg_.CopyIn(std::string("COPY part_steps") + kStepColumns, steps);
   } else if (ok) {
-    // A batch sent again: the steps of the records that are there are there too.
-    ok = pg_.Exec(kStageSteps) &&
-         pg_.CopyIn(std::string("COPY incoming_steps") + kStepColumns, steps) &&
-         pg_.Exec(kMergeSteps);
+    // A batch sent again: what is there stays, the rest goes in.
+    ok = pg_.Exec(kStage) &&
+         pg_.CopyIn(std::string("COPY incoming_records") + kRecordColumns, records) &&
+         pg_.CopyIn(std::string("COPY incoming_steps") + kStepColumns, steps) && pg_.Exec(kMerge);
   }
   ok = ok &&
        pg_.Query("UPDATE stations SET last_seen = now() WHERE station_id = $1", {station_.Id},

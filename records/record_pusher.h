@@ -7,7 +7,10 @@
 // from its older watermark, is stored once. The watermark moves only after the commit.
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "records/pg_connection.h"
 #include "records/record_store.h"
@@ -39,6 +42,10 @@ class RecordPusher {
 
   const std::string& Url() const { return url_; }
 
+  // Called after each batch's commit, before its watermark is written: where the tests end the
+  // process, as a kill would.
+  void OnCommitted(std::function<void()> hook) { onCommitted_ = std::move(hook); }
+
  private:
   bool Connect(std::string& reason);
   bool ShipBatch(const std::vector<StoredRecord>& batch, std::string& reason);
@@ -52,4 +59,5 @@ class RecordPusher {
   PgConnection pg_;
   bool ready_ = false;      // connected, schema checked, station registered
   long long shipped_ = -1;  // the watermark; -1: not read yet
+  std::function<void()> onCommitted_;
 };

@@ -1,18 +1,27 @@
 #include "records/record_report.h"
 
-#include <sqlite3.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <ctime>
 #include <nlohmann/json.hpp>
 
 #include "records/record_export.h"
+#include "records/sqlite_statement.h"
 
 namespace {
 enum class Dialect { Sqlite, Postgres };
 
 constexpr int kPassByte = 0xA0;
+
+struct ReportName {
+  ReportBy By;
+  const char* Name;
+};
+constexpr ReportName kReportNames[] = {{ReportBy::Site, "site"},
+                                       {ReportBy::Socket, "socket"},
+                                       {ReportBy::Part, "part"},
+                                       {ReportBy::Step, "step"},
+                                       {ReportBy::Hour, "hour"}};
 constexpr int kNoCode = -1;
 
 // A row as both databases return it: key, step code (steps only), parts, passed.
@@ -133,25 +142,15 @@ bool ReadOffset(const std::string& text, std::size_t& at, std::optional<int>& of
 }  // namespace
 
 const char* ReportByName(ReportBy by) {
-  switch (by) {
-    case ReportBy::Site:
-      return "site";
-    case ReportBy::Socket:
-      return "socket";
-    case ReportBy::Part:
-      return "part";
-    case ReportBy::Step:
-      return "step";
-    case ReportBy::Hour:
-      break;
+  for (const ReportName& entry : kReportNames) {
+    if (entry.By == by) return entry.Name;
   }
-  return "hour";
+  return "";
 }
 
 std::optional<ReportBy> ReportByOf(const std::string& name) {
-  for (ReportBy by :
-       {ReportBy::Site, ReportBy::Socket, ReportBy::Part, ReportBy::Step, ReportBy::Hour}) {
-    if (name == ReportByName(by)) return by;
+  for (const ReportName& entry : kReportNames) {
+    if (name == entry.Name) return entry.By;
   }
   return std::nullopt;
 }
@@ -206,20 +205,14 @@ StoreResult LocalReport(RecordStore& store, ReportBy by, const std::string& sinc
   rows.clear();
   sqlite3* db = store.Handle();
   if (!db) return store.Open();
-  sqlite3_stmt* stmt = nullptr;
-  const std::string sql = ReportSql(by, Dialect::Sqlite, !sinceUtc.empty());
-  if (sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK) {
-    return {StoreStatus::Failed, sqlite3_errmsg(db)};
-  }
-  if (!sinceUtc.empty()) sqlite3_bind_text(stmt, 1, sinceUtc.c_str(), -1, SQLITE_TRANSIENT);
+  SqliteStatement select(db, ReportSql(by, Dialect::Sqlite, !sinceUtc.empty()));
+  if (!select.Prepared()) return {StoreStatus::Failed, sqlite3_errmsg(db)};
+  if (!sinceUtc.empty()) select.Bind(1, sinceUtc);
   std::vector<RawRow> raw;
   int rc = SQLITE_ROW;
-  while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
-    const auto* key = sqlite3_column_text(stmt, 0);
-    raw.push_back({key ? reinterpret_cast<const char*>(key) : "", sqlite3_column_int64(stmt, 1),
-                   sqlite3_column_int64(stmt, 2), sqlite3_column_int64(stmt, 3)});
+  while ((rc = select.Step()) == SQLITE_ROW) {
+    raw.push_back({select.Text(0), select.Int(1), select.Int(2), select.Int(3)});
   }
-  sqlite3_finalize(stmt);
   if (rc != SQLITE_DONE) return {StoreStatus::Failed, sqlite3_errmsg(db)};
   rows = Finish(by, raw);
   return {};

@@ -7,6 +7,8 @@
 #include <system_error>
 #include <utility>
 
+#include "records/sqlite_statement.h"
+
 namespace {
 
 constexpr const char* kCreateSchema = R"sql(
@@ -83,39 +85,6 @@ constexpr const char* kSelectStepRange =
 constexpr const char* kSelectSteps =
     "SELECT code, name, result, duration_ms FROM part_steps WHERE record = ? ORDER BY position";
 
-// A prepared statement, finalised with the object.
-class Statement {
- public:
-  Statement(sqlite3* db, const char* sql) {
-    rc_ = sqlite3_prepare_v2(db, sql, -1, &stmt_, nullptr);
-  }
-  ~Statement() { sqlite3_finalize(stmt_); }
-  Statement(const Statement&) = delete;
-  Statement& operator=(const Statement&) = delete;
-
-  bool Prepared() const { return rc_ == SQLITE_OK; }
-  void Bind(int index, long long value) { sqlite3_bind_int64(stmt_, index, value); }
-  void Bind(int index, const std::string& text) {
-    sqlite3_bind_text(stmt_, index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
-  }
-  int Step() { return sqlite3_step(stmt_); }
-  void Reset() {
-    sqlite3_reset(stmt_);
-    sqlite3_clear_bindings(stmt_);
-  }
-  long long Int(int column) const { return sqlite3_column_int64(stmt_, column); }
-  std::string Text(int column) const {
-    const auto* text = sqlite3_column_text(stmt_, column);
-    return text ? std::string(reinterpret_cast<const char*>(text),
-                              static_cast<std::size_t>(sqlite3_column_bytes(stmt_, column)))
-                : std::string();
-  }
-
- private:
-  sqlite3_stmt* stmt_ = nullptr;
-  int rc_ = SQLITE_OK;
-};
-
 StoreStatus Classify(int code) {
   switch (code & 0xFF) {
     case SQLITE_OK:
@@ -137,7 +106,7 @@ StoreStatus Classify(int code) {
   }
 }
 
-void BindRecord(Statement& insert, const PartRecord& r) {
+void BindRecord(SqliteStatement& insert, const PartRecord& r) {
   insert.Bind(1, r.RecordId);
   insert.Bind(2, r.Time);
   insert.Bind(3, r.Site);
@@ -154,7 +123,7 @@ void BindRecord(Statement& insert, const PartRecord& r) {
   insert.Bind(17, r.ElapsedMs);
 }
 
-PartRecord ReadRecord(const Statement& select) {
+PartRecord ReadRecord(const SqliteStatement& select) {
   PartRecord r;
   r.RecordId = select.Text(1);
   r.Time = select.Text(2);
@@ -257,7 +226,7 @@ StoreResult RecordStore::Migrate() {
 }
 
 StoreResult RecordStore::ReadVersion(long long& version) {
-  Statement select(db_, "PRAGMA user_version");
+  SqliteStatement select(db_, "PRAGMA user_version");
   if (!select.Prepared() || select.Step() != SQLITE_ROW) return Fail(sqlite3_errcode(db_));
   version = select.Int(0);
   return {};
@@ -279,8 +248,8 @@ StoreResult RecordStore::Insert(const std::vector<PartRecord>& batch) {
 }
 
 StoreResult RecordStore::InsertAll(const std::vector<PartRecord>& batch) {
-  Statement insert(db_, kInsertRecord);
-  Statement step(db_, kInsertStep);
+  SqliteStatement insert(db_, kInsertRecord);
+  SqliteStatement step(db_, kInsertStep);
   if (!insert.Prepared() || !step.Prepared()) return Fail(sqlite3_errcode(db_));
   for (const PartRecord& record : batch) {
     BindRecord(insert, record);
@@ -310,7 +279,7 @@ StoreResult RecordStore::QuerySince(const std::string& sinceDate, std::vector<Pa
   }
   StoreResult result = Open();
   if (!result.Ok()) return result;
-  Statement select(db_, kSelectRecords);
+  SqliteStatement select(db_, kSelectRecords);
   if (!select.Prepared()) return Fail(sqlite3_errcode(db_));
   select.Bind(1, sinceDate);
   std::vector<long long> ids;
@@ -325,7 +294,7 @@ StoreResult RecordStore::QuerySince(const std::string& sinceDate, std::vector<Pa
 
 StoreResult RecordStore::ReadSteps(std::vector<PartRecord>& rows,
                                    const std::vector<long long>& ids) {
-  Statement select(db_, kSelectSteps);
+  SqliteStatement select(db_, kSelectSteps);
   if (!select.Prepared()) return Fail(sqlite3_errcode(db_));
   for (std::size_t i = 0; i < rows.size(); ++i) {
     select.Bind(1, ids[i]);
@@ -346,7 +315,7 @@ StoreResult RecordStore::ReadAfter(long long afterId, std::size_t limit,
   rows.clear();
   StoreResult result = Open();
   if (!result.Ok()) return result;
-  Statement select(db_, kSelectAfter);
+  SqliteStatement select(db_, kSelectAfter);
   if (!select.Prepared()) return Fail(sqlite3_errcode(db_));
   select.Bind(1, afterId);
   select.Bind(2, static_cast<long long>(limit));
@@ -358,7 +327,7 @@ StoreResult RecordStore::ReadAfter(long long afterId, std::size_t limit,
 
 // One query for the steps of the whole range: the rows come ordered by record, as `rows` are.
 StoreResult RecordStore::ReadStepRange(std::vector<StoredRecord>& rows) {
-  Statement select(db_, kSelectStepRange);
+  SqliteStatement select(db_, kSelectStepRange);
   if (!select.Prepared()) return Fail(sqlite3_errcode(db_));
   select.Bind(1, rows.front().Id);
   select.Bind(2, rows.back().Id);
@@ -380,7 +349,7 @@ StoreResult RecordStore::CountAfter(long long afterId, std::uint64_t& count) {
   count = 0;
   StoreResult result = Open();
   if (!result.Ok()) return result;
-  Statement select(db_, "SELECT count(*) FROM part_records WHERE id > ?");
+  SqliteStatement select(db_, "SELECT count(*) FROM part_records WHERE id > ?");
   if (!select.Prepared()) return Fail(sqlite3_errcode(db_));
   select.Bind(1, afterId);
   if (select.Step() != SQLITE_ROW) return Fail(sqlite3_errcode(db_));
@@ -392,7 +361,7 @@ StoreResult RecordStore::ReadShipMark(const std::string& target, long long& ship
   shippedId = 0;
   StoreResult result = Open();
   if (!result.Ok()) return result;
-  Statement select(db_, "SELECT shipped_id FROM ship_marks WHERE target = ?");
+  SqliteStatement select(db_, "SELECT shipped_id FROM ship_marks WHERE target = ?");
   if (!select.Prepared()) return Fail(sqlite3_errcode(db_));
   select.Bind(1, target);
   const int rc = select.Step();
@@ -403,9 +372,9 @@ StoreResult RecordStore::ReadShipMark(const std::string& target, long long& ship
 StoreResult RecordStore::WriteShipMark(const std::string& target, long long shippedId) {
   StoreResult result = Open();
   if (!result.Ok()) return result;
-  Statement upsert(db_,
-                   "INSERT INTO ship_marks (target, shipped_id) VALUES (?, ?) "
-                   "ON CONFLICT (target) DO UPDATE SET shipped_id = excluded.shipped_id");
+  SqliteStatement upsert(db_,
+                         "INSERT INTO ship_marks (target, shipped_id) VALUES (?, ?) "
+                         "ON CONFLICT (target) DO UPDATE SET shipped_id = excluded.shipped_id");
   if (!upsert.Prepared()) return Fail(sqlite3_errcode(db_));
   upsert.Bind(1, target);
   upsert.Bind(2, shippedId);

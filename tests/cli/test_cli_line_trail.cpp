@@ -7,6 +7,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <csignal>
 #include <cstdlib>
 #include <fstream>
 #include <map>
@@ -21,6 +22,7 @@
 #include "records/record_store.h"
 #include "records/station.h"
 #include "site/site_system.h"
+#include "support/child_process.h"
 #include "tests/cli/cli_fixture.h"
 #include "tests/records/pg_test_server.h"
 
@@ -277,25 +279,28 @@ TEST_F(LineTrailTest, AStationThatCannotShipLogsOneLineRunsOnAndPushesLater) {
     EXPECT_GE(AddLocal(base, local, steps), static_cast<std::size_t>(kParts));
   }
 
-  // The station that never reached the server ships everything, once.
+  // The station that never reached the server ships everything, once, though a kill ends its
+  // first push between the line's commit and the local watermark: the next push sends the batch
+  // again, with a record that came meanwhile, and each record is there once, with its steps once.
   const std::string& offline = bases.front();
+  const std::string url = server_->Url("trail");
+  const std::string shipped = " records shipped to " + PgUrlForLog(url) + "\n";
   RecordKeys local;
   std::size_t steps = 0;
   const std::size_t count = AddLocal(offline, local, steps);
-  const std::vector<std::string> push = {"--base-dir", offline, "records",
-                                         "push",       "--to",  server_->Url("trail")};
-  CliResult pushed = Run(push);
-  EXPECT_EQ(pushed.status, CliExit::AllPassed) << pushed.err;
-  EXPECT_EQ(pushed.out, std::to_string(count) + " records shipped to " +
-                            PgUrlForLog(server_->Url("trail")) + "\n");
-  pushed = Run(push);
-  EXPECT_EQ(pushed.status, CliExit::AllPassed) << pushed.err;
-  EXPECT_EQ(pushed.out, "0 records shipped to " + PgUrlForLog(server_->Url("trail")) + "\n");
-  // A lost watermark (a kill before it was written): the batch goes again, with a new record
-  // in it, and each record is there once, with its steps once.
+  const ChildResult killed = RunChild({"env", "ZV_PUSH_KILL_AFTER_COMMIT=1", ZV_CLI_PROGRAM,
+                                       "--base-dir", offline, "records", "push", "--to", url},
+                                      "");
+  EXPECT_EQ(killed.ExitCode, 128 + SIGKILL) << killed.Error << killed.Err;
+  EXPECT_EQ(killed.Out, "");
+  std::size_t centralRecords = 0;
+  std::size_t centralSteps = 0;
+  EXPECT_EQ(Central(*server_, centralRecords, centralSteps), local);
   {
     RecordStore store(RecordStore::PathBelow(offline));
-    ASSERT_TRUE(store.WriteShipMark(ShipTargetKey(server_->Url("trail")), 0).Ok());
+    long long mark = -1;
+    ASSERT_TRUE(store.ReadShipMark(ShipTargetKey(url), mark).Ok());
+    EXPECT_EQ(mark, 0) << "the kill came before the watermark";
     PartRecord extra;
     extra.RecordId = "extra";
     extra.Time = "2024-05-01T10:15:00.000+02:00";
@@ -305,15 +310,16 @@ TEST_F(LineTrailTest, AStationThatCannotShipLogsOneLineRunsOnAndPushesLater) {
   local.clear();
   steps = 0;
   AddLocal(offline, local, steps);
-  pushed = Run(push);
+  const std::vector<std::string> push = {"--base-dir", offline, "records", "push", "--to", url};
+  CliResult pushed = Run(push);
   EXPECT_EQ(pushed.status, CliExit::AllPassed) << pushed.err;
-  EXPECT_EQ(pushed.out, std::to_string(count + 1) + " records shipped to " +
-                            PgUrlForLog(server_->Url("trail")) + "\n");
-  std::size_t centralRecords = 0;
-  std::size_t centralSteps = 0;
+  EXPECT_EQ(pushed.out, std::to_string(count + 1) + shipped);
   EXPECT_EQ(Central(*server_, centralRecords, centralSteps), local);
   EXPECT_EQ(centralRecords, count + 1);
   EXPECT_EQ(centralSteps, steps);
+  pushed = Run(push);
+  EXPECT_EQ(pushed.status, CliExit::AllPassed) << pushed.err;
+  EXPECT_EQ(pushed.out, "0" + shipped);
 
   const CliResult unreachable = Run({"--base-dir", offline, "records", "push", "--to", noServer});
   EXPECT_EQ(unreachable.status, CliExit::PartFailed);
@@ -407,4 +413,87 @@ TEST_F(LineTrailTest, ReportsOfTheLocalAndTheLineDatabaseAgree) {
             "Acme X2         2        1        1   50.0%\n"
             "Bolt Y          1        0        1    0.0%\n");
 }
+
+TEST_F(LineTrailTest, TheStationRoleInsertsAndReadsAndChangesNothingElse) {
+  // The line as the README sets it up: an owner who makes the tables with the first push, and
+  // the stations' role with its grants.
+  std::string error;
+  for (const char* sql : {"CREATE ROLE trail_owner LOGIN", "CREATE DATABASE line OWNER trail_owner",
+                          "CREATE ROLE station LOGIN PASSWORD 'right'"}) {
+    ASSERT_TRUE(server_->Exec("postgres", sql, error)) << error;
+  }
+  const std::string ownerBase = NewBase("owner");
+  ASSERT_TRUE(RecordStore(RecordStore::PathBelow(ownerBase))
+                  .Insert({Known("o1", 1, true, "Acme X1", 1, {0xA0, 0, 0, 0}, {},
+                                 "2024-05-01T10:15:00.000+02:00")})
+                  .Ok());
+  const CliResult made = Run(
+      {"--base-dir", ownerBase, "records", "push", "--to", server_->Url("line", "trail_owner")});
+  ASSERT_EQ(made.status, CliExit::AllPassed) << made.err;
+  ASSERT_TRUE(
+      server_->Exec("line",
+                    "GRANT CONNECT, TEMPORARY ON DATABASE line TO station;"
+                    "GRANT USAGE ON SCHEMA public TO station;"
+                    "GRANT SELECT ON trail_schema TO station;"
+                    "GRANT SELECT, INSERT ON stations, part_records, part_steps TO station;"
+                    "GRANT UPDATE (host, program_version, last_seen) ON stations TO station",
+                    error))
+      << error;
+  const std::string passFile = server_->Folder() + "/right.pgpass";
+  WritePassFile(passFile, "right");
+  const std::string url = server_->Url("line", "station", "&passfile=" + passFile);
+
+  // What a station must do: register, ship (a batch sent again included), read the reports.
+  RecordStore store(RecordStore::PathBelow(Base()));
+  ASSERT_TRUE(store
+                  .Insert({Known("s1", 2, false, "Acme X1", 1, {0xA1, 0, 0, 0},
+                                 {{0x0101, "Program", 0xA1, 10}}, "2024-05-01T10:20:00.000+02:00")})
+                  .Ok());
+  const std::vector<std::string> push = {"--base-dir", Base(), "records", "push", "--to", url};
+  for (int pass = 0; pass < 2; ++pass) {
+    ASSERT_TRUE(store.WriteShipMark(ShipTargetKey(url), 0).Ok());
+    const CliResult pushed = Run(push);
+    EXPECT_EQ(pushed.status, CliExit::AllPassed) << pushed.err;
+    EXPECT_EQ(pushed.out, "1 records shipped to " + PgUrlForLog(url) + "\n");
+  }
+  const CliResult report =
+      Run({"--base-dir", Base(), "records", "report", "--csv", "--by", "site", "--from", url});
+  EXPECT_EQ(report.out, "site,parts,passed,failed,yield\r\n1,1,1,0,1.0000\r\n2,1,0,1,0.0000\r\n")
+      << report.err;
+
+  // What it must not: change or remove what is there, or the tables themselves.
+  const struct {
+    const char* sql;
+    const char* refusal;
+  } refused[] = {
+      {"DELETE FROM part_records", "permission denied for table part_records"},
+      {"UPDATE part_records SET pass = true", "permission denied for table part_records"},
+      {"TRUNCATE part_records", "permission denied for table part_records"},
+      {"DELETE FROM part_steps", "permission denied for table part_steps"},
+      {"UPDATE part_steps SET result = 160", "permission denied for table part_steps"},
+      {"DELETE FROM stations", "permission denied for table stations"},
+      {"UPDATE stations SET station_id = 'other'", "permission denied for table stations"},
+      {"INSERT INTO trail_schema VALUES (2)", "permission denied for table trail_schema"},
+      {"UPDATE trail_schema SET version = 2", "permission denied for table trail_schema"},
+      {"DROP TABLE part_steps", "must be owner of table part_steps"},
+      {"ALTER TABLE part_records DROP COLUMN pass", "must be owner of table part_records"},
+      {"CREATE TABLE extra (x integer)", "permission denied for schema public"},
+  };
+  PgConnection pg;
+  ASSERT_TRUE(pg.Open(url)) << pg.Error();
+  for (const auto& r : refused) {
+    EXPECT_FALSE(pg.Exec(r.sql)) << r.sql;
+    EXPECT_NE(pg.Error().find(r.refusal), std::string::npos) << r.sql << ": " << pg.Error();
+  }
+  PgResult rows;
+  ASSERT_TRUE(
+      pg.Query("SELECT (SELECT count(*) FROM part_records WHERE pass),"
+               " (SELECT count(*) FROM part_records),"
+               " (SELECT count(*) FROM part_steps), (SELECT count(*) FROM stations)",
+               {}, rows))
+      << pg.Error();
+  EXPECT_EQ(rows.Text(0, 0) + " " + rows.Text(0, 1) + " " + rows.Text(0, 2) + " " + rows.Text(0, 3),
+            "1 2 1 2");
+}
+
 }  // namespace
