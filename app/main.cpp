@@ -16,7 +16,7 @@
 #include "app/message_box.h"
 #include "app/startup.h"
 #include "app/startup_program.h"
-#include "log/core/log_thread.h"
+#include "log/core/log_queue.h"
 #include "site/system_startup.h"
 #include "support/instance_lock.h"
 

@@ -27,7 +27,7 @@ class QFrame;
 class Journal;
 class SiteSystem;
 class QtSiteHost;
-class TLogThread;
+class LogQueue;
 class TLogView;
 class TSiteFrame;
 class MouseFlush;
@@ -53,7 +53,7 @@ class TMainForm : public QMainWindow {
   void LayoutSitePanels();
 
   // --- what other windows and the engine use ---
-  TLogThread& LogThread();
+  LogQueue& LogPipeline();
   QtSiteHost& SiteHost() { return *host_; }
   TLogView& LogView() { return *logView; }
   TSiteFrame* SiteFrame(int site) const;

@@ -19,7 +19,7 @@
 #include "app/startup.h"
 #include "app/window_station.h"
 #include "link/link_table.h"
-#include "log/core/log_thread.h"
+#include "log/core/log_queue.h"
 #include "log/view/log_view.h"
 #include "project/cproject.h"
 #include "serve/station_feed.h"
@@ -166,13 +166,13 @@ void GangProgram::FirstShow() {
   startupSucceeded_ = SystemInitialization();
   if (startupSucceeded_) {
     main_->projectToolButton->setEnabled(true);
-    main_->LogThread().Write(kInitFinish, LogColour::Green);
+    main_->LogPipeline().Write(kInitFinish, LogColour::Green);
     RescanUnits();
     if (!config_.project.empty()) LoadStartProject();
     StartDeviceNotices();
     if (config_.serve) StartStationServer();
   } else {
-    main_->LogThread().Write(kInitFail, LogColour::Red);
+    main_->LogPipeline().Write(kInitFail, LogColour::Red);
   }
   main_->setEnabled(true);
   startupDone_ = true;
@@ -225,7 +225,7 @@ void GangProgram::EndUnattended(int exitCode, const std::string& reason) {
 
 bool GangProgram::SystemInitialization() {
   const bool privateTemp = SetPaths();
-  ReportRegistryStore(registry_, main_->LogThread());
+  ReportRegistryStore(registry_, main_->LogPipeline());
   LoadSystemIni();
   SetCaptionAndDefaults();
   return CheckSystemFiles(*sites_, privateTemp);
@@ -239,7 +239,7 @@ void GangProgram::LoadSystemIni() {
   LoadSystemSettings(*sites_, handlerMode_);
   options_->ShowLoadedSettings(handlerMode_);
   if (Para().DataBufferSel == 1) main_->SetRunControlsEnabled(true);
-  main_->LogThread().SetLogDisplayMode(Para().LogDisplayMode);
+  main_->LogPipeline().SetLogDisplayMode(Para().LogDisplayMode);
 }
 
 void GangProgram::SetCaptionAndDefaults() {
@@ -278,7 +278,7 @@ void GangProgram::EndInOrder(int exitCode) {
   SystemCleanup();
   // What was logged up to here is shown and in the journal before the log ends.
   main_->LogView().FlushPending();
-  main_->LogThread().Terminate();
+  main_->LogPipeline().Terminate();
   QApplication::exit(exitCode);  // not quit(): that would ask every window to close first
 }
 
@@ -293,11 +293,11 @@ void GangProgram::StartStationServer() {
   server_ = std::make_unique<StationServer>(*station_, *feed_, options);
   std::string error;
   if (server_->Start(error)) {
-    main_->LogThread().Write("Serving the station on http://" + options.host + ':' +
-                                 std::to_string(server_->Port()) + '/',
-                             LogColour::Green);
+    main_->LogPipeline().Write("Serving the station on http://" + options.host + ':' +
+                                   std::to_string(server_->Port()) + '/',
+                               LogColour::Green);
   } else {
-    main_->LogThread().Write("Station server: " + error, LogColour::Red);
+    main_->LogPipeline().Write("Station server: " + error, LogColour::Red);
     StopStationServer();
     station_.reset();
     feed_.reset();

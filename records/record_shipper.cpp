@@ -3,11 +3,6 @@
 #include <memory>
 #include <utility>
 
-namespace {
-constexpr std::uint8_t kIgnoredFlag = 0;
-constexpr std::uint8_t kEssentialFlag = 1;
-}  // namespace
-
 RecordShipper::RecordShipper(RecordShipperOptions options, LogSink& log)
     : options_(std::move(options)), log_(log), thread_([this] { Run(); }) {}
 
@@ -78,5 +73,5 @@ void RecordShipper::Report(const ShipOutcome& outcome) {
 }
 
 void RecordShipper::Log(const std::string& text, std::uint32_t colour) {
-  log_.AddLogMessage(text, colour, kIgnoredFlag, kEssentialFlag);
+  log_.Write(text, colour, LogLevel::Essential);
 }

@@ -92,7 +92,7 @@ class StartupProgramTest : public ::testing::Test {
   // behind them on the same pipeline: once the view shows it, it has shown all of them.
   std::vector<std::string> LogLines() {
     const std::string marker = "test marker " + std::to_string(++markers_);
-    program_->Main().LogThread().AddLogMessage(marker, LogColour::Black, 1, 1);  // essential
+    program_->Main().LogPipeline().Write(marker, LogColour::Black, LogLevel::Essential);
     TLogView& view = program_->Main().LogView();
     std::vector<std::string> lines;
     const bool shown = WaitFor([&] {
