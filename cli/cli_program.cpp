@@ -7,11 +7,11 @@ ProgramSetup SetupOf(const CliOptions& options, const CliEnvironment& env) {
   ProgramSetup setup;
   setup.baseDir = options.baseDir;
   setup.tempRoot = env.tempRoot;
-  setup.simulatedUnits = options.simulate;
-  setup.simulationTiming = env.simulationTiming;
-  setup.simFailRate = options.simFailRate;
-  setup.simSpeed = options.simSpeed;
-  setup.simCards = options.simCards;
+  setup.bus.simulatedUnits = options.simulate;
+  setup.bus.timing = env.simulationTiming;
+  setup.bus.failRate = options.simFailRate;
+  setup.bus.speed = options.simSpeed;
+  setup.bus.sdCardRoot = options.simCards;
   setup.usbTrace = options.usbTrace;
   setup.recordsUrl = options.recordsUrl;
   return setup;

@@ -11,23 +11,12 @@ RegistryStore ChooseRegistry(const std::optional<RegistryStore>& given) {
   // The environment may name another store only for a program in its build tree.
   return given ? *given : RegistryStore::ForProgram(!IsInstalledProgram(ExecutableDir()));
 }
-
-BusOptions BusOf(const ProgramSetup& setup) {
-  BusOptions bus;
-  bus.simulatedUnits = setup.simulatedUnits;
-  bus.timing = setup.simulationTiming;
-  bus.pollPeriodMs = setup.pollPeriodMs;
-  bus.failRate = setup.simFailRate;
-  bus.speed = setup.simSpeed;
-  bus.sdCardRoot = setup.simCards;
-  return bus;
-}
 }  // namespace
 
 ProgramCore::ProgramCore(ProgramSetup setup)
     : setup_(std::move(setup)),
       registry_(ChooseRegistry(setup_.registry)),
-      bus_(ChooseUsbBus(BusOf(setup_))) {
+      bus_(ChooseUsbBus(setup_.bus)) {
   SiteSystemConfig config;
   config.RecordsUrl = setup_.recordsUrl;
   system_ = std::make_unique<SiteSystem>(*bus_.library, std::move(config));

@@ -18,13 +18,8 @@ class SiteSystem;
 struct ProgramSetup {
   std::string baseDir;   // empty: the program's own folder (an installed one's user folder)
   std::string tempRoot;  // empty: the system temporary folder
-  std::optional<int> simulatedUnits;      // none: the real bus
-  bool simulationTiming = true;           // the simulated units' timing model
-  double simFailRate = 0;                 // the share of simulated parts that fail
-  double simSpeed = 1;                    // the simulated units work this many times faster
-  std::string simCards;                   // the simulated units' SD cards below; empty: no cards
-  int pollPeriodMs = 1000;                // the bus look where no event source works
-  std::string usbTrace;                   // empty: no transfer trace (beyond ZV_USB_TRACE)
+  BusOptions bus;        // the real bus, or simulated units with their timing, fail rate and cards
+  std::string usbTrace;  // empty: no transfer trace (beyond ZV_USB_TRACE)
   std::string recordsUrl;                 // empty: the settings' "[Records] Url"
   bool logStdout = false;                 // the journal's lines also on standard output
   std::optional<RegistryStore> registry;  // none: the program's own (RegistryStore::ForProgram)

@@ -68,11 +68,11 @@ class StartupProgramTest : public ::testing::Test {
   void Start(std::optional<int> units) {
     ProgramOptions options;
     options.baseDir = (root_ / "base").string();
-    options.simulatedUnits = units;
-    options.simulationTiming = false;
+    options.bus.simulatedUnits = units;
+    options.bus.timing = false;
     options.tempRoot = (root_ / "tmp").string();
     options.registry = RegistryStore((root_ / "registry.ini").string());
-    options.pollPeriodMs = 100;
+    options.bus.pollPeriodMs = 100;
     program_ = std::make_unique<GangProgram>(std::move(options));
     program_->Show();
     ASSERT_TRUE(WaitFor([this] { return program_->StartupDone(); }));
