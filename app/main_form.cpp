@@ -126,6 +126,19 @@ void TMainForm::SetRunControlsEnabled(bool on) {
   AutoRunCheckBox->setEnabled(on);
 }
 
+// From the SDRAM a run needs a loaded PC project; from the SD card the units run the projects on
+// their cards, and a PC project no longer counts.
+void TMainForm::ShowDataBuffer(std::int32_t selection) {
+  if (selection == 0) {
+    const bool loaded = ProjectLoaded();
+    SetRunControlsEnabled(loaded);
+    if (!loaded) AutoRunCheckBox->setChecked(false);
+  } else {
+    SetProjectPath("");
+    SetRunControlsEnabled(true);
+  }
+}
+
 void TMainForm::SetStopAllEnabled(bool on) {
   StopAllButton->setEnabled(on);
 }

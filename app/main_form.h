@@ -63,6 +63,9 @@ class TMainForm : public QMainWindow {
   bool ProjectLoaded() const;
   // Enables or disables "Run Program" and "Auto Run" together.
   void SetRunControlsEnabled(bool on);
+  // The data buffer chosen in the options (0 the SDRAM, else the SD card): the run controls
+  // follow it, so that no other window sets this window's controls one by one.
+  void ShowDataBuffer(std::int32_t selection);
   void SetStopAllEnabled(bool on);
   // Grey or restore "Close": while greyed the close query refuses.
   void SetCloseEnabled(bool on) { closeEnabled_ = on; }
