@@ -16,7 +16,7 @@
 #include "app/message_box.h"
 #include "app/startup.h"
 #include "app/startup_program.h"
-#include "log/core/log_thread.h"
+#include "log/core/log_queue.h"
 #include "site/system_startup.h"
 #include "support/instance_lock.h"
 
@@ -49,11 +49,11 @@ void CatchTerminationSignals(QApplication& app, GangProgram& program, QSocketNot
 ProgramOptions ProgramOptionsOf(const CommandLineOptions& line) {
   ProgramOptions options;
   options.baseDir = line.baseDir;
-  options.simulatedUnits = line.simulate;
-  options.simulationTiming = true;  // a demonstration runs at the units' own pace
-  options.simFailRate = line.simFailRate.value_or(0.0);
-  options.simSpeed = line.simSpeed.value_or(1.0);
-  options.simCards = line.simCards;
+  options.bus.simulatedUnits = line.simulate;
+  options.bus.timing = true;  // a demonstration runs at the units' own pace
+  options.bus.failRate = line.simFailRate.value_or(0.0);
+  options.bus.speed = line.simSpeed.value_or(1.0);
+  options.bus.sdCardRoot = line.simCards;
   options.recordsUrl = line.recordsUrl;
   options.autoRun = line.autoRun;
   options.showProjectWindow = line.showProjectWindow;

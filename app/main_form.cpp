@@ -18,7 +18,7 @@
 #include "app/qt_site_host.h"
 #include "app/site_frame.h"
 #include "log/core/journal.h"
-#include "log/core/log_thread.h"
+#include "log/core/log_queue.h"
 #include "log/view/log_view.h"
 #include "site/rescan.h"
 #include "site/site_system.h"
@@ -45,7 +45,7 @@ class LogLimitObserver final : public RunObserver {
     if (QThread::currentThread() == form_.thread()) {
       form_.CheckLogLimit(clearSelection, rowLimit);
     } else {
-      form_.LogThread().RequestLimitCheck(clearSelection, rowLimit);
+      form_.LogPipeline().RequestLimitCheck(clearSelection, rowLimit);
     }
   }
 
@@ -76,7 +76,7 @@ TMainForm::~TMainForm() {
   logView->Attach(nullptr, nullptr);  // nothing of the pipeline reaches the view once it goes
 }
 
-TLogThread& TMainForm::LogThread() {
+LogQueue& TMainForm::LogPipeline() {
   return system_.LogPipeline();
 }
 
@@ -91,8 +91,8 @@ void TMainForm::ConnectHandlers() {
 }
 
 void TMainForm::StartLogPipeline() {
-  LogThread().SetLogDisplayMode(settings_.LogDisplayMode);
-  logView->Attach(&LogThread(), &system_.LogJournal(), &settings_.MegSaveDir);
+  LogPipeline().SetLogDisplayMode(settings_.LogDisplayMode);
+  logView->Attach(&LogPipeline(), &system_.LogJournal(), &settings_.MegSaveDir);
 }
 
 void TMainForm::SetOptionsWindow(QWidget* window, std::function<void()> activate) {
@@ -124,6 +124,19 @@ bool TMainForm::ProjectLoaded() const {
 void TMainForm::SetRunControlsEnabled(bool on) {
   RunProgramButton->setEnabled(on);
   AutoRunCheckBox->setEnabled(on);
+}
+
+// From the SDRAM a run needs a loaded PC project; from the SD card the units run the projects on
+// their cards, and a PC project no longer counts.
+void TMainForm::ShowDataBuffer(std::int32_t selection) {
+  if (selection == 0) {
+    const bool loaded = ProjectLoaded();
+    SetRunControlsEnabled(loaded);
+    if (!loaded) AutoRunCheckBox->setChecked(false);
+  } else {
+    SetProjectPath("");
+    SetRunControlsEnabled(true);
+  }
 }
 
 void TMainForm::SetStopAllEnabled(bool on) {
@@ -225,12 +238,12 @@ void TMainForm::StopAllButtonClick() {
 }
 
 void TMainForm::Button3Click() {
-  LogClearCommand({*logView, settings_, LogThread(), system_.Paths().DesktopDir, this});
+  LogClearCommand({*logView, settings_, LogPipeline(), system_.Paths().DesktopDir, this});
   mouseFlush_->Flush();
 }
 
 void TMainForm::Button4Click() {
-  LogSaveCommand({*logView, settings_, LogThread(), system_.Paths().DesktopDir, this});
+  LogSaveCommand({*logView, settings_, LogPipeline(), system_.Paths().DesktopDir, this});
   mouseFlush_->Flush();
 }
 
@@ -281,8 +294,8 @@ bool TMainForm::FormCloseQuery() {
   if (!isEnabled() || !siteGroupEnabled_ || !closeEnabled_) return false;
   if (StopAllButton->isEnabled()) return false;
   const bool allowed = LogCloseStep(
-      {*logView, settings_, LogThread(), system_.Paths().DesktopDir, this}, exitCleanup_);
-  if (allowed) LogThread().Terminate();
+      {*logView, settings_, LogPipeline(), system_.Paths().DesktopDir, this}, exitCleanup_);
+  if (allowed) LogPipeline().Terminate();
   return allowed;
 }
 

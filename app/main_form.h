@@ -27,7 +27,7 @@ class QFrame;
 class Journal;
 class SiteSystem;
 class QtSiteHost;
-class TLogThread;
+class LogQueue;
 class TLogView;
 class TSiteFrame;
 class MouseFlush;
@@ -53,7 +53,7 @@ class TMainForm : public QMainWindow {
   void LayoutSitePanels();
 
   // --- what other windows and the engine use ---
-  TLogThread& LogThread();
+  LogQueue& LogPipeline();
   QtSiteHost& SiteHost() { return *host_; }
   TLogView& LogView() { return *logView; }
   TSiteFrame* SiteFrame(int site) const;
@@ -63,6 +63,9 @@ class TMainForm : public QMainWindow {
   bool ProjectLoaded() const;
   // Enables or disables "Run Program" and "Auto Run" together.
   void SetRunControlsEnabled(bool on);
+  // The data buffer chosen in the options (0 the SDRAM, else the SD card): the run controls
+  // follow it, so that no other window sets this window's controls one by one.
+  void ShowDataBuffer(std::int32_t selection);
   void SetStopAllEnabled(bool on);
   // Grey or restore "Close": while greyed the close query refuses.
   void SetCloseEnabled(bool on) { closeEnabled_ = on; }

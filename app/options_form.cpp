@@ -212,15 +212,7 @@ void TOptionsForm::LogDisplayModeRadioGroupClick(int index) {
 }
 
 void TOptionsForm::RadioGroup2Click(int index) {
-  if (index == 0) {
-    const bool loaded = mainForm_.ProjectLoaded();
-    mainForm_.SetRunControlsEnabled(loaded);
-    if (!loaded) mainForm_.AutoRunCheckBox->setChecked(false);
-  } else {
-    // A PC project no longer counts: the runs take the projects on the units' cards.
-    mainForm_.SetProjectPath("");
-    mainForm_.SetRunControlsEnabled(true);
-  }
+  mainForm_.ShowDataBuffer(index);
   WriteInteger(SystemIni::DataBufferSel, index);
   para_.DataBufferSel = index;
   if (config_.resetProjectSelection) config_.resetProjectSelection();

@@ -8,7 +8,6 @@
 #include <QToolButton>
 #include <cstdio>
 #include <filesystem>
-#include <stdexcept>
 
 #include "app/device_notice.h"
 #include "app/options_form.h"
@@ -19,7 +18,7 @@
 #include "app/startup.h"
 #include "app/window_station.h"
 #include "link/link_table.h"
-#include "log/core/log_thread.h"
+#include "log/core/log_queue.h"
 #include "log/view/log_view.h"
 #include "project/cproject.h"
 #include "serve/station_feed.h"
@@ -34,26 +33,13 @@ namespace {
 constexpr const char* kProjectsFolder = "Projects";  // the station's project root below the base
 }  // namespace
 
-GangProgram::GangProgram(ProgramOptions options)
-    : config_(std::move(options)),
-      registry_(config_.registry
-                    ? *config_.registry
-                    : RegistryStore::ForProgram(!IsInstalledProgram(ExecutableDir()))) {
-  bus_ = ChooseUsbBus({config_.simulatedUnits, config_.simulationTiming, config_.pollPeriodMs,
-                       config_.simFailRate, config_.simSpeed, config_.simCards});
-  SiteSystemConfig sites;
-  sites.RecordsUrl = config_.recordsUrl;
-  sites_ = std::make_unique<SiteSystem>(*bus_.library, std::move(sites));
-  // The base folder is known before any window: the log journal lives below it.
-  SetPaths();
-  if (!config_.usbTrace.empty() && !sites_->Links().Trace().Start(config_.usbTrace)) {
-    throw std::runtime_error("cannot write the USB trace file " + config_.usbTrace);
-  }
-  main_ = std::make_unique<TMainForm>(*sites_);
-  sites_->LogJournal().SetMirrorToStdout(config_.logStdout);
+// The base folder is known before any window (the core sets the paths): the log journal lives
+// below it.
+GangProgram::GangProgram(ProgramOptions options) : config_(std::move(options)), core_(config_) {
+  main_ = std::make_unique<TMainForm>(Sites());
   main_->SetExitCleanup([this] { SystemCleanup(); });
   connect(&main_->SiteHost(), &QtSiteHost::ExitRequested, this, [this] { EndInOrder(1); });
-  notices_ = std::make_unique<DeviceNoticeSource>(*bus_.notices);
+  notices_ = std::make_unique<DeviceNoticeSource>(*Bus().notices);
   connect(notices_.get(), &DeviceNoticeSource::DeviceChanged, main_.get(),
           &TMainForm::OnDeviceChange, Qt::QueuedConnection);
   if (config_.exitAfterParts > 0) {
@@ -73,33 +59,28 @@ GangProgram::~GangProgram() {
   feed_.reset();
   notices_->Stop();
   if (main_) main_->removeEventFilter(this);
-  sites_->Shutdown();
+  Sites().Shutdown();
   project_.reset();
   options_.reset();
   main_.reset();
-  sites_.reset();
 }
 
 S_SystemPara& GangProgram::Para() {
-  return sites_->Para();
+  return Sites().Para();
 }
 
 const SystemPaths& GangProgram::Paths() const {
-  return sites_->Paths();
-}
-
-bool GangProgram::SetPaths() {
-  return SetSystemPaths(*sites_, {config_.baseDir, config_.tempRoot, {}});
+  return core_.System().Paths();
 }
 
 void GangProgram::BuildOptionsWindow() {
   OptionsFormConfig config;
   config.debugMode = DebugMode();
   config.loadSystemIni = [this] { LoadSystemIni(); };
-  options_ = std::make_unique<TOptionsForm>(*sites_, *main_, std::move(config));
+  options_ = std::make_unique<TOptionsForm>(Sites(), *main_, std::move(config));
   main_->SetOptionsWindow(options_.get(), [this] { options_->FormActivate(); });
-  // Creation: the paths, then the first settings load (the window's creation handler).
-  SetPaths();
+  core_.OnSettingsLoaded([this] { ShowLoadedSettings(); });
+  // Creation: the first settings load (the window's creation handler).
   options_->FormCreate();
 }
 
@@ -109,7 +90,7 @@ void GangProgram::BuildProjectWindow() {
     ShowLoadedProject(info, path);
   };
   wiring.enableMainWindow = [this] { main_->setEnabled(true); };
-  project_ = std::make_unique<TProjectForm>(*sites_, std::move(wiring));
+  project_ = std::make_unique<TProjectForm>(Sites(), std::move(wiring));
   main_->SetProjectWindow(project_.get(), [this] { project_->FormActivate(); });
 }
 
@@ -120,15 +101,15 @@ void GangProgram::ShowLoadedProject(const std::string& info, const std::string& 
 }
 
 int GangProgram::LoadProject(const std::string& path) {
-  const int code = LoadProjectInto(*sites_, path);
+  const int code = LoadProjectInto(Sites(), path);
   if (code == LoadCode::Loaded) {
-    ShowLoadedProject(sites_->Project().Project().ProjectInfoText(path), path);
+    ShowLoadedProject(Sites().Project().Project().ProjectInfoText(path), path);
   }
   return code;
 }
 
 void GangProgram::ShowProjectLoaded(const std::string& path) {
-  ShowLoadedProject(sites_->Project().Project().ProjectInfoText(path), path);
+  ShowLoadedProject(Sites().Project().Project().ProjectInfoText(path), path);
   project_->NoteLoadedProject(path);
 }
 
@@ -142,7 +123,7 @@ void GangProgram::LoadStartProject() {
 }
 
 bool GangProgram::DebugMode() const {
-  return registry_.CheckRegistryMode(RegistryKey::DebugMode, AccessCode::DebugMode);
+  return core_.Registry().CheckRegistryMode(RegistryKey::DebugMode, AccessCode::DebugMode);
 }
 
 void GangProgram::Show() {
@@ -162,17 +143,13 @@ bool GangProgram::eventFilter(QObject* watched, QEvent* event) {
 void GangProgram::FirstShow() {
   main_->setEnabled(false);
   main_->LayoutSitePanels();
-  bus_.library->set_debug(0);  // the links' table initialised the library when it was built
   startupSucceeded_ = SystemInitialization();
   if (startupSucceeded_) {
     main_->projectToolButton->setEnabled(true);
-    main_->LogThread().Write(kInitFinish, LogColour::Green);
     RescanUnits();
     if (!config_.project.empty()) LoadStartProject();
     StartDeviceNotices();
     if (config_.serve) StartStationServer();
-  } else {
-    main_->LogThread().Write(kInitFail, LogColour::Red);
   }
   main_->setEnabled(true);
   startupDone_ = true;
@@ -201,7 +178,7 @@ void GangProgram::OnStatisticsShown(std::uint32_t pass, std::uint32_t fail) {
   partsReached_ = true;
   // As "Stop All" does: every site finishes the part in hand, then the automatic run ends.
   main_->SetStopAllEnabled(false);
-  sites_->Session().RequestStop();
+  Sites().Session().RequestStop();
 }
 
 void GangProgram::OnRunEnded() {
@@ -224,22 +201,17 @@ void GangProgram::EndUnattended(int exitCode, const std::string& reason) {
 }
 
 bool GangProgram::SystemInitialization() {
-  const bool privateTemp = SetPaths();
-  ReportRegistryStore(registry_, main_->LogThread());
-  LoadSystemIni();
-  SetCaptionAndDefaults();
-  return CheckSystemFiles(*sites_, privateTemp);
+  return core_.Initialize([this] { SetCaptionAndDefaults(); });
 }
 
+// The settings may move the base folder ("ExeDirPath").
 void GangProgram::LoadSystemIni() {
-  if (registry_.CheckRegistryMode(RegistryKey::HandlerMode, AccessCode::HandlerMode)) {
-    handlerMode_ = true;
-  }
-  // The settings may move the base folder ("ExeDirPath").
-  LoadSystemSettings(*sites_, handlerMode_);
-  options_->ShowLoadedSettings(handlerMode_);
+  core_.LoadSettings();
+}
+
+void GangProgram::ShowLoadedSettings() {
+  options_->ShowLoadedSettings(HandlerMode());
   if (Para().DataBufferSel == 1) main_->SetRunControlsEnabled(true);
-  main_->LogThread().SetLogDisplayMode(Para().LogDisplayMode);
 }
 
 void GangProgram::SetCaptionAndDefaults() {
@@ -255,7 +227,7 @@ void GangProgram::StartDeviceNotices() {
 
 std::vector<std::string> GangProgram::BusSnapshot() {
   std::vector<std::string> names;
-  const UnitScan scan = sites_->Links().EnumerateUnits();
+  const UnitScan scan = Sites().Links().EnumerateUnits();
   for (const struct usb_device* device : scan.Units) {
     const std::string bus = device->bus != nullptr ? device->bus->dirname : "";
     names.push_back(bus + "/" + device->filename);
@@ -264,21 +236,21 @@ std::vector<std::string> GangProgram::BusSnapshot() {
 }
 
 int GangProgram::RescanUnits() {
-  ::RescanUnits(*sites_);
+  ::RescanUnits(Sites());
   int present = 0;
   for (int site = 0; site < kSiteCount; ++site) {
-    if (sites_->Link(site).IsOpened()) ++present;
+    if (Sites().Link(site).IsOpened()) ++present;
   }
   return present;
 }
 
 void GangProgram::EndInOrder(int exitCode) {
   main_->SetStopAllEnabled(false);
-  sites_->Session().RequestStop();
+  Sites().Session().RequestStop();
   SystemCleanup();
   // What was logged up to here is shown and in the journal before the log ends.
   main_->LogView().FlushPending();
-  main_->LogThread().Terminate();
+  main_->LogPipeline().Terminate();
   QApplication::exit(exitCode);  // not quit(): that would ask every window to close first
 }
 
@@ -293,11 +265,11 @@ void GangProgram::StartStationServer() {
   server_ = std::make_unique<StationServer>(*station_, *feed_, options);
   std::string error;
   if (server_->Start(error)) {
-    main_->LogThread().Write("Serving the station on http://" + options.host + ':' +
-                                 std::to_string(server_->Port()) + '/',
-                             LogColour::Green);
+    main_->LogPipeline().Write("Serving the station on http://" + options.host + ':' +
+                                   std::to_string(server_->Port()) + '/',
+                               LogColour::Green);
   } else {
-    main_->LogThread().Write("Station server: " + error, LogColour::Red);
+    main_->LogPipeline().Write("Station server: " + error, LogColour::Red);
     StopStationServer();
     station_.reset();
     feed_.reset();
@@ -320,5 +292,5 @@ void GangProgram::SystemCleanup() {
   cleanedUp_ = true;
   StopStationServer();
   notices_->Stop();
-  CloseSystem(*sites_, handlerMode_);
+  core_.Close();
 }

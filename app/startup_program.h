@@ -1,7 +1,8 @@
 #pragma once
-// The whole program as one object: settings, paths, named locks, the USB bus, the main and
-// options windows, the site system and the device notices, built in the order the start-up
-// needs and torn down in reverse, every thread joined. main() makes one; a test makes as many
+// The whole program as one object: the ProgramCore (bus, site system, paths, log, records) that
+// gangprog-cli builds too, the main, options and project windows, the device notices and the
+// station server, built in the order the start-up needs and torn down in reverse, every thread
+// joined. main() makes one; a test makes as many
 // as it likes, each on its own base folder and bus.
 #include <QObject>
 #include <memory>
@@ -9,9 +10,7 @@
 #include <string>
 
 #include "app/main_form.h"
-#include "bus/bus_choice.h"
-#include "support/registry_store.h"
-#include "support/system_paths_init.h"
+#include "program/program_core.h"
 
 class DeviceNoticeSource;
 class SiteSystem;
@@ -21,22 +20,11 @@ class WindowStation;
 class TOptionsForm;
 class TProjectForm;
 
-struct ProgramOptions {
-  std::string baseDir;                // empty: the program's own folder
-  std::optional<int> simulatedUnits;  // none: the real bus
-  bool simulationTiming = true;       // the simulated units' timing model
-  double simFailRate = 0;             // the share of simulated parts that fail
-  double simSpeed = 1;                // the simulated units work this many times faster
-  std::string simCards;               // the simulated units' SD cards below; empty: no cards
-  bool logStdout = false;
-  std::string usbTrace;                   // empty: no transfer trace (beyond ZV_USB_TRACE)
-  std::string recordsUrl;                 // empty: the settings' "[Records] Url"
-  std::string tempRoot;                   // empty: the system temporary folder
-  std::optional<RegistryStore> registry;  // none: the program's own (RegistryStore::ForProgram)
-  int pollPeriodMs = 1000;                // the bus look where no event source works
-  std::string project;                    // loaded after the first rescan; empty: none
-  bool autoRun = false;                   // after the start-up, with a project: the automatic run
-  bool showProjectWindow = false;         // after the start-up: the project window opens
+// The program's setup (bus, paths, log, records) and what the windows do after the start-up.
+struct ProgramOptions : ProgramSetup {
+  std::string project;             // loaded after the first rescan; empty: none
+  bool autoRun = false;            // after the start-up, with a project: the automatic run
+  bool showProjectWindow = false;  // after the start-up: the project window opens
   int exitAfterParts = 0;  // with autoRun: end in order once this many parts are counted; 0 never
   bool serve = false;      // after the start-up: the station server on serveHost:servePort
   std::string serveHost = "127.0.0.1";
@@ -72,7 +60,7 @@ class GangProgram final : public QObject {
   // pack): an automatic run ends after the part in hand, the exit clean-up runs, the log ends.
   void EndInOrder(int exitCode);
   bool DebugMode() const;
-  bool HandlerMode() const { return handlerMode_; }
+  bool HandlerMode() const { return core_.HandlerMode(); }
 
   // The rescan of start-up and of the device notices; the number of units present.
   int RescanUnits();
@@ -87,9 +75,9 @@ class GangProgram final : public QObject {
   void ShowProjectLoaded(const std::string& path);
   // The station server's port once it serves; 0 while it does not.
   int ServePort() const;
-  SiteSystem& Sites() { return *sites_; }
+  SiteSystem& Sites() { return core_.System(); }
   DeviceNoticeSource& Notices() { return *notices_; }
-  UsbBusChoice& Bus() { return bus_; }
+  UsbBusChoice& Bus() { return core_.Bus(); }
   S_SystemPara& Para();
   const SystemPaths& Paths() const;
 
@@ -111,14 +99,12 @@ class GangProgram final : public QObject {
   void OnRunEnded();
   void EndUnattended(int exitCode, const std::string& reason);
   std::vector<std::string> BusSnapshot();
-  bool SetPaths();  // false when no private temporary folder could be made
+  // The windows' part of every settings load.
+  void ShowLoadedSettings();
 
   ProgramOptions config_;
-  RegistryStore registry_;
-  bool handlerMode_ = false;           // once on, on for the run
-  UsbBusChoice bus_;                   // outlives everything that uses the links
-  std::unique_ptr<SiteSystem> sites_;  // the context: settings, log, panels, links, records
-  std::unique_ptr<TMainForm> main_;    // draws the system; attaches its site host
+  ProgramCore core_;                 // outlives the windows that draw its system
+  std::unique_ptr<TMainForm> main_;  // draws the system; attaches its site host
   std::unique_ptr<TOptionsForm> options_;
   std::unique_ptr<TProjectForm> project_;
   std::unique_ptr<DeviceNoticeSource> notices_;

@@ -12,7 +12,7 @@
 
 #include "bench/bench_figures.h"
 #include "bench/bench_util.h"
-#include "log/core/log_thread.h"
+#include "log/core/log_queue.h"
 #include "log/core/log_writer.h"
 
 namespace bench {
@@ -21,13 +21,13 @@ namespace {
 constexpr int kProducers = 8;
 constexpr int kLinesEach = 200000;
 
-const std::string& TextOf(const TLogThread::LogInfo& line) {
+const std::string& TextOf(const LogQueue::LogInfo& line) {
   return line.Text;
 }
 const std::string& TextOf(const ShownLogLine& line) {
   return line.stamped;
 }
-std::uint32_t ColourOf(const TLogThread::LogInfo& line) {
+std::uint32_t ColourOf(const LogQueue::LogInfo& line) {
   return line.Color;
 }
 std::uint32_t ColourOf(const ShownLogLine& line) {
@@ -79,7 +79,7 @@ class OrderChecker {
 // figure is the queue's own, as producers see it.
 class BatchConsumer {
  public:
-  BatchConsumer(TLogThread& log, OrderChecker& checker)
+  BatchConsumer(LogQueue& log, OrderChecker& checker)
       : log_(log), checker_(checker), thread_([this] { Run(); }) {
     log_.SetWake([this] {
       std::lock_guard lock(mutex_);
@@ -99,7 +99,7 @@ class BatchConsumer {
 
  private:
   void Run() {
-    std::vector<TLogThread::LogInfo> batch;
+    std::vector<LogQueue::LogInfo> batch;
     for (;;) {
       {
         std::unique_lock lock(mutex_);
@@ -113,7 +113,7 @@ class BatchConsumer {
     }
   }
 
-  TLogThread& log_;
+  LogQueue& log_;
   OrderChecker& checker_;
   std::mutex mutex_;
   std::condition_variable wake_;
@@ -123,14 +123,14 @@ class BatchConsumer {
 };
 
 // Eight producers push kLinesEach lines each; returns lines per second until all have arrived.
-double PushAll(TLogThread& log, OrderChecker& checker) {
+double PushAll(LogQueue& log, OrderChecker& checker) {
   const auto start = std::chrono::steady_clock::now();
   std::vector<std::thread> producers;
   for (int p = 0; p < kProducers; ++p) {
     producers.emplace_back([&log, p] {
       const std::string stem = "Site #" + std::to_string(p + 1) + " - Program Pass ";
       for (int i = 0; i < kLinesEach; ++i) {
-        log.AddLogMessage(stem + std::to_string(i), static_cast<std::uint32_t>(p), 0, 0);
+        log.Write(stem + std::to_string(i), static_cast<std::uint32_t>(p), LogLevel::Detail);
       }
     });
   }
@@ -146,14 +146,14 @@ bool RunLogLines() {
   OrderChecker checker;
   double rate = 0;
   {
-    TLogThread log(LogDisplay::All);
+    LogQueue log(LogDisplay::All);
     BatchConsumer consumer(log, checker);
     rate = PushAll(log, checker);
   }
   OrderChecker stamped;
   double stampedRate = 0;
   {
-    TLogThread log(LogDisplay::All);
+    LogQueue log(LogDisplay::All);
     TLogWriter writer(log, {.output = [&](const auto& batch) { stamped.Take(batch); }});
     stampedRate = PushAll(log, stamped);
   }

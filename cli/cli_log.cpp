@@ -1,6 +1,6 @@
 #include "cli/cli_log.h"
 
-CliLog::CliLog(TLogThread& pipeline, Journal& journal, std::ostream& out, std::mutex& outMutex)
+CliLog::CliLog(LogQueue& pipeline, Journal& journal, std::ostream& out, std::mutex& outMutex)
     : out_(out),
       outMutex_(outMutex),
       writer_(pipeline,

@@ -10,13 +10,13 @@
 #include "log/core/log_writer.h"
 
 class Journal;
-class TLogThread;
+class LogQueue;
 
 class CliLog {
  public:
   // `outMutex` guards `out` against the program's other writers. The pipeline and the journal
   // outlive this object.
-  CliLog(TLogThread& pipeline, Journal& journal, std::ostream& out, std::mutex& outMutex);
+  CliLog(LogQueue& pipeline, Journal& journal, std::ostream& out, std::mutex& outMutex);
 
   // Also hands every printed batch of lines to `tap` (the station's event stream); on the
   // writer's thread, so it must not wait. Empty: none.

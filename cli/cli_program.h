@@ -1,18 +1,18 @@
 #pragma once
-// The whole system without windows, built exactly as the window program builds it: the bus
-// choice, the site system with a headless host, the paths, the settings, the directory tree
-// and the driver index; at the end the close notices and the temporary files as at the window
-// program's close.
+// The whole system without windows, built by the same ProgramCore as the window program's: the
+// bus choice, the site system, the paths, the settings, the directory tree and the driver
+// index; at the end the close notices and the temporary files as at the window program's
+// close. What is its own: the headless host, the log printed on a stream.
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <ostream>
 #include <string>
 
-#include "bus/bus_choice.h"
 #include "cli/cli_host.h"
 #include "cli/cli_log.h"
 #include "cli/cli_options.h"
+#include "program/program_core.h"
 
 class SiteSystem;
 class StopRequest;
@@ -45,7 +45,7 @@ class HeadlessProgram {
   // Paths, settings, directory tree, driver index; logs the start-up's end line.
   bool Initialize();
 
-  SiteSystem& System() { return *system_; }
+  SiteSystem& System() { return core_.System(); }
   CliSiteHost& Host() { return host_; }
   CliLog& Log() { return *log_; }
   // Guards the output streams against the log writer and the workers' events.
@@ -53,11 +53,8 @@ class HeadlessProgram {
 
  private:
   CliEnvironment& env_;
-  std::string baseDir_;
-  bool handlerMode_ = false;
-  UsbBusChoice bus_;  // outlives everything that uses the links
   std::mutex outputMutex_;
-  CliSiteHost host_;
-  std::unique_ptr<SiteSystem> system_;
+  CliSiteHost host_;             // outlives the system it is attached to
+  ProgramCore core_;             // the bus and the system
   std::unique_ptr<CliLog> log_;  // prints the system's log; goes before the system
 };

@@ -27,7 +27,7 @@ export CCACHE_BASEDIR=$WORK
 
 LINK_TESTS="test_link_frames test_link_policy_table test_link_usb test_link_exchange test_link_transfer_faults"
 SITE_TESTS="test_site_worker test_site_wait test_site_rescan test_site_operations test_site_parallel"
-LOG_TESTS="test_log_filter test_log_files test_log_thread"
+LOG_TESTS="test_log_filter test_log_files test_log_queue"
 MENU_TESTS="test_menu_record"
 
 # number | file | test groups | sed script (the rest of the line)

@@ -12,7 +12,7 @@
 
 #include "link/link_table.h"
 #include "log/core/journal.h"
-#include "log/core/log_thread.h"
+#include "log/core/log_queue.h"
 #include "project/driver_index.h"
 #include "records/record_shipper.h"
 #include "records/record_writer.h"
@@ -67,7 +67,7 @@ class SiteSystem {
   NamedLocks& Locks() { return locks_; }
   UsbLibrary& Usb() { return usb_; }
   LogSink& Log() { return config_.LogOverride ? *config_.LogOverride : logPipeline_; }
-  TLogThread& LogPipeline() { return logPipeline_; }
+  LogQueue& LogPipeline() { return logPipeline_; }
   // Every shown line, below BaseDir + "History/Journal" (the folder follows SetPaths).
   Journal& LogJournal() { return journal_; }
 
@@ -138,7 +138,7 @@ class SiteSystem {
   SystemPaths paths_;
   NamedLocks locks_;
   UsbLibrary& usb_;
-  TLogThread logPipeline_;
+  LogQueue logPipeline_;
   Journal journal_{std::filesystem::path{}};
   std::string shipUrl_;
   std::unique_ptr<RecordShipper> shipper_;  // ends after the writer: ships its last commit

@@ -83,7 +83,7 @@ int main(int argc, char** argv) {
   {
     ProgramOptions options;
     options.baseDir = (root / "base").string();
-    options.simulatedUnits = kUnits;
+    options.bus.simulatedUnits = kUnits;
     options.tempRoot = (root / "tmp").string();
     options.registry = RegistryStore((root / "registry.ini").string());
     GangProgram program(std::move(options));

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "log/core/journal.h"
-#include "log/core/log_thread.h"
+#include "log/core/log_queue.h"
 #include "log/view/log_view.h"
 #include "support/named_lock.h"
 
@@ -31,7 +31,7 @@ struct Rig {
   NamedLocks locks;
   TLogView view{{locks.Get(LockName::LogView), locks.Get(LockName::LogSave)}};
   Journal journal;
-  TLogThread log{LogDisplay::All};
+  LogQueue log{LogDisplay::All};
 
   explicit Rig(const std::filesystem::path& journalFolder) : journal(journalFolder) {
     view.resize(660, 172);
@@ -61,15 +61,15 @@ struct StallMeter {
 };
 
 // Eight producers; each pushes `perThread` lines, `perSecond` per second (0: as fast as it can).
-std::vector<std::thread> StartProducers(TLogThread& log, int perThread, int perSecond) {
+std::vector<std::thread> StartProducers(LogQueue& log, int perThread, int perSecond) {
   std::vector<std::thread> producers;
   for (int t = 0; t < kProducers; ++t) {
     producers.emplace_back([&log, t, perThread, perSecond] {
       const auto start = std::chrono::steady_clock::now();
       for (int i = 0; i < perThread; ++i) {
-        log.AddLogMessage(
+        log.Write(
             "Site #" + std::to_string(t + 1) + " - Program block " + std::to_string(i) + " Pass",
-            0x008000, 0, 0);
+            LogColour::Green, LogLevel::Detail);
         if (perSecond > 0 && i % 100 == 99) {
           std::this_thread::sleep_until(start +
                                         std::chrono::microseconds((i + 1) * 1000000LL / perSecond));

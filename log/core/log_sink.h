@@ -1,5 +1,5 @@
 #pragma once
-// The one log call every layer reports through. The pipeline (TLogThread) implements it;
+// The one log call every layer reports through. The pipeline (LogQueue) implements it;
 // tests implement it to capture lines.
 #include <cstdint>
 #include <string>

@@ -14,7 +14,7 @@ TLogWriter::Output TLogWriter::PrintTo(std::FILE* out) {
   };
 }
 
-TLogWriter::TLogWriter(TLogThread& log, Options options)
+TLogWriter::TLogWriter(LogQueue& log, Options options)
     : log_(log),
       options_(std::move(options)),
       written_(log.TakenCount()),
@@ -37,7 +37,7 @@ TLogWriter::~TLogWriter() {
 }
 
 void TLogWriter::Run() {
-  std::vector<TLogThread::LogInfo> chunk;
+  std::vector<LogQueue::LogInfo> chunk;
   for (;;) {
     {
       std::unique_lock lock(mutex_);
@@ -50,7 +50,7 @@ void TLogWriter::Run() {
 }
 
 // One turn takes everything: the writer has no event loop to share its thread with.
-void TLogWriter::Turn(std::vector<TLogThread::LogInfo>& chunk) {
+void TLogWriter::Turn(std::vector<LogQueue::LogInfo>& chunk) {
   do {
     while (!Stopping() && log_.TakeLines(chunk, kChunkLines) > 0) {
       std::vector<ShownLogLine> shown = StampLogLines(chunk, options_.clock());

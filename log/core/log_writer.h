@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "log/core/log_files.h"
-#include "log/core/log_thread.h"
+#include "log/core/log_queue.h"
 #include "log/core/shown_line.h"
 
 class Journal;
@@ -31,7 +31,7 @@ class TLogWriter {
   static Output PrintTo(std::FILE* out);
 
   // Attaches to the pipeline (which must outlive the writer) and starts the thread.
-  TLogWriter(TLogThread& log, Options options);
+  TLogWriter(LogQueue& log, Options options);
   // Detaches and joins; lines still queued stay in the pipeline.
   ~TLogWriter();
   TLogWriter(const TLogWriter&) = delete;
@@ -46,11 +46,11 @@ class TLogWriter {
   static constexpr std::size_t kChunkLines = 4096;
 
   void Run();
-  void Turn(std::vector<TLogThread::LogInfo>& chunk);
+  void Turn(std::vector<LogQueue::LogInfo>& chunk);
   void MarkWritten();
   bool Stopping() const;
 
-  TLogThread& log_;
+  LogQueue& log_;
   Options options_;
   mutable std::mutex mutex_;  // guards the fields below
   std::condition_variable changed_;

@@ -10,12 +10,12 @@ std::string LogLineStamp(const std::tm& t) {
   return stamp;
 }
 
-std::vector<ShownLogLine> StampLogLines(std::vector<TLogThread::LogInfo>& lines,
+std::vector<ShownLogLine> StampLogLines(std::vector<LogQueue::LogInfo>& lines,
                                         const std::tm& localTime) {
   const std::string stamp = LogLineStamp(localTime);
   std::vector<ShownLogLine> shown;
   shown.reserve(lines.size());
-  for (TLogThread::LogInfo& entry : lines) {
+  for (LogQueue::LogInfo& entry : lines) {
     ShownLogLine line;
     line.time = localTime;
     line.stamped.reserve(stamp.size() + entry.Text.size());

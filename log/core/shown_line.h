@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "log/core/log_thread.h"
+#include "log/core/log_queue.h"
 
 struct ShownLogLine {
   std::tm time{};
@@ -19,5 +19,5 @@ struct ShownLogLine {
 std::string LogLineStamp(const std::tm& localTime);
 
 // Stamps a chunk of taken lines with one time (the time they are shown); moves their texts.
-std::vector<ShownLogLine> StampLogLines(std::vector<TLogThread::LogInfo>& lines,
+std::vector<ShownLogLine> StampLogLines(std::vector<LogQueue::LogInfo>& lines,
                                         const std::tm& localTime);

@@ -44,7 +44,7 @@ TLogView::~TLogView() {
   Attach(nullptr, nullptr);
 }
 
-void TLogView::Attach(TLogThread* log, Journal* journal, const std::string* limitSaveDir) {
+void TLogView::Attach(LogQueue* log, Journal* journal, const std::string* limitSaveDir) {
   if (log_) log_->SetWake({});  // waits for a wake in progress: none reaches a stale view
   log_ = log;
   journal_ = journal;
@@ -82,7 +82,7 @@ void TLogView::FlushPending() {
 
 void TLogView::AppendLogLine(const std::string& text, std::uint32_t colour) {
   FlushPending();
-  std::vector<TLogThread::LogInfo> one{{colour, text}};
+  std::vector<LogQueue::LogInfo> one{{colour, text}};
   const std::vector<ShownLogLine> shown = StampLogLines(one, Now());
   if (journal_) journal_->Append(shown);
   NamedLockGuard viewLock(locks_.view);

@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "log/core/log_files.h"
-#include "log/core/log_thread.h"
+#include "log/core/log_queue.h"
 #include "log/core/shown_line.h"
 
 class Journal;
@@ -43,7 +43,7 @@ class TLogView : public QPlainTextEdit {
   // same pipeline. `journal` (may be null) gets every shown line; `limitSaveDir` (may be null)
   // is read at each row-limit request that the pipeline carries. All must outlive the view or
   // be detached first.
-  void Attach(TLogThread* log, Journal* journal, const std::string* limitSaveDir = nullptr);
+  void Attach(LogQueue* log, Journal* journal, const std::string* limitSaveDir = nullptr);
   // Replaces the clock of the stamps and of the automatic file names (tests).
   void SetClock(LocalTimeSource clock) { clock_ = std::move(clock); }
   // Longest time one event-loop turn spends appending lines.
@@ -86,11 +86,11 @@ class TLogView : public QPlainTextEdit {
   std::tm Now() const;
 
   Locks locks_;
-  TLogThread* log_ = nullptr;
+  LogQueue* log_ = nullptr;
   Journal* journal_ = nullptr;
   const std::string* limitSaveDir_ = nullptr;
   LocalTimeSource clock_;
-  std::vector<TLogThread::LogInfo> chunk_;  // reused between takes
+  std::vector<LogQueue::LogInfo> chunk_;  // reused between takes
   int turnBudgetMs_ = 8;
   int lineCount_ = 0;
 };

@@ -22,7 +22,7 @@
 #include "app/message_box.h"
 #include "app/qt_site_host.h"
 #include "app/site_frame.h"
-#include "log/core/log_thread.h"
+#include "log/core/log_queue.h"
 #include "log/view/log_view.h"
 #include "sim/sim_bus.h"
 #include "sim/sim_factory.h"
@@ -230,12 +230,12 @@ TEST_F(MainFormTest, CancelAtTheLogQuestionKeepsRunningWithTheLog) {
   EXPECT_EQ(asked[0].flags, unsigned{MB_YESNOCANCEL | MB_ICONQUESTION});
   EXPECT_EQ(cleanups, 0);
   EXPECT_EQ(form->LogView().LineCount(), 1);
-  EXPECT_FALSE(form->LogThread().Terminated());
+  EXPECT_FALSE(form->LogPipeline().Terminated());
 
   answer = IDNO;
   EXPECT_TRUE(form->FormCloseQuery());
   EXPECT_EQ(cleanups, 1);
-  EXPECT_TRUE(form->LogThread().Terminated());
+  EXPECT_TRUE(form->LogPipeline().Terminated());
 }
 
 TEST_F(MainFormTest, CloseWithAutoSaveWritesTheLogWithoutAsking) {

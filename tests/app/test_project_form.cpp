@@ -230,8 +230,8 @@ TEST(StartupProjectTest, ProjectNamedAtStartUpLoadsAndJoinsTheHistoryOnce) {
   for (int start = 0; start < 2; ++start) {
     ProgramOptions options;
     options.baseDir = demo.base;
-    options.simulatedUnits = 2;
-    options.simulationTiming = false;
+    options.bus.simulatedUnits = 2;
+    options.bus.timing = false;
     options.tempRoot = demo.temp;
     options.registry = RegistryStore(demo.root + "registry.ini");
     options.project = demo.projects[0];

@@ -68,11 +68,11 @@ class StartupProgramTest : public ::testing::Test {
   void Start(std::optional<int> units) {
     ProgramOptions options;
     options.baseDir = (root_ / "base").string();
-    options.simulatedUnits = units;
-    options.simulationTiming = false;
+    options.bus.simulatedUnits = units;
+    options.bus.timing = false;
     options.tempRoot = (root_ / "tmp").string();
     options.registry = RegistryStore((root_ / "registry.ini").string());
-    options.pollPeriodMs = 100;
+    options.bus.pollPeriodMs = 100;
     program_ = std::make_unique<GangProgram>(std::move(options));
     program_->Show();
     ASSERT_TRUE(WaitFor([this] { return program_->StartupDone(); }));
@@ -92,7 +92,7 @@ class StartupProgramTest : public ::testing::Test {
   // behind them on the same pipeline: once the view shows it, it has shown all of them.
   std::vector<std::string> LogLines() {
     const std::string marker = "test marker " + std::to_string(++markers_);
-    program_->Main().LogThread().AddLogMessage(marker, LogColour::Black, 1, 1);  // essential
+    program_->Main().LogPipeline().Write(marker, LogColour::Black, LogLevel::Essential);
     TLogView& view = program_->Main().LogView();
     std::vector<std::string> lines;
     const bool shown = WaitFor([&] {

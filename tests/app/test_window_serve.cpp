@@ -78,8 +78,8 @@ TEST(WindowServeTest, ARunStartedOverHttpShowsAtTheWindowAndStopAllEndsIt) {
   {
     ProgramOptions options;
     options.baseDir = demo.base;
-    options.simulatedUnits = 2;
-    options.simulationTiming = false;
+    options.bus.simulatedUnits = 2;
+    options.bus.timing = false;
     options.tempRoot = demo.temp;
     options.registry = RegistryStore(demo.root + "registry.ini");
     options.serve = true;

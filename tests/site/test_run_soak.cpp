@@ -10,7 +10,7 @@
 #include <cstdlib>
 #include <thread>
 
-#include "log/core/log_thread.h"
+#include "log/core/log_queue.h"
 #include "log/core/log_writer.h"
 #include "tests/site/soak.h"
 
@@ -34,7 +34,7 @@ class CountingLog final : public LogSink {
 
  private:
   std::atomic<std::uint64_t> queued_{0};
-  TLogThread pipeline_;
+  LogQueue pipeline_;
   TLogWriter writer_;
 };
 

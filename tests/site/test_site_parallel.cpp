@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "log/core/log_thread.h"
+#include "log/core/log_queue.h"
 #include "log/core/log_writer.h"
 #include "site/command.h"
 #include "site/rescan.h"
@@ -52,7 +52,7 @@ class OrderedLog final : public LogSink {
   std::condition_variable changed_;
   std::vector<std::string> queued_;
   std::vector<std::string> delivered_;
-  TLogThread pipeline_;
+  LogQueue pipeline_;
   TLogWriter writer_;  // last: it calls back into the members above
 };
 

@@ -1,7 +1,7 @@
 // The display filter: which lines each display mode shows.
 #include <gtest/gtest.h>
 
-#include "log/core/log_thread.h"
+#include "log/core/log_queue.h"
 
 namespace {
 

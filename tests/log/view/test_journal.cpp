@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "log/core/journal.h"
-#include "log/core/log_thread.h"
+#include "log/core/log_queue.h"
 #include "log/view/log_view.h"
 #include "support/named_lock.h"
 #include "tests/support/hang_guard.h"
@@ -59,14 +59,15 @@ int RunChild(const fs::path& folder) {
   TLogView view({locks.Get(LockName::LogView), locks.Get(LockName::LogSave)});
   Journal journal(folder);
   journal.SetMirrorToStdout(true);
-  TLogThread log(LogDisplay::All);
+  LogQueue log(LogDisplay::All);
   view.Attach(&log, &journal);
   std::atomic<bool> stop{false};
   std::vector<std::thread> producers;
   for (int t = 0; t < 8; ++t) {
     producers.emplace_back([&, t] {
       for (long i = 0; !stop.load(); ++i) {
-        log.AddLogMessage("Site #" + std::to_string(t + 1) + " line " + std::to_string(i), 0, 0, 0);
+        log.Write("Site #" + std::to_string(t + 1) + " line " + std::to_string(i), 0,
+                  LogLevel::Detail);
         if (i % 5 == 4) std::this_thread::sleep_for(std::chrono::milliseconds(1));
       }
     });

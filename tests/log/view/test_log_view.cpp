@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "log/core/journal.h"
-#include "log/core/log_thread.h"
+#include "log/core/log_queue.h"
 #include "log/view/log_view.h"
 #include "support/named_lock.h"
 
@@ -65,8 +65,8 @@ class LogViewTest : public ::testing::Test {
     view.FlushPending();
   }
   // The lines the view has queued into its pipeline (the row-limit notices), taken out.
-  std::vector<TLogThread::LogInfo> Notices() {
-    std::vector<TLogThread::LogInfo> lines;
+  std::vector<LogQueue::LogInfo> Notices() {
+    std::vector<LogQueue::LogInfo> lines;
     log.TakeLines(lines, 100);
     return lines;
   }
@@ -78,7 +78,7 @@ class LogViewTest : public ::testing::Test {
       QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
   }
   NamedLocks locks;
-  TLogThread log{LogDisplay::All};
+  LogQueue log{LogDisplay::All};
   std::string saveDir;
   TLogView view;
 };
@@ -207,17 +207,17 @@ TEST_F(LogViewTest, ClearEmptiesTheViewAndTheNextLineStartsItAgain) {
 
 TEST_F(LogViewTest, DisplayModeDecidesWhatReachesTheView) {
   log.SetLogDisplayMode(LogDisplay::None);
-  log.AddLogMessage("red none", 0x0000FF, 0, 0);
+  log.Write("red none", 0x0000FF, LogLevel::Detail);
   log.SetLogDisplayMode(LogDisplay::Essential);
-  log.AddLogMessage("green plain", 0x008000, 0, 0);
-  log.AddLogMessage("red plain", 0x0000FF, 0, 0);
-  log.AddLogMessage("essential", 0x008000, 0, 1);
+  log.Write("green plain", 0x008000, LogLevel::Detail);
+  log.Write("red plain", 0x0000FF, LogLevel::Detail);
+  log.Write("essential", 0x008000, LogLevel::Essential);
   log.SetLogDisplayMode(LogDisplay::All);
-  log.AddLogMessage("black all", 0x000000, 0, 0);
+  log.Write("black all", 0x000000, LogLevel::Detail);
   log.SetLogDisplayMode(5);
-  log.AddLogMessage("red odd mode", 0x0000FF, 0, 1);
+  log.Write("red odd mode", 0x0000FF, LogLevel::Essential);
   log.SetLogDisplayMode(LogDisplay::All);
-  log.AddLogMessage("end", 0, 0, 0);
+  log.Write("end", 0, LogLevel::Detail);
   RunUntil([&] { return view.LineCount() == 4; });
   QCoreApplication::processEvents();
   std::vector<std::string> texts;
@@ -233,7 +233,7 @@ TEST_F(LogViewTest, EightProducersKeepTheirQueueingOrder) {
   for (int t = 0; t < kThreads; ++t) {
     producers.emplace_back([&, t] {
       for (int i = 0; i < kPerThread; ++i)
-        log.AddLogMessage("Site #" + std::to_string(t + 1) + " " + std::to_string(i), 0, 0, 0);
+        log.Write("Site #" + std::to_string(t + 1) + " " + std::to_string(i), 0, LogLevel::Detail);
     });
   }
   RunUntil([&] { return view.LineCount() == kThreads * kPerThread; });

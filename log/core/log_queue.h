@@ -30,7 +30,7 @@ inline constexpr std::int32_t All = 2;        // every line
 // Any mode other than the three above shows nothing.
 bool IsLogMessageShown(std::int32_t displayMode, std::uint32_t colour, std::uint8_t essential);
 
-class TLogThread final : public LogSink {
+class LogQueue final : public LogSink {
  public:
   struct LogInfo {
     std::uint32_t Color = 0;
@@ -41,10 +41,10 @@ class TLogThread final : public LogSink {
   using Wake = std::function<void()>;
   using LimitCheck = std::function<void(std::int32_t clearSelection, std::int32_t rowLimit)>;
 
-  explicit TLogThread(std::int32_t displayMode = LogDisplay::Essential);
-  ~TLogThread() override;
-  TLogThread(const TLogThread&) = delete;
-  TLogThread& operator=(const TLogThread&) = delete;
+  explicit LogQueue(std::int32_t displayMode = LogDisplay::Essential);
+  ~LogQueue() override;
+  LogQueue(const LogQueue&) = delete;
+  LogQueue& operator=(const LogQueue&) = delete;
 
   // Producers, any thread.
   // Filters with the current display mode, then queues the line.

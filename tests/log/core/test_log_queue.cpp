@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "log/core/journal.h"
-#include "log/core/log_thread.h"
+#include "log/core/log_queue.h"
 #include "log/core/log_writer.h"
 #include "log/core/shown_line.h"
 #include "tests/support/hang_guard.h"
@@ -32,7 +32,7 @@ std::tm FixedTime() {
 }
 constexpr const char* kFixedStamp = "[2026 / 12 / 09 - 07:05:03] ";
 
-std::vector<std::string> Texts(const std::vector<TLogThread::LogInfo>& lines) {
+std::vector<std::string> Texts(const std::vector<LogQueue::LogInfo>& lines) {
   std::vector<std::string> texts;
   for (const auto& line : lines) texts.push_back(line.Text);
   return texts;
@@ -64,7 +64,7 @@ std::string Unstamped(const std::string& line) {
 }
 
 TEST(LogPipeline, ConsumerIsWokenOnceEachTimeTheQueueStopsBeingEmpty) {
-  TLogThread log(LogDisplay::All);
+  LogQueue log(LogDisplay::All);
   int wakes = 0;
   log.AddLog("before any consumer", 0);
   log.SetWake([&] { ++wakes; });
@@ -72,7 +72,7 @@ TEST(LogPipeline, ConsumerIsWokenOnceEachTimeTheQueueStopsBeingEmpty) {
   log.AddLog("during the turn", 0);
   EXPECT_EQ(wakes, 1) << "a consumer in its turn is not woken again";
 
-  std::vector<TLogThread::LogInfo> taken;
+  std::vector<LogQueue::LogInfo> taken;
   EXPECT_EQ(log.TakeLines(taken, 1), 1u);
   EXPECT_TRUE(log.EndTurn()) << "a line is left: the consumer must come back by itself";
   EXPECT_EQ(log.TakeLines(taken, 10), 1u);
@@ -98,10 +98,10 @@ TEST(LogPipeline, ConsumerIsWokenOnceEachTimeTheQueueStopsBeingEmpty) {
 // one that takes everything: both get every line once, in order.
 TEST(LogPipeline, ChunkedAndWholeTakesKeepOrder) {
   for (const std::size_t chunk : {std::size_t{40}, std::size_t{64}, std::size_t{100000}}) {
-    TLogThread log(LogDisplay::All);
+    LogQueue log(LogDisplay::All);
     int pushed = 0;
     int expected = 0;
-    std::vector<TLogThread::LogInfo> taken;
+    std::vector<LogQueue::LogInfo> taken;
     for (int round = 0; round < 400; ++round) {
       for (int i = 0; i < 50; ++i) log.AddLog(std::to_string(pushed++), 0);
       log.TakeLines(taken, chunk);
@@ -116,31 +116,31 @@ TEST(LogPipeline, ChunkedAndWholeTakesKeepOrder) {
 }
 
 TEST(LogPipeline, DisplayModeIsReadAtEveryMessage) {
-  TLogThread log(LogDisplay::None);
-  log.AddLogMessage("hidden failure", LogColour::Red, 0, 1);
+  LogQueue log(LogDisplay::None);
+  log.Write("hidden failure", LogColour::Red, LogLevel::Essential);
   log.SetLogDisplayMode(LogDisplay::Essential);
-  log.AddLogMessage("hidden pass", LogColour::Green, 1, 0);
-  log.AddLogMessage("shown failure", LogColour::Red, 0, 0);
+  log.Write("hidden pass", LogColour::Green, LogLevel::Detail);
+  log.Write("shown failure", LogColour::Red, LogLevel::Detail);
   log.SetLogDisplayMode(LogDisplay::All);
-  log.AddLogMessage("shown pass", LogColour::Green, 0, 0);
+  log.Write("shown pass", LogColour::Green, LogLevel::Detail);
   // Hidden lines are not stored at all.
-  std::vector<TLogThread::LogInfo> taken;
+  std::vector<LogQueue::LogInfo> taken;
   log.TakeLines(taken, 100);
   EXPECT_EQ(Texts(taken), (std::vector<std::string>{"shown failure", "shown pass"}));
 }
 
 TEST(LogPipeline, LimitRequestWhilePendingIsDroppedAndItsNoticeQueuesAfterTheCheck) {
-  TLogThread log(LogDisplay::All);
+  LogQueue log(LogDisplay::All);
   std::vector<std::string> events;
   const auto check = [&](std::int32_t sel, std::int32_t rows) {
     EXPECT_TRUE(log.LimitCheckPending()) << "pending until the check has run";
     events.push_back("limit " + std::to_string(sel) + " " + std::to_string(rows));
-    log.AddLogMessage("Clear Log!", LogColour::Orange, 0, 0);
+    log.Write("Clear Log!", LogColour::Orange, LogLevel::Detail);
   };
   log.AddLog("line", 0);
   log.RequestLimitCheck(1, 20000);
   log.RequestLimitCheck(0, 30000);  // dropped: the first one still waits for its consumer
-  std::vector<TLogThread::LogInfo> taken;
+  std::vector<LogQueue::LogInfo> taken;
   log.TakeLines(taken, 100);
   EXPECT_TRUE(log.ServeLimitCheck(check));
   EXPECT_FALSE(log.LimitCheckPending());
@@ -154,12 +154,12 @@ TEST(LogPipeline, LimitRequestWhilePendingIsDroppedAndItsNoticeQueuesAfterTheChe
 }
 
 TEST(LogPipeline, TerminationDropsQueuedAndLaterLinesAndReleasesAFlush) {
-  TLogThread log(LogDisplay::All);
+  LogQueue log(LogDisplay::All);
   log.AddLog("queued", 0);
   log.Terminate();
   EXPECT_TRUE(log.Terminated());
   log.AddLog("after", 0);
-  log.AddLogMessage("after", LogColour::Red, 0, 1);
+  log.Write("after", LogColour::Red, LogLevel::Essential);
   log.RequestLimitCheck(0, 10000);
   EXPECT_FALSE(log.LimitCheckPending());
   EXPECT_EQ(log.QueuedLines(), 0u);
@@ -175,7 +175,7 @@ TEST(LogPipeline, WriterSeesEveryLineOfEightProducersInQueueingOrder) {
   constexpr int kThreads = 8;
   constexpr int kLines = 5000;
   for (const bool observeOrder : {true, false}) {
-    TLogThread log(LogDisplay::All);
+    LogQueue log(LogDisplay::All);
     Recorder seen;
     TLogWriter writer(log, RecordInto(seen));
     std::mutex orderMutex;
@@ -186,12 +186,12 @@ TEST(LogPipeline, WriterSeesEveryLineOfEightProducersInQueueingOrder) {
         for (int i = 0; i < kLines; ++i) {
           const std::string text = std::to_string(t) + " " + std::to_string(i);
           if (!observeOrder) {
-            log.AddLogMessage(text, LogColour::Black, 0, 0);
+            log.Write(text, LogColour::Black, LogLevel::Detail);
             continue;
           }
           std::lock_guard lock(orderMutex);
           pushed.push_back(text);
-          log.AddLogMessage(text, LogColour::Black, 0, 0);
+          log.Write(text, LogColour::Black, LogLevel::Detail);
         }
       });
     }
@@ -215,7 +215,7 @@ TEST(LogPipeline, JournalAndOutputGetTheSameStampedLines) {
   const auto folder =
       std::filesystem::temp_directory_path() / ("zv_log_writer_" + std::to_string(::getpid()));
   std::filesystem::remove_all(folder);
-  TLogThread log(LogDisplay::All);
+  LogQueue log(LogDisplay::All);
   Journal journal(folder);
   Recorder seen;
   {
@@ -240,7 +240,7 @@ TEST(LogPipeline, JournalAndOutputGetTheSameStampedLines) {
 // once by one of them, in order.
 TEST(LogPipeline, WritersReplacedWhileAProducerPushesLoseNoLine) {
   constexpr int kLines = 100000;
-  TLogThread log(LogDisplay::All);
+  LogQueue log(LogDisplay::All);
   Recorder seen;
   std::atomic<bool> done{false};
   std::thread producer([&] {

@@ -1,4 +1,4 @@
-#include "log/core/log_thread.h"
+#include "log/core/log_queue.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -16,20 +16,20 @@ bool IsLogMessageShown(std::int32_t displayMode, std::uint32_t colour, std::uint
   }
 }
 
-TLogThread::TLogThread(std::int32_t displayMode) : displayMode_(displayMode) {}
+LogQueue::LogQueue(std::int32_t displayMode) : displayMode_(displayMode) {}
 
-TLogThread::~TLogThread() = default;
+LogQueue::~LogQueue() = default;
 
-void TLogThread::AddLogMessage(const std::string& text, std::uint32_t colour,
-                               std::uint8_t /*ignored*/, std::uint8_t essential) {
+void LogQueue::AddLogMessage(const std::string& text, std::uint32_t colour,
+                             std::uint8_t /*ignored*/, std::uint8_t essential) {
   if (IsLogMessageShown(colour, essential)) AddLog(text, colour);
 }
 
-bool TLogThread::IsLogMessageShown(std::uint32_t colour, std::uint8_t essential) const {
+bool LogQueue::IsLogMessageShown(std::uint32_t colour, std::uint8_t essential) const {
   return ::IsLogMessageShown(displayMode_.load(), colour, essential);
 }
 
-void TLogThread::AddLog(const std::string& text, std::uint32_t colour) {
+void LogQueue::AddLog(const std::string& text, std::uint32_t colour) {
   if (terminated_.load()) return;
   LogInfo entry{colour, text};  // copied before the lock, so the lock covers one append only
   bool wake = false;
@@ -43,7 +43,7 @@ void TLogThread::AddLog(const std::string& text, std::uint32_t colour) {
   if (wake) CallWake();
 }
 
-void TLogThread::RequestLimitCheck(std::int32_t clearSelection, std::int32_t rowLimit) {
+void LogQueue::RequestLimitCheck(std::int32_t clearSelection, std::int32_t rowLimit) {
   bool wake = false;
   {
     std::lock_guard lock(mutex_);
@@ -56,17 +56,17 @@ void TLogThread::RequestLimitCheck(std::int32_t clearSelection, std::int32_t row
   if (wake) CallWake();
 }
 
-bool TLogThread::LimitCheckPending() const {
+bool LogQueue::LimitCheckPending() const {
   std::lock_guard lock(mutex_);
   return limitPending_;
 }
 
-void TLogThread::CallWake() {
+void LogQueue::CallWake() {
   std::lock_guard lock(wakeMutex_);
   if (wake_) wake_();
 }
 
-void TLogThread::SetWake(Wake wake) {
+void LogQueue::SetWake(Wake wake) {
   std::lock_guard wakeLock(wakeMutex_);
   wake_ = std::move(wake);
   bool work = false;
@@ -81,7 +81,7 @@ void TLogThread::SetWake(Wake wake) {
 
 // A whole queue is taken in one swap, and the consumer's vector (cleared) lends its capacity
 // to the queue, so a busy pipeline allocates almost nothing. A chunk moves out of the front.
-std::size_t TLogThread::TakeLines(std::vector<LogInfo>& lines, std::size_t maxLines) {
+std::size_t LogQueue::TakeLines(std::vector<LogInfo>& lines, std::size_t maxLines) {
   lines.clear();
   std::lock_guard lock(mutex_);
   const std::size_t waiting = queue_.size() - head_;
@@ -106,7 +106,7 @@ std::size_t TLogThread::TakeLines(std::vector<LogInfo>& lines, std::size_t maxLi
   return n;
 }
 
-bool TLogThread::ServeLimitCheck(const LimitCheck& check) {
+bool LogQueue::ServeLimitCheck(const LimitCheck& check) {
   std::int32_t mode = 0;
   std::int32_t rows = 0;
   {
@@ -122,28 +122,28 @@ bool TLogThread::ServeLimitCheck(const LimitCheck& check) {
   return true;
 }
 
-bool TLogThread::EndTurn() {
+bool LogQueue::EndTurn() {
   std::lock_guard lock(mutex_);
   woken_ = HasWorkLocked();
   return woken_;
 }
 
-std::size_t TLogThread::QueuedLines() const {
+std::size_t LogQueue::QueuedLines() const {
   std::lock_guard lock(mutex_);
   return queue_.size() - head_;
 }
 
-std::uint64_t TLogThread::QueuedCount() const {
+std::uint64_t LogQueue::QueuedCount() const {
   std::lock_guard lock(mutex_);
   return queuedCount_;
 }
 
-std::uint64_t TLogThread::TakenCount() const {
+std::uint64_t LogQueue::TakenCount() const {
   std::lock_guard lock(mutex_);
   return takenCount_;
 }
 
-void TLogThread::Terminate() {
+void LogQueue::Terminate() {
   std::vector<LogInfo> dropped;
   bool wake = false;
   {
