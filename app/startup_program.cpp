@@ -24,6 +24,7 @@
 #include "project/cproject.h"
 #include "serve/station_feed.h"
 #include "serve/station_server.h"
+#include "site/ops/operation_list.h"
 #include "site/project_load.h"
 #include "site/rescan.h"
 #include "site/site_system.h"
@@ -43,6 +44,7 @@ GangProgram::GangProgram(ProgramOptions options)
                        config_.simFailRate, config_.simSpeed, config_.simCards});
   SiteSystemConfig sites;
   sites.RecordsUrl = config_.recordsUrl;
+  sites.Operations = SiteOperationList();
   sites_ = std::make_unique<SiteSystem>(*bus_.library, std::move(sites));
   // The base folder is known before any window: the log journal lives below it.
   SetPaths();

@@ -2,6 +2,7 @@
 
 #include <stdexcept>
 
+#include "site/ops/operation_list.h"
 #include "site/site_system.h"
 #include "site/system_startup.h"
 #include "support/registry_store.h"
@@ -23,6 +24,7 @@ HeadlessProgram::HeadlessProgram(const CliOptions& options, CliEnvironment& env,
     : env_(env), baseDir_(options.baseDir), bus_(ChooseBus(options, env)) {
   SiteSystemConfig config;
   config.RecordsUrl = options.recordsUrl;
+  config.Operations = SiteOperationList();
   system_ = std::make_unique<SiteSystem>(*bus_.library, std::move(config));
   log_ = std::make_unique<CliLog>(system_->LogPipeline(), system_->LogJournal(), logStream,
                                   outputMutex_);
