@@ -28,7 +28,7 @@ SiteList ItemsOf(const FirmwareSiteList& sites) {
 void TOptionsForm::PrepareFirmwareImage() {
   if (!ExtractFirmware(system_)) return;
   firmwareVersionLabel->setText(
-      QString::fromStdString(FirmwareVersionOf(FirmwareImagePath(system_))));
+      QString::fromStdString(FirmwareVersionOf(FirmwareImagePath(system_.Paths()))));
   biosUpdateExecuteButton->setEnabled(true);
 }
 

@@ -12,7 +12,6 @@
 #include "app/mouse_flush.h"
 #include "app/project_form.h"
 #include "site/card_store.h"
-#include "site/ops/card_store_ops.h"
 #include "site/site_system.h"
 
 namespace {
@@ -163,7 +162,7 @@ void TProjectForm::ToolButton6Click() {
   if (!IsSiteIndex(site) || cardWorkRunning_) return;
   const TSiteStatus status = system_.Panels().Status(site);
   if (status == siNone || status == siWorking) return;
-  const std::optional<std::string> name = SelectedCardName(system_, site);
+  const std::optional<std::string> name = SelectedCardProject(system_, site);
   if (!name) return;
   const std::vector<int> sites = CardTargetSites();
   RunCardWork([&] { CopyProjectBetweenCards(system_, site, *name, sites); });

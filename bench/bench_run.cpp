@@ -37,6 +37,7 @@
 #include "site/headless_site_host.h"
 #include "site/loaded_project.h"
 #include "site/ops/card_files.h"
+#include "site/ops/operation_list.h"
 #include "site/ops/unit_preparation_ops.h"
 #include "site/rescan.h"
 #include "site/run_recipes.h"
@@ -179,6 +180,7 @@ struct RunBench {
   static SiteSystemConfig Config(QuietLog& log, double scale, const std::string& recordsUrl = "") {
     SiteSystemConfig config;
     config.LogOverride = &log;
+    config.Operations = SiteOperationList();
     config.RecordsUrl = recordsUrl;
     config.Links.Sleep = [scale](std::chrono::milliseconds pause) {
       std::this_thread::sleep_for(std::chrono::duration<double, std::milli>(pause.count() / scale));

@@ -70,7 +70,8 @@ bool SendToAll(LinkTable& table, sim::SimRig& rig, FailureLog& log, const TempFi
   std::vector<std::thread> senders;
   for (int site = 0; site < kUnits; ++site) {
     senders.emplace_back([&, site] {
-      if (SendFileRange(table, log, site, file.Path(), 0, kFileBytes) == SiteResultCode::Pass) {
+      if (SendFileRange(table.Link(site), log, file.Path(), 0, kFileBytes) ==
+          SiteResultCode::Pass) {
         ++passed;
       }
     });

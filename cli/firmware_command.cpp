@@ -46,7 +46,7 @@ int CheckFirmware(SiteSystem& system, std::vector<std::string>& rows) {
   const std::vector<int> sites = SitesWithUnit(system);
   if (sites.empty()) return CliExit::NoUnit;
   if (!ExtractFirmware(system)) return CliExit::BadInput;
-  const std::string database = FirmwareVersionOf(FirmwareImagePath(system));
+  const std::string database = FirmwareVersionOf(FirmwareImagePath(system.Paths()));
   RemoveFirmwareFiles(system);
   rows.push_back("Database firmware version: " + database);
   return CheckUnits(system, sites, database, rows) ? CliExit::AllPassed : CliExit::PartFailed;

@@ -11,10 +11,13 @@
 #include "link/command_block.h"
 #include "project/driver_slots.h"
 #include "project/pin_names.h"
+#include "sim/sim_factory.h"
 #include "site/ops/bad_blocks.h"
 #include "site/ops/insert_report.h"
 #include "site/ops/step_report.h"
 #include "site/ops/unit_message.h"
+#include "site/site_context.h"
+#include "site/site_system.h"
 
 namespace {
 
@@ -28,6 +31,19 @@ class CheckingLog final : public LogSink {
  public:
   void AddLogMessage(const std::string& text, std::uint32_t, std::uint8_t, std::uint8_t) override {
     if (text.rfind("Site #4 - ", 0) != 0) __builtin_trap();
+  }
+};
+
+// One system on a bus without units, made once: the reports see site 3 through its context.
+struct ReportSite {
+  CheckingLog log;
+  sim::SimRig rig = sim::makeSimRig(0);
+  SiteSystem system{*rig.bus, Config(log)};
+
+  static SiteSystemConfig Config(LogSink& sink) {
+    SiteSystemConfig config;
+    config.LogOverride = &sink;
+    return config;
   }
 };
 
@@ -47,13 +63,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (size < kHeader) return 0;
   const std::span<const std::uint8_t> input(data, size);
   const std::span<const std::uint8_t> reply = input.subspan(kHeader);
-  CheckingLog log;
-  ZV_Driver_INI driver;
+  static ReportSite site;
+  ProjectRecords& records = site.system.Project().Records();
+  ZV_Driver_INI& driver = records.DriverIni[3];
+  driver = ZV_Driver_INI{};
   FillDriver(input, driver);
-  SiteProcessPlan plan;
+  SiteProcessPlan& plan = records.ProcessPlan[3];
+  plan = SiteProcessPlan{};
   plan.SocketCode[0] = (input[2] & 1) ? kPlanEnabled : kPlanDisabled;
-  SiteRunBytes bytes;
-  const StepReportSite at{log, 3, driver, plan, (input[2] & 2) != 0, bytes};
+  records.ProjectValue[3].Step[StepFlag::Pinscan] = (input[2] & 2) != 0 ? 1 : 0;
+  SiteRunBytes& bytes = site.system.RunBytes(3);
+  LogSink& log = site.log;
+  const SiteContext at(site.system, 3);
 
   const SiteResult result = ReportStepResult(at, GetLe16(data), reply);
   if (result < SiteResultCode::Pass || result > SiteResultCode::OverCurrentVppVhh) __builtin_trap();

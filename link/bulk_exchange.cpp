@@ -6,8 +6,8 @@
 #include <memory>
 #include <vector>
 
-#include "link/link_table.h"
 #include "link/standard_exchange.h"
+#include "link/zv_usb.h"
 
 namespace {
 
@@ -27,9 +27,11 @@ void Fail(LogSink& log, int site, const char* tail) {
 // Announces a transfer: frame 0xA0, bytes 1..5 = 1, 0, 1, 1, 0, the plan and the address in
 // the ParameterPacket, one code word.
 bool Announce(ZvUsb& link, std::uint16_t code, const ChunkPlan& plan, std::uint32_t address) {
-  return link.SendCommand(link.MakeOrdinaryCommandPacket(1),
-                          link.MakeParameterPacket(plan.Length, plan.Count, address, 0, 0, 0, 0),
-                          nullptr, 0, nullptr, link.MakeCodeWord(code), nullptr, nullptr);
+  return link.SendCommand(
+      link.MakeOrdinaryCommandPacket(1),
+      link.MakeParameterPacket(
+          {.ChunkLength = plan.Length, .ChunkCount = plan.Count, .Address = address}),
+      nullptr, 0, nullptr, link.MakeCodeWord(code), nullptr, nullptr);
 }
 
 // Chunk i of a send buffer: in place when the buffer holds it whole, else its bytes padded
@@ -93,10 +95,9 @@ SiteResult ReceiveChunks(ZvUsb& link, LogSink& log, int site, std::span<std::uin
   return SiteResultCode::Pass;
 }
 
-SiteResult SendAnnounced(LinkTable& table, LogSink& log, int site,
-                         std::span<const std::uint8_t> buffer, const ChunkPlan& plan,
-                         std::uint32_t address, PresenceCheck presence) {
-  ZvUsb& link = table.Link(site);
+SiteResult SendAnnounced(ZvUsb& link, LogSink& log, std::span<const std::uint8_t> buffer,
+                         const ChunkPlan& plan, std::uint32_t address, PresenceCheck presence) {
+  const int site = link.SiteIndex();
   if (link.IsBusy()) {
     Fail(log, site, " - USB Busy!");
     return SiteResultCode::Fail;
@@ -107,13 +108,12 @@ SiteResult SendAnnounced(LinkTable& table, LogSink& log, int site,
   } else {
     result = SendChunks(link, log, site, buffer, plan);
   }
-  return FinishOnLink(table, site, result, presence);
+  return FinishOnLink(link, result, presence);
 }
 
-SiteResult ReceiveAnnounced(LinkTable& table, LogSink& log, int site,
-                            std::span<std::uint8_t> buffer, const ChunkPlan& plan,
-                            std::uint32_t address) {
-  ZvUsb& link = table.Link(site);
+SiteResult ReceiveAnnounced(ZvUsb& link, LogSink& log, std::span<std::uint8_t> buffer,
+                            const ChunkPlan& plan, std::uint32_t address) {
+  const int site = link.SiteIndex();
   if (link.IsBusy()) {
     Fail(log, site, " - USB Busy!");
     return SiteResultCode::Fail;
@@ -124,7 +124,7 @@ SiteResult ReceiveAnnounced(LinkTable& table, LogSink& log, int site,
   } else {
     result = ReceiveChunks(link, log, site, buffer, plan);
   }
-  return FinishOnLink(table, site, result, PresenceCheck::Ask);
+  return FinishOnLink(link, result, PresenceCheck::Ask);
 }
 
 struct FileCloser {
@@ -171,35 +171,29 @@ ChunkPlan SendFileRangePlan(std::uint64_t regionLength) {
   return PlanFor(regionLength, regionLength <= kSmallChunk ? kSmallChunk : kLargeChunk);
 }
 
-SiteResult SendBuffer(LinkTable& table, LogSink& log, int site,
-                      std::span<const std::uint8_t> buffer, std::uint32_t n,
-                      std::uint32_t unitAddress) {
-  return SendAnnounced(table, log, site, buffer, SendBufferPlan(n), unitAddress,
-                       PresenceCheck::Ask);
+SiteResult SendBuffer(ZvUsb& link, LogSink& log, std::span<const std::uint8_t> buffer,
+                      std::uint32_t n, std::uint32_t unitAddress) {
+  return SendAnnounced(link, log, buffer, SendBufferPlan(n), unitAddress, PresenceCheck::Ask);
 }
 
-SiteResult SendBufferFixed(LinkTable& table, LogSink& log, int site,
-                           std::span<const std::uint8_t> buffer, std::uint32_t n,
-                           std::uint32_t unitAddress) {
-  return SendAnnounced(table, log, site, buffer, SendBufferFixedPlan(n), unitAddress,
-                       PresenceCheck::None);
+SiteResult SendBufferFixed(ZvUsb& link, LogSink& log, std::span<const std::uint8_t> buffer,
+                           std::uint32_t n, std::uint32_t unitAddress) {
+  return SendAnnounced(link, log, buffer, SendBufferFixedPlan(n), unitAddress, PresenceCheck::None);
 }
 
-SiteResult ReceiveBuffer(LinkTable& table, LogSink& log, int site, std::span<std::uint8_t> buffer,
-                         std::uint32_t n, std::uint32_t unitAddress) {
-  return ReceiveAnnounced(table, log, site, buffer, ReceiveBufferPlan(n), unitAddress);
+SiteResult ReceiveBuffer(ZvUsb& link, LogSink& log, std::span<std::uint8_t> buffer, std::uint32_t n,
+                         std::uint32_t unitAddress) {
+  return ReceiveAnnounced(link, log, buffer, ReceiveBufferPlan(n), unitAddress);
 }
 
-SiteResult ReceiveBufferFixed(LinkTable& table, LogSink& log, int site,
-                              std::span<std::uint8_t> buffer, std::uint32_t n,
-                              std::uint32_t unitAddress) {
-  return ReceiveAnnounced(table, log, site, buffer, ReceiveBufferFixedPlan(n), unitAddress);
+SiteResult ReceiveBufferFixed(ZvUsb& link, LogSink& log, std::span<std::uint8_t> buffer,
+                              std::uint32_t n, std::uint32_t unitAddress) {
+  return ReceiveAnnounced(link, log, buffer, ReceiveBufferFixedPlan(n), unitAddress);
 }
 
-SiteResult SendFileRange(LinkTable& table, LogSink& log, int site,
-                         const std::filesystem::path& path, std::uint64_t offset,
-                         std::uint64_t regionLength) {
-  ZvUsb& link = table.Link(site);
+SiteResult SendFileRange(ZvUsb& link, LogSink& log, const std::filesystem::path& path,
+                         std::uint64_t offset, std::uint64_t regionLength) {
+  const int site = link.SiteIndex();
   const ChunkPlan plan = SendFileRangePlan(regionLength);
   Reply ack;
   ack.fill(kFill);

@@ -12,7 +12,7 @@
 #include "link/command_block.h"
 #include "log/core/log_sink.h"
 
-class LinkTable;
+class ZvUsb;
 
 inline constexpr std::uint32_t kSmallChunk = 1024;
 inline constexpr std::uint32_t kLargeChunk = 1048576;
@@ -43,19 +43,15 @@ ChunkPlan ReceiveBufferFixedPlan(std::uint32_t n);
 ChunkPlan SendFileRangePlan(std::uint64_t regionLength);
 
 // All return a SiteResult and log their failures in red as site messages.
-SiteResult SendBuffer(LinkTable& table, LogSink& log, int site,
-                      std::span<const std::uint8_t> buffer, std::uint32_t n,
-                      std::uint32_t unitAddress);
-SiteResult ReceiveBuffer(LinkTable& table, LogSink& log, int site, std::span<std::uint8_t> buffer,
-                         std::uint32_t n, std::uint32_t unitAddress);
-SiteResult SendBufferFixed(LinkTable& table, LogSink& log, int site,
-                           std::span<const std::uint8_t> buffer, std::uint32_t n,
-                           std::uint32_t unitAddress);
-SiteResult ReceiveBufferFixed(LinkTable& table, LogSink& log, int site,
-                              std::span<std::uint8_t> buffer, std::uint32_t n,
-                              std::uint32_t unitAddress);
+SiteResult SendBuffer(ZvUsb& link, LogSink& log, std::span<const std::uint8_t> buffer,
+                      std::uint32_t n, std::uint32_t unitAddress);
+SiteResult ReceiveBuffer(ZvUsb& link, LogSink& log, std::span<std::uint8_t> buffer, std::uint32_t n,
+                         std::uint32_t unitAddress);
+SiteResult SendBufferFixed(ZvUsb& link, LogSink& log, std::span<const std::uint8_t> buffer,
+                           std::uint32_t n, std::uint32_t unitAddress);
+SiteResult ReceiveBufferFixed(ZvUsb& link, LogSink& log, std::span<std::uint8_t> buffer,
+                              std::uint32_t n, std::uint32_t unitAddress);
 // Streams a file region in chunks without announcing it (the unit asked for it). No busy
 // check or release, no presence check.
-SiteResult SendFileRange(LinkTable& table, LogSink& log, int site,
-                         const std::filesystem::path& file, std::uint64_t offset,
-                         std::uint64_t regionLength);
+SiteResult SendFileRange(ZvUsb& link, LogSink& log, const std::filesystem::path& file,
+                         std::uint64_t offset, std::uint64_t regionLength);

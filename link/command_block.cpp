@@ -25,20 +25,17 @@ void CopyPacket(CommandBlock& block, std::size_t offset, const PacketPtr& packet
 
 }  // namespace
 
-PacketPtr MakeCommandPacket(std::uint8_t frameType, std::uint8_t b1, std::uint8_t b2,
-                            std::uint8_t codeCount, std::uint8_t commandByte, std::uint8_t b5,
-                            std::uint32_t argument1, std::uint32_t argument2,
-                            const LinkWords& words) {
+PacketPtr MakeCommandPacket(const CommandFields& fields, const LinkWords& words) {
   PacketPtr packet = NewPacket();
   std::uint8_t* p = packet->data();
-  p[CommandByte::FrameType] = frameType;
-  p[1] = b1;
-  p[2] = b2;
-  p[CommandByte::CodeCount] = codeCount;
-  p[CommandByte::Command] = commandByte;
-  p[5] = b5;
-  PutLe32(p + CommandByte::Argument1, argument1);
-  PutLe32(p + CommandByte::Argument2, argument2);
+  p[CommandByte::FrameType] = fields.Frame;
+  p[1] = fields.Byte1;
+  p[2] = fields.Byte2;
+  p[CommandByte::CodeCount] = fields.CodeCount;
+  p[CommandByte::Command] = fields.Command;
+  p[5] = fields.Byte5;
+  PutLe32(p + CommandByte::Argument1, fields.Argument1);
+  PutLe32(p + CommandByte::Argument2, fields.Argument2);
   p[CommandByte::ModeByte] = words.ModeByte;
   PutLe32(p + CommandByte::ReservedWord, words.ReservedWord);
   PutLe32(p + CommandByte::PinscanWord, words.PinscanWord);
@@ -48,15 +45,15 @@ PacketPtr MakeCommandPacket(std::uint8_t frameType, std::uint8_t b1, std::uint8_
 
 PacketPtr MakeOrdinaryCommandPacket(std::uint8_t commandByte, const LinkWords& words,
                                     std::uint32_t argument1, std::uint32_t argument2) {
-  return MakeCommandPacket(FrameType::Command, 1, 0, 1, commandByte, 0, argument1, argument2,
+  return MakeCommandPacket({.Command = commandByte, .Argument1 = argument1, .Argument2 = argument2},
                            words);
 }
 
-PacketPtr MakeParameterPacket(std::uint32_t p1, std::uint32_t p2, std::uint32_t p3,
-                              std::uint32_t p4, std::uint32_t p5, std::uint32_t p6,
-                              std::uint32_t p7, const LinkWords& words) {
+PacketPtr MakeParameterPacket(const ParameterFields& fields, const LinkWords& words) {
   PacketPtr packet = NewPacket();
-  const std::uint32_t values[] = {p1, p2, p3, p4, p5, p6, p7, words.ParameterTail};
+  const std::uint32_t values[] = {fields.ChunkLength, fields.ChunkCount,  fields.Address,
+                                  fields.MainLength,  fields.ExtLength,   fields.Offset,
+                                  fields.Length,      words.ParameterTail};
   for (std::size_t i = 0; i < 8; ++i) PutLe32(packet->data() + 4 * i, values[i]);
   return packet;
 }

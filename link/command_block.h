@@ -67,14 +67,34 @@ struct LinkWords {
   std::uint32_t ParameterTail = 0;
 };
 
+// Bytes 0 to 13 of a CommandPacket, the part a command chooses (bytes 14 to 31 come from the
+// settings and the link). A call names what it sets: MakeCommandPacket({.Frame = ...}).
+struct CommandFields {
+  std::uint8_t Frame = FrameType::Command;  // byte 0
+  std::uint8_t Byte1 = 1;                   // byte 1: 1 in every command
+  std::uint8_t Byte2 = 0;                   // byte 2: 0 in every command
+  std::uint8_t CodeCount = 1;   // byte 3: words in the code list (0 for frames 0xA7 and 0xA9)
+  std::uint8_t Command = 0;     // byte 4: the command byte
+  std::uint8_t Byte5 = 0;       // byte 5: 0 in every command
+  std::uint32_t Argument1 = 0;  // bytes 6 to 9
+  std::uint32_t Argument2 = 0;  // bytes 10 to 13
+};
+
+// The seven parameters p1 to p7 of a ParameterPacket by what the commands carry in them (bytes
+// 28 to 31 are the link's ParameterTail); a parameter a command does not name is 0.
+struct ParameterFields {
+  std::uint32_t ChunkLength = 0;  // p1: a bulk transfer's chunk length
+  std::uint32_t ChunkCount = 0;   // p2: a bulk transfer's number of chunks
+  std::uint32_t Address = 0;      // p3: the unit memory address
+  std::uint32_t MainLength = 0;   // p4: the main area (merge), the driver file (CRC check)
+  std::uint32_t ExtLength = 0;    // p5: the Ext area (merge)
+  std::uint32_t Offset = 0;       // p6: the EEPROM or card file offset
+  std::uint32_t Length = 0;       // p7: the bytes from Offset; the run's whole data (merge)
+};
+
 // Makers: each returns a new packet owned by the caller until it goes to SendCommand.
-PacketPtr MakeCommandPacket(std::uint8_t frameType, std::uint8_t b1, std::uint8_t b2,
-                            std::uint8_t codeCount, std::uint8_t commandByte, std::uint8_t b5,
-                            std::uint32_t argument1, std::uint32_t argument2,
-                            const LinkWords& words);
-PacketPtr MakeParameterPacket(std::uint32_t p1, std::uint32_t p2, std::uint32_t p3,
-                              std::uint32_t p4, std::uint32_t p5, std::uint32_t p6,
-                              std::uint32_t p7, const LinkWords& words);
+PacketPtr MakeCommandPacket(const CommandFields& fields, const LinkWords& words);
+PacketPtr MakeParameterPacket(const ParameterFields& fields, const LinkWords& words);
 CodeWord MakeCodeWord(std::uint16_t code);
 PacketPtr MakeByteQuadPacket(std::uint8_t b0, std::uint8_t b1, std::uint8_t b2, std::uint8_t b3);
 // Byte 4 is 0xA0 for a non-zero flag, 0xA3 for zero.

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "link/link_table.h"
+#include "link/zv_usb.h"
 
 namespace {
 
@@ -55,9 +55,8 @@ ExchangeTexts ExchangeTexts::FromStem(std::string_view stem) {
                        head + " Command Error!"};
 }
 
-SiteResult FinishOnLink(LinkTable& table, int site, SiteResult result, PresenceCheck presence) {
-  ZvUsb& link = table.Link(site);
-  if (presence == PresenceCheck::Ask && !table.IsUnitPresent(site)) {
+SiteResult FinishOnLink(ZvUsb& link, SiteResult result, PresenceCheck presence) {
+  if (presence == PresenceCheck::Ask && !link.IsUnitPresent()) {
     link.CloseDevice();
     result = SiteResultCode::Fail;
   } else if (presence == PresenceCheck::HandleOnly && !link.HasHandle()) {
@@ -67,11 +66,10 @@ SiteResult FinishOnLink(LinkTable& table, int site, SiteResult result, PresenceC
   return result;
 }
 
-ExchangeOutcome StandardExchange(LinkTable& table, LogSink& log, int site,
-                                 const ExchangeTexts& texts, CommandParts parts,
-                                 const ExchangeOptions& options) {
+ExchangeOutcome StandardExchange(ZvUsb& link, LogSink& log, const ExchangeTexts& texts,
+                                 CommandParts parts, const ExchangeOptions& options) {
   ExchangeOutcome outcome;
-  ZvUsb& link = table.Link(site);
+  const int site = link.SiteIndex();
   if (link.IsBusy()) {
     LogSite(log, site, kBusyTail, LogColour::Red);
     return outcome;  // 0xA1; the flag stays set
@@ -88,16 +86,14 @@ ExchangeOutcome StandardExchange(LinkTable& table, LogSink& log, int site,
     outcome.Answer = link.AwaitReply(outcome.ReplyBytes.data(), options.PausePolls);
     outcome.Result = JudgeAnswer(log, site, texts, options, outcome);
   }
-  outcome.Result = FinishOnLink(table, site, outcome.Result, options.Presence);
+  outcome.Result = FinishOnLink(link, outcome.Result, options.Presence);
   return outcome;
 }
 
-ExchangeOutcome StandardCommand(LinkTable& table, LogSink& log, int site, std::string_view stem,
+ExchangeOutcome StandardCommand(ZvUsb& link, LogSink& log, std::string_view stem,
                                 std::uint16_t code, std::uint8_t commandByte, CommandParts extra,
                                 const ExchangeOptions& options) {
-  ZvUsb& link = table.Link(site);
   extra.Command = link.MakeOrdinaryCommandPacket(commandByte);
   extra.Code = link.MakeCodeWord(code);
-  return StandardExchange(table, log, site, ExchangeTexts::FromStem(stem), std::move(extra),
-                          options);
+  return StandardExchange(link, log, ExchangeTexts::FromStem(stem), std::move(extra), options);
 }

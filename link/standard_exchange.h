@@ -19,7 +19,6 @@
 #include "link/command_block.h"
 #include "log/core/log_sink.h"
 
-class LinkTable;
 class ZvUsb;
 
 // "Site #" + (site index + 1) + tail.
@@ -72,18 +71,17 @@ struct ExchangeOutcome {
   Reply ReplyBytes{};                          // the completion reply (512 bytes)
 };
 
-// The standard exchange on the site's link. `texts` are the tails of the stem; `parts` are
-// the command's packets, taken over by the send.
-ExchangeOutcome StandardExchange(LinkTable& table, LogSink& log, int site,
-                                 const ExchangeTexts& texts, CommandParts parts,
-                                 const ExchangeOptions& options = {});
+// The standard exchange on a site's link (its lines name the link's site). `texts` are the tails of
+// the stem; `parts` are the command's packets, taken over by the send.
+ExchangeOutcome StandardExchange(ZvUsb& link, LogSink& log, const ExchangeTexts& texts,
+                                 CommandParts parts, const ExchangeOptions& options = {});
 
 // The usual form: the stem's texts, an ordinary command (frame 0xA0, one code, the command
 // byte) and any further packets in `extra` (its Command and Code are filled here).
-ExchangeOutcome StandardCommand(LinkTable& table, LogSink& log, int site, std::string_view stem,
+ExchangeOutcome StandardCommand(ZvUsb& link, LogSink& log, std::string_view stem,
                                 std::uint16_t code, std::uint8_t commandByte,
                                 CommandParts extra = {}, const ExchangeOptions& options = {});
 
 // The end of every operation on a link: unit gone -> CloseDevice and 0xA1; then ClearBusy.
-SiteResult FinishOnLink(LinkTable& table, int site, SiteResult result,
+SiteResult FinishOnLink(ZvUsb& link, SiteResult result,
                         PresenceCheck presence = PresenceCheck::Ask);

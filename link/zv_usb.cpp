@@ -285,17 +285,12 @@ LinkWords USB::Words() const {
                    ParameterTail.load()};
 }
 
-PacketPtr USB::MakeCommandPacket(std::uint8_t frameType, std::uint8_t b1, std::uint8_t b2,
-                                 std::uint8_t codeCount, std::uint8_t commandByte, std::uint8_t b5,
-                                 std::uint32_t argument1, std::uint32_t argument2) const {
-  return ::MakeCommandPacket(frameType, b1, b2, codeCount, commandByte, b5, argument1, argument2,
-                             Words());
+PacketPtr USB::MakeCommandPacket(const CommandFields& fields) const {
+  return ::MakeCommandPacket(fields, Words());
 }
 
-PacketPtr USB::MakeParameterPacket(std::uint32_t p1, std::uint32_t p2, std::uint32_t p3,
-                                   std::uint32_t p4, std::uint32_t p5, std::uint32_t p6,
-                                   std::uint32_t p7) const {
-  return ::MakeParameterPacket(p1, p2, p3, p4, p5, p6, p7, Words());
+PacketPtr USB::MakeParameterPacket(const ParameterFields& fields) const {
+  return ::MakeParameterPacket(fields, Words());
 }
 
 PacketPtr USB::MakeOrdinaryCommandPacket(std::uint8_t commandByte, std::uint32_t argument1,
@@ -332,4 +327,8 @@ std::vector<std::uint8_t>& USB::StreamBuffer() {
 
 struct usb_device* ZvUsb::FindFreeDevice() {
   return table_.FindFreeDevice();
+}
+
+bool ZvUsb::IsUnitPresent() {
+  return table_.IsUnitPresent(SiteIndex());
 }

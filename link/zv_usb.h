@@ -126,12 +126,8 @@ class USB : public USBThread {
   struct usb_device* DeviceOfHandle();
 
   // Packet makers with this link's words.
-  PacketPtr MakeCommandPacket(std::uint8_t frameType, std::uint8_t b1, std::uint8_t b2,
-                              std::uint8_t codeCount, std::uint8_t commandByte, std::uint8_t b5,
-                              std::uint32_t argument1, std::uint32_t argument2) const;
-  PacketPtr MakeParameterPacket(std::uint32_t p1, std::uint32_t p2, std::uint32_t p3,
-                                std::uint32_t p4, std::uint32_t p5, std::uint32_t p6,
-                                std::uint32_t p7) const;
+  PacketPtr MakeCommandPacket(const CommandFields& fields) const;
+  PacketPtr MakeParameterPacket(const ParameterFields& fields) const;
   CodeWord MakeCodeWord(std::uint16_t code) const { return ::MakeCodeWord(code); }
   PacketPtr MakeOrdinaryCommandPacket(std::uint8_t commandByte, std::uint32_t argument1 = 0,
                                       std::uint32_t argument2 = 0) const;
@@ -197,6 +193,9 @@ class ZvUsb : public USB {
 
   // A connected unit that no link of the table holds, or none.
   struct usb_device* FindFreeDevice() override;
+
+  // Whether the unit of this link's open handle is on the bus (LinkTable::IsUnitPresent).
+  bool IsUnitPresent();
 
   void SetOrderKey(std::uint64_t key) { OrderKey = key; }
   std::uint64_t GetOrderKey() const { return OrderKey.load(); }

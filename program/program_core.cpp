@@ -2,6 +2,7 @@
 
 #include <stdexcept>
 
+#include "site/ops/operation_list.h"
 #include "site/site_system.h"
 #include "site/system_startup.h"
 #include "support/system_paths_init.h"
@@ -19,6 +20,7 @@ ProgramCore::ProgramCore(ProgramSetup setup)
       bus_(ChooseUsbBus(setup_.bus)) {
   SiteSystemConfig config;
   config.RecordsUrl = setup_.recordsUrl;
+  config.Operations = SiteOperationList();
   system_ = std::make_unique<SiteSystem>(*bus_.library, std::move(config));
   privateTemp_ = SetSystemPaths(*system_, {setup_.baseDir, setup_.tempRoot, {}});
   system_->LogJournal().SetMirrorToStdout(setup_.logStdout);

@@ -9,6 +9,7 @@
 #include "site/card_list.h"
 #include "site/ops/card_store_ops.h"
 #include "site/project_load.h"
+#include "site/site_context.h"
 #include "site/site_system.h"
 #include "site/site_wait.h"
 #include "support/ini_file.h"
@@ -93,7 +94,7 @@ CardStoreOutcome ChooseCardRow(SiteSystem& system, int site, int row) {
 void CloseCardPage(SiteSystem& system) {
   std::error_code error;
   for (int site = 0; site < kSiteCount && !system.Paths().TempDir.empty(); ++site) {
-    std::filesystem::remove(CardWorkingList(system, site), error);
+    std::filesystem::remove(CardWorkingList(system.Paths(), site), error);
   }
   system.CardView().Reset();
 }
@@ -125,10 +126,14 @@ CardAddOutcome AddProjectToCards(SiteSystem& system, const std::string& projectF
   return outcome;
 }
 
+std::optional<std::string> SelectedCardProject(SiteSystem& system, int site) {
+  return SelectedCardName(SiteContext(system, site));
+}
+
 CardStoreOutcome DeleteSelectedCardProject(SiteSystem& system, int site,
                                            const std::function<bool()>& confirm) {
   const CardStoreOutcome skipped{{}, {}, {site}};
-  if (!IsSiteIndex(site) || !system.Session().CanStart(site) || !SelectedCardName(system, site))
+  if (!IsSiteIndex(site) || !system.Session().CanStart(site) || !SelectedCardProject(system, site))
     return skipped;
   if (confirm && !confirm()) return skipped;
   return RunCardQueue(system, {site},
@@ -159,7 +164,7 @@ CardStoreOutcome CopyProjectBetweenCards(SiteSystem& system, int fromSite, const
     outcome.Failed = {fromSite};
   }
   std::error_code error;
-  std::filesystem::remove_all(CardFetchFolder(system), error);
+  std::filesystem::remove_all(CardFetchFolder(system.Paths()), error);
   return outcome;
 }
 

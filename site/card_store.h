@@ -53,6 +53,10 @@ CardAddOutcome AddProjectToCards(SiteSystem& system, const std::string& projectF
                                  const std::vector<int>& sites,
                                  const CardStoreProgress& progress = {});
 
+// The name in the selected row of `site`'s list; none, with the line " - Field is empty!", for
+// an empty row.
+std::optional<std::string> SelectedCardProject(SiteSystem& system, int site);
+
 // Deletes the project in the selected row of `site`'s list (23, 19, 17, 18) once `confirm`
 // (if given) agrees. An empty row logs " - Field is empty!" and starts nothing (Skipped).
 CardStoreOutcome DeleteSelectedCardProject(SiteSystem& system, int site,

@@ -2,6 +2,9 @@
 
 #include <utility>
 
+#include "link/zv_usb.h"
+#include "site/site_context.h"
+#include "site/site_panels.h"
 #include "site/site_system.h"
 
 namespace {
@@ -19,14 +22,14 @@ struct LastRun {
   SiteResult result = SiteResultCode::Fail;
 };
 
-LastRun RunQueue(SiteSystem& system, S_ThreadInfo& info) {
+LastRun RunQueue(const OpcodeTable& table, SiteContext& ctx, S_ThreadInfo& info) {
   LastRun last;
   const std::size_t count = info.Queue.size();
   for (std::size_t i = 0; i < count; ++i) {
     last.any = true;
     last.opcode = info.Queue.front();
     info.Queue.pop();
-    last.result = system.Opcodes().Run(system, last.opcode, info.SiteIndex, info.Texts);
+    last.result = table.Run(ctx, last.opcode, info.Texts);
     if (last.result != SiteResultCode::Pass) break;
   }
   return last;
@@ -34,9 +37,9 @@ LastRun RunQueue(SiteSystem& system, S_ThreadInfo& info) {
 
 // An empty queue ran nothing: a present unit is shown idle (siReady) rather than PASS, which
 // would claim a part was programmed, or FAIL, which would blame a unit that did nothing.
-TSiteStatus EndState(SiteSystem& system, int site, const LastRun& last) {
-  if (!system.UnitPresent(site)) {
-    system.Link(site).CloseDevice();
+TSiteStatus EndState(SiteContext& ctx, const LastRun& last) {
+  if (!ctx.UnitPresent()) {
+    ctx.Link().CloseDevice();
     return siNone;
   }
   if (!last.any || LeavesSiteReady(last.opcode)) return siReady;
@@ -58,12 +61,11 @@ Command::Command(SiteSystem& system, int site, std::string text1, std::string te
 Command::Command(SiteSystem& system, int site, OpcodeQueue& queue)
     : Command(system, site, std::string{}, std::string{}, queue) {}
 
-int SiteWorker(SiteSystem& system, std::unique_ptr<S_ThreadInfo> info) {
-  const int site = info->SiteIndex;
-  const LastRun last = RunQueue(system, *info);
-  system.Panels().SetStatus(site, EndState(system, site, last));
+int SiteWorker(const OpcodeTable& table, SiteContext& ctx, std::unique_ptr<S_ThreadInfo> info) {
+  const LastRun last = RunQueue(table, ctx, *info);
+  ctx.Panels().SetStatus(ctx.Site(), EndState(ctx, last));
   // The empty step after every queue; its result is not used.
-  system.Opcodes().Run(system, Opcodes::EmptyStepAfterQueue, site, info->Texts);
+  table.Run(ctx, Opcodes::EmptyStepAfterQueue, info->Texts);
   return 0;
 }
 

@@ -7,6 +7,8 @@
 
 #include "site/thread_info.h"
 
+class OpcodeTable;
+class SiteContext;
 class SiteSystem;
 
 class Command {
@@ -24,8 +26,9 @@ class Command {
   bool started_ = false;
 };
 
-// The worker's body: runs the queue of `info` on its site and sets the end state. Result 0.
-int SiteWorker(SiteSystem& system, std::unique_ptr<S_ThreadInfo> info);
+// The worker's body: runs the queue of `info` with the operations of `table` on the site of
+// `ctx` and sets the end state. Result 0.
+int SiteWorker(const OpcodeTable& table, SiteContext& ctx, std::unique_ptr<S_ThreadInfo> info);
 
 // Builds a queue from a list, for the starters: MakeQueue({1, 36}).
 OpcodeQueue MakeQueue(std::initializer_list<Opcode> opcodes);

@@ -27,12 +27,12 @@ bool Extracted(const ArchiveResult& result) {
 
 }  // namespace
 
-std::string FirmwareImagePath(const SiteSystem& system) {
-  return system.Paths().TempDir + kFirmwareImageFile;
+std::string FirmwareImagePath(const SystemPaths& paths) {
+  return paths.TempDir + kFirmwareImageFile;
 }
 
-std::string FirmwareInfoPath(const SiteSystem& system) {
-  return system.Paths().TempDir + kFirmwareInfoFile;
+std::string FirmwareInfoPath(const SystemPaths& paths) {
+  return paths.TempDir + kFirmwareInfoFile;
 }
 
 bool ExtractFirmware(SiteSystem& system) {
@@ -64,8 +64,8 @@ std::string FirmwareVersionOf(const std::string& path) {
 
 void RemoveFirmwareFiles(const SiteSystem& system) {
   std::error_code error;
-  fs::remove(FirmwareImagePath(system), error);
-  fs::remove(FirmwareInfoPath(system), error);
+  fs::remove(FirmwareImagePath(system.Paths()), error);
+  fs::remove(FirmwareInfoPath(system.Paths()), error);
 }
 
 std::string FirmwareQuestionText(const std::string& databaseVersion) {

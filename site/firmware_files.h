@@ -6,6 +6,7 @@
 #include <string>
 
 class SiteSystem;
+struct SystemPaths;
 
 inline constexpr char kFirmwareArchive[] = "DataBase/Update/Data.dat";  // below BaseDir
 inline constexpr char kFirmwareImageFile[] = "BIOS.BIN";
@@ -19,8 +20,8 @@ inline constexpr char kFirmwareExtractFail[] =
     "DataBase Again!";
 
 // TempDir + "BIOS.BIN" and TempDir + "BIOSInfo.ini".
-std::string FirmwareImagePath(const SiteSystem& system);
-std::string FirmwareInfoPath(const SiteSystem& system);
+std::string FirmwareImagePath(const SystemPaths& paths);
+std::string FirmwareInfoPath(const SystemPaths& paths);
 
 // Deletes the two files, then unpacks them from the archive (searching its sub-folders) with
 // the firmware password. A missing archive or a failed extraction (damaged archive, wrong

@@ -2,13 +2,17 @@
 
 #include <utility>
 
-#include "site/site_status.h"
-
 namespace {
 bool InTable(Opcode opcode) {
   return opcode >= Opcodes::First && opcode <= Opcodes::Last;
 }
 }  // namespace
+
+OpcodeTable::OpcodeTable(std::span<const OperationEntry> entries) {
+  for (const OperationEntry& entry : entries) {
+    if (entry.Function != nullptr) Register(entry.Code, entry.Function);
+  }
+}
 
 bool OpcodeTable::Register(Opcode opcode, SiteOperation operation) {
   if (!InTable(opcode) || !operation) return false;
@@ -20,8 +24,7 @@ bool OpcodeTable::IsBuilt(Opcode opcode) const {
   return InTable(opcode) && static_cast<bool>(operations_[static_cast<std::size_t>(opcode)]);
 }
 
-SiteResult OpcodeTable::Run(SiteSystem& system, Opcode opcode, int site,
-                            const OperationTexts& texts) const {
-  if (!IsBuilt(opcode) || !IsSiteIndex(site)) return SiteResultCode::Fail;
-  return operations_[static_cast<std::size_t>(opcode)](system, site, texts);
+SiteResult OpcodeTable::Run(SiteContext& ctx, Opcode opcode, const OperationTexts& texts) const {
+  if (!IsBuilt(opcode)) return SiteResultCode::Fail;
+  return operations_[static_cast<std::size_t>(opcode)](ctx, texts);
 }

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "site/command.h"
+#include "site/site_context.h"
 #include "site/site_system.h"
 
 bool SiteEngine::Start(std::unique_ptr<S_ThreadInfo> info) {
@@ -24,9 +25,11 @@ bool SiteEngine::Start(std::unique_ptr<S_ThreadInfo> info) {
 }
 
 void SiteEngine::Run(std::unique_ptr<S_ThreadInfo> info) {
-  const auto site = static_cast<std::size_t>(info->SiteIndex);
-  SiteWorker(system_, std::move(info));
-  running_[site] = false;
+  const int site = info->SiteIndex;
+  // The one context of this worker: everything its operations reach of the system.
+  SiteContext ctx(system_, site);
+  SiteWorker(system_.Opcodes(), ctx, std::move(info));
+  running_[SiteSlot(site)] = false;
 }
 
 bool SiteEngine::IsRunning(int site) const {

@@ -3,7 +3,6 @@
 #include <filesystem>
 #include <system_error>
 
-#include "site/ops/site_operations.h"
 #include "site/system_startup.h"
 
 namespace {
@@ -23,10 +22,10 @@ SiteSystem::SiteSystem(UsbLibrary& usb, SiteSystemConfig config)
       usb_(usb),
       logPipeline_(config_.LogDisplayMode),
       panels_(locks_.Get(LockName::Statistics), noHost_),
-      links_(usb, locks_, para_, config_.Links) {
+      links_(usb, locks_, para_, config_.Links),
+      opcodes_(config_.Operations) {
   panels_.AttachFeed(session_);
   SetPaths(paths_);
-  RegisterSiteOperations(opcodes_);
 }
 
 void SiteSystem::SetPaths(const SystemPaths& paths) {

@@ -8,6 +8,7 @@
 #include <memory>
 #include <mutex>
 #include <set>
+#include <span>
 #include <string>
 
 #include "link/link_table.h"
@@ -42,12 +43,15 @@ struct SiteSystemConfig {
   std::int32_t LogDisplayMode = LogDisplay::Essential;
   // The line's database for the per-part records (--records-url); empty: the settings' own.
   std::string RecordsUrl;
+  // The operations the workers run, each under its opcode: the standard `SiteOperationList()`
+  // (site/ops/operation_list.h) or a test's own. None given: every opcode fails with 0xA1.
+  std::span<const OperationEntry> Operations;
 };
 
 class SiteSystem {
  public:
-  // Builds the link table (which initialises the USB library) and registers every site
-  // operation. `usb` outlives the system.
+  // Builds the link table (which initialises the USB library) and the opcode table from
+  // `config.Operations`. `usb` outlives the system.
   explicit SiteSystem(UsbLibrary& usb, SiteSystemConfig config = {});
   // Joins every worker before the links and records they use go.
   ~SiteSystem();
@@ -85,6 +89,7 @@ class SiteSystem {
   void LoopPause(std::chrono::milliseconds duration, const std::function<bool()>& keepWaiting) {
     loopPause_(duration, keepWaiting);
   }
+  const LoopPauseFunction& CurrentLoopPause() const { return loopPause_; }
 
   LinkTable& Links() { return links_; }
   ZvUsb& Link(int site) { return links_.Link(site); }

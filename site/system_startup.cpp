@@ -10,6 +10,7 @@
 #include "log/core/log_sink.h"
 #include "project/driver_index.h"
 #include "site/ops/unit_notice_ops.h"
+#include "site/site_context.h"
 #include "site/site_system.h"
 #include "support/file_helpers.h"
 #include "support/registry_store.h"
@@ -138,6 +139,14 @@ bool CheckSystemFiles(SiteSystem& system, bool privateTemp) {
 void ReportRegistryStore(const RegistryStore& store, LogSink& log) {
   const std::string refusal = store.Refusal();
   if (!refusal.empty()) log.Write(refusal, LogColour::Orange, LogLevel::Essential);
+}
+
+void SendCloseNotices(SiteSystem& system) {
+  for (int site = 0; site < kSiteCount; ++site) {
+    if (system.Panels().Status(site) == siNone) continue;
+    SiteContext ctx(system, site);
+    CloseNotice(ctx);
+  }
 }
 
 void CloseSystem(SiteSystem& system, bool handlerMode) {

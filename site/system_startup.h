@@ -75,3 +75,8 @@ void ReportRegistryStore(const RegistryStore& store, LogSink& log);
 // The close: every worker joined, the close notice to every present unit unless in handler
 // mode, the temporary files deleted, every link closed, the records committed and shipped.
 void CloseSystem(SiteSystem& system, bool handlerMode);
+
+// What the close does (unless in handler mode): the close notice to every site whose panel is
+// not siNone, one after the other on the calling thread, each with a context of its own. Call
+// it after every worker has ended.
+void SendCloseNotices(SiteSystem& system);

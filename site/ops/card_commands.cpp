@@ -4,8 +4,11 @@
 #include <mutex>
 
 #include "link/standard_exchange.h"
+#include "link/zv_usb.h"
+#include "site/loaded_project.h"
 #include "site/ops/card_result.h"
-#include "site/site_system.h"
+#include "site/site_context.h"
+#include "site/usb_cmd_data.h"
 #include "support/byte_order.h"
 
 namespace {
@@ -36,21 +39,21 @@ struct CardAnswer {
 };
 
 // Every card command carries site 0's socket count, whichever site it goes to.
-std::uint8_t CardCommandByte(SiteSystem& system) {
-  std::lock_guard<std::mutex> lock(system.PlanLock());  // site 0's worker may rebuild it
-  return system.Project().Records().ProcessPlan[0].SocketCount;
+std::uint8_t CardCommandByte(SiteContext& ctx) {
+  std::lock_guard<std::mutex> lock(ctx.PlanLock());  // site 0's worker may rebuild it
+  return ctx.Project().Records().ProcessPlan[0].SocketCount;
 }
 
-CommandParts CardParts(SiteSystem& system, ZvUsb& link, const CardRequest& request) {
+CommandParts CardParts(SiteContext& ctx, ZvUsb& link, const CardRequest& request) {
   CommandParts parts;
-  parts.Command = link.MakeOrdinaryCommandPacket(CardCommandByte(system), request.Argument1);
+  parts.Command = link.MakeOrdinaryCommandPacket(CardCommandByte(ctx), request.Argument1);
   parts.Code = link.MakeCodeWord(request.Code);
   if (request.Named) {
     parts.Name = MakeNamePacket(request.Directory, request.File, request.OpenMode, kNoText);
   }
   if (request.Piece) {
-    parts.Parameter =
-        link.MakeParameterPacket(0, 0, request.Address, 0, 0, request.Offset, request.Length);
+    parts.Parameter = link.MakeParameterPacket(
+        {.Address = request.Address, .Offset = request.Offset, .Length = request.Length});
   }
   return parts;
 }
@@ -75,29 +78,29 @@ bool NamesFit(const CardRequest& request) {
   return !request.Named || (FitsCardName(request.Directory) && FitsCardName(request.File));
 }
 
-CardAnswer CardExchange(SiteSystem& system, int site, const CardRequest& request) {
+CardAnswer CardExchange(SiteContext& ctx, const CardRequest& request) {
   CardAnswer answer;
-  LogSink& log = system.Log();
+  LogSink& log = ctx.Log();
   ExchangeTexts texts = ExchangeTexts::FromStem(request.Operation);
   if (!NamesFit(request)) {
-    if (system.Link(site).IsBusy()) {
-      LogSite(log, site, " - USB Busy!", LogColour::Red);
+    if (ctx.Link().IsBusy()) {
+      LogSite(log, ctx.Site(), " - USB Busy!", LogColour::Red);
       return answer;
     }
     answer.Result = CardCode::InvalidName;
-    if (request.Report) LogSite(log, site, texts.Start, LogColour::Start);
-    if (request.Report) ReportCardResult(log, site, answer.Result, request.Operation);
+    if (request.Report) LogSite(log, ctx.Site(), texts.Start, LogColour::Start);
+    if (request.Report) ReportCardResult(log, ctx.Site(), answer.Result, request.Operation);
     return answer;
   }
   ExchangeOptions options = CardExchangeOptions();
   options.LogStart = request.Report;
-  ExchangeOutcome outcome = StandardExchange(
-      system.Links(), log, site, texts, CardParts(system, system.Link(site), request), options);
+  ExchangeOutcome outcome =
+      StandardExchange(ctx.Link(), log, texts, CardParts(ctx, ctx.Link(), request), options);
   answer.Bytes = outcome.ReplyBytes;
   answer.Result = outcome.Result;
   if (!outcome.Sent) return answer;
   answer.Result = outcome.Answer;
-  if (request.Report) ReportCardResult(log, site, answer.Result, request.Operation);
+  if (request.Report) ReportCardResult(log, ctx.Site(), answer.Result, request.Operation);
   return answer;
 }
 
@@ -123,62 +126,59 @@ bool FitsCardName(std::string_view name) {
   return !name.empty() && name.size() <= kCardNameMax;
 }
 
-SiteResult SdCardDetect(SiteSystem& system, int site) {
-  return CardExchange(system, site, Plain(CommandCode::SdCardDetect, "SDCard Detect")).Result;
+SiteResult SdCardDetect(SiteContext& ctx, const OperationTexts&) {
+  return CardExchange(ctx, Plain(CommandCode::SdCardDetect, "SDCard Detect")).Result;
 }
 
-SiteResult SdCardTest(SiteSystem& system, int site) {
-  return CardExchange(system, site, Plain(CommandCode::SdCardTest, "SDCard Test")).Result;
+SiteResult SdCardTest(SiteContext& ctx, const OperationTexts&) {
+  return CardExchange(ctx, Plain(CommandCode::SdCardTest, "SDCard Test")).Result;
 }
 
-SiteResult SdCardGetFreeSpace(SiteSystem& system, int site) {
+SiteResult SdCardGetFreeSpace(SiteContext& ctx, const OperationTexts&) {
   const CardAnswer answer =
-      CardExchange(system, site, Plain(CommandCode::SdCardGetFreeSpace, "SDCard Get Free Space"));
+      CardExchange(ctx, Plain(CommandCode::SdCardGetFreeSpace, "SDCard Get Free Space"));
   if (answer.Result != SiteResultCode::Pass) return answer.Result;
   const std::uint32_t kbytes = GetLe32(answer.Bytes.data() + kFreeKBytesAt);
-  system.CmdData(site).SdFreeKBytes = kbytes;
-  LogSite(system.Log(), site, " - SDCard Free Space Size = " + std::to_string(kbytes) + " KBytes",
-          LogColour::Black);
+  ctx.UnitReport().SdFreeKBytes = kbytes;
+  LogSite(ctx.Log(), ctx.Site(),
+          " - SDCard Free Space Size = " + std::to_string(kbytes) + " KBytes", LogColour::Black);
   return answer.Result;
 }
 
-SiteResult SdCreateDirectory(SiteSystem& system, int site, std::string_view directory) {
+SiteResult SdCreateDirectory(SiteContext& ctx, std::string_view directory) {
   return CardExchange(
-             system, site,
-             Named(CommandCode::SdCardCreateDirectory, "SDCard Create Directory", directory))
+             ctx, Named(CommandCode::SdCardCreateDirectory, "SDCard Create Directory", directory))
       .Result;
 }
 
-SiteResult SdDeleteDirectory(SiteSystem& system, int site, std::string_view directory,
-                             bool report) {
+SiteResult SdDeleteDirectory(SiteContext& ctx, std::string_view directory, bool report) {
   CardRequest request =
       Named(CommandCode::SdCardDeleteDirectory, "SDCard Delete Directory", directory);
   request.Report = report;
-  return CardExchange(system, site, request).Result;
+  return CardExchange(ctx, request).Result;
 }
 
-SiteResult SdGetFileSize(SiteSystem& system, int site, std::string_view directory,
-                         std::string_view file, std::uint32_t& size) {
+SiteResult SdGetFileSize(SiteContext& ctx, std::string_view directory, std::string_view file,
+                         std::uint32_t& size) {
   const CardAnswer answer = CardExchange(
-      system, site, Named(CommandCode::SdCardGetFileSize, "SDCard Get File Size", directory, file));
+      ctx, Named(CommandCode::SdCardGetFileSize, "SDCard Get File Size", directory, file));
   size = GetLe32(answer.Bytes.data() + kFileSizeAt);
   return answer.Result;
 }
 
-SiteResult SdReadData(SiteSystem& system, int site, std::string_view directory,
-                      std::string_view file, std::uint32_t address, std::uint32_t offset,
-                      std::uint32_t length) {
+SiteResult SdReadData(SiteContext& ctx, std::string_view directory, std::string_view file,
+                      std::uint32_t address, std::uint32_t offset, std::uint32_t length) {
   CardRequest request = Named(CommandCode::SdCardReadData, "SDCard Read Data", directory, file);
   request.Piece = true;
   request.Address = address;
   request.Offset = offset;
   request.Length = length;
-  return CardExchange(system, site, request).Result;
+  return CardExchange(ctx, request).Result;
 }
 
-SiteResult SdWriteData(SiteSystem& system, int site, std::string_view directory,
-                       std::string_view file, std::uint32_t address, std::uint32_t offset,
-                       std::uint32_t length, std::uint8_t openMode, std::uint32_t byteSum) {
+SiteResult SdWriteData(SiteContext& ctx, std::string_view directory, std::string_view file,
+                       std::uint32_t address, std::uint32_t offset, std::uint32_t length,
+                       std::uint8_t openMode, std::uint32_t byteSum) {
   CardRequest request = Named(CommandCode::SdCardWriteData, "SDCard Write Data", directory, file);
   request.OpenMode = openMode;
   request.Piece = true;
@@ -186,5 +186,5 @@ SiteResult SdWriteData(SiteSystem& system, int site, std::string_view directory,
   request.Offset = offset;
   request.Length = length;
   request.Argument1 = byteSum;
-  return CardExchange(system, site, request).Result;
+  return CardExchange(ctx, request).Result;
 }

@@ -8,8 +8,9 @@
 #include <string_view>
 
 #include "link/frame_codes.h"
+#include "site/thread_info.h"
 
-class SiteSystem;
+class SiteContext;
 
 inline constexpr std::size_t kCardNameMax = 8;
 // The unit memory every piece passes through.
@@ -23,21 +24,20 @@ inline constexpr std::uint8_t OpenAlways = 16;  // later pieces open it (made if
 // True when `name` fits a name field (1 to 8 characters).
 bool FitsCardName(std::string_view name);
 
-SiteResult SdCardDetect(SiteSystem& system, int site);
-SiteResult SdCardTest(SiteSystem& system, int site);
+SiteResult SdCardDetect(SiteContext& ctx, const OperationTexts& texts = {});
+SiteResult SdCardTest(SiteContext& ctx, const OperationTexts& texts = {});
 // On a pass the card's free KBytes go to SdFreeKBytes of the site's unit data and are logged.
-SiteResult SdCardGetFreeSpace(SiteSystem& system, int site);
-SiteResult SdCreateDirectory(SiteSystem& system, int site, std::string_view directory);
+SiteResult SdCardGetFreeSpace(SiteContext& ctx, const OperationTexts& texts = {});
+SiteResult SdCreateDirectory(SiteContext& ctx, std::string_view directory);
 // Without `report` nothing is logged and the card's code is returned as received.
-SiteResult SdDeleteDirectory(SiteSystem& system, int site, std::string_view directory, bool report);
+SiteResult SdDeleteDirectory(SiteContext& ctx, std::string_view directory, bool report);
 // `size` is copied from the reply whatever the code.
-SiteResult SdGetFileSize(SiteSystem& system, int site, std::string_view directory,
-                         std::string_view file, std::uint32_t& size);
+SiteResult SdGetFileSize(SiteContext& ctx, std::string_view directory, std::string_view file,
+                         std::uint32_t& size);
 // Card file piece to unit memory.
-SiteResult SdReadData(SiteSystem& system, int site, std::string_view directory,
-                      std::string_view file, std::uint32_t address, std::uint32_t offset,
-                      std::uint32_t length);
+SiteResult SdReadData(SiteContext& ctx, std::string_view directory, std::string_view file,
+                      std::uint32_t address, std::uint32_t offset, std::uint32_t length);
 // Unit memory to card file piece; the card checks `byteSum` against the bytes it writes.
-SiteResult SdWriteData(SiteSystem& system, int site, std::string_view directory,
-                       std::string_view file, std::uint32_t address, std::uint32_t offset,
-                       std::uint32_t length, std::uint8_t openMode, std::uint32_t byteSum);
+SiteResult SdWriteData(SiteContext& ctx, std::string_view directory, std::string_view file,
+                       std::uint32_t address, std::uint32_t offset, std::uint32_t length,
+                       std::uint8_t openMode, std::uint32_t byteSum);

@@ -6,8 +6,10 @@
 
 #include "link/bulk_exchange.h"
 #include "link/standard_exchange.h"
+#include "link/zv_usb.h"
 #include "site/ops/card_commands.h"
-#include "site/site_system.h"
+#include "site/site_context.h"
+#include "site/usb_cmd_data.h"
 #include "support/checksums.h"
 
 namespace {
@@ -15,16 +17,15 @@ namespace {
 constexpr std::uint64_t kBytesPerKByte = 1024;
 constexpr std::uint64_t kPcSpareFactor = 2;  // the PC drive must hold twice the file
 
-void Fail(SiteSystem& system, int site, std::string_view tail) {
-  LogSite(system.Log(), site, tail, LogColour::Red);
+void Fail(SiteContext& ctx, std::string_view tail) {
+  LogSite(ctx.Log(), ctx.Site(), tail, LogColour::Red);
 }
 
 // Opens the PC file and goes to the piece; false (logged) when it cannot.
 template <class Stream>
-bool OpenAt(SiteSystem& system, int site, Stream& stream, std::uint32_t offset,
-            std::uint32_t length) {
+bool OpenAt(SiteContext& ctx, Stream& stream, std::uint32_t offset, std::uint32_t length) {
   if (!stream.is_open()) {
-    Fail(system, site, " - Not Find Taget,s File!");
+    Fail(ctx, " - Not Find Taget,s File!");
     return false;
   }
   if constexpr (std::is_same_v<Stream, std::ifstream>) {
@@ -33,11 +34,11 @@ bool OpenAt(SiteSystem& system, int site, Stream& stream, std::uint32_t offset,
     stream.seekp(offset);
   }
   if (!stream) {
-    Fail(system, site, " - File Seek Fail!");
+    Fail(ctx, " - File Seek Fail!");
     return false;
   }
   if (length > kCardPieceLength) {
-    Fail(system, site, " - Target's File Bigger Then 60MBytes!");
+    Fail(ctx, " - Target's File Bigger Then 60MBytes!");
     return false;
   }
   return true;
@@ -65,78 +66,78 @@ std::optional<std::vector<CardPiece>> CardPieces(std::uint64_t size) {
   return pieces;
 }
 
-bool LoadFilePiece(SiteSystem& system, int site, const std::filesystem::path& pcFile,
-                   std::uint32_t offset, std::uint32_t length) {
-  return LoadFilePieceSummed(system, site, pcFile, offset, length).has_value();
+bool LoadFilePiece(SiteContext& ctx, const std::filesystem::path& pcFile, std::uint32_t offset,
+                   std::uint32_t length) {
+  return LoadFilePieceSummed(ctx, pcFile, offset, length).has_value();
 }
 
-std::optional<std::uint32_t> LoadFilePieceSummed(SiteSystem& system, int site,
+std::optional<std::uint32_t> LoadFilePieceSummed(SiteContext& ctx,
                                                  const std::filesystem::path& pcFile,
                                                  std::uint32_t offset, std::uint32_t length) {
   std::ifstream in(pcFile, std::ios::binary);
-  if (!OpenAt(system, site, in, offset, length)) return std::nullopt;
+  if (!OpenAt(ctx, in, offset, length)) return std::nullopt;
   if (length == 0) return 0;
   // Up to 60 MiB: left uninitialised, the read fills it.
   const auto piece = std::make_unique_for_overwrite<std::uint8_t[]>(length);
   in.read(reinterpret_cast<char*>(piece.get()), static_cast<std::streamsize>(length));
   if (!in || static_cast<std::uint64_t>(in.gcount()) != length) {
-    Fail(system, site, " - Read Data From File is Fail!");
+    Fail(ctx, " - Read Data From File is Fail!");
     return std::nullopt;
   }
   const std::uint32_t sum = ByteSum(piece.get(), length);
-  if (SendBufferFixed(system.Links(), system.Log(), site, {piece.get(), length}, length,
-                      kCardPieceAddress) != SiteResultCode::Pass) {
+  if (SendBufferFixed(ctx.Link(), ctx.Log(), {piece.get(), length}, length, kCardPieceAddress) !=
+      SiteResultCode::Pass) {
     return std::nullopt;
   }
   return sum;
 }
 
-bool SaveFilePiece(SiteSystem& system, int site, const std::filesystem::path& pcFile,
-                   std::uint32_t offset, std::uint32_t length, bool firstPiece) {
+bool SaveFilePiece(SiteContext& ctx, const std::filesystem::path& pcFile, std::uint32_t offset,
+                   std::uint32_t length, bool firstPiece) {
   const auto mode =
       std::ios::binary | std::ios::out | (firstPiece ? std::ios::trunc : std::ios::in);
   std::fstream out(pcFile, mode);
-  if (!OpenAt(system, site, out, offset, length)) return false;
+  if (!OpenAt(ctx, out, offset, length)) return false;
   if (length == 0) return true;
   const auto piece = std::make_unique_for_overwrite<std::uint8_t[]>(length);
-  if (ReceiveBufferFixed(system.Links(), system.Log(), site, {piece.get(), length}, length,
-                         kCardPieceAddress) != SiteResultCode::Pass) {
+  if (ReceiveBufferFixed(ctx.Link(), ctx.Log(), {piece.get(), length}, length, kCardPieceAddress) !=
+      SiteResultCode::Pass) {
     return false;
   }
   out.write(reinterpret_cast<const char*>(piece.get()), static_cast<std::streamsize>(length));
   out.flush();
   if (!out) {
-    Fail(system, site, " - Write Data to File is Fail!");
+    Fail(ctx, " - Write Data to File is Fail!");
     return false;
   }
   return true;
 }
 
-SiteResult PutFileToCard(SiteSystem& system, int site, const std::filesystem::path& pcFile,
+SiteResult PutFileToCard(SiteContext& ctx, const std::filesystem::path& pcFile,
                          std::string_view directory, std::string_view file) {
-  system.CmdData(site).SdFreeKBytes = 0;
+  ctx.UnitReport().SdFreeKBytes = 0;
   const std::optional<std::uint64_t> size = PcFileSize(pcFile);
   if (!size) {
-    Fail(system, site, " - Not Find Taget,s File!");
+    Fail(ctx, " - Not Find Taget,s File!");
     return SiteResultCode::Fail;
   }
   const std::optional<std::vector<CardPiece>> pieces = CardPieces(*size);
   if (!pieces) {
-    Fail(system, site, " - Target's File Is 4GBytes Or Bigger!");
+    Fail(ctx, " - Target's File Is 4GBytes Or Bigger!");
     return SiteResultCode::Fail;
   }
-  const SiteResult space = SdCardGetFreeSpace(system, site);
+  const SiteResult space = SdCardGetFreeSpace(ctx);
   if (space != SiteResultCode::Pass) return space;
-  if (std::uint64_t{system.CmdData(site).SdFreeKBytes} * kBytesPerKByte < *size) {
-    Fail(system, site, " - Not enough file space!");
+  if (std::uint64_t{ctx.UnitReport().SdFreeKBytes} * kBytesPerKByte < *size) {
+    Fail(ctx, " - Not enough file space!");
     return SiteResultCode::Fail;
   }
   for (const CardPiece& piece : *pieces) {
     // The sum of the bytes as they were sent, from the one read of the piece.
     const std::optional<std::uint32_t> sum =
-        LoadFilePieceSummed(system, site, pcFile, piece.Offset, piece.Length);
+        LoadFilePieceSummed(ctx, pcFile, piece.Offset, piece.Length);
     if (!sum) return SiteResultCode::Fail;
-    if (SdWriteData(system, site, directory, file, kCardPieceAddress, piece.Offset, piece.Length,
+    if (SdWriteData(ctx, directory, file, kCardPieceAddress, piece.Offset, piece.Length,
                     piece.OpenMode, *sum) != SiteResultCode::Pass) {
       return SiteResultCode::Fail;
     }
@@ -144,10 +145,10 @@ SiteResult PutFileToCard(SiteSystem& system, int site, const std::filesystem::pa
   return SiteResultCode::Pass;
 }
 
-SiteResult GetFileFromCard(SiteSystem& system, int site, const std::filesystem::path& pcFile,
+SiteResult GetFileFromCard(SiteContext& ctx, const std::filesystem::path& pcFile,
                            std::string_view directory, std::string_view file) {
   std::uint32_t size = 0;
-  if (SdGetFileSize(system, site, directory, file, size) != SiteResultCode::Pass) {
+  if (SdGetFileSize(ctx, directory, file, size) != SiteResultCode::Pass) {
     return SiteResultCode::Fail;
   }
   std::error_code error;
@@ -155,16 +156,16 @@ SiteResult GetFileFromCard(SiteSystem& system, int site, const std::filesystem::
       pcFile.has_parent_path() ? pcFile.parent_path() : std::filesystem::path(".");
   const std::uintmax_t free = std::filesystem::space(folder, error).available;
   if (error || free <= kPcSpareFactor * size) {
-    Fail(system, site, " - Not enough file space!");
+    Fail(ctx, " - Not enough file space!");
     return SiteResultCode::Fail;
   }
   const std::vector<CardPiece> pieces = *CardPieces(size);
   for (const CardPiece& piece : pieces) {
-    if (SdReadData(system, site, directory, file, kCardPieceAddress, piece.Offset, piece.Length) !=
+    if (SdReadData(ctx, directory, file, kCardPieceAddress, piece.Offset, piece.Length) !=
         SiteResultCode::Pass) {
       return SiteResultCode::Fail;
     }
-    if (!SaveFilePiece(system, site, pcFile, piece.Offset, piece.Length,
+    if (!SaveFilePiece(ctx, pcFile, piece.Offset, piece.Length,
                        piece.OpenMode == CardOpenMode::CreateNew)) {
       return SiteResultCode::Fail;
     }

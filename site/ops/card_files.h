@@ -11,7 +11,7 @@
 
 #include "link/frame_codes.h"
 
-class SiteSystem;
+class SiteContext;
 
 inline constexpr std::uint32_t kCardPieceLength = 0x3C00000;     // 60 MiB
 inline constexpr std::uint64_t kCardFileLimit = 0x100000000ULL;  // files stay below 4 GiB
@@ -28,20 +28,20 @@ struct CardPiece {
 std::optional<std::vector<CardPiece>> CardPieces(std::uint64_t size);
 
 // PC file to card file "directory" / "file". Checks the card's free space first.
-SiteResult PutFileToCard(SiteSystem& system, int site, const std::filesystem::path& pcFile,
+SiteResult PutFileToCard(SiteContext& ctx, const std::filesystem::path& pcFile,
                          std::string_view directory, std::string_view file);
 // Card file to PC file (made anew).
-SiteResult GetFileFromCard(SiteSystem& system, int site, const std::filesystem::path& pcFile,
+SiteResult GetFileFromCard(SiteContext& ctx, const std::filesystem::path& pcFile,
                            std::string_view directory, std::string_view file);
 
 // PC file piece to the unit's memory at the piece address.
-bool LoadFilePiece(SiteSystem& system, int site, const std::filesystem::path& pcFile,
-                   std::uint32_t offset, std::uint32_t length);
+bool LoadFilePiece(SiteContext& ctx, const std::filesystem::path& pcFile, std::uint32_t offset,
+                   std::uint32_t length);
 // The same, giving the byte sum of the piece that was sent (none on a failure, logged).
-std::optional<std::uint32_t> LoadFilePieceSummed(SiteSystem& system, int site,
+std::optional<std::uint32_t> LoadFilePieceSummed(SiteContext& ctx,
                                                  const std::filesystem::path& pcFile,
                                                  std::uint32_t offset, std::uint32_t length);
 // The unit's memory at the piece address to a PC file piece (the first piece makes the file
 // anew). True only after the whole piece was written.
-bool SaveFilePiece(SiteSystem& system, int site, const std::filesystem::path& pcFile,
-                   std::uint32_t offset, std::uint32_t length, bool firstPiece);
+bool SaveFilePiece(SiteContext& ctx, const std::filesystem::path& pcFile, std::uint32_t offset,
+                   std::uint32_t length, bool firstPiece);

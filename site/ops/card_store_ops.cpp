@@ -6,20 +6,21 @@
 #include "project/cproject.h"
 #include "project/project_info.h"
 #include "site/card_list.h"
-#include "site/opcode_table.h"
+#include "site/card_store_view.h"
 #include "site/ops/card_commands.h"
 #include "site/ops/card_files.h"
+#include "site/ops/card_store_paths.h"
 #include "site/ops/card_store_set.h"
-#include "site/site_system.h"
+#include "site/site_context.h"
 #include "support/ini_file.h"
+#include "support/system_paths.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-void Log(SiteSystem& system, int site, std::string_view tail,
-         std::uint32_t colour = LogColour::Red) {
-  LogSite(system.Log(), site, tail, colour);
+void Log(const SiteContext& ctx, std::string_view tail, std::uint32_t colour = LogColour::Red) {
+  LogSite(ctx.Log(), ctx.Site(), tail, colour);
 }
 
 bool Exists(const std::string& path) {
@@ -29,220 +30,177 @@ bool Exists(const std::string& path) {
 
 // The working list as the card has it now. A copy left by earlier work must not stand in for
 // a card that cannot be read.
-void FetchList(SiteSystem& system, int site, const std::string& workList) {
+void FetchList(SiteContext& ctx, const std::string& workList) {
   RemoveWorkFile(workList);
-  GetFileFromCard(system, site, workList, kCardRoot, kCardListFile);
+  GetFileFromCard(ctx, workList, kCardRoot, kCardListFile);
 }
 
 // Loads the working list; none (logged) when it is missing.
-std::optional<CardList> WorkingList(SiteSystem& system, int site) {
+std::optional<CardList> WorkingList(SiteContext& ctx) {
   CardList list;
-  if (!Exists(CardWorkingList(system, site)) || !list.Load(CardWorkingList(system, site))) {
-    Log(system, site, " - Not Find List File!");
+  if (!Exists(CardWorkingList(ctx.Paths(), ctx.Site())) ||
+      !list.Load(CardWorkingList(ctx.Paths(), ctx.Site()))) {
+    Log(ctx, " - Not Find List File!");
     return std::nullopt;
   }
   return list;
 }
 
-std::optional<int> FindOnList(SiteSystem& system, int site, const CardList& list,
-                              const std::string& name) {
+std::optional<int> FindOnList(SiteContext& ctx, const CardList& list, const std::string& name) {
   const std::optional<int> slot = list.Find(name);
-  if (!slot) Log(system, site, " - Not Find Project File on List!");
+  if (!slot) Log(ctx, " - Not Find Project File on List!");
   return slot;
 }
 
 // The grid rows that show the run project's name.
-void MarkRunRow(SiteSystem& system, int site, const CardList& list) {
+void MarkRunRow(SiteContext& ctx, const CardList& list) {
   const std::string runName = list.NameOf(list.RunSlot(0));
-  const std::vector<std::string> rows = system.CardView().Rows(site);
+  const std::vector<std::string> rows = ctx.CardView().Rows(ctx.Site());
   for (int row = 1; row <= list.Count() && static_cast<std::size_t>(row) < rows.size(); ++row) {
-    if (rows[static_cast<std::size_t>(row)] == runName) system.CardView().SetRunRow(site, row);
+    if (rows[static_cast<std::size_t>(row)] == runName) ctx.CardView().SetRunRow(ctx.Site(), row);
   }
 }
 
 // Writes the changed working list back to the card; logged when that fails.
-bool SendList(SiteSystem& system, int site, const CardList& list, const std::string& workList) {
-  const bool sent = list.SaveAs(workList) && PutFileToCard(system, site, workList, kCardRoot,
-                                                           kCardListFile) == SiteResultCode::Pass;
-  if (!sent) Log(system, site, " - Send List File Fail!");
+bool SendList(SiteContext& ctx, const CardList& list, const std::string& workList) {
+  const bool sent = list.SaveAs(workList) &&
+                    PutFileToCard(ctx, workList, kCardRoot, kCardListFile) == SiteResultCode::Pass;
+  if (!sent) Log(ctx, " - Send List File Fail!");
   return sent;
 }
 
 }  // namespace
 
-std::optional<std::string> SelectedCardName(SiteSystem& system, int site) {
-  const std::string name(TrimIniBlanks(system.CardView().SelectedText(site)));
+std::optional<std::string> SelectedCardName(const SiteContext& ctx) {
+  const std::string name(TrimIniBlanks(ctx.CardView().SelectedText(ctx.Site())));
   if (name.empty()) {
-    Log(system, site, " - Field is empty!", LogColour::Black);
+    Log(ctx, " - Field is empty!", LogColour::Black);
     return std::nullopt;
   }
   return name;
 }
 
-std::string CardWorkingList(const SiteSystem& system, int site) {
-  return system.Paths().TempDir + kCardListFile + std::to_string(site);
-}
-std::string CardInfoCopy(const SiteSystem& system, int site) {
-  return system.Paths().TempDir + "Info" + std::to_string(site);
-}
-std::string CardFetchFolder(const SiteSystem& system) {
-  return system.Paths().TempDir + CardListKey::Name + "/";
-}
-
-SiteResult ShowCardList(SiteSystem& system, int site) {
-  FetchList(system, site, CardWorkingList(system, site));
-  const std::optional<CardList> list = WorkingList(system, site);
+SiteResult ShowCardList(SiteContext& ctx, const OperationTexts&) {
+  FetchList(ctx, CardWorkingList(ctx.Paths(), ctx.Site()));
+  const std::optional<CardList> list = WorkingList(ctx);
   if (!list) {
-    system.CardView().ReplaceList(site, {});  // an unreadable card lists nothing
+    ctx.CardView().ReplaceList(ctx.Site(), {});  // an unreadable card lists nothing
     return SiteResultCode::Fail;
   }
   std::vector<sSDCardProjList> entries = list->Used();
   SortNewestFirst(entries);
-  system.CardView().ReplaceList(site, entries);
+  ctx.CardView().ReplaceList(ctx.Site(), entries);
   return SiteResultCode::Pass;
 }
 
-SiteResult ShowCardProjectInfo(SiteSystem& system, int site) {
+SiteResult ShowCardProjectInfo(SiteContext& ctx, const OperationTexts&) {
   // Every checked site runs this after a change; the one the page shows answers it.
-  if (site != system.CardView().SelectedSite()) return SiteResultCode::Pass;
-  const std::optional<std::string> name = SelectedCardName(system, site);
+  if (ctx.Site() != ctx.CardView().SelectedSite()) return SiteResultCode::Pass;
+  const std::optional<std::string> name = SelectedCardName(ctx);
   if (!name) return SiteResultCode::Pass;
-  const std::optional<CardList> list = WorkingList(system, site);
+  const std::optional<CardList> list = WorkingList(ctx);
   if (!list) return SiteResultCode::Fail;
-  const std::optional<int> slot = FindOnList(system, site, *list, *name);
+  const std::optional<int> slot = FindOnList(ctx, *list, *name);
   if (!slot) return SiteResultCode::Fail;
-  MarkRunRow(system, site, *list);
-  const std::string info = CardInfoCopy(system, site);
+  MarkRunRow(ctx, *list);
+  const std::string info = CardInfoCopy(ctx.Paths(), ctx.Site());
   RemoveWorkFile(info);
-  GetFileFromCard(system, site, info, CardSlotDirectory(*slot), SdSetLabel::Info);
+  GetFileFromCard(ctx, info, CardSlotDirectory(*slot), SdSetLabel::Info);
   if (!Exists(info)) {
-    Log(system, site, " - Not Find Info File!");
-    system.CardView().SetInfoText(ProjectInfoMessage::FileMissing);
+    Log(ctx, " - Not Find Info File!");
+    ctx.CardView().SetInfoText(ProjectInfoMessage::FileMissing);
     return SiteResultCode::Fail;
   }
-  system.CardView().SetInfoText(ProjectInfoTextOfFile(*name, info));
+  ctx.CardView().SetInfoText(ProjectInfoTextOfFile(*name, info));
   RemoveWorkFile(info);
   return SiteResultCode::Pass;
 }
 
-SiteResult DeleteCardProject(SiteSystem& system, int site) {
-  const std::optional<std::string> name = SelectedCardName(system, site);
+SiteResult DeleteCardProject(SiteContext& ctx, const OperationTexts&) {
+  const std::optional<std::string> name = SelectedCardName(ctx);
   if (!name) return SiteResultCode::Pass;
-  std::optional<CardList> list = WorkingList(system, site);
+  std::optional<CardList> list = WorkingList(ctx);
   if (!list) return SiteResultCode::Fail;
-  const std::optional<int> slot = FindOnList(system, site, *list, *name);
+  const std::optional<int> slot = FindOnList(ctx, *list, *name);
   if (!slot) return SiteResultCode::Fail;
-  SiteResult result = SdDeleteDirectory(system, site, CardSlotDirectory(*slot), true);
-  if (result != SiteResultCode::Pass) Log(system, site, " - Delete Project Fail!");
-  system.CardView().ClearSelectedCell(site);
+  SiteResult result = SdDeleteDirectory(ctx, CardSlotDirectory(*slot), true);
+  if (result != SiteResultCode::Pass) Log(ctx, " - Delete Project Fail!");
+  ctx.CardView().ClearSelectedCell(ctx.Site());
   RemoveFromList(*list, *slot);
-  const std::string workList = CardWorkingList(system, site);
-  if (!SendList(system, site, *list, workList)) result = SiteResultCode::Fail;
+  const std::string workList = CardWorkingList(ctx.Paths(), ctx.Site());
+  if (!SendList(ctx, *list, workList)) result = SiteResultCode::Fail;
   RemoveWorkFile(workList);
   return result;
 }
 
-SiteResult StoreProjectOnCard(SiteSystem& system, int site, const std::string& projectPath) {
+SiteResult StoreProjectOnCard(SiteContext& ctx, const OperationTexts& texts) {
+  const std::string& projectPath = texts.Text1;
   StoreSource source;
-  source.WorkList = CardWorkingList(system, site);
+  source.WorkList = CardWorkingList(ctx.Paths(), ctx.Site());
   source.Detect = true;
   source.Name = fs::path(projectPath).stem().string();
-  source.Files = PreparedSetFiles(system);
-  source.Info = system.Paths().TempDir + kInfoMember;
-  return StoreOnCard(system, site, source);
+  source.Files = PreparedSetFiles(ctx);
+  source.Info = ctx.Paths().TempDir + kInfoMember;
+  return StoreOnCard(ctx, source);
 }
 
-SiteResult StoreFetchedProject(SiteSystem& system, int site, const std::string& name) {
+SiteResult StoreFetchedProject(SiteContext& ctx, const OperationTexts& texts) {
+  const std::string& name = texts.Text2;
   StoreSource source;
   // Each site keeps its own working list: the sites store the fetched set at the same time.
-  source.WorkList = CardWorkingList(system, site);
+  source.WorkList = CardWorkingList(ctx.Paths(), ctx.Site());
   source.Detect = false;
   source.Name = name;
-  source.Files = FetchedSetFiles(system);
-  source.Info = CardFetchFolder(system) + SdSetLabel::Info;
-  return StoreOnCard(system, site, source);
+  source.Files = FetchedSetFiles(ctx);
+  source.Info = CardFetchFolder(ctx.Paths()) + SdSetLabel::Info;
+  return StoreOnCard(ctx, source);
 }
 
-SiteResult FetchCardProject(SiteSystem& system, int site, const std::string& name) {
-  const std::optional<CardList> list = WorkingList(system, site);
+SiteResult FetchCardProject(SiteContext& ctx, const OperationTexts& texts) {
+  const std::string& name = texts.Text2;
+  const std::optional<CardList> list = WorkingList(ctx);
   if (!list) return SiteResultCode::Fail;
-  if (SdCardDetect(system, site) != SiteResultCode::Pass) return SiteResultCode::Fail;
-  const std::optional<int> slot = FindOnList(system, site, *list, name);
+  if (SdCardDetect(ctx) != SiteResultCode::Pass) return SiteResultCode::Fail;
+  const std::optional<int> slot = FindOnList(ctx, *list, name);
   if (!slot) return SiteResultCode::Fail;
   std::error_code error;
-  fs::create_directories(CardFetchFolder(system), error);
+  fs::create_directories(CardFetchFolder(ctx.Paths()), error);
   if (error) {
-    Log(system, site, " - Create Directory Fail!");
+    Log(ctx, " - Create Directory Fail!");
     return SiteResultCode::Fail;
   }
-  return FetchAndVerifySet(system, site, CardSlotPath(*slot), CardFetchFolder(system));
+  return FetchAndVerifySet(ctx, CardSlotPath(*slot), CardFetchFolder(ctx.Paths()));
 }
 
-SiteResult FilterCardList(SiteSystem& system, int site) {
-  const std::string workList = CardWorkingList(system, site);
+SiteResult FilterCardList(SiteContext& ctx, const OperationTexts&) {
+  const std::string workList = CardWorkingList(ctx.Paths(), ctx.Site());
   RemoveWorkFile(workList);
-  if (GetFileFromCard(system, site, workList, kCardRoot, kCardListFile) != SiteResultCode::Pass) {
-    Log(system, site, " - Get List File Fail!");
+  if (GetFileFromCard(ctx, workList, kCardRoot, kCardListFile) != SiteResultCode::Pass) {
+    Log(ctx, " - Get List File Fail!");
     return SiteResultCode::Pass;  // a card without a list yet has nothing to filter
   }
   CardList list;
   if (!Exists(workList) || !list.Load(workList)) {
-    Log(system, site, " - List File not Exists!");
+    Log(ctx, " - List File not Exists!");
     return SiteResultCode::Fail;
   }
   for (int slot = 0; slot < kCardSlotCount; ++slot) {
     if (!list.HasName(slot)) {
-      SdDeleteDirectory(system, site, CardSlotDirectory(slot), false);
+      SdDeleteDirectory(ctx, CardSlotDirectory(slot), false);
     } else if (list.Count() > kCardProjectLimit) {
-      SdDeleteDirectory(system, site, CardSlotDirectory(slot), false);
+      SdDeleteDirectory(ctx, CardSlotDirectory(slot), false);
       list.Remove(slot);
       list.SetCount(list.Count() - 1);
       list.Save();
     }
   }
-  if (PutFileToCard(system, site, workList, kCardRoot, kCardListFile) == SiteResultCode::Pass) {
+  if (PutFileToCard(ctx, workList, kCardRoot, kCardListFile) == SiteResultCode::Pass) {
     return SiteResultCode::Pass;
   }
   RemoveWorkFile(workList);
   return SiteResultCode::Fail;
 }
 
-SiteResult QuickFormatCard(SiteSystem& system, int site) {
-  return SdDeleteDirectory(system, site, kCardRoot, true);
-}
-
-void RegisterCardOperations(OpcodeTable& table) {
-  table.Register(Opcodes::SdDetect, [](SiteSystem& s, int site, const OperationTexts&) {
-    return SdCardDetect(s, site);
-  });
-  table.Register(Opcodes::SdTest, [](SiteSystem& s, int site, const OperationTexts&) {
-    return SdCardTest(s, site);
-  });
-  table.Register(Opcodes::SdFreeSpace, [](SiteSystem& s, int site, const OperationTexts&) {
-    return SdCardGetFreeSpace(s, site);
-  });
-  table.Register(Opcodes::SdProjectList, [](SiteSystem& s, int site, const OperationTexts&) {
-    return ShowCardList(s, site);
-  });
-  table.Register(Opcodes::SdProjectInfo, [](SiteSystem& s, int site, const OperationTexts&) {
-    return ShowCardProjectInfo(s, site);
-  });
-  table.Register(Opcodes::SdDeleteProject, [](SiteSystem& s, int site, const OperationTexts&) {
-    return DeleteCardProject(s, site);
-  });
-  table.Register(Opcodes::SdStoreProject, [](SiteSystem& s, int site, const OperationTexts& t) {
-    return StoreProjectOnCard(s, site, t.Text1);
-  });
-  table.Register(Opcodes::SdFetchProject, [](SiteSystem& s, int site, const OperationTexts& t) {
-    return FetchCardProject(s, site, t.Text2);
-  });
-  table.Register(Opcodes::SdStoreFetched, [](SiteSystem& s, int site, const OperationTexts& t) {
-    return StoreFetchedProject(s, site, t.Text2);
-  });
-  table.Register(Opcodes::SdFilter, [](SiteSystem& s, int site, const OperationTexts&) {
-    return FilterCardList(s, site);
-  });
-  table.Register(Opcodes::SdQuickFormat, [](SiteSystem& s, int site, const OperationTexts&) {
-    return QuickFormatCard(s, site);
-  });
+SiteResult QuickFormatCard(SiteContext& ctx, const OperationTexts&) {
+  return SdDeleteDirectory(ctx, kCardRoot, true);
 }

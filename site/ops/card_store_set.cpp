@@ -6,14 +6,16 @@
 
 #include "link/standard_exchange.h"
 #include "site/card_list.h"
+#include "site/loaded_project.h"
 #include "site/ops/card_commands.h"
 #include "site/ops/card_files.h"
 #include "site/ops/card_result.h"
-#include "site/ops/card_store_ops.h"
-#include "site/site_system.h"
+#include "site/ops/card_store_paths.h"
+#include "site/site_context.h"
 #include "support/byte_order.h"
 #include "support/checksums.h"
 #include "support/file_helpers.h"
+#include "support/system_paths.h"
 
 namespace {
 
@@ -21,9 +23,8 @@ namespace fs = std::filesystem;
 
 constexpr int kNoRunSlot = -1;
 
-void Log(SiteSystem& system, int site, std::string_view tail,
-         std::uint32_t colour = LogColour::Red) {
-  LogSite(system.Log(), site, tail, colour);
+void Log(SiteContext& ctx, std::string_view tail, std::uint32_t colour = LogColour::Red) {
+  LogSite(ctx.Log(), ctx.Site(), tail, colour);
 }
 
 std::optional<std::string> WholeText(const std::string& path) {
@@ -34,15 +35,15 @@ std::optional<std::string> WholeText(const std::string& path) {
 
 // Makes room for one more project: the oldest ones go until fewer than 20 remain. A directory
 // that is already gone counts as deleted.
-bool MakeRoom(SiteSystem& system, int site, CardList& list) {
+bool MakeRoom(SiteContext& ctx, CardList& list) {
   while (list.Count() >= kCardProjectLimit) {
     std::vector<sSDCardProjList> entries = list.Used();
     if (entries.empty()) break;  // the count claims more than the list holds
     SortNewestFirst(entries);
     const int oldest = entries.back().Slot;
-    const SiteResult deleted = SdDeleteDirectory(system, site, CardSlotDirectory(oldest), false);
+    const SiteResult deleted = SdDeleteDirectory(ctx, CardSlotDirectory(oldest), false);
     if (deleted != SiteResultCode::Pass && deleted != CardCode::NoPath) {
-      Log(system, site, " - Delete Project Fail!");
+      Log(ctx, " - Delete Project Fail!");
       return false;
     }
     list.Remove(oldest);
@@ -51,37 +52,34 @@ bool MakeRoom(SiteSystem& system, int site, CardList& list) {
   return true;
 }
 
-bool SendList(SiteSystem& system, int site, const CardList& list, const std::string& workList) {
+bool SendList(SiteContext& ctx, const CardList& list, const std::string& workList) {
   return list.SaveAs(workList) &&
-         PutFileToCard(system, site, workList, kCardRoot, kCardListFile) == SiteResultCode::Pass;
+         PutFileToCard(ctx, workList, kCardRoot, kCardListFile) == SiteResultCode::Pass;
 }
 
-SiteResult StoreNew(SiteSystem& system, int site, const StoreSource& source, CardList& list) {
-  if (!MakeRoom(system, site, list)) return SiteResultCode::Fail;
+SiteResult StoreNew(SiteContext& ctx, const StoreSource& source, CardList& list) {
+  if (!MakeRoom(ctx, list)) return SiteResultCode::Fail;
   list.SaveAs(source.WorkList);
   const std::optional<int> slot = list.FirstFree();
   if (!slot) {
-    Log(system, site, " - No Free Project Slot!");
+    Log(ctx, " - No Free Project Slot!");
     return SiteResultCode::Fail;
   }
-  if (SdCreateDirectory(system, site, CardSlotDirectory(*slot)) != SiteResultCode::Pass ||
-      !SendSetFiles(system, site, source.Files, CardSlotDirectory(*slot))) {
+  if (SdCreateDirectory(ctx, CardSlotDirectory(*slot)) != SiteResultCode::Pass ||
+      !SendSetFiles(ctx, source.Files, CardSlotDirectory(*slot))) {
     return SiteResultCode::Fail;
   }
   list.SetCount(list.Count() + 1);
   list.SetRunSlot(*slot);
   list.Put(*slot, source.Name, CardDateNow());
-  return SendList(system, site, list, source.WorkList) ? SiteResultCode::Pass
-                                                       : SiteResultCode::Fail;
+  return SendList(ctx, list, source.WorkList) ? SiteResultCode::Pass : SiteResultCode::Fail;
 }
 
-SiteResult RefreshStored(SiteSystem& system, int site, const StoreSource& source, CardList& list,
-                         int slot) {
-  Log(system, site, " - Project File Already Exists!", LogColour::Orange);
-  const std::string info = CardInfoCopy(system, site);
-  if (GetFileFromCard(system, site, info, CardSlotPath(slot), SdSetLabel::Info) !=
-      SiteResultCode::Pass) {
-    Log(system, site, std::string(" - Get ") + SdSetLabel::Info + "'s File Fail!");
+SiteResult RefreshStored(SiteContext& ctx, const StoreSource& source, CardList& list, int slot) {
+  Log(ctx, " - Project File Already Exists!", LogColour::Orange);
+  const std::string info = CardInfoCopy(ctx.Paths(), ctx.Site());
+  if (GetFileFromCard(ctx, info, CardSlotPath(slot), SdSetLabel::Info) != SiteResultCode::Pass) {
+    Log(ctx, std::string(" - Get ") + SdSetLabel::Info + "'s File Fail!");
     RemoveWorkFile(info);
     return SiteResultCode::Fail;
   }
@@ -89,13 +87,12 @@ SiteResult RefreshStored(SiteSystem& system, int site, const StoreSource& source
   const std::optional<std::string> prepared = WholeText(source.Info);
   RemoveWorkFile(info);
   if ((!stored || stored != prepared) &&
-      !SendSetFiles(system, site, source.Files, CardSlotDirectory(slot))) {
+      !SendSetFiles(ctx, source.Files, CardSlotDirectory(slot))) {
     return SiteResultCode::Fail;
   }
   list.SetRunSlot(slot);
   list.SetDate(slot, CardDateNow());
-  return SendList(system, site, list, source.WorkList) ? SiteResultCode::Pass
-                                                       : SiteResultCode::Fail;
+  return SendList(ctx, list, source.WorkList) ? SiteResultCode::Pass : SiteResultCode::Fail;
 }
 
 bool WholeFileSum(const std::string& path, std::uint32_t& sum) {
@@ -128,74 +125,69 @@ SetFiles FilesIn(const std::string& folder) {
 
 }  // namespace
 
-SetFiles PreparedSetFiles(SiteSystem& system) {
-  return SdProjectSetFiles(system.Paths(), system.Project().Records().DriverIni[0]);
+SetFiles PreparedSetFiles(SiteContext& ctx) {
+  return SdProjectSetFiles(ctx.Paths(), ctx.Project().Records().DriverIni[0]);
 }
 
-SetFiles FetchedSetFiles(SiteSystem& system) {
-  return FilesIn(CardFetchFolder(system));
+SetFiles FetchedSetFiles(SiteContext& ctx) {
+  return FilesIn(CardFetchFolder(ctx.Paths()));
 }
 
-bool SendSetFiles(SiteSystem& system, int site, const SetFiles& files,
-                  const std::string& directory) {
+bool SendSetFiles(SiteContext& ctx, const SetFiles& files, const std::string& directory) {
   for (const SdSetFile& file : files) {
     std::error_code error;
     if (!fs::is_regular_file(file.Path, error)) {
-      Log(system, site, std::string(" - ") + file.Label + " File Not Exists!");
+      Log(ctx, std::string(" - ") + file.Label + " File Not Exists!");
       return false;
     }
-    if (PutFileToCard(system, site, file.Path, kCardRoot + directory, file.Label) !=
-        SiteResultCode::Pass) {
-      Log(system, site, std::string(" - Send ") + file.Label + " File Fail!");
+    if (PutFileToCard(ctx, file.Path, kCardRoot + directory, file.Label) != SiteResultCode::Pass) {
+      Log(ctx, std::string(" - Send ") + file.Label + " File Fail!");
       return false;
     }
   }
   return true;
 }
 
-SiteResult StoreOnCard(SiteSystem& system, int site, const StoreSource& source) {
+SiteResult StoreOnCard(SiteContext& ctx, const StoreSource& source) {
   RemoveWorkFile(source.WorkList);
-  GetFileFromCard(system, site, source.WorkList, kCardRoot, kCardListFile);
+  GetFileFromCard(ctx, source.WorkList, kCardRoot, kCardListFile);
   SiteResult result = SiteResultCode::Fail;
-  if (!source.Detect || SdCardDetect(system, site) == SiteResultCode::Pass) {
+  if (!source.Detect || SdCardDetect(ctx) == SiteResultCode::Pass) {
     CardList list;
     list.Load(source.WorkList);  // a card without a list starts empty
     const std::optional<int> slot = list.Find(source.Name);
-    result = slot ? RefreshStored(system, site, source, list, *slot)
-                  : StoreNew(system, site, source, list);
+    result = slot ? RefreshStored(ctx, source, list, *slot) : StoreNew(ctx, source, list);
   }
   RemoveWorkFile(source.WorkList);
   return result;
 }
 
-SiteResult FetchAndVerifySet(SiteSystem& system, int site, const std::string& cardDirectory,
+SiteResult FetchAndVerifySet(SiteContext& ctx, const std::string& cardDirectory,
                              const std::string& pcFolder) {
   const SetFiles files = FilesIn(pcFolder);
   const SdSetFile& checksum = files[kSdSetSummedFiles];
-  if (GetFileFromCard(system, site, checksum.Path, cardDirectory, checksum.Label) !=
-      SiteResultCode::Pass) {
-    Log(system, site, " - Get Checksum's File Fail!");
+  if (GetFileFromCard(ctx, checksum.Path, cardDirectory, checksum.Label) != SiteResultCode::Pass) {
+    Log(ctx, " - Get Checksum's File Fail!");
     return SiteResultCode::Fail;
   }
   const auto sums = ReadSums(checksum.Path);
   if (!sums) {
-    Log(system, site, " - Read Checksun File Fail!");
+    Log(ctx, " - Read Checksun File Fail!");
     return SiteResultCode::Fail;
   }
   for (std::size_t i = 0; i < kSdSetSummedFiles; ++i) {
     const std::string label = files[i].Label;
-    if (GetFileFromCard(system, site, files[i].Path, cardDirectory, label) !=
-        SiteResultCode::Pass) {
-      Log(system, site, " - Get " + label + "'s File Fail!");
+    if (GetFileFromCard(ctx, files[i].Path, cardDirectory, label) != SiteResultCode::Pass) {
+      Log(ctx, " - Get " + label + "'s File Fail!");
       return SiteResultCode::Fail;
     }
     std::uint32_t sum = 0;
     if (!WholeFileSum(files[i].Path, sum)) {
-      Log(system, site, " - Calculate " + label + " Checksum Fail!");
+      Log(ctx, " - Calculate " + label + " Checksum Fail!");
       return SiteResultCode::Fail;
     }
     if (sum != (*sums)[i]) {
-      Log(system, site, " - Compare " + label + " Checksum Fail!");
+      Log(ctx, " - Compare " + label + " Checksum Fail!");
       return SiteResultCode::Fail;
     }
   }

@@ -8,18 +8,17 @@
 #include "project/sd_project_set.h"
 
 class CardList;
-class SiteSystem;
+class SiteContext;
 
 using SetFiles = std::array<SdSetFile, kSdSetFileCount>;
 
 // The loaded project's prepared set, and the set fetched into the temp folder "Proj".
-SetFiles PreparedSetFiles(SiteSystem& system);
-SetFiles FetchedSetFiles(SiteSystem& system);
+SetFiles PreparedSetFiles(SiteContext& ctx);
+SetFiles FetchedSetFiles(SiteContext& ctx);
 
 // Writes the nine files to card directory "0:" + `directory`; false (logged) on the first
 // file that is missing or cannot be written.
-bool SendSetFiles(SiteSystem& system, int site, const SetFiles& files,
-                  const std::string& directory);
+bool SendSetFiles(SiteContext& ctx, const SetFiles& files, const std::string& directory);
 
 struct StoreSource {
   std::string WorkList;  // the working copy of the card's list
@@ -30,11 +29,11 @@ struct StoreSource {
 };
 // Adds the project (deleting the oldest beyond 20 first) or refreshes it when its name is
 // already stored; either way it becomes the project the unit runs.
-SiteResult StoreOnCard(SiteSystem& system, int site, const StoreSource& source);
+SiteResult StoreOnCard(SiteContext& ctx, const StoreSource& source);
 
 // Fetches the set in `cardDirectory` into `pcFolder` and checks each file against the
 // stored "Checksum".
-SiteResult FetchAndVerifySet(SiteSystem& system, int site, const std::string& cardDirectory,
+SiteResult FetchAndVerifySet(SiteContext& ctx, const std::string& cardDirectory,
                              const std::string& pcFolder);
 
 // A working file of the store removed, if it is there.

@@ -3,7 +3,8 @@
 #include <utility>
 
 #include "link/standard_exchange.h"
-#include "site/site_system.h"
+#include "link/zv_usb.h"
+#include "site/site_context.h"
 
 namespace {
 
@@ -18,17 +19,17 @@ ExchangeTexts EepromReadTexts() {
 
 }  // namespace
 
-bool EepromRead(SiteSystem& system, int site, std::uint32_t unitAddress, std::uint32_t offset,
+bool EepromRead(SiteContext& ctx, std::uint32_t unitAddress, std::uint32_t offset,
                 std::uint32_t length) {
-  if (!IsSiteIndex(site)) return false;
-  ZvUsb& link = system.Link(site);
+  ZvUsb& link = ctx.Link();
   CommandParts parts;
   parts.Command = link.MakeOrdinaryCommandPacket(kEepromCommandByte);
-  parts.Parameter = link.MakeParameterPacket(0, 0, unitAddress, 0, 0, offset, length);
+  parts.Parameter =
+      link.MakeParameterPacket({.Address = unitAddress, .Offset = offset, .Length = length});
   parts.Code = link.MakeCodeWord(CommandCode::EepromRead);
   ExchangeOptions options;
   options.Presence = PresenceCheck::HandleOnly;
-  const ExchangeOutcome outcome = StandardExchange(system.Links(), system.Log(), site,
-                                                   EepromReadTexts(), std::move(parts), options);
+  const ExchangeOutcome outcome =
+      StandardExchange(ctx.Link(), ctx.Log(), EepromReadTexts(), std::move(parts), options);
   return outcome.Result == SiteResultCode::Pass;
 }

@@ -3,9 +3,9 @@
 // into its memory at `unitAddress`, where a bulk read then fetches them.
 #include <cstdint>
 
-class SiteSystem;
+class SiteContext;
 
 // True only when the unit answered pass. Its own texts (" - EEPROM Read ..."); it does not
 // ask the bus whether the unit is present, it only closes a link that lost its handle.
-bool EepromRead(SiteSystem& system, int site, std::uint32_t unitAddress, std::uint32_t offset,
+bool EepromRead(SiteContext& ctx, std::uint32_t unitAddress, std::uint32_t offset,
                 std::uint32_t length);

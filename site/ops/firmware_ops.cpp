@@ -5,13 +5,13 @@
 #include <utility>
 
 #include "link/bulk_exchange.h"
-#include "link/link_table.h"
 #include "link/standard_exchange.h"
+#include "link/zv_usb.h"
 #include "site/firmware_files.h"
 #include "site/firmware_image.h"
-#include "site/opcode_table.h"
-#include "site/site_system.h"
+#include "site/site_context.h"
 #include "site/system_startup.h"
+#include "site/usb_cmd_data.h"
 #include "support/ini_file.h"
 
 namespace {
@@ -67,86 +67,88 @@ bool IsFile(const std::string& path) {
 }
 
 // Equal versions: the warnings where software, database and unit do not suit each other.
-void WarnAboutFit(SiteSystem& system, int site, const std::string& unitVersion,
+void WarnAboutFit(SiteContext& ctx, const std::string& unitVersion,
                   const std::string& softwareVersion, const std::string& oldestSoftware) {
-  LogSite(system.Log(), site, kNoUpdate, LogColour::Orange);
+  LogSite(ctx.Log(), ctx.Site(), kNoUpdate, LogColour::Orange);
   if (SoftwareVersionOlder(softwareVersion, oldestSoftware)) {
-    LogSite(system.Log(), site, kSoftwareTooOld, LogColour::Orange);
+    LogSite(ctx.Log(), ctx.Site(), kSoftwareTooOld, LogColour::Orange);
   } else if (FirmwareVersionOlder(unitVersion, kOldestSuitedFirmware)) {
-    LogSite(system.Log(), site, kFirmwareMayNotSuit, LogColour::Orange);
+    LogSite(ctx.Log(), ctx.Site(), kFirmwareMayNotSuit, LogColour::Orange);
   }
 }
 
-SiteResult UpdateFirmwareSteps(SiteSystem& system, int site, const std::string& softwareVersion) {
-  LogSink& log = system.Log();
-  const std::string infoPath = FirmwareInfoPath(system);
+SiteResult UpdateFirmwareSteps(SiteContext& ctx, const std::string& softwareVersion) {
+  LogSink& log = ctx.Log();
+  const std::string infoPath = FirmwareInfoPath(ctx.Paths());
   if (!IsFile(infoPath)) {
-    LogSite(log, site, kInfoMissing, LogColour::Red);
+    LogSite(log, ctx.Site(), kInfoMissing, LogColour::Red);
     return SiteResultCode::Fail;
   }
   const std::string oldestSoftware = OldestSoftwareOf(infoPath);
-  const std::string imagePath = FirmwareImagePath(system);
+  const std::string imagePath = FirmwareImagePath(ctx.Paths());
   const auto image = ReadFirmwareImage(imagePath);
   if (!image) {
-    LogSite(log, site, kImageOpenFail, LogColour::Red);
+    LogSite(log, ctx.Site(), kImageOpenFail, LogColour::Red);
     return SiteResultCode::Fail;
   }
   const std::string databaseVersion = VersionText(DecodeFirmwareTrailer(*image).Version);
-  if (BiosVersionGet(system, site) != SiteResultCode::Pass) return SiteResultCode::Fail;
-  const std::string unitVersion = system.CmdData(site).BiosVersion;
+  if (BiosVersionGet(ctx) != SiteResultCode::Pass) return SiteResultCode::Fail;
+  const std::string unitVersion = ctx.UnitReport().BiosVersion;
   if (databaseVersion == unitVersion) {
-    WarnAboutFit(system, site, unitVersion, softwareVersion, oldestSoftware);
+    WarnAboutFit(ctx, unitVersion, softwareVersion, oldestSoftware);
     return SiteResultCode::Pass;
   }
-  LogSite(log, site,
+  LogSite(log, ctx.Site(),
           " - The DataBase's BIOS Version = " + databaseVersion +
               ", The Machine's BIOS Version = " + unitVersion,
           LogColour::Black);
-  if (LoadFirmwareImage(system, site, imagePath) == SiteResultCode::Pass) {
+  if (LoadFirmwareImage(ctx, imagePath) == SiteResultCode::Pass) {
     return SiteResultCode::Pass;
   }
-  LogSite(log, site, kUpdateFail, LogColour::Red);
+  LogSite(log, ctx.Site(), kUpdateFail, LogColour::Red);
   return SiteResultCode::Fail;
 }
 
 }  // namespace
 
-SiteResult BiosVersionGet(SiteSystem& system, int site) {
-  LogSink& log = system.Log();
+SiteResult BiosVersionGet(SiteContext& ctx, const OperationTexts&) {
+  LogSink& log = ctx.Log();
   const ExchangeTexts texts = ExchangeTexts::FromStem("BIOS Version Get");
   ExchangeOptions options;
   options.OnPass = [&](const Reply& reply) -> SiteResult {
     const VersionBytes bytes = VersionBytesOf(reply);
     if (!HasValidVersion(bytes)) {
-      LogSite(log, site, " - BIOS Version Format Error!", LogColour::Red);
-      LogSite(log, site, texts.Fail, LogColour::Red);
+      LogSite(log, ctx.Site(), " - BIOS Version Format Error!", LogColour::Red);
+      LogSite(log, ctx.Site(), texts.Fail, LogColour::Red);
       return SiteResultCode::Fail;
     }
-    system.CmdData(site).BiosVersion = VersionText(bytes);
-    LogSite(log, site, " - BIOS Version = " + TrimmedForLine(VersionText(bytes)), LogColour::Black);
+    ctx.UnitReport().BiosVersion = VersionText(bytes);
+    LogSite(log, ctx.Site(), " - BIOS Version = " + TrimmedForLine(VersionText(bytes)),
+            LogColour::Black);
     return SiteResultCode::Pass;
   };
-  return StandardCommand(system.Links(), log, site, "BIOS Version Get", CommandCode::BiosVersionGet,
+  return StandardCommand(ctx.Link(), log, "BIOS Version Get", CommandCode::BiosVersionGet,
                          kPlainCommandByte, {}, options)
       .Result;
 }
 
-SiteResult ResetUnit(SiteSystem& system, int site) {
-  ZvUsb& link = system.Link(site);
+SiteResult ResetUnit(SiteContext& ctx, const OperationTexts&) {
+  ZvUsb& link = ctx.Link();
   if (link.IsBusy()) {
-    LogSite(system.Log(), site, " - USB Busy!", LogColour::Red);
+    LogSite(ctx.Log(), ctx.Site(), " - USB Busy!", LogColour::Red);
     return SiteResultCode::Fail;
   }
-  LogSite(system.Log(), site, std::string(" - ") + kApplicationTitle + " Reset", LogColour::Start);
+  LogSite(ctx.Log(), ctx.Site(), std::string(" - ") + kApplicationTitle + " Reset",
+          LogColour::Start);
   CommandParts parts;
   parts.Command = link.MakeOrdinaryCommandPacket(kPlainCommandByte);
   parts.Code = link.MakeCodeWord(CommandCode::Reset);
   // The unit restarts at once and sends no result; whether the send passed tells nothing.
   (void)link.SendCommand(std::move(parts));
-  return FinishOnLink(system.Links(), site, SiteResultCode::Pass);
+  return FinishOnLink(ctx.Link(), SiteResultCode::Pass);
 }
 
-SiteResult UpdateMasterBiosHandle(SiteSystem& system, int site) {
+SiteResult UpdateMasterBiosHandle(SiteContext& ctx) {
   ExchangeTexts texts = ExchangeTexts::FromStem("Update Master BIOS Handle");
   texts.AckError = " - Update BIOS Handle Ack Error!";
   texts.CommandError = " - Update BIOS Handle Command Error!";
@@ -164,56 +166,47 @@ SiteResult UpdateMasterBiosHandle(SiteSystem& system, int site) {
         return std::nullopt;
     }
   };
-  ZvUsb& link = system.Link(site);
+  ZvUsb& link = ctx.Link();
   CommandParts parts;
   parts.Command = link.MakeOrdinaryCommandPacket(kPlainCommandByte);
   parts.Code = link.MakeCodeWord(CommandCode::UpdateMasterBios);
-  return StandardExchange(system.Links(), system.Log(), site, texts, std::move(parts), options)
-      .Result;
+  return StandardExchange(ctx.Link(), ctx.Log(), texts, std::move(parts), options).Result;
 }
 
-SiteResult LoadFirmwareImage(SiteSystem& system, int site, const std::string& path) {
-  LogSink& log = system.Log();
-  LogSite(log, site, " - Update Master BIOS...", LogColour::Start);
+SiteResult LoadFirmwareImage(SiteContext& ctx, const std::string& path) {
+  LogSink& log = ctx.Log();
+  LogSite(log, ctx.Site(), " - Update Master BIOS...", LogColour::Start);
   const auto image = ReadFirmwareImage(path);
   if (!image) return SiteResultCode::Fail;
   const FirmwareTrailer trailer = DecodeFirmwareTrailer(*image);
-  S_GetUSBCmdData& data = system.CmdData(site);
+  S_GetUSBCmdData& data = ctx.UnitReport();
   data.FileCrc = trailer.Crc;
   data.FileLength = trailer.Covered;
   const ImageCheck check = CheckFirmwareImage(*image, trailer);
   if (check == ImageCheck::FormatError) {
-    LogSite(log, site, " - Updated File Format Error!", LogColour::Red);
+    LogSite(log, ctx.Site(), " - Updated File Format Error!", LogColour::Red);
     return SiteResultCode::Fail;
   }
   data.FileBiosVersion = VersionText(trailer.Version);
   if (check == ImageCheck::CrcError) {
-    LogSite(log, site, " - Updated BIOS File CRC32 Error!", LogColour::Red);
+    LogSite(log, ctx.Site(), " - Updated BIOS File CRC32 Error!", LogColour::Red);
     return SiteResultCode::Fail;
   }
-  if (SendBuffer(system.Links(), log, site, *image, kFirmwareImageSize, kFirmwareLoadAddress) !=
+  if (SendBuffer(ctx.Link(), log, *image, kFirmwareImageSize, kFirmwareLoadAddress) !=
       SiteResultCode::Pass) {
     return SiteResultCode::Fail;
   }
-  if (UpdateMasterBiosHandle(system, site) != SiteResultCode::Pass) return SiteResultCode::Fail;
-  ResetUnit(system, site);
+  if (UpdateMasterBiosHandle(ctx) != SiteResultCode::Pass) return SiteResultCode::Fail;
+  ResetUnit(ctx);
   return SiteResultCode::Pass;
 }
 
-SiteResult UpdateFirmware(SiteSystem& system, int site, const std::string& softwareVersion) {
-  const SiteResult result = UpdateFirmwareSteps(system, site, softwareVersion);
-  system.CmdData(site).FirmwareUpdateResult = result;
-  return result;
+SiteResult UpdateFirmware(SiteContext& ctx, const OperationTexts&) {
+  return UpdateFirmwareFor(ctx, GetVersionText());
 }
 
-void RegisterFirmwareOperations(OpcodeTable& table) {
-  table.Register(Opcodes::BiosVersionGet, [](SiteSystem& system, int site, const OperationTexts&) {
-    return BiosVersionGet(system, site);
-  });
-  table.Register(Opcodes::Reset, [](SiteSystem& system, int site, const OperationTexts&) {
-    return ResetUnit(system, site);
-  });
-  table.Register(Opcodes::FirmwareUpdate, [](SiteSystem& system, int site, const OperationTexts&) {
-    return UpdateFirmware(system, site, GetVersionText());
-  });
+SiteResult UpdateFirmwareFor(SiteContext& ctx, const std::string& softwareVersion) {
+  const SiteResult result = UpdateFirmwareSteps(ctx, softwareVersion);
+  ctx.UnitReport().FirmwareUpdateResult = result;
+  return result;
 }

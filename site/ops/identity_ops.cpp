@@ -4,9 +4,9 @@
 
 #include "link/bulk_exchange.h"
 #include "link/standard_exchange.h"
-#include "site/opcode_table.h"
+#include "link/zv_usb.h"
 #include "site/ops/eeprom_ops.h"
-#include "site/site_system.h"
+#include "site/site_context.h"
 
 namespace {
 
@@ -22,24 +22,18 @@ std::uint64_t OrderKeyOf(const std::uint8_t* bytes) {
 
 }  // namespace
 
-SiteResult GetDateTimeId(SiteSystem& system, int site) {
-  if (!EepromRead(system, site, UnitAddress::Settings, kDateTimeIdOffset, kDateTimeIdLength)) {
+SiteResult GetDateTimeId(SiteContext& ctx, const OperationTexts&) {
+  if (!EepromRead(ctx, UnitAddress::Settings, kDateTimeIdOffset, kDateTimeIdLength)) {
     return SiteResultCode::Fail;
   }
   std::vector<std::uint8_t> buffer(kReadBackLength, 0);
-  const SiteResult read = ReceiveBuffer(system.Links(), system.Log(), site, buffer, kReadBackLength,
-                                        UnitAddress::Settings);
+  const SiteResult read =
+      ReceiveBuffer(ctx.Link(), ctx.Log(), buffer, kReadBackLength, UnitAddress::Settings);
   if (read != SiteResultCode::Pass) {
-    LogSite(system.Log(), site, " - Get DateTime ID Fail!", LogColour::Red);
+    LogSite(ctx.Log(), ctx.Site(), " - Get DateTime ID Fail!", LogColour::Red);
     return SiteResultCode::Fail;
   }
-  system.Link(site).SetOrderKey(OrderKeyOf(buffer.data()));
-  LogSite(system.Log(), site, " - Get DateTime ID Pass", LogColour::Green);
+  ctx.Link().SetOrderKey(OrderKeyOf(buffer.data()));
+  LogSite(ctx.Log(), ctx.Site(), " - Get DateTime ID Pass", LogColour::Green);
   return SiteResultCode::Pass;
-}
-
-void RegisterIdentityOperations(OpcodeTable& table) {
-  table.Register(Opcodes::GetDateTimeId, [](SiteSystem& system, int site, const OperationTexts&) {
-    return GetDateTimeId(system, site);
-  });
 }

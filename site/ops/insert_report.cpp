@@ -5,6 +5,7 @@
 #include "project/driver_slots.h"
 #include "project/pin_names.h"
 #include "site/ops/step_reply.h"
+#include "site/site_run_bytes.h"
 
 namespace {
 
@@ -33,7 +34,7 @@ std::uint64_t NotExamined(const ZV_Driver_INI& driver) {
   return SlotPair(driver, DriverSlot::PinIgnoreLow, DriverSlot::PinIgnoreHigh);
 }
 
-void ReportVerdict(const StepReportSite& at, const StepReply& reply) {
+void ReportVerdict(const SiteContext& at, const StepReply& reply) {
   switch (reply.Verdict()) {
     case ReplyVerdict::Pass:
       LogReport(at, " - Insert Detect Pass", LogColour::Green);
@@ -42,7 +43,7 @@ void ReportVerdict(const StepReportSite& at, const StepReply& reply) {
       LogReport(at, " - IC Was Not Detected!", LogColour::Red);
       return;
     default:
-      if (at.PinscanCheck) {
+      if (at.PinscanCheck()) {
         LogReport(at, " - PinScan = 0x" + HexDigits(reply.PinScan(), kPinScanDigits),
                   LogColour::Red);
         LogReport(at, " - Insert Detect Fail!", LogColour::Red);
@@ -73,18 +74,17 @@ std::string FailingPinList(const ZV_Driver_INI& driver, std::uint64_t failing) {
   return list;
 }
 
-void ReportInsertDetect(const StepReportSite& at, std::span<const std::uint8_t> bytes,
-                        bool report) {
+void ReportInsertDetect(const SiteContext& at, std::span<const std::uint8_t> bytes, bool report) {
   const StepReply reply(bytes);
-  at.RunBytes.InsertState = reply.Verdict();
-  at.RunBytes.PinState = reply.PinScan() | NotExamined(at.Driver);
-  if (reply.Verdict() == ReplyVerdict::Fail && at.PinscanCheck && report) {
-    const std::string list = FailingPinList(at.Driver, FailingPins(at.Driver, reply.PinScan()));
+  at.RunBytes().InsertState = reply.Verdict();
+  at.RunBytes().PinState = reply.PinScan() | NotExamined(at.Driver());
+  if (reply.Verdict() == ReplyVerdict::Fail && at.PinscanCheck() && report) {
+    const std::string list = FailingPinList(at.Driver(), FailingPins(at.Driver(), reply.PinScan()));
     if (!list.empty()) LogReport(at, " - Pin " + list + " of IC is Fail!", LogColour::Red);
   }
   if (!SocketOneChosen(at)) return;
   if (report) ReportVerdict(at, reply);
-  at.Plan.RunField[0] = reply.Verdict();
+  at.Plan().RunField[0] = reply.Verdict();
 }
 
 bool DetectionReachesState(SiteResult detection, const SiteRunBytes& runBytes) {

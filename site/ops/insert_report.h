@@ -25,7 +25,7 @@ std::string FailingPinList(const ZV_Driver_INI& driver, std::uint64_t failing);
 //     (red); other: with PinscanCheck " - PinScan = 0x" + at least 8 hex digits and " - Insert
 //     Detect Fail!" (red), without it " - Ignore Insert Detect!" (orange);
 //   and sets socket 1's run field of the plan to the verdict.
-void ReportInsertDetect(const StepReportSite& at, std::span<const std::uint8_t> reply, bool report);
+void ReportInsertDetect(const SiteContext& at, std::span<const std::uint8_t> reply, bool report);
 
 // The decision of the automatic loop's socket-state wait once the detection has run: the
 // wanted state is reached when a part is in (0xA0) while waiting for one, or when every

@@ -5,24 +5,26 @@
 #include <utility>
 
 #include "link/standard_exchange.h"
-#include "site/opcode_table.h"
+#include "link/zv_usb.h"
+#include "site/loaded_project.h"
 #include "site/ops/run_all_ops.h"
 #include "site/ops/unit_info_ops.h"
 #include "site/ops/unit_preparation_ops.h"
-#include "site/site_system.h"
+#include "site/run_controls.h"
+#include "site/site_context.h"
+#include "site/site_panels.h"
+#include "site/site_run_bytes.h"
 
 namespace {
 
-constexpr std::uint8_t kIoModeB1 = 1;
 constexpr std::uint8_t kIoModeCommandByte = 1;
 constexpr std::uint8_t kNoCodes = 0;
-constexpr std::uint8_t kBurnInB1 = 1;
 constexpr std::uint8_t kOneCode = 1;
 constexpr int kPlanSite = 0;  // the sockets and areas of site 0 go to every unit
 constexpr std::chrono::milliseconds kKeyPollInterval{500};
 
-const SiteProcessPlan& PlanOfFirstSite(SiteSystem& system) {
-  return system.Project().Records().ProcessPlan[SiteSlot(kPlanSite)];
+const SiteProcessPlan& PlanOfFirstSite(SiteContext& ctx) {
+  return ctx.Project().Records().ProcessPlan[SiteSlot(kPlanSite)];
 }
 
 ExchangeTexts StartKeyTexts() {
@@ -32,69 +34,65 @@ ExchangeTexts StartKeyTexts() {
   return texts;
 }
 
-bool KeyRunGoesOn(SiteSystem& system, int site) {
-  return system.Controls().KeyRunStopEnabled && system.Link(site).IsOpened();
+bool KeyRunGoesOn(SiteContext& ctx) {
+  return ctx.Controls().KeyRunStopEnabled && ctx.Link().IsOpened();
 }
 
 // One press: the run, then its result in the large field.
-void RunOnKeyPress(SiteSystem& system, int site) {
-  system.Panels().SetStatus(site, siWorking);
-  RunAll(system, site);
-  const bool passed = system.RunBytes(site).RunResult == SiteResultCode::Pass;
-  system.Panels().SetBigStatus(site, passed ? siPass : siFail);
+void RunOnKeyPress(SiteContext& ctx) {
+  ctx.Panels().SetStatus(ctx.Site(), siWorking);
+  RunAll(ctx);
+  const bool passed = ctx.RunBytes().RunResult == SiteResultCode::Pass;
+  ctx.Panels().SetBigStatus(ctx.Site(), passed ? siPass : siFail);
 }
 
 }  // namespace
 
-SiteResult SetIoMode(SiteSystem& system, int site) {
-  if (!IsSiteIndex(site)) return SiteResultCode::Fail;
-  ZvUsb& link = system.Link(site);
+SiteResult SetIoMode(SiteContext& ctx, const OperationTexts&) {
+  ZvUsb& link = ctx.Link();
   CommandParts parts;
-  parts.Command = link.MakeCommandPacket(FrameType::IoMode, kIoModeB1, 0, kNoCodes,
-                                         kIoModeCommandByte, 0, 0, 0);
+  parts.Command = link.MakeCommandPacket(
+      {.Frame = FrameType::IoMode, .CodeCount = kNoCodes, .Command = kIoModeCommandByte});
   if (!link.SendCommand(std::move(parts))) {
-    LogSite(system.Log(), site, " - Set IO Mode Fail!", LogColour::Red);
+    LogSite(ctx.Log(), ctx.Site(), " - Set IO Mode Fail!", LogColour::Red);
     return SiteResultCode::Fail;
   }
-  LogSite(system.Log(), site, " - Set IO Mode Pass", LogColour::Green);
+  LogSite(ctx.Log(), ctx.Site(), " - Set IO Mode Pass", LogColour::Green);
   return SiteResultCode::Pass;
 }
 
-SiteResult LoadSelfTestImage(SiteSystem& system, int site) {
-  return SendFpgaImage(system, site, SelfTestImagePath(system), false);
+SiteResult LoadSelfTestImage(SiteContext& ctx, const OperationTexts&) {
+  return SendFpgaImage(ctx, SelfTestImagePath(ctx.Paths()), false);
 }
 
-SiteResult BurnInTest(SiteSystem& system, int site) {
-  if (!IsSiteIndex(site)) return SiteResultCode::Fail;
-  ZvUsb& link = system.Link(site);
+SiteResult BurnInTest(SiteContext& ctx, const OperationTexts&) {
+  ZvUsb& link = ctx.Link();
   if (link.IsBusy()) {
-    LogSite(system.Log(), site, " - USB Busy!", LogColour::Red);
+    LogSite(ctx.Log(), ctx.Site(), " - USB Busy!", LogColour::Red);
     return SiteResultCode::Fail;
   }
-  const SiteProcessPlan& plan = PlanOfFirstSite(system);
+  const SiteProcessPlan& plan = PlanOfFirstSite(ctx);
   const auto& socket = plan.SocketCode;
   const auto& area = plan.AreaCode;
   CommandParts parts;
-  parts.Command =
-      link.MakeCommandPacket(FrameType::Command, kBurnInB1, 0, kOneCode, plan.SocketCount, 0, 0, 0);
+  parts.Command = link.MakeCommandPacket({.CodeCount = kOneCode, .Command = plan.SocketCount});
   parts.Code = link.MakeCodeWord(CommandCode::BurnInTest);
   parts.ByteQuad = MakeByteQuadPacket(socket[0], socket[1], socket[2], socket[3]);
-  const bool preBlank = system.Project().Project().PreBlankCheck;
+  const bool preBlank = ctx.Project().Project().PreBlankCheck;
   parts.ByteQuadFlag = MakeByteQuadFlagPacket(area[0], area[1], area[2], area[3], preBlank ? 1 : 0);
   if (link.SendCommand(std::move(parts))) {
-    LogSite(system.Log(), site, " - Burn In Test...", LogColour::Start);
+    LogSite(ctx.Log(), ctx.Site(), " - Burn In Test...", LogColour::Start);
   } else {
-    LogSite(system.Log(), site, " - Burn In Test Command Error!", LogColour::Red);
+    LogSite(ctx.Log(), ctx.Site(), " - Burn In Test Command Error!", LogColour::Red);
   }
   link.ClearBusy();
   return SiteResultCode::Fail;  // the burn-in reports nothing: the site is left failed
 }
 
-SiteResult DetectStartKey(SiteSystem& system, int site) {
-  if (!IsSiteIndex(site)) return SiteResultCode::Fail;
-  ZvUsb& link = system.Link(site);
+SiteResult DetectStartKey(SiteContext& ctx) {
+  ZvUsb& link = ctx.Link();
   CommandParts parts;
-  parts.Command = link.MakeOrdinaryCommandPacket(PlanOfFirstSite(system).SocketCount);
+  parts.Command = link.MakeOrdinaryCommandPacket(PlanOfFirstSite(ctx).SocketCount);
   parts.Code = link.MakeCodeWord(CommandCode::DetectStartKey);
   ExchangeOptions options;
   options.LogStart = false;
@@ -103,35 +101,16 @@ SiteResult DetectStartKey(SiteSystem& system, int site) {
   options.AnswerLine = [](std::uint8_t) {
     return std::optional<ExchangeOptions::Line>(ExchangeOptions::Line{"", LogColour::Black});
   };
-  return StandardExchange(system.Links(), system.Log(), site, StartKeyTexts(), std::move(parts),
-                          options)
-      .Result;
+  return StandardExchange(ctx.Link(), ctx.Log(), StartKeyTexts(), std::move(parts), options).Result;
 }
 
-SiteResult KeyRun(SiteSystem& system, int site) {
-  if (!IsSiteIndex(site)) return SiteResultCode::Fail;
+SiteResult KeyRun(SiteContext& ctx, const OperationTexts&) {
   for (;;) {
-    system.LoopPause(kKeyPollInterval, [&system, site] { return KeyRunGoesOn(system, site); });
-    if (system.Panels().Status(site) != siPushKey) system.Panels().SetStatus(site, siPushKey);
-    if (!system.Controls().KeyRunStopEnabled) return system.RunBytes(site).RunResult;
+    ctx.LoopPause(kKeyPollInterval, [&ctx] { return KeyRunGoesOn(ctx); });
+    if (ctx.Panels().Status(ctx.Site()) != siPushKey) ctx.Panels().SetStatus(ctx.Site(), siPushKey);
+    if (!ctx.Controls().KeyRunStopEnabled) return ctx.RunBytes().RunResult;
     // A unit that left would be asked for its key forever, one red line after the other.
-    if (!system.Link(site).IsOpened()) return SiteResultCode::Fail;
-    if (DetectStartKey(system, site) == SiteResultCode::Pass) RunOnKeyPress(system, site);
+    if (!ctx.Link().IsOpened()) return SiteResultCode::Fail;
+    if (DetectStartKey(ctx) == SiteResultCode::Pass) RunOnKeyPress(ctx);
   }
-}
-
-void RegisterMaintenanceOperations(OpcodeTable& table) {
-  table.Register(Opcodes::IoMode, [](SiteSystem& system, int site, const OperationTexts&) {
-    return SetIoMode(system, site);
-  });
-  table.Register(Opcodes::SelfTestFpgaLoad,
-                 [](SiteSystem& system, int site, const OperationTexts&) {
-                   return LoadSelfTestImage(system, site);
-                 });
-  table.Register(Opcodes::BurnInTest, [](SiteSystem& system, int site, const OperationTexts&) {
-    return BurnInTest(system, site);
-  });
-  table.Register(Opcodes::KeyRun, [](SiteSystem& system, int site, const OperationTexts&) {
-    return KeyRun(system, site);
-  });
 }

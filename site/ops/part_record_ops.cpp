@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "link/zv_usb.h"
 #include "project/project_value.h"
+#include "site/loaded_project.h"
 #include "site/ops/step_reply.h"
-#include "site/site_system.h"
+#include "site/site_context.h"
 
 std::uint8_t SocketMask(const std::array<std::uint8_t, 4>& socketCodes) {
   std::uint8_t mask = 0;
@@ -15,13 +17,13 @@ std::uint8_t SocketMask(const std::array<std::uint8_t, 4>& socketCodes) {
   return mask;
 }
 
-PartRecord MakePartRecord(SiteSystem& system, const RunFacts& facts) {
-  const LoadedProject& project = system.Project();
-  const S_ProjectValue& value = project.Records().ProjectValue[SiteSlot(facts.Site)];
+PartRecord MakePartRecord(SiteContext& ctx, const RunFacts& facts) {
+  const LoadedProject& project = ctx.Project();
+  const S_ProjectValue& value = ctx.Value();
   const StepReply reply(facts.LastReply);
   PartRecord record;
-  record.Site = facts.Site + kFirstRecordSite;
-  record.UnitId = system.Link(facts.Site).GetOrderKey();
+  record.Site = ctx.Site() + kFirstRecordSite;
+  record.UnitId = ctx.Link().GetOrderKey();
   record.ProjectFile = std::filesystem::path(project.Path()).filename().string();
   record.DataCrc = project.ImageCrc();
   record.Manufacturer = value.Manufacturer;
@@ -40,8 +42,7 @@ PartRecord MakePartRecord(SiteSystem& system, const RunFacts& facts) {
   return record;
 }
 
-void SubmitPartRecord(SiteSystem& system, PartRecord record) {
+void SubmitPartRecord(SiteContext& ctx, PartRecord record) {
   if (record.Time.empty()) record.Time = LocalIsoTime(std::chrono::system_clock::now());
-  system.Session().Publish(record);  // the front ends that report each part as it is done
-  if (RecordWriter* writer = system.PartRecords()) writer->Submit(std::move(record));
+  ctx.SubmitPart(std::move(record));
 }

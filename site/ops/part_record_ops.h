@@ -7,11 +7,10 @@
 #include "link/command_block.h"
 #include "records/part_record.h"
 
-class SiteSystem;
+class SiteContext;
 
 // What a run leaves for its record besides the system's facts.
 struct RunFacts {
-  int Site = 0;  // 0..7
   SiteResult Result = SiteResultCode::Fail;
   const Reply& LastReply;
   std::vector<StepRecord> Steps;
@@ -24,8 +23,8 @@ std::uint8_t SocketMask(const std::array<std::uint8_t, 4>& socketCodes);
 
 // The record: site 1..8, the unit's date-time identifier, the project file's name, the data
 // image's CRC-32, the part, the steps, the run's result bytes and its time.
-PartRecord MakePartRecord(SiteSystem& system, const RunFacts& facts);
+PartRecord MakePartRecord(SiteContext& ctx, const RunFacts& facts);
 
-// Shows the record to the front end's part sink, then hands it to the system's writer (nothing
-// when the system keeps no records).
-void SubmitPartRecord(SiteSystem& system, PartRecord record);
+// Stamps the record's time when it has none and hands it to the context (the session's
+// observers, then the record writer when the system keeps records).
+void SubmitPartRecord(SiteContext& ctx, PartRecord record);

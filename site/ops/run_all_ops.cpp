@@ -5,21 +5,23 @@
 #include <fstream>
 
 #include "link/bulk_exchange.h"
-#include "link/link_table.h"
 #include "link/standard_exchange.h"
+#include "link/zv_usb.h"
 #include "project/driver_slots.h"
-#include "site/opcode_table.h"
+#include "site/loaded_project.h"
 #include "site/ops/bad_blocks.h"
 #include "site/ops/part_record_ops.h"
 #include "site/ops/run_setup.h"
-#include "site/site_system.h"
+#include "site/site_context.h"
+#include "site/site_run_bytes.h"
 #include "support/byte_order.h"
+#include "support/named_lock.h"
+#include "support/system_paths.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr std::uint8_t kMergeB1 = 1;
 constexpr std::uint8_t kMergeCodeCount = 1;
 constexpr std::uint32_t kMergeDataAddress = UnitAddress::Settings;
 constexpr std::uint8_t kBadBlocksProgrammed = 0xA3;  // IgnoreBadBlockProgram
@@ -43,40 +45,35 @@ std::vector<std::uint8_t> ReadFileHead(const std::string& path, NamedLock& lock,
 }
 
 // The list, the group-define table and the driver options, then the merge that starts it.
-SiteResult StartRun(const RunSetup& run) {
-  SiteSystem& system = run.System;
+SiteResult StartRun(SiteContext& ctx, const RunPlan& run) {
   const std::vector<std::uint8_t> list = ProcedureListImage(run.Procedure.Codes);
-  if (SendBuffer(system.Links(), system.Log(), run.Site, list,
-                 static_cast<std::uint32_t>(list.size()),
+  if (SendBuffer(ctx.Link(), ctx.Log(), list, static_cast<std::uint32_t>(list.size()),
                  UnitAddress::ProcedureList) != SiteResultCode::Pass) {
-    LogSite(system.Log(), run.Site, " - Merge Command Send Fail!", LogColour::Red);
+    LogSite(ctx.Log(), ctx.Site(), " - Merge Command Send Fail!", LogColour::Red);
     return SiteResultCode::Fail;
   }
   if (run.GroupDefine) {
-    const std::string path = system.Paths().TempDir + kGroupDefineFileName;
-    if (!SendGroupDefine(system, run.Site, path, *run.Procedure.Pieces)) {
+    const std::string path = ctx.Paths().TempDir + kGroupDefineFileName;
+    if (!SendGroupDefine(ctx, path, *run.Procedure.Pieces)) {
       return SiteResultCode::Fail;
     }
   }
-  if (!SendDriverOption(system, run.Site)) return SiteResultCode::Fail;
-  system.Link(run.Site).ParameterTail = 0;
-  const SiteResult merged =
-      run.Nand
-          ? MergeCommand(system, run.Site, static_cast<std::uint32_t>(run.DataLength),
-                         static_cast<std::uint32_t>(ProjectKeyInteger(run.Project.ICBlockStart)),
-                         run.Procedure.BlockCount, run.GroupDefine)
-          : MergeCommand(system, run.Site, 0, 0, 0, false);
+  if (!SendDriverOption(ctx)) return SiteResultCode::Fail;
+  ctx.Link().ParameterTail = 0;
+  const SiteResult merged = run.Nand ? MergeCommand(ctx, static_cast<std::uint32_t>(run.DataLength),
+                                                    static_cast<std::uint32_t>(ProjectKeyInteger(
+                                                        ctx.Project().Project().ICBlockStart)),
+                                                    run.Procedure.BlockCount, run.GroupDefine)
+                                     : MergeCommand(ctx, 0, 0, 0, false);
   return merged == SiteResultCode::Pass ? SiteResultCode::Pass : SiteResultCode::Fail;
 }
 
 // A passed NAND run reads the unit's bad block table and reports it.
-void ReportNandBlocks(const RunSetup& run) {
-  SiteSystem& system = run.System;
+void ReportNandBlocks(SiteContext& ctx) {
   std::vector<std::uint8_t> bitmap(kBadBlockMapBytes, 0xFF);
-  if (ReceiveBuffer(system.Links(), system.Log(), run.Site, bitmap,
-                    static_cast<std::uint32_t>(bitmap.size()),
+  if (ReceiveBuffer(ctx.Link(), ctx.Log(), bitmap, static_cast<std::uint32_t>(bitmap.size()),
                     UnitAddress::BadBlockTable) == SiteResultCode::Pass) {
-    ReportBadBlocks(system.Log(), run.Site, bitmap, run.Driver.Value(DriverSlot::TotalBlocks));
+    ReportBadBlocks(ctx.Log(), ctx.Site(), bitmap, ctx.Driver().Value(DriverSlot::TotalBlocks));
   }
 }
 
@@ -98,51 +95,51 @@ std::vector<std::uint8_t> GroupDefineBlock(std::span<const std::uint8_t> fileHea
   return block;
 }
 
-bool SendDriverOption(SiteSystem& system, int site) {
-  const MenuRecord& menu = system.Project().Project().Menu();
-  if (SendBuffer(system.Links(), system.Log(), site, menu, static_cast<std::uint32_t>(menu.size()),
+bool SendDriverOption(SiteContext& ctx) {
+  const MenuRecord& menu = ctx.Project().Project().Menu();
+  if (SendBuffer(ctx.Link(), ctx.Log(), menu, static_cast<std::uint32_t>(menu.size()),
                  UnitAddress::DriverOption) == SiteResultCode::Pass) {
     return true;
   }
-  LogSite(system.Log(), site, " - Driver Option Send Fail!", LogColour::Red);
+  LogSite(ctx.Log(), ctx.Site(), " - Driver Option Send Fail!", LogColour::Red);
   return false;
 }
 
-bool SendGroupDefine(SiteSystem& system, int site, const std::string& path,
-                     const GroupDefinePieces& pieces) {
+bool SendGroupDefine(SiteContext& ctx, const std::string& path, const GroupDefinePieces& pieces) {
   bool read = false;
   const std::vector<std::uint8_t> head =
-      ReadFileHead(path, system.Locks().Get(LockName::GroupDefine), read);
-  LogSite(system.Log(), site, " - Send Group Define File", LogColour::Start);
+      ReadFileHead(path, ctx.Locks().Get(LockName::GroupDefine), read);
+  LogSite(ctx.Log(), ctx.Site(), " - Send Group Define File", LogColour::Start);
   const std::vector<std::uint8_t> block = GroupDefineBlock(head, pieces);
-  if (read && SendBuffer(system.Links(), system.Log(), site, block,
-                         static_cast<std::uint32_t>(block.size()),
+  if (read && SendBuffer(ctx.Link(), ctx.Log(), block, static_cast<std::uint32_t>(block.size()),
                          UnitAddress::GroupDefine) == SiteResultCode::Pass) {
-    LogSite(system.Log(), site, " - Send Group Define File Pass", LogColour::Green);
+    LogSite(ctx.Log(), ctx.Site(), " - Send Group Define File Pass", LogColour::Green);
     return true;
   }
-  LogSite(system.Log(), site, " - Send Group Define File Fail!", LogColour::Red);
+  LogSite(ctx.Log(), ctx.Site(), " - Send Group Define File Fail!", LogColour::Red);
   return false;
 }
 
-SiteResult MergeCommand(SiteSystem& system, int site, std::uint32_t length, std::uint32_t value1,
+SiteResult MergeCommand(SiteContext& ctx, std::uint32_t length, std::uint32_t value1,
                         std::uint32_t value2, bool groupDefine) {
-  ZvUsb& link = system.Link(site);
-  LogSink& log = system.Log();
+  ZvUsb& link = ctx.Link();
+  LogSink& log = ctx.Log();
   if (link.IsBusy()) {
-    LogSite(log, site, " - USB Busy!", LogColour::Red);
+    LogSite(log, ctx.Site(), " - USB Busy!", LogColour::Red);
     return SiteResultCode::Fail;
   }
-  LogSite(log, site, " - Merge Command Send", LogColour::Start);
-  const SiteProcessPlan& plan = system.Project().Records().ProcessPlan[SiteSlot(site)];
-  const CProject& project = system.Project().Project();
+  LogSite(log, ctx.Site(), " - Merge Command Send", LogColour::Start);
+  const SiteProcessPlan& plan = ctx.Plan();
+  const CProject& project = ctx.Project().Project();
   if (length == 0) length = static_cast<std::uint32_t>(plan.MainLength + plan.ExtLength);
   CommandParts parts;
-  parts.Command = link.MakeCommandPacket(FrameType::Merge, kMergeB1, 0, kMergeCodeCount,
-                                         plan.SocketCount, 0, 0, 0);
+  parts.Command = link.MakeCommandPacket(
+      {.Frame = FrameType::Merge, .CodeCount = kMergeCodeCount, .Command = plan.SocketCount});
   parts.Parameter =
-      link.MakeParameterPacket(0, 0, kMergeDataAddress, static_cast<std::uint32_t>(plan.MainLength),
-                               static_cast<std::uint32_t>(plan.ExtLength), 0, length);
+      link.MakeParameterPacket({.Address = kMergeDataAddress,
+                                .MainLength = static_cast<std::uint32_t>(plan.MainLength),
+                                .ExtLength = static_cast<std::uint32_t>(plan.ExtLength),
+                                .Length = length});
   const auto& socket = plan.SocketCode;
   parts.ByteQuad = MakeByteQuadPacket(socket[0], socket[1], socket[2], socket[3]);
   const auto& area = plan.AreaCode;
@@ -154,49 +151,38 @@ SiteResult MergeCommand(SiteSystem& system, int site, std::uint32_t length, std:
       groupDefine ? 1 : 0);
   const bool sent = link.SendCommand(std::move(parts));
   if (sent) {
-    LogSite(log, site, " - Merge Command Send Pass", LogColour::Green);
+    LogSite(log, ctx.Site(), " - Merge Command Send Pass", LogColour::Green);
   } else {
-    LogSite(log, site, " - Merge Command Error!", LogColour::Red);
+    LogSite(log, ctx.Site(), " - Merge Command Error!", LogColour::Red);
   }
   link.ClearBusy();
   return sent ? SiteResultCode::Pass : SiteResultCode::Fail;
 }
 
-SiteResult RunAll(SiteSystem& system, int site) {
-  if (!IsSiteIndex(site)) return SiteResultCode::Fail;
-  LogRunStart(system.Log(), site);
-  RunSetup run = PrepareRun(system, site, RunSource::Pc);
-  if (!AnySocketPlanned(run.Plan)) {
-    LogSite(system.Log(), site, " - No Choice Textool!", LogColour::Red);
-    return EndRun(run, SiteResultCode::Fail);
+SiteResult RunAll(SiteContext& ctx, const OperationTexts&) {
+  LogRunStart(ctx.Log(), ctx.Site());
+  const RunPlan run = PrepareRun(ctx, RunSource::Pc);
+  if (!AnySocketPlanned(ctx.Plan())) {
+    LogSite(ctx.Log(), ctx.Site(), " - No Choice Textool!", LogColour::Red);
+    return EndRun(ctx, SiteResultCode::Fail);
   }
-  const std::uint8_t sockets = SocketMask(run.Plan.SocketCode);
+  const std::uint8_t sockets = SocketMask(ctx.Plan().SocketCode);
   const Clock::time_point start = Clock::now();
   StepLoopOutcome loop;
   loop.LastReply.fill(kFill);
   SiteResult result = SiteResultCode::Fail;
   if (!run.Procedure.Ok()) {
-    LogSite(system.Log(), site, run.Procedure.Error, LogColour::Red);
-  } else if (StartRun(run) == SiteResultCode::Pass) {
-    const StepReportSite at{
-        system.Log(),         site, run.Driver, run.Plan, run.Value.Step[StepFlag::Pinscan] != 0,
-        system.RunBytes(site)};
-    loop = RunStepLoop(StepLoopInputs{system.Links(), at, run.Procedure,
-                                      DataImagePath(system.Paths()), run.DataLength});
+    LogSite(ctx.Log(), ctx.Site(), run.Procedure.Error, LogColour::Red);
+  } else if (StartRun(ctx, run) == SiteResultCode::Pass) {
+    loop = RunStepLoop(ctx, {run.Procedure, DataImagePath(ctx.Paths()), run.DataLength});
     result = loop.Result;
-    if (result == SiteResultCode::Pass && run.Driver.Type == kNandType) ReportNandBlocks(run);
+    if (result == SiteResultCode::Pass && ctx.Driver().Type == kNandType) ReportNandBlocks(ctx);
   }
-  if (!system.UnitPresent(site)) {
-    system.Link(site).CloseDevice();
+  if (!ctx.UnitPresent()) {
+    ctx.Link().CloseDevice();
     result = SiteResultCode::Fail;
   }
   const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
-  result = CountRun(run, result, loop, sockets, static_cast<std::uint64_t>(elapsed.count()));
-  return EndRun(run, result);
-}
-
-void RegisterRunOperations(OpcodeTable& table) {
-  table.Register(Opcodes::RunAll, [](SiteSystem& system, int site, const OperationTexts&) {
-    return RunAll(system, site);
-  });
+  result = CountRun(ctx, run, result, loop, sockets, static_cast<std::uint64_t>(elapsed.count()));
+  return EndRun(ctx, result);
 }

@@ -9,9 +9,9 @@
 
 #include "link/frame_codes.h"
 #include "site/ops/procedure_list.h"
+#include "site/thread_info.h"
 
-class OpcodeTable;
-class SiteSystem;
+class SiteContext;
 
 inline constexpr std::size_t kGroupDefineBlockBytes = 0x100000;
 // Where each piece table sits in the group-define block; the file's head fills the rest.
@@ -28,20 +28,17 @@ std::vector<std::uint8_t> GroupDefineBlock(std::span<const std::uint8_t> fileHea
                                            const GroupDefinePieces& pieces);
 
 // The 65536-byte menu record to the driver option address; " - Driver Option Send Fail!".
-bool SendDriverOption(SiteSystem& system, int site);
+bool SendDriverOption(SiteContext& ctx);
 
 // Reads the group-define file under the "GroupDefineHandleThread" lock and sends the block;
 // " - Send Group Define File" with its Pass / Fail! lines.
-bool SendGroupDefine(SiteSystem& system, int site, const std::string& path,
-                     const GroupDefinePieces& pieces);
+bool SendGroupDefine(SiteContext& ctx, const std::string& path, const GroupDefinePieces& pieces);
 
 // Starts the run (frame 0xA3). `length` 0 takes the plan's main plus Ext lengths. Only the
 // acceptance is read: the steps' replies follow. " - Merge Command Send" and its Pass line, or
 // " - Merge Command Error!".
-SiteResult MergeCommand(SiteSystem& system, int site, std::uint32_t length, std::uint32_t value1,
+SiteResult MergeCommand(SiteContext& ctx, std::uint32_t length, std::uint32_t value1,
                         std::uint32_t value2, bool groupDefine);
 
 // The whole run, counted on the panel, in the statistics and in the per-part records.
-SiteResult RunAll(SiteSystem& system, int site);
-
-void RegisterRunOperations(OpcodeTable& table);
+SiteResult RunAll(SiteContext& ctx, const OperationTexts& texts = {});

@@ -5,12 +5,15 @@
 
 #include "link/standard_exchange.h"
 #include "site/card_list.h"
-#include "site/ops/card_store_ops.h"
+#include "site/loaded_project.h"
+#include "site/ops/card_store_paths.h"
 #include "site/ops/card_store_set.h"
 #include "site/ops/sd_run_ops.h"
-#include "site/site_system.h"
+#include "site/site_context.h"
+#include "site/site_run_bytes.h"
 #include "support/checksums.h"
 #include "support/ini_file.h"
+#include "support/system_paths.h"
 
 namespace {
 
@@ -66,38 +69,37 @@ std::string RunProjectFolder(const SystemPaths& paths, int site) {
   return paths.TempDir + "Proj" + std::to_string(site) + "/";
 }
 
-SiteResult LoadRunProject(SiteSystem& system, int site) {
-  if (!IsSiteIndex(site)) return SiteResultCode::Fail;
+SiteResult LoadRunProject(SiteContext& ctx, const OperationTexts&) {
   std::string name;
-  const int slot = TakeRunSlot(CardWorkingList(system, site), name);
+  const int slot = TakeRunSlot(CardWorkingList(ctx.Paths(), ctx.Site()), name);
   if (slot == kNoRunProject) {
-    LogSite(system.Log(), site, " - Get Project's Number Fail!", LogColour::Red);
+    LogSite(ctx.Log(), ctx.Site(), " - Get Project's Number Fail!", LogColour::Red);
     return SiteResultCode::Fail;
   }
-  const std::string folder = RunProjectFolder(system.Paths(), site);
+  const std::string folder = RunProjectFolder(ctx.Paths(), ctx.Site());
   std::error_code ec;
   fs::create_directories(folder, ec);
   if (!fs::is_directory(folder, ec)) {
-    LogSite(system.Log(), site, " - Create Directory Fail!", LogColour::Red);
+    LogSite(ctx.Log(), ctx.Site(), " - Create Directory Fail!", LogColour::Red);
     return SiteResultCode::Fail;
   }
-  if (FetchAndVerifySet(system, site, CardSlotPath(slot), folder) != SiteResultCode::Pass) {
+  if (FetchAndVerifySet(ctx, CardSlotPath(slot), folder) != SiteResultCode::Pass) {
     return SiteResultCode::Fail;
   }
-  ProjectRecords& records = system.Project().Records();
-  const std::size_t at = SiteSlot(site);
+  ProjectRecords& records = ctx.Project().Records();
+  const std::size_t at = SiteSlot(ctx.Site());
   DriverIniImage image;
   if (!ReadDriverImage((fs::path(folder) / kDriverImageFile).string(), image)) {
     return SiteResultCode::Fail;
   }
   const S_ProjectValue value = ReadProjectValue((fs::path(folder) / kInfoFile).string());
   {
-    std::lock_guard<std::mutex> lock(system.PlanLock());
+    std::lock_guard<std::mutex> lock(ctx.PlanLock());
     records.ProjectValue[at] = value;
     CopyDriverValues(image, records.DriverIni[at]);
     BuildSiteProcessPlan(records, at);
   }
-  SiteRunBytes& run = system.RunBytes(site);
+  SiteRunBytes& run = ctx.RunBytes();
   run.CardProject = name;
   if (!FileCrc32(fs::path(folder) / kDataImageFile, run.CardImageCrc)) run.CardImageCrc = 0;
   fs::remove_all(folder, ec);

@@ -3,39 +3,31 @@
 #include <algorithm>
 #include <mutex>
 
+#include "link/zv_usb.h"
+#include "site/loaded_project.h"
 #include "site/ops/part_record_ops.h"
 #include "site/ops/step_reply.h"
-#include "site/site_system.h"
+#include "site/site_context.h"
+#include "site/site_panels.h"
+#include "site/site_run_bytes.h"
 
-RunSetup PrepareRun(SiteSystem& system, int site, RunSource source) {
-  LoadedProject& loaded = system.Project();
-  ProjectRecords& records = loaded.Records();
-  const std::size_t slot = SiteSlot(site);
-  RunSetup setup{system,
-                 site,
-                 source,
-                 records.DriverIni[slot],
-                 records.ProjectValue[slot],
-                 records.ProcessPlan[slot],
-                 loaded.Project(),
-                 false,
-                 false,
-                 0,
-                 {}};
+RunPlan PrepareRun(SiteContext& ctx, RunSource source) {
+  const CProject& project = ctx.Project().Project();
+  RunPlan run;
+  run.Source = source;
   const bool fromPc = source == RunSource::Pc;
-  setup.Nand = fromPc && IsBlockOrganised(setup.Driver);
-  setup.GroupDefine = setup.Nand && setup.Project.UsingGroupDefine;
-  const std::int32_t blocks = ProjectKeyInteger(setup.Project.ProcessBlocks);
-  setup.DataLength = fromPc ? RunDataLength(setup.Driver, setup.Plan, blocks)
-                            : setup.Plan.MainLength + setup.Plan.ExtLength;
+  run.Nand = fromPc && IsBlockOrganised(ctx.Driver());
+  run.GroupDefine = run.Nand && project.UsingGroupDefine;
+  const std::int32_t blocks = ProjectKeyInteger(project.ProcessBlocks);
+  run.DataLength = fromPc ? RunDataLength(ctx.Driver(), ctx.Plan(), blocks)
+                          : ctx.Plan().MainLength + ctx.Plan().ExtLength;
   const std::vector<GroupDefineEntry> table =
-      setup.GroupDefine ? setup.Project.GroupDefine() : std::vector<GroupDefineEntry>{};
-  ProcedureInputs inputs{setup.Value, setup.Driver,      setup.DataLength,
-                         blocks,      setup.GroupDefine, table};
+      run.GroupDefine ? project.GroupDefine() : std::vector<GroupDefineEntry>{};
+  ProcedureInputs inputs{ctx.Value(), ctx.Driver(), run.DataLength, blocks, run.GroupDefine, table};
   inputs.BlockHandling = fromPc;
-  setup.Procedure = BuildProcedureList(inputs);
-  system.Link(site).PinscanWord = setup.Procedure.PinscanOn ? FlagByte::On : FlagByte::Off;
-  return setup;
+  run.Procedure = BuildProcedureList(inputs);
+  ctx.Link().PinscanWord = run.Procedure.PinscanOn ? FlagByte::On : FlagByte::Off;
+  return run;
 }
 
 bool AnySocketPlanned(const SiteProcessPlan& plan) {
@@ -43,35 +35,33 @@ bool AnySocketPlanned(const SiteProcessPlan& plan) {
                      [](std::uint8_t code) { return code != 0; });
 }
 
-SiteResult CountRun(const RunSetup& run, SiteResult result, const StepLoopOutcome& loop,
-                    std::uint8_t sockets, std::uint64_t elapsedMs) {
-  SiteSystem& system = run.System;
+SiteResult CountRun(SiteContext& ctx, const RunPlan& run, SiteResult result,
+                    const StepLoopOutcome& loop, std::uint8_t sockets, std::uint64_t elapsedMs) {
   if (run.Source == RunSource::SdCard) {
     const std::uint8_t verdict = StepReply(loop.LastReply).Verdict();
-    result = ReportCardRunEnd(system.Log(), run.Site, result, verdict, elapsedMs);
+    result = ReportCardRunEnd(ctx.Log(), ctx.Site(), result, verdict, elapsedMs);
   }
-  RecordRunEnd(system.RunBytes(run.Site), result, loop.LastReply);
-  CountRunEnd(system.Panels(), run.Site, result);
-  if (run.Source == RunSource::Pc) ReportRunEnd(system.Log(), run.Site, result, elapsedMs);
-  system.Panels().UpdateStatistics();
-  PartRecord record = MakePartRecord(
-      system, RunFacts{run.Site, result, loop.LastReply, loop.Steps, sockets, elapsedMs});
+  RecordRunEnd(ctx.RunBytes(), result, loop.LastReply);
+  CountRunEnd(ctx.Panels(), ctx.Site(), result);
+  if (run.Source == RunSource::Pc) ReportRunEnd(ctx.Log(), ctx.Site(), result, elapsedMs);
+  ctx.Panels().UpdateStatistics();
+  PartRecord record =
+      MakePartRecord(ctx, RunFacts{result, loop.LastReply, loop.Steps, sockets, elapsedMs});
   if (run.Source == RunSource::SdCard) {
     // The card's run project, not what the PC has loaded.
-    const SiteRunBytes& bytes = system.RunBytes(run.Site);
+    const SiteRunBytes& bytes = ctx.RunBytes();
     record.ProjectFile = bytes.CardProject;
     record.DataCrc = bytes.CardImageCrc;
   }
-  SubmitPartRecord(system, std::move(record));
+  SubmitPartRecord(ctx, std::move(record));
   return result;
 }
 
-SiteResult EndRun(const RunSetup& run, SiteResult result) {
+SiteResult EndRun(SiteContext& ctx, SiteResult result) {
   {
-    std::lock_guard<std::mutex> lock(run.System.PlanLock());
-    BuildSiteProcessPlan(run.System.Project().Records(), SiteSlot(run.Site));
+    std::lock_guard<std::mutex> lock(ctx.PlanLock());
+    BuildSiteProcessPlan(ctx.Project().Records(), SiteSlot(ctx.Site()));
   }
-  const S_SystemPara& para = run.System.Para();
-  run.System.LogPipeline().RequestLimitCheck(para.MBoxClrSel, para.MegLimitRows);
+  ctx.RequestLogLimitCheck();
   return result;
 }

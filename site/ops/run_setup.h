@@ -10,18 +10,11 @@
 #include "site/ops/run_report.h"
 #include "site/ops/run_step_loop.h"
 
-class CProject;
-class SiteSystem;
+class SiteContext;
 
-// Everything one run works with, gathered once at its start.
-struct RunSetup {
-  SiteSystem& System;
-  int Site;
-  RunSource Source;
-  ZV_Driver_INI& Driver;
-  S_ProjectValue& Value;
-  SiteProcessPlan& Plan;
-  const CProject& Project;
+// What one run decides at its start besides the site's context.
+struct RunPlan {
+  RunSource Source = RunSource::Pc;
   bool Nand = false;         // the PC handles the part's blocks (never from the card)
   bool GroupDefine = false;  // only block-organised parts use the pieces
   std::uint64_t DataLength = 0;
@@ -30,16 +23,16 @@ struct RunSetup {
 
 // Builds the procedure list and sets the link's pin-scan word. From the card the list only
 // guides the PC through the steps: plain chunks, no blocks, no pieces.
-RunSetup PrepareRun(SiteSystem& system, int site, RunSource source);
+RunPlan PrepareRun(SiteContext& ctx, RunSource source);
 
 // Whether the plan selects a socket at all (no plan was built otherwise).
 bool AnySocketPlanned(const SiteProcessPlan& plan);
 
 // The run's end lines, the run bytes, the panel's counter, the statistics and the part's
 // record. The result after reporting (a card run's unknown code becomes 0xA1).
-SiteResult CountRun(const RunSetup& run, SiteResult result, const StepLoopOutcome& loop,
-                    std::uint8_t sockets, std::uint64_t elapsedMs);
+SiteResult CountRun(SiteContext& ctx, const RunPlan& run, SiteResult result,
+                    const StepLoopOutcome& loop, std::uint8_t sockets, std::uint64_t elapsedMs);
 
 // The plan again as the project made it (detection changed its socket codes), and the log's
 // row-limit check.
-SiteResult EndRun(const RunSetup& run, SiteResult result);
+SiteResult EndRun(SiteContext& ctx, SiteResult result);

@@ -5,10 +5,11 @@
 #include <thread>
 
 #include "link/bulk_exchange.h"
-#include "link/link_table.h"
+#include "link/zv_usb.h"
 #include "site/ops/run_report.h"
 #include "site/ops/step_report.h"
 #include "site/ops/unit_message.h"
+#include "site/site_context.h"
 
 namespace {
 
@@ -28,17 +29,16 @@ bool RestartsChunks(const std::vector<std::uint16_t>& codes, std::size_t i) {
 }
 
 // Awaits the unit's reply to one step and reports it; the step's result for the run.
-SiteResult FollowStep(const StepLoopInputs& in, std::uint16_t code, Reply& reply) {
-  const StepReportSite& at = in.Report;
-  ZvUsb& link = in.Links.Link(at.Site);
+SiteResult FollowStep(SiteContext& ctx, const StepLoopData& in, std::uint16_t code, Reply& reply) {
+  ZvUsb& link = ctx.Link();
   reply[0] = SiteResultCode::Fail;
   link.BulkRead(reply.data(), static_cast<int>(kReplySize), true);
   link.AwaitReply(reply.data());
   // A data chunk of a card run is the unit's own: its result byte is the step's result.
   const bool cardChunk = in.CardData && code == StepCode::DataChunk;
-  if (!cardChunk) reply[0] = ReportStepResult(at, code, reply);
-  ReportUnitMessage(at.Log, at.Site, reply);
-  if (!in.Links.IsUnitPresent(at.Site)) {
+  if (!cardChunk) reply[0] = ReportStepResult(ctx, code, reply);
+  ReportUnitMessage(ctx.Log(), ctx.Site(), reply);
+  if (!ctx.UnitPresent()) {
     link.CloseDevice();
     return SiteResultCode::Fail;
   }
@@ -60,7 +60,7 @@ DataRegion DataChunkRegion(const ProcedureList& procedure, std::uint64_t dataLen
   return {offset, std::min<std::uint64_t>(procedure.ChunkLength, dataLength - offset)};
 }
 
-StepLoopOutcome RunStepLoop(const StepLoopInputs& in) {
+StepLoopOutcome RunStepLoop(SiteContext& ctx, const StepLoopData& in) {
   StepLoopOutcome out;
   out.LastReply.fill(kFill);
   const std::vector<std::uint16_t>& codes = in.Procedure.Codes;
@@ -71,11 +71,11 @@ StepLoopOutcome RunStepLoop(const StepLoopInputs& in) {
     Reply& reply = out.LastReply;
     reply.fill(kFill);
     if (in.CardData) std::this_thread::sleep_for(kCardStepPause);
-    LogStepStart(in.Report.Log, in.Report.Site, code);
+    LogStepStart(ctx.Log(), ctx.Site(), code);
     if (code == StepCode::DataChunk && !in.CardData) {
       const DataRegion region = DataChunkRegion(in.Procedure, in.DataLength, chunk);
-      const SiteResult sent = SendFileRange(in.Links, in.Report.Log, in.Report.Site, in.DataImage,
-                                            region.Offset, region.Length);
+      const SiteResult sent =
+          SendFileRange(ctx.Link(), ctx.Log(), in.DataImage, region.Offset, region.Length);
       out.Steps.push_back({code, std::string(StepName(code)), sent, MsSince(stepStart)});
       stepStart = Clock::now();
       if (sent != SiteResultCode::Pass) {
@@ -86,7 +86,7 @@ StepLoopOutcome RunStepLoop(const StepLoopInputs& in) {
       continue;
     }
     if (RestartsChunks(codes, i)) chunk = 0;
-    out.Result = FollowStep(in, code, reply);
+    out.Result = FollowStep(ctx, in, code, reply);
     out.Steps.push_back({code, std::string(StepName(code)), reply[0], MsSince(stepStart)});
     stepStart = Clock::now();
     if (out.Result != SiteResultCode::Pass) return out;

@@ -11,13 +11,11 @@
 #include "link/frame_codes.h"
 #include "records/part_record.h"
 #include "site/ops/procedure_list.h"
-#include "site/ops/report_site.h"
 
-class LinkTable;
+class SiteContext;
 
-struct StepLoopInputs {
-  LinkTable& Links;
-  const StepReportSite& Report;  // the reports' view of the site
+// What one run streams: the site's part comes from its context.
+struct StepLoopData {
   const ProcedureList& Procedure;
   std::filesystem::path DataImage;  // the project's data image
   std::uint64_t DataLength = 0;
@@ -43,4 +41,4 @@ DataRegion DataChunkRegion(const ProcedureList& procedure, std::uint64_t dataLen
                            std::uint32_t k);
 
 // Follows the run that the merge command started.
-StepLoopOutcome RunStepLoop(const StepLoopInputs& in);
+StepLoopOutcome RunStepLoop(SiteContext& ctx, const StepLoopData& in);

@@ -7,9 +7,9 @@
 #include <string>
 
 #include "link/frame_codes.h"
+#include "site/thread_info.h"
 
-class OpcodeTable;
-class SiteSystem;
+class SiteContext;
 struct SystemPaths;
 
 // The site's working folder while its run project is fetched: temporary directory + "Proj"
@@ -19,15 +19,10 @@ std::string RunProjectFolder(const SystemPaths& paths, int site);
 // Reads the run project's number from the list opcode 17 fetched, fetches and checks that
 // project's set into the working folder, and fills the site's project value, driver values
 // and plan from it. The other sites' records stay as they are.
-SiteResult LoadRunProject(SiteSystem& system, int site);
+SiteResult LoadRunProject(SiteContext& ctx, const OperationTexts& texts = {});
 
 // One run from the card (frame 0xA7); sets RunResult and RunVerdict.
-SiteResult SdRunAll(SiteSystem& system, int site);
+SiteResult SdRunAll(SiteContext& ctx, const OperationTexts& texts = {});
 
 // The unit's automatic mode (command 0x7070), a standard exchange.
-SiteResult SdAutoRunInit(SiteSystem& system, int site);
-
-// The automatic loop with SdRunAll as its run.
-SiteResult SdAutoRunLoop(SiteSystem& system, int site);
-
-void RegisterSdRunOperations(OpcodeTable& table);
+SiteResult SdAutoRunInit(SiteContext& ctx, const OperationTexts& texts = {});

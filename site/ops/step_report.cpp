@@ -10,6 +10,7 @@
 #include "project/driver_slots.h"
 #include "site/ops/insert_report.h"
 #include "site/ops/step_reply.h"
+#include "site/site_run_bytes.h"
 
 namespace {
 
@@ -60,14 +61,14 @@ std::string ErrorDataLine(const CompareReport& kind, const StepReply& reply, std
   return text;
 }
 
-void ReportCompare(const StepReportSite& at, const CompareReport& kind, const StepReply& reply) {
+void ReportCompare(const SiteContext& at, const CompareReport& kind, const StepReply& reply) {
   if (!SocketOneChosen(at)) return;
   if (reply.Verdict() == ReplyVerdict::Pass) {
     LogReport(at, Tail(kind.Name, " Pass"), LogColour::Green);
     return;
   }
-  if (at.Driver.Value(DriverSlot::ShowErrorAddress) != 0 && reply.HasErrorData()) {
-    const std::uint32_t mask = at.Driver.Value(DriverSlot::DataMask);
+  if (at.Driver().Value(DriverSlot::ShowErrorAddress) != 0 && reply.HasErrorData()) {
+    const std::uint32_t mask = at.Driver().Value(DriverSlot::DataMask);
     // The data width is the low-order run of ones of the mask.
     const int width = std::countr_one(mask);
     LogReport(at, Tail(kind.Name, " Mode = " + std::to_string(width) + " Bits"), LogColour::Red);
@@ -76,7 +77,7 @@ void ReportCompare(const StepReportSite& at, const CompareReport& kind, const St
   LogReport(at, Tail(kind.Name, " Fail!"), LogColour::Red);
 }
 
-void ReportGeneral(const StepReportSite& at, std::string_view name, std::string_view successWord,
+void ReportGeneral(const SiteContext& at, std::string_view name, std::string_view successWord,
                    const StepReply& reply) {
   if (!SocketOneChosen(at)) return;
   switch (reply.Verdict()) {
@@ -91,7 +92,7 @@ void ReportGeneral(const StepReportSite& at, std::string_view name, std::string_
   }
 }
 
-void ReportIdCheck(const StepReportSite& at, const StepReply& reply) {
+void ReportIdCheck(const SiteContext& at, const StepReply& reply) {
   if (!SocketOneChosen(at)) return;
   LogReport(at,
             " - Manufacturer Code = 0x" + HexDigits(reply.ManufacturerCode(), kDataDigits) +
@@ -105,7 +106,7 @@ void ReportIdCheck(const StepReportSite& at, const StepReply& reply) {
 }
 
 // A step without a report of its own says only whether the unit passed it.
-void ReportPlain(const StepReportSite& at, std::string_view name, SiteResult result) {
+void ReportPlain(const SiteContext& at, std::string_view name, SiteResult result) {
   if (result == SiteResultCode::Pass) {
     LogReport(at, Tail(name, " Pass"), LogColour::Green);
   } else {
@@ -114,7 +115,7 @@ void ReportPlain(const StepReportSite& at, std::string_view name, SiteResult res
 }
 
 // The report of a step that answered 0xA0 or 0xA1.
-void ReportAnswer(const StepReportSite& at, std::uint16_t stepCode,
+void ReportAnswer(const SiteContext& at, std::uint16_t stepCode,
                   std::span<const std::uint8_t> bytes) {
   const StepReply reply(bytes);
   const std::string_view name = StepName(stepCode);
@@ -148,7 +149,7 @@ void LogStepStart(LogSink& log, int site, std::uint16_t stepCode) {
   LogSite(log, site, Tail(StepName(stepCode), ""), LogColour::Start);
 }
 
-SiteResult ReportStepResult(const StepReportSite& at, std::uint16_t stepCode,
+SiteResult ReportStepResult(const SiteContext& at, std::uint16_t stepCode,
                             std::span<const std::uint8_t> reply) {
   const SiteResult result = StepReply(reply).Result();
   const std::string_view name = StepName(stepCode);

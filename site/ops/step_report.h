@@ -20,5 +20,5 @@ void LogStepStart(LogSink& log, int site, std::uint16_t stepCode);
 //   0xA2..0xA4:  " - <name> DUT VDD/VIO/VPP/VHH Over Current!" (and the VDD/VIO and VPP/VHH
 //                forms), red;
 //   other:       " - <name> Ack Error!", red.
-SiteResult ReportStepResult(const StepReportSite& at, std::uint16_t stepCode,
+SiteResult ReportStepResult(const SiteContext& at, std::uint16_t stepCode,
                             std::span<const std::uint8_t> reply);

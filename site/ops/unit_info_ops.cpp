@@ -7,11 +7,13 @@
 
 #include "link/bulk_exchange.h"
 #include "link/standard_exchange.h"
-#include "site/opcode_table.h"
+#include "link/zv_usb.h"
 #include "site/ops/unit_info_blocks.h"
 #include "site/ops/unit_preparation_ops.h"
-#include "site/site_system.h"
+#include "site/site_context.h"
+#include "site/usb_cmd_data.h"
 #include "support/file_helpers.h"
+#include "support/system_paths.h"
 
 namespace {
 
@@ -26,14 +28,14 @@ bool Passed(SiteResult result) {
   return result == SiteResultCode::Pass;
 }
 
-SiteResult CheckBiosNumber(SiteSystem& system, int site, const Reply& reply) {
+SiteResult CheckBiosNumber(SiteContext& ctx, const Reply& reply) {
   const BiosNumberReply number = DecodeBiosNumber(reply);
-  system.CmdData(site).BiosNumber = number.Number;
+  ctx.UnitReport().BiosNumber = number.Number;
   if (!number.Valid) {
-    LogSite(system.Log(), site, " - Invalid BIOS Number!", LogColour::Red);
+    LogSite(ctx.Log(), ctx.Site(), " - Invalid BIOS Number!", LogColour::Red);
     return SiteResultCode::Fail;
   }
-  LogSite(system.Log(), site, " - BIOS Number = " + std::to_string(number.Number),
+  LogSite(ctx.Log(), ctx.Site(), " - BIOS Number = " + std::to_string(number.Number),
           LogColour::Black);
   return SiteResultCode::Pass;
 }
@@ -51,121 +53,97 @@ std::optional<ExchangeOptions::Line> SelfTestAnswerLine(std::uint8_t answer) {
 
 // The self-test image, padded with 0xFF, to the FPGA area. A missing file fails silently:
 // the caller checked that it extracted it.
-SiteResult SendSelfTestImage(SiteSystem& system, int site) {
+SiteResult SendSelfTestImage(SiteContext& ctx) {
   std::vector<std::uint8_t> image(kFpgaImageLimit, kFill);
-  if (!ReadFileHead(SelfTestImagePath(system), image)) return SiteResultCode::Fail;
-  if (!Passed(SendBuffer(system.Links(), system.Log(), site, image, kFpgaImageLimit,
-                         UnitAddress::FpgaImage))) {
-    LogSite(system.Log(), site, " - FPGA File Send Fail!", LogColour::Red);
+  if (!ReadFileHead(SelfTestImagePath(ctx.Paths()), image)) return SiteResultCode::Fail;
+  if (!Passed(SendBuffer(ctx.Link(), ctx.Log(), image, kFpgaImageLimit, UnitAddress::FpgaImage))) {
+    LogSite(ctx.Log(), ctx.Site(), " - FPGA File Send Fail!", LogColour::Red);
     return SiteResultCode::Fail;
   }
   return SiteResultCode::Pass;
 }
 
-SiteResult ReportSelfTestMessage(SiteSystem& system, int site, const SelfTestMessage& message) {
+SiteResult ReportSelfTestMessage(SiteContext& ctx, const SelfTestMessage& message) {
   const std::uint32_t colour = message.Passed ? LogColour::Green : LogColour::Red;
-  LogSite(system.Log(), site, " - " + message.Text, colour);
-  LogSite(system.Log(), site, " - Self Test Message End", LogColour::Black);
+  LogSite(ctx.Log(), ctx.Site(), " - " + message.Text, colour);
+  LogSite(ctx.Log(), ctx.Site(), " - Self Test Message End", LogColour::Black);
   if (message.Passed) {
-    LogSite(system.Log(), site, " - SelfTest All Pass", LogColour::Green);
+    LogSite(ctx.Log(), ctx.Site(), " - SelfTest All Pass", LogColour::Green);
     return SiteResultCode::Pass;
   }
-  LogSite(system.Log(), site, " - SelfTest Fail! Please Check Your Machine!", LogColour::Red);
+  LogSite(ctx.Log(), ctx.Site(), " - SelfTest Fail! Please Check Your Machine!", LogColour::Red);
   return SiteResultCode::Fail;
 }
 
 }  // namespace
 
-std::string SelfTestImagePath(SiteSystem& system) {
-  return (std::filesystem::path(system.Paths().TempDir) / kSelfTestImageName).string();
+std::string SelfTestImagePath(const SystemPaths& paths) {
+  return (std::filesystem::path(paths.TempDir) / kSelfTestImageName).string();
 }
 
-SiteResult PowerLedFlash(SiteSystem& system, int site) {
-  if (!IsSiteIndex(site)) return SiteResultCode::Fail;
-  return StandardCommand(system.Links(), system.Log(), site, "Power Led Flash",
-                         CommandCode::PowerLedFlash, kPlainCommandByte)
+SiteResult PowerLedFlash(SiteContext& ctx, const OperationTexts&) {
+  return StandardCommand(ctx.Link(), ctx.Log(), "Power Led Flash", CommandCode::PowerLedFlash,
+                         kPlainCommandByte)
       .Result;
 }
 
-SiteResult BiosNumberGet(SiteSystem& system, int site) {
-  if (!IsSiteIndex(site)) return SiteResultCode::Fail;
+SiteResult BiosNumberGet(SiteContext& ctx, const OperationTexts&) {
   ExchangeOptions options;
-  options.OnPass = [&system, site](const Reply& reply) {
-    return CheckBiosNumber(system, site, reply);
-  };
-  return StandardCommand(system.Links(), system.Log(), site, "BIOS Number Get",
-                         CommandCode::BiosNumberGet, kPlainCommandByte, {}, options)
+  options.OnPass = [&ctx](const Reply& reply) { return CheckBiosNumber(ctx, reply); };
+  return StandardCommand(ctx.Link(), ctx.Log(), "BIOS Number Get", CommandCode::BiosNumberGet,
+                         kPlainCommandByte, {}, options)
       .Result;
 }
 
-SiteResult SnRead(SiteSystem& system, int site, std::uint32_t unitAddress, std::uint32_t offset,
+SiteResult SnRead(SiteContext& ctx, std::uint32_t unitAddress, std::uint32_t offset,
                   std::uint32_t length) {
-  if (!IsSiteIndex(site)) return SiteResultCode::Fail;
   CommandParts extra;
-  extra.Parameter = system.Link(site).MakeParameterPacket(0, 0, unitAddress, 0, 0, offset, length);
-  return StandardCommand(system.Links(), system.Log(), site, "SN Read", CommandCode::EepromRead,
+  extra.Parameter =
+      ctx.Link().MakeParameterPacket({.Address = unitAddress, .Offset = offset, .Length = length});
+  return StandardCommand(ctx.Link(), ctx.Log(), "SN Read", CommandCode::EepromRead,
                          kSerialCommandByte, std::move(extra))
       .Result;
 }
 
-SiteResult ReadSeriesNumber(SiteSystem& system, int site) {
-  if (!Passed(SnRead(system, site, UnitAddress::Settings, 0, kSerialAreaLength))) {
+SiteResult ReadSeriesNumber(SiteContext& ctx, const OperationTexts&) {
+  if (!Passed(SnRead(ctx, UnitAddress::Settings, 0, kSerialAreaLength))) {
     return SiteResultCode::Fail;
   }
   std::vector<std::uint8_t> block(kInfoReadBack, 0);
-  if (!Passed(ReceiveBufferFixed(system.Links(), system.Log(), site, block, kInfoReadBack,
-                                 UnitAddress::Settings))) {
+  if (!Passed(
+          ReceiveBufferFixed(ctx.Link(), ctx.Log(), block, kInfoReadBack, UnitAddress::Settings))) {
     return SiteResultCode::Fail;
   }
   const std::optional<std::string> text = DecodeSerialText(block);
   if (!text) {
-    LogSite(system.Log(), site, " - Invalid Series Number!", LogColour::Orange);
+    LogSite(ctx.Log(), ctx.Site(), " - Invalid Series Number!", LogColour::Orange);
     return SiteResultCode::Fail;
   }
-  LogSite(system.Log(), site, " - String of SN System = " + *text, LogColour::Black);
-  system.CmdData(site).SerialText = *text;
+  LogSite(ctx.Log(), ctx.Site(), " - String of SN System = " + *text, LogColour::Black);
+  ctx.UnitReport().SerialText = *text;
   return SiteResultCode::Pass;
 }
 
-SiteResult SelfTestCommand(SiteSystem& system, int site) {
-  if (!IsSiteIndex(site)) return SiteResultCode::Fail;
+SiteResult SelfTestCommand(SiteContext& ctx) {
   CommandParts extra;
-  extra.Parameter = system.Link(site).MakeParameterPacket(0, 0, UnitAddress::Settings, 0, 0, 0, 0);
+  extra.Parameter = ctx.Link().MakeParameterPacket({.Address = UnitAddress::Settings});
   ExchangeOptions options;
   options.OwnAnswers = {kSelfTestFailed};
   options.AnswerLine = SelfTestAnswerLine;
-  return StandardCommand(system.Links(), system.Log(), site, "Self Test", CommandCode::SelfTest,
+  return StandardCommand(ctx.Link(), ctx.Log(), "Self Test", CommandCode::SelfTest,
                          kSelfTestCommandByte, std::move(extra), options)
       .Result;
 }
 
-SiteResult SelfTest(SiteSystem& system, int site) {
-  if (!IsSiteIndex(site)) return SiteResultCode::Fail;
-  if (!Passed(SendSelfTestImage(system, site))) return SiteResultCode::Fail;
+SiteResult SelfTest(SiteContext& ctx, const OperationTexts&) {
+  if (!Passed(SendSelfTestImage(ctx))) return SiteResultCode::Fail;
   // A failed test (0xA2) still leaves its message: only an uninitialised FPGA stops here.
-  if (SelfTestCommand(system, site) == SiteResultCode::Fail) return SiteResultCode::Fail;
+  if (SelfTestCommand(ctx) == SiteResultCode::Fail) return SiteResultCode::Fail;
   std::vector<std::uint8_t> block(kInfoReadBack, 0);
-  if (!Passed(ReceiveBuffer(system.Links(), system.Log(), site, block, kInfoReadBack,
-                            UnitAddress::Settings))) {
+  if (!Passed(ReceiveBuffer(ctx.Link(), ctx.Log(), block, kInfoReadBack, UnitAddress::Settings))) {
     return SiteResultCode::Fail;
   }
   const SelfTestMessage message = DecodeSelfTestMessage(block);
-  system.CmdData(site).SelfTestText = message.Text;
-  return ReportSelfTestMessage(system, site, message);
-}
-
-void RegisterUnitInformation(OpcodeTable& table) {
-  table.Register(Opcodes::PowerLedFlash, [](SiteSystem& system, int site, const OperationTexts&) {
-    return PowerLedFlash(system, site);
-  });
-  table.Register(Opcodes::BiosNumberGet, [](SiteSystem& system, int site, const OperationTexts&) {
-    return BiosNumberGet(system, site);
-  });
-  table.Register(Opcodes::SerialNumberRead,
-                 [](SiteSystem& system, int site, const OperationTexts&) {
-                   return ReadSeriesNumber(system, site);
-                 });
-  table.Register(Opcodes::SelfTest, [](SiteSystem& system, int site, const OperationTexts&) {
-    return SelfTest(system, site);
-  });
+  ctx.UnitReport().SelfTestText = message.Text;
+  return ReportSelfTestMessage(ctx, message);
 }

@@ -3,8 +3,9 @@
 #include <utility>
 
 #include "link/standard_exchange.h"
-#include "site/opcode_table.h"
-#include "site/site_system.h"
+#include "link/zv_usb.h"
+#include "site/site_context.h"
+#include "site/site_panels.h"
 
 namespace {
 
@@ -13,22 +14,21 @@ constexpr std::uint8_t kNoticeCommandByte = 0;
 // Reads the answer until a read passes. A read fails at once while the unit is gone, so
 // besides the closed link (a rescan took it away) a unit that has left the bus also ends the
 // wait: the close notice runs on the UI thread, where no rescan can come to close the link.
-std::uint8_t ReadNoticeAnswer(SiteSystem& system, int site) {
-  ZvUsb& link = system.Link(site);
+std::uint8_t ReadNoticeAnswer(SiteContext& ctx) {
+  ZvUsb& link = ctx.Link();
   Reply reply{};
   for (;;) {
     reply.fill(kFill);
     if (link.BulkRead(reply.data(), static_cast<int>(reply.size()), false)) return reply[0];
-    if (!link.IsOpened() || !system.UnitPresent(site)) return SiteResultCode::LinkClosed;
+    if (!link.IsOpened() || !ctx.UnitPresent()) return SiteResultCode::LinkClosed;
     link.Sleep(LinkTiming::ReplyPoll);
   }
 }
 
-SiteResult SendNotice(SiteSystem& system, int site, std::uint16_t code) {
-  if (!IsSiteIndex(site)) return SiteResultCode::Fail;
-  ZvUsb& link = system.Link(site);
+SiteResult SendNotice(SiteContext& ctx, std::uint16_t code) {
+  ZvUsb& link = ctx.Link();
   if (link.IsBusy()) {
-    LogSite(system.Log(), site, " - USB Busy!", LogColour::Red);
+    LogSite(ctx.Log(), ctx.Site(), " - USB Busy!", LogColour::Red);
     return SiteResultCode::Fail;
   }
   CommandParts parts;
@@ -36,33 +36,18 @@ SiteResult SendNotice(SiteSystem& system, int site, std::uint16_t code) {
   parts.Code = link.MakeCodeWord(code);
   SiteResult result = SiteResultCode::Fail;
   if (link.SendCommand(std::move(parts))) {
-    const std::uint8_t answer = ReadNoticeAnswer(system, site);
+    const std::uint8_t answer = ReadNoticeAnswer(ctx);
     if (answer == SiteResultCode::Pass || answer == SiteResultCode::Fail) result = answer;
   }
-  return FinishOnLink(system.Links(), site, result);
+  return FinishOnLink(ctx.Link(), result);
 }
 
 }  // namespace
 
-SiteResult ConnectNotice(SiteSystem& system, int site) {
-  return SendNotice(system, site, CommandCode::ConnectNotice);
+SiteResult ConnectNotice(SiteContext& ctx, const OperationTexts&) {
+  return SendNotice(ctx, CommandCode::ConnectNotice);
 }
 
-SiteResult CloseNotice(SiteSystem& system, int site) {
-  return SendNotice(system, site, CommandCode::CloseNotice);
-}
-
-void SendCloseNotices(SiteSystem& system) {
-  for (int site = 0; site < kSiteCount; ++site) {
-    if (system.Panels().Status(site) != siNone) CloseNotice(system, site);
-  }
-}
-
-void RegisterUnitNotices(OpcodeTable& table) {
-  table.Register(Opcodes::ConnectNotice, [](SiteSystem& system, int site, const OperationTexts&) {
-    return ConnectNotice(system, site);
-  });
-  table.Register(Opcodes::CloseNotice, [](SiteSystem& system, int site, const OperationTexts&) {
-    return CloseNotice(system, site);
-  });
+SiteResult CloseNotice(SiteContext& ctx, const OperationTexts&) {
+  return SendNotice(ctx, CommandCode::CloseNotice);
 }

@@ -3,17 +3,10 @@
 // notice (opcode 2), sent to every present unit when the program closes. The unit's reply is
 // read synchronously; apart from a busy refusal neither logs anything.
 #include "link/frame_codes.h"
+#include "site/thread_info.h"
 
-class OpcodeTable;
-class SiteSystem;
+class SiteContext;
 
-SiteResult ConnectNotice(SiteSystem& system, int site);
+SiteResult ConnectNotice(SiteContext& ctx, const OperationTexts& texts = {});
 // Also called directly on the UI thread at close, after every worker has ended.
-SiteResult CloseNotice(SiteSystem& system, int site);
-
-// What the program does at close (unless in handler mode): the close notice to every site
-// whose panel is not siNone, one after the other on the calling thread. Call it after every
-// worker has ended.
-void SendCloseNotices(SiteSystem& system);
-
-void RegisterUnitNotices(OpcodeTable& table);
+SiteResult CloseNotice(SiteContext& ctx, const OperationTexts& texts = {});

@@ -7,29 +7,30 @@
 
 #include "link/bulk_exchange.h"
 #include "link/standard_exchange.h"
+#include "link/zv_usb.h"
 #include "project/database_path.h"
 #include "project/hardware_ini.h"
-#include "site/opcode_table.h"
-#include "site/site_system.h"
+#include "site/loaded_project.h"
+#include "site/site_context.h"
 #include "support/checksums.h"
 #include "support/file_helpers.h"
 #include "support/ini_file.h"
+#include "support/system_paths.h"
 
 namespace {
 
 constexpr std::uint8_t kPreparationCommandByte = 1;
 
-void LogFailure(SiteSystem& system, int site, const char* tail) {
-  LogSite(system.Log(), site, tail, LogColour::Red);
+void LogFailure(SiteContext& ctx, const char* tail) {
+  LogSite(ctx.Log(), ctx.Site(), tail, LogColour::Red);
 }
 
 bool Passed(SiteResult result) {
   return result == SiteResultCode::Pass;
 }
 
-SiteResult PreparationCommand(SiteSystem& system, int site, const char* stem, std::uint16_t code) {
-  return StandardCommand(system.Links(), system.Log(), site, stem, code, kPreparationCommandByte)
-      .Result;
+SiteResult PreparationCommand(SiteContext& ctx, const char* stem, std::uint16_t code) {
+  return StandardCommand(ctx.Link(), ctx.Log(), stem, code, kPreparationCommandByte).Result;
 }
 
 // A 0xFF-preset buffer of `size` bytes holding the start of the file; none when the file
@@ -55,119 +56,96 @@ std::optional<HardwareIniImage> LoadHardwareImage(const std::string& path) {
   return image;
 }
 
-SiteResult SendSettingsImage(SiteSystem& system, int site, const SlotImage& image) {
+SiteResult SendSettingsImage(SiteContext& ctx, const SlotImage& image) {
   const std::span<const std::uint8_t> bytes(image.Data(), image.Size());
-  return SendBuffer(system.Links(), system.Log(), site, bytes,
-                    static_cast<std::uint32_t>(image.Size()), UnitAddress::Settings);
+  return SendBuffer(ctx.Link(), ctx.Log(), bytes, static_cast<std::uint32_t>(image.Size()),
+                    UnitAddress::Settings);
 }
 
 // "Check CRC32 of Driver": the CRC as argument 2, the length as p4.
-SiteResult CheckDriverCrc(SiteSystem& system, int site, std::uint32_t crc, std::uint32_t length) {
-  ZvUsb& link = system.Link(site);
+SiteResult CheckDriverCrc(SiteContext& ctx, std::uint32_t crc, std::uint32_t length) {
+  ZvUsb& link = ctx.Link();
   CommandParts parts;
   parts.Command = link.MakeOrdinaryCommandPacket(kPreparationCommandByte, 0, crc);
-  parts.Parameter = link.MakeParameterPacket(0, 0, 0, length, 0, 0, 0);
+  parts.Parameter = link.MakeParameterPacket({.MainLength = length});  // the file's
   parts.Code = link.MakeCodeWord(CommandCode::CheckDriverCrc);
-  return StandardExchange(system.Links(), system.Log(), site,
-                          ExchangeTexts::FromStem("Check CRC32 of Driver"), std::move(parts))
+  return StandardExchange(ctx.Link(), ctx.Log(), ExchangeTexts::FromStem("Check CRC32 of Driver"),
+                          std::move(parts))
       .Result;
 }
 
-std::string DatabasePath(SiteSystem& system, const char* folder, const std::string& name) {
-  return DatabaseFile(system.Paths().BaseDir + folder, name);
+std::string DatabasePath(SiteContext& ctx, const char* folder, const std::string& name) {
+  return DatabaseFile(ctx.Paths().BaseDir + folder, name);
 }
 
 }  // namespace
 
-SiteResult CheckUsbPower(SiteSystem& system, int site) {
-  if (!IsSiteIndex(site)) return SiteResultCode::Fail;
-  return PreparationCommand(system, site, "Check USB Power", CommandCode::CheckUsbPower);
+SiteResult CheckUsbPower(SiteContext& ctx, const OperationTexts&) {
+  return PreparationCommand(ctx, "Check USB Power", CommandCode::CheckUsbPower);
 }
 
-SiteResult SendHardwareSettings(SiteSystem& system, int site) {
-  if (!IsSiteIndex(site)) return SiteResultCode::Fail;
+SiteResult SendHardwareSettings(SiteContext& ctx, const OperationTexts&) {
   const std::optional<HardwareIniImage> image =
-      LoadHardwareImage(system.Paths().BaseDir + kHardwareIniPath);
+      LoadHardwareImage(ctx.Paths().BaseDir + kHardwareIniPath);
   if (!image) {
-    LogFailure(system, site, " - Hardware INI File Does Not Exist!");
+    LogFailure(ctx, " - Hardware INI File Does Not Exist!");
     return SiteResultCode::Fail;
   }
-  if (!Passed(SendSettingsImage(system, site, *image))) {
-    LogFailure(system, site, " - Hardware INI Send Fail!");
+  if (!Passed(SendSettingsImage(ctx, *image))) {
+    LogFailure(ctx, " - Hardware INI Send Fail!");
     return SiteResultCode::Fail;
   }
-  if (!Passed(PreparationCommand(system, site, "Hardware Init Setting",
-                                 CommandCode::HardwareInitSetting))) {
-    LogFailure(system, site, " - Hardware Init Setting Fail!");
+  if (!Passed(PreparationCommand(ctx, "Hardware Init Setting", CommandCode::HardwareInitSetting))) {
+    LogFailure(ctx, " - Hardware Init Setting Fail!");
     return SiteResultCode::Fail;
   }
   return SiteResultCode::Pass;
 }
 
-SiteResult SendDriverSettings(SiteSystem& system, int site) {
-  if (!IsSiteIndex(site)) return SiteResultCode::Fail;
-  const ProjectRecords& records = system.Project().Records();
-  if (!Passed(SendSettingsImage(system, site, records.DriverImage))) {
-    LogFailure(system, site, " - Driver INI Send Fail!");
+SiteResult SendDriverSettings(SiteContext& ctx, const OperationTexts&) {
+  const ProjectRecords& records = ctx.Project().Records();
+  if (!Passed(SendSettingsImage(ctx, records.DriverImage))) {
+    LogFailure(ctx, " - Driver INI Send Fail!");
     return SiteResultCode::Fail;
   }
-  if (!Passed(
-          PreparationCommand(system, site, "Driver INI Setting", CommandCode::DriverIniSetting))) {
-    LogFailure(system, site, " - Driver INI Setting Fail!");
+  if (!Passed(PreparationCommand(ctx, "Driver INI Setting", CommandCode::DriverIniSetting))) {
+    LogFailure(ctx, " - Driver INI Setting Fail!");
     return SiteResultCode::Fail;
   }
-  const ZV_Driver_INI& driver = records.DriverIni[static_cast<std::size_t>(site)];
-  if (!Passed(SendDriverImage(system, site, DatabasePath(system, kDriverFolder, driver.UserWav)))) {
+  const ZV_Driver_INI& driver = records.DriverIni[static_cast<std::size_t>(ctx.Site())];
+  if (!Passed(SendDriverImage(ctx, DatabasePath(ctx, kDriverFolder, driver.UserWav)))) {
     return SiteResultCode::Fail;
   }
-  return SendFpgaImage(system, site, DatabasePath(system, kFpgaFolder, driver.FPGAFile), true);
+  return SendFpgaImage(ctx, DatabasePath(ctx, kFpgaFolder, driver.FPGAFile), true);
 }
 
-SiteResult SendDriverImage(SiteSystem& system, int site, const std::string& path) {
-  if (!IsSiteIndex(site)) return SiteResultCode::Fail;
+SiteResult SendDriverImage(SiteContext& ctx, const std::string& path) {
   // The CRC covers only the bytes that were read: a file longer than the image is cut at the
   // limit rather than summed past what the unit received.
   std::uint32_t fileBytes = 0;
   const auto image = LoadImage(path, kDriverImageLimit, fileBytes);
   if (!image) {
-    LogFailure(system, site, " - Driver File Does Not Exist!");
+    LogFailure(ctx, " - Driver File Does Not Exist!");
     return SiteResultCode::Fail;
   }
   // The transfer's own result is not asked: the unit's CRC verdict below decides.
-  SendBuffer(system.Links(), system.Log(), site, *image, kDriverImageLimit,
-             UnitAddress::DriverImage);
+  SendBuffer(ctx.Link(), ctx.Log(), *image, kDriverImageLimit, UnitAddress::DriverImage);
   const std::uint32_t crc = Crc32(image->data(), fileBytes);
-  return Passed(CheckDriverCrc(system, site, crc, fileBytes)) ? SiteResultCode::Pass
-                                                              : SiteResultCode::Fail;
+  return Passed(CheckDriverCrc(ctx, crc, fileBytes)) ? SiteResultCode::Pass : SiteResultCode::Fail;
 }
 
-SiteResult SendFpgaImage(SiteSystem& system, int site, const std::string& path, bool init) {
-  if (!IsSiteIndex(site)) return SiteResultCode::Fail;
+SiteResult SendFpgaImage(SiteContext& ctx, const std::string& path, bool init) {
   std::uint32_t fileBytes = 0;
   const auto image = LoadImage(path, kFpgaImageLimit, fileBytes);
   if (!image) {
-    LogFailure(system, site, " - FPGA File Does Not Exist!");
+    LogFailure(ctx, " - FPGA File Does Not Exist!");
     return SiteResultCode::Fail;
   }
-  if (!Passed(SendBuffer(system.Links(), system.Log(), site, *image, kFpgaImageLimit,
-                         UnitAddress::FpgaImage))) {
+  if (!Passed(SendBuffer(ctx.Link(), ctx.Log(), *image, kFpgaImageLimit, UnitAddress::FpgaImage))) {
     return SiteResultCode::Fail;
   }
-  if (init && !Passed(PreparationCommand(system, site, "FPGA Init", CommandCode::FpgaInit))) {
+  if (init && !Passed(PreparationCommand(ctx, "FPGA Init", CommandCode::FpgaInit))) {
     return SiteResultCode::Fail;
   }
   return SiteResultCode::Pass;
-}
-
-void RegisterUnitPreparation(OpcodeTable& table) {
-  table.Register(Opcodes::CheckUsbPower, [](SiteSystem& system, int site, const OperationTexts&) {
-    return CheckUsbPower(system, site);
-  });
-  table.Register(Opcodes::HardwareSettings,
-                 [](SiteSystem& system, int site, const OperationTexts&) {
-                   return SendHardwareSettings(system, site);
-                 });
-  table.Register(Opcodes::DriverSettings, [](SiteSystem& system, int site, const OperationTexts&) {
-    return SendDriverSettings(system, site);
-  });
 }

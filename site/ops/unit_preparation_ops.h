@@ -7,9 +7,9 @@
 #include <string>
 
 #include "link/frame_codes.h"
+#include "site/thread_info.h"
 
-class OpcodeTable;
-class SiteSystem;
+class SiteContext;
 
 // The most of each image file that is read and sent; a longer file is cut at the limit.
 inline constexpr std::uint32_t kDriverImageLimit = 0xC0000;  // 786432 bytes
@@ -20,19 +20,17 @@ inline constexpr char kDriverFolder[] = "DataBase/Driver";
 inline constexpr char kFpgaFolder[] = "DataBase/FPGA";
 
 // Opcode 9: "Check USB Power".
-SiteResult CheckUsbPower(SiteSystem& system, int site);
+SiteResult CheckUsbPower(SiteContext& ctx, const OperationTexts& texts = {});
 // Opcode 10: the hardware image from BaseDir/System/Hardware.ini, then "Hardware Init Setting".
-SiteResult SendHardwareSettings(SiteSystem& system, int site);
+SiteResult SendHardwareSettings(SiteContext& ctx, const OperationTexts& texts = {});
 // Opcode 11: the loaded project's driver image, "Driver INI Setting", then the site's driver
 // image (UserWav) and FPGA image (FPGAFile) from the database.
-SiteResult SendDriverSettings(SiteSystem& system, int site);
+SiteResult SendDriverSettings(SiteContext& ctx, const OperationTexts& texts = {});
 
 // Sends up to kDriverImageLimit bytes of the file, padded with 0xFF, and has the unit check
 // the CRC-32 of the bytes that came from the file. The unit's verdict decides, even after a
 // failed transfer.
-SiteResult SendDriverImage(SiteSystem& system, int site, const std::string& path);
+SiteResult SendDriverImage(SiteContext& ctx, const std::string& path);
 // Sends up to kFpgaImageLimit bytes of the file, padded with 0xFF; with `init`, then
 // "FPGA Init".
-SiteResult SendFpgaImage(SiteSystem& system, int site, const std::string& path, bool init);
-
-void RegisterUnitPreparation(OpcodeTable& table);
+SiteResult SendFpgaImage(SiteContext& ctx, const std::string& path, bool init);

@@ -30,12 +30,14 @@
 #include "site/ops/run_report.h"
 #include "site/rescan.h"
 #include "site/run_recipes.h"
+#include "site/site_context.h"
 #include "site/site_system.h"
 #include "site/site_wait.h"
 #include "support/named_lock.h"
 #include "support/system_para.h"
 #include "support/system_paths.h"
 #include "tests/support/hang_guard.h"
+#include "tests/support/site_config.h"
 
 namespace fs = std::filesystem;
 
@@ -45,7 +47,7 @@ namespace {
 // until the UI thread has looked at the window during the run.
 class MainFormTest : public ::testing::Test {
  protected:
-  MainFormTest() : rig(MakeRig()), system(*rig.bus) {
+  MainFormTest() : rig(MakeRig()), system(*rig.bus, StandardSiteConfig()) {
     base = fs::temp_directory_path() /
            ("zv_mainform_" + std::to_string(::getpid()) + "_" + std::to_string(counter++));
     fs::remove_all(base);
@@ -76,7 +78,8 @@ class MainFormTest : public ::testing::Test {
   }
   S_SystemPara& settings() { return system.Para(); }
   void RecordOpcode(Opcode opcode) {
-    system.Opcodes().Register(opcode, [this, opcode](SiteSystem&, int site, const OperationTexts&) {
+    system.Opcodes().Register(opcode, [this, opcode](SiteContext& ctx, const OperationTexts&) {
+      const int site = ctx.Site();
       if (opcode == Opcodes::EmptyStepB) {
         // Hold the run until the UI thread has looked at the window (or a run needs no look).
         QMetaObject::invokeMethod(
@@ -357,18 +360,19 @@ TEST_F(MainFormTest, OptionsButtonShowsTheWindowAndDisablesTheMainWindow) {
 // states, selections and counters, and the windows draw exactly those.
 TEST_F(MainFormTest, QtAndHeadlessHostsEndWithTheSamePanels) {
   sim::SimRig otherRig = MakeRig();
-  SiteSystem headless(*otherRig.bus);
+  SiteSystem headless(*otherRig.bus, StandardSiteConfig());
   HeadlessSiteHost headlessHost;
   headless.AttachHost(headlessHost);
   RescanUnits(headless);
-  auto countByParity = [](SiteSystem& sys, int site, const OperationTexts&) {
-    CountRunEnd(sys.Panels(), site, site % 2 == 0 ? SiteResultCode::Pass : SiteResultCode::Fail);
+  auto countByParity = [](SiteContext& ctx, const OperationTexts&) {
+    const int site = ctx.Site();
+    CountRunEnd(ctx.Panels(), site, site % 2 == 0 ? SiteResultCode::Pass : SiteResultCode::Fail);
     return site % 3 == 0 ? SiteResultCode::Fail : SiteResultCode::Pass;
   };
   for (SiteSystem* each : {&system, &headless}) {
     for (Opcode op : {9, 10, 11, 12, 32}) {
       each->Opcodes().Register(
-          op, [](SiteSystem&, int, const OperationTexts&) { return SiteResultCode::Pass; });
+          op, [](SiteContext&, const OperationTexts&) { return SiteResultCode::Pass; });
     }
     each->Opcodes().Register(Opcodes::EmptyStepA, countByParity);
     each->Panels().SetChecked(4, false);

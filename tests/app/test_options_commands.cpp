@@ -26,11 +26,13 @@
 #include "site/firmware_files.h"
 #include "site/firmware_image.h"
 #include "site/rescan.h"
+#include "site/site_context.h"
 #include "site/site_system.h"
 #include "support/archiver.h"
 #include "support/resource_pack.h"
 #include "support/system_paths.h"
 #include "tests/support/hang_guard.h"
+#include "tests/support/site_config.h"
 
 namespace fs = std::filesystem;
 
@@ -46,7 +48,7 @@ struct Look {  // the window mid-command
 
 class OptionsCommandsTest : public ::testing::Test {
  protected:
-  OptionsCommandsTest() : rig(MakeRig()), system(*rig.bus) {
+  OptionsCommandsTest() : rig(MakeRig()), system(*rig.bus, StandardSiteConfig()) {
     base = fs::temp_directory_path() / ("zv_optcmd_" + std::to_string(::getpid()));
     fs::remove_all(base);
     fs::create_directories(base / "System");
@@ -60,14 +62,14 @@ class OptionsCommandsTest : public ::testing::Test {
     });
     for (Opcode op : {0, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 14, 15, 16, 23, 24, 29, 30, 32, 33, 34})
       Record(op);
-    system.Opcodes().Register(
-        Opcodes::KeyRun, [this](SiteSystem& s, int site, const OperationTexts&) {
-          s.Panels().SetStatus(site, siPushKey);  // waits for its key until "Stop"
-          if (!WaitUntil([&s] { return !s.Controls().KeyRunStopEnabled.load(); })) {
-            ADD_FAILURE() << "\"Stop\" never ended the key run";
-          }
-          return Ran(site, Opcodes::KeyRun);
-        });
+    system.Opcodes().Register(Opcodes::KeyRun, [this](SiteContext& ctx, const OperationTexts&) {
+      const int site = ctx.Site();
+      ctx.Panels().SetStatus(site, siPushKey);  // waits for its key until "Stop"
+      if (!WaitUntil([&ctx] { return !ctx.Controls().KeyRunStopEnabled.load(); })) {
+        ADD_FAILURE() << "\"Stop\" never ended the key run";
+      }
+      return Ran(site, Opcodes::KeyRun);
+    });
     RescanUnits(system);
     BuildForm();
     system.Panels().SetChecked(1, false);  // ticked in the lists, unselected in the main window
@@ -94,22 +96,21 @@ class OptionsCommandsTest : public ::testing::Test {
     form->FormCreate();
   }
   void Record(Opcode opcode) {
-    system.Opcodes().Register(
-        opcode, [this, opcode](SiteSystem& s, int site, const OperationTexts&) {
-          LookOnce();
-          S_GetUSBCmdData& report = s.CmdData(site);
-          if (opcode == Opcodes::BiosNumberGet) report.BiosNumber = 2;
-          if (opcode == Opcodes::BiosVersionGet) report.BiosVersion = "1.2A";
-          if (opcode == Opcodes::SerialNumberRead) report.SerialText = "SN" + std::to_string(site);
-          if (opcode == Opcodes::SelfTest)
-            report.SelfTestText = "Self test of " + std::to_string(site);
-          if (opcode == Opcodes::SdFreeSpace) report.SdFreeKBytes = 1000u + unsigned(site);
-          const char* file = opcode == Opcodes::SelfTest         ? "SelfTest.pga"
-                             : opcode == Opcodes::FirmwareUpdate ? kFirmwareImageFile
-                                                                 : nullptr;
-          if (file && !fs::exists(base / "Temp" / file)) fileMissing = true;
-          return Ran(site, opcode);
-        });
+    system.Opcodes().Register(opcode, [this, opcode](SiteContext& ctx, const OperationTexts&) {
+      const int site = ctx.Site();
+      LookOnce();
+      S_GetUSBCmdData& report = ctx.UnitReport();
+      if (opcode == Opcodes::BiosNumberGet) report.BiosNumber = 2;
+      if (opcode == Opcodes::BiosVersionGet) report.BiosVersion = "1.2A";
+      if (opcode == Opcodes::SerialNumberRead) report.SerialText = "SN" + std::to_string(site);
+      if (opcode == Opcodes::SelfTest) report.SelfTestText = "Self test of " + std::to_string(site);
+      if (opcode == Opcodes::SdFreeSpace) report.SdFreeKBytes = 1000u + unsigned(site);
+      const char* file = opcode == Opcodes::SelfTest         ? "SelfTest.pga"
+                         : opcode == Opcodes::FirmwareUpdate ? kFirmwareImageFile
+                                                             : nullptr;
+      if (file && !fs::exists(base / "Temp" / file)) fileMissing = true;
+      return Ran(site, opcode);
+    });
   }
   SiteResult Ran(int site, Opcode opcode) {
     std::lock_guard<std::mutex> lock(mutex);

@@ -22,6 +22,7 @@
 #include "app/options_form.h"
 #include "app/options_form_widgets.h"
 #include "sim/sim_factory.h"
+#include "site/ops/operation_list.h"
 #include "site/run_controls.h"
 #include "site/site_system.h"
 #include "support/system_ini.h"
@@ -57,6 +58,7 @@ class OptionsFormTest : public ::testing::Test {
   static SiteSystemConfig Config(LogSink* log) {
     SiteSystemConfig config;
     config.LogOverride = log;
+    config.Operations = SiteOperationList();
     return config;
   }
 

@@ -36,13 +36,14 @@
 #include "tests/site/card_queues.h"
 #include "tests/site/card_run_rig.h"
 #include "tests/site/demo_base.h"
+#include "tests/support/site_config.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 class ProjectFormTest : public ::testing::Test {
  protected:
-  ProjectFormTest() : rig(sim::makeSimRig({})), system(*rig.bus) {
+  ProjectFormTest() : rig(sim::makeSimRig({})), system(*rig.bus, StandardSiteConfig()) {
     system.SetPaths(demo.Paths());
     system.AttachHost(host);  // the load's messages are boxes of the windows
     LoadSelectList(demo.base, system.SelectList(), system.Log());
@@ -290,6 +291,7 @@ class CardPageTest : public ::testing::Test {
   static SiteSystemConfig Config(LogSink* log) {
     SiteSystemConfig config;
     config.LogOverride = log;
+    config.Operations = SiteOperationList();
     return config;
   }
   // Alpha in slot 1 (the run project) and the newer Beta in slot 4 on both cards.

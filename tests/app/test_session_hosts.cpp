@@ -19,6 +19,7 @@
 #include "site/rescan.h"
 #include "site/site_system.h"
 #include "tests/site/demo_base.h"
+#include "tests/support/site_config.h"
 
 namespace {
 
@@ -75,7 +76,8 @@ struct Bench {
     options.virtualOperator = false;
     return options;
   }
-  explicit Bench(SiteHost* host) : rig(sim::makeSimRig(Options())), system(*rig.bus) {
+  explicit Bench(SiteHost* host)
+      : rig(sim::makeSimRig(Options())), system(*rig.bus, StandardSiteConfig()) {
     system.SetPaths(demo.Paths());
     if (host != nullptr) system.AttachHost(*host);
     LoadSelectList(demo.base, system.SelectList(), system.Log());

@@ -18,6 +18,7 @@
 #include "support/named_lock.h"
 #include "support/system_para.h"
 #include "support/system_paths.h"
+#include "tests/support/site_config.h"
 
 namespace {
 QColor TextColour(const QLabel* label) {
@@ -194,7 +195,7 @@ TEST_F(SiteFrameTest, BigStatusShowsTheResultWithoutChangingTheState) {
 
 TEST(SitePanelLayout, SiteOneBottomLeftSiteEightTopRight) {
   sim::SimRig rig = sim::makeSimRig(sim::RigOptions{});
-  SiteSystem system(*rig.bus);
+  SiteSystem system(*rig.bus, StandardSiteConfig());
   SystemPaths paths;
   paths.BaseDir = "/nonexistent-zv-base/";
   system.SetPaths(paths);

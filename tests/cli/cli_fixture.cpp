@@ -9,6 +9,7 @@
 
 #include "site/ops/part_record_ops.h"
 #include "site/ops/run_report.h"
+#include "site/site_context.h"
 #include "site/site_system.h"
 #include "support/archiver.h"
 #include "support/resource_pack.h"
@@ -40,10 +41,10 @@ PartRecord RecordOf(int site, bool pass) {
   return record;
 }
 
-SiteResult OnePart(SiteSystem& system, int site, bool pass) {
+SiteResult OnePart(SiteContext& ctx, bool pass) {
   const SiteResult result = pass ? SiteResultCode::Pass : SiteResultCode::Fail;
-  CountRunEnd(system.Panels(), site, result);
-  SubmitPartRecord(system, RecordOf(site, pass));
+  CountRunEnd(ctx.Panels(), ctx.Site(), result);
+  SubmitPartRecord(ctx, RecordOf(ctx.Site(), pass));
   return result;
 }
 }  // namespace
@@ -67,20 +68,21 @@ void RegisterStandIns(SiteSystem& system, PartVerdict verdict,
   for (Opcode prepare :
        {Opcodes::CheckUsbPower, Opcodes::HardwareSettings, Opcodes::DriverSettings}) {
     table.Register(prepare,
-                   [](SiteSystem&, int, const OperationTexts&) { return SiteResultCode::Pass; });
+                   [](SiteContext&, const OperationTexts&) { return SiteResultCode::Pass; });
   }
-  table.Register(Opcodes::RunAll, [verdict](SiteSystem& s, int site, const OperationTexts&) {
-    return OnePart(s, site, verdict(site, 0));
+  table.Register(Opcodes::RunAll, [verdict](SiteContext& ctx, const OperationTexts&) {
+    const int site = ctx.Site();
+    return OnePart(ctx, verdict(site, 0));
   });
-  table.Register(Opcodes::AutoRunLoop,
-                 [verdict, onPart](SiteSystem& s, int site, const OperationTexts&) {
-                   SiteResult last = 0;
-                   for (int part = 0; s.Controls().StopAllEnabled; ++part) {
-                     last = OnePart(s, site, verdict(site, part));
-                     if (onPart) onPart(site, part);
-                   }
-                   return last;
-                 });
+  table.Register(Opcodes::AutoRunLoop, [verdict, onPart](SiteContext& ctx, const OperationTexts&) {
+    const int site = ctx.Site();
+    SiteResult last = 0;
+    for (int part = 0; ctx.Controls().StopAllEnabled; ++part) {
+      last = OnePart(ctx, verdict(site, part));
+      if (onPart) onPart(site, part);
+    }
+    return last;
+  });
 }
 
 std::string CliTest::templateRoot_;

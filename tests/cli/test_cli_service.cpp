@@ -7,6 +7,7 @@
 
 #include "site/opcode_table.h"
 #include "site/ops/firmware_ops.h"
+#include "site/site_context.h"
 #include "site/site_system.h"
 #include "support/system_paths.h"
 #include "tests/cli/cli_fixture.h"
@@ -19,10 +20,11 @@ using Json = nlohmann::json;
 std::function<void(SiteSystem&)> VersionStep(int failing) {
   return [failing](SiteSystem& system) {
     if (failing < 0) return;
-    system.Opcodes().Register(
-        Opcodes::BiosVersionGet, [failing](SiteSystem& s, int site, const OperationTexts&) {
-          return site == failing ? SiteResultCode::Fail : BiosVersionGet(s, site);
-        });
+    system.Opcodes().Register(Opcodes::BiosVersionGet,
+                              [failing](SiteContext& ctx, const OperationTexts&) {
+                                const int site = ctx.Site();
+                                return site == failing ? SiteResultCode::Fail : BiosVersionGet(ctx);
+                              });
   };
 }
 

@@ -43,9 +43,10 @@ class ExchangeTest : public ::testing::Test {
   // An EEPROM read: a command the unit completes with a second reply.
   ExchangeOutcome Eeprom(const ExchangeOptions& options = {}, int site = 0) {
     CommandParts parts;
-    parts.Parameter = Link(site).MakeParameterPacket(0, 0, kData, 0, 0, 320, 64);
-    return StandardCommand(system.Table, system.Log, site, "EEPROM Read", CommandCode::EepromRead,
-                           1, std::move(parts), options);
+    parts.Parameter =
+        Link(site).MakeParameterPacket({.Address = kData, .Offset = 320, .Length = 64});
+    return StandardCommand(system.Table.Link(site), system.Log, "EEPROM Read",
+                           CommandCode::EepromRead, 1, std::move(parts), options);
   }
 
   std::vector<std::string> Texts() { return system.Log.Texts(); }
@@ -69,8 +70,9 @@ TEST_F(ExchangeTest, PassGivesStartAndPassLinesAndClearsBusy) {
 }
 
 TEST_F(ExchangeTest, BusyLinkRefusesWithoutSending) {
-  ASSERT_TRUE(Link(1).SendCommand(Link(1).MakeCommandPacket(FrameType::IoMode, 1, 0, 0, 1, 0, 0, 0),
-                                  nullptr, nullptr, 0, nullptr, std::nullopt, nullptr, nullptr));
+  ASSERT_TRUE(Link(1).SendCommand(
+      Link(1).MakeCommandPacket({.Frame = FrameType::IoMode, .CodeCount = 0, .Command = 1}),
+      nullptr, nullptr, 0, nullptr, std::nullopt, nullptr, nullptr));
   const auto before = Unit(1).record().writeCount;
   const ExchangeOutcome outcome = Eeprom({}, 1);
   EXPECT_EQ(outcome.Result, 0xA1);
@@ -79,7 +81,7 @@ TEST_F(ExchangeTest, BusyLinkRefusesWithoutSending) {
   EXPECT_EQ(Unit(1).record().writeCount, before);
   EXPECT_EQ(Link(1).IsBusy(), 1);  // stays set
   std::vector<std::uint8_t> buffer(1024);
-  EXPECT_EQ(SendBuffer(system.Table, system.Log, 1, buffer, 1024, kData), 0xA1);
+  EXPECT_EQ(SendBuffer(system.Table.Link(1), system.Log, buffer, 1024, kData), 0xA1);
   EXPECT_EQ(Texts().back(), "Site #2 - USB Busy!");
 }
 
@@ -186,10 +188,10 @@ TEST_F(ExchangeTest, OnPassMayTurnAPassIntoAFailure) {
 TEST_F(ExchangeTest, SendBufferChunksAsTheUnitReceivesThem) {
   std::vector<std::uint8_t> data(3 * 1048576);
   for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<std::uint8_t>(i * 7);
-  EXPECT_EQ(SendBuffer(system.Table, system.Log, 0, data, 65536, kData), 0xA0);
-  EXPECT_EQ(SendBuffer(system.Table, system.Log, 0, data, 3 * 1048576, kData), 0xA0);
+  EXPECT_EQ(SendBuffer(system.Table.Link(0), system.Log, data, 65536, kData), 0xA0);
+  EXPECT_EQ(SendBuffer(system.Table.Link(0), system.Log, data, 3 * 1048576, kData), 0xA0);
   const std::vector<std::uint8_t> small(512, 0x42);  // a 512-byte buffer: 1024 bytes go out
-  EXPECT_EQ(SendBuffer(system.Table, system.Log, 0, small, 512, kData + 0x400000), 0xA0);
+  EXPECT_EQ(SendBuffer(system.Table.Link(0), system.Log, small, 512, kData + 0x400000), 0xA0);
   std::vector<std::uint32_t> chunkSizes;
   for (const sim::WriteRecord& write : Unit().record().writes) {
     if (write.kind == sim::WriteKind::Chunk) chunkSizes.push_back(write.size);
@@ -207,22 +209,22 @@ TEST_F(ExchangeTest, SendBufferChunksAsTheUnitReceivesThem) {
 TEST_F(ExchangeTest, SendBufferWhoseLastAckFailsReturnsA1Silently) {
   Unit().armFault(sim::Fault::failChunkAck(sim::kLastChunk));
   std::vector<std::uint8_t> data(2 * 1048576, 1);
-  EXPECT_EQ(SendBuffer(system.Table, system.Log, 0, data, 2 * 1048576, kData), 0xA1);
+  EXPECT_EQ(SendBuffer(system.Table.Link(0), system.Log, data, 2 * 1048576, kData), 0xA1);
   EXPECT_TRUE(Texts().empty());
 }
 
 TEST_F(ExchangeTest, AnnouncementRefusedAndUnitGoneDuringTransfer) {
   Unit().armFault(sim::Fault::refuse().onCode(CommandCode::BulkOut));
   std::vector<std::uint8_t> data(1024);
-  EXPECT_EQ(SendBufferFixed(system.Table, system.Log, 0, data, 1000, kData), 0xA1);
+  EXPECT_EQ(SendBufferFixed(system.Table.Link(0), system.Log, data, 1000, kData), 0xA1);
   EXPECT_EQ(Texts().back(), "Site #1 - BulkOut Command Error!");
   Unit().armFault(sim::Fault::refuse().onCode(CommandCode::BulkIn));
-  EXPECT_EQ(ReceiveBuffer(system.Table, system.Log, 0, data, 1024, kData), 0xA1);
+  EXPECT_EQ(ReceiveBuffer(system.Table.Link(0), system.Log, data, 1024, kData), 0xA1);
   EXPECT_EQ(Texts().back(), "Site #1 - BulkIn Command Error!");
 
   Unit().armFault(sim::Fault::leaveAfterChunks(1));
   std::vector<std::uint8_t> big(3 * 1048576);
-  EXPECT_EQ(SendBuffer(system.Table, system.Log, 0, big, 3 * 1048576, kData), 0xA1);
+  EXPECT_EQ(SendBuffer(system.Table.Link(0), system.Log, big, 3 * 1048576, kData), 0xA1);
   EXPECT_EQ(Texts().back(), "Site #1 - Get Data Fail!");
   EXPECT_EQ(Link().IsOpened(), 0);  // the presence check closed the link
 }
@@ -230,7 +232,7 @@ TEST_F(ExchangeTest, AnnouncementRefusedAndUnitGoneDuringTransfer) {
 TEST_F(ExchangeTest, SendBufferFixedOf64KiBGoesOutAsOne1MiBChunk) {
   std::vector<std::uint8_t> data(65536);
   for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<std::uint8_t>(i * 5 + 1);
-  EXPECT_EQ(SendBufferFixed(system.Table, system.Log, 0, data, 65536, kData), 0xA0);
+  EXPECT_EQ(SendBufferFixed(system.Table.Link(0), system.Log, data, 65536, kData), 0xA0);
   std::vector<std::uint32_t> chunkSizes;
   for (const sim::WriteRecord& write : Unit().record().writes) {
     if (write.kind == sim::WriteKind::Chunk) chunkSizes.push_back(write.size);
@@ -247,8 +249,8 @@ TEST_F(ExchangeTest, SendBufferFixedOf64KiBGoesOutAsOne1MiBChunk) {
 // A unit that leaves right after acknowledging the only chunk: the presence check of
 // SendBuffer closes its link, SendBufferFixed has none and leaves the link to the rescan.
 TEST(PresenceAfterTransferTest, OnlySendBufferAsksWhetherTheUnitIsStillThere) {
-  using Transfer = SiteResult (*)(LinkTable&, LogSink&, int, std::span<const std::uint8_t>,
-                                  std::uint32_t, std::uint32_t);
+  using Transfer =
+      SiteResult (*)(ZvUsb&, LogSink&, std::span<const std::uint8_t>, std::uint32_t, std::uint32_t);
   struct Case {
     const char* Name;
     Transfer Send;
@@ -266,7 +268,7 @@ TEST(PresenceAfterTransferTest, OnlySendBufferAsksWhetherTheUnitIsStillThere) {
     ASSERT_TRUE(link.OpenDevice(scan.Units[0]));
     rig.units[0]->armFault(sim::Fault::leaveAfterChunks(1));
     const std::vector<std::uint8_t> data(65536, 0x77);
-    EXPECT_EQ(c.Send(system.Table, system.Log, 0, data, 65536, kData), c.Result) << c.Name;
+    EXPECT_EQ(c.Send(link, system.Log, data, 65536, kData), c.Result) << c.Name;
     EXPECT_EQ(link.IsOpened(), c.OpenedAfter) << c.Name;
     EXPECT_EQ(link.IsBusy(), 0) << c.Name;
     EXPECT_TRUE(system.Log.Texts().empty()) << c.Name;
@@ -278,7 +280,7 @@ TEST_F(ExchangeTest, ReceiveBufferReadsAndAcknowledgesEachChunk) {
   for (std::size_t i = 0; i < pattern.size(); ++i) pattern[i] = static_cast<std::uint8_t>(i);
   ASSERT_TRUE(Unit().writeMemory(kData, pattern));
   std::vector<std::uint8_t> buffer(1024, 0);
-  EXPECT_EQ(ReceiveBuffer(system.Table, system.Log, 0, buffer, 1024, kData), 0xA0);
+  EXPECT_EQ(ReceiveBuffer(system.Table.Link(0), system.Log, buffer, 1024, kData), 0xA0);
   EXPECT_EQ(buffer, pattern);
   std::vector<sim::WriteRecord> acks;
   for (const sim::WriteRecord& write : Unit().record().writes) {
@@ -290,7 +292,8 @@ TEST_F(ExchangeTest, ReceiveBufferReadsAndAcknowledgesEachChunk) {
 
   // A 1 MiB read-back into a smaller buffer fills only what fits.
   std::vector<std::uint8_t> shortBuffer(100, 0);
-  EXPECT_EQ(ReceiveBufferFixed(system.Table, system.Log, 0, shortBuffer, 0x100000, kData), 0xA0);
+  EXPECT_EQ(ReceiveBufferFixed(system.Table.Link(0), system.Log, shortBuffer, 0x100000, kData),
+            0xA0);
   EXPECT_EQ(shortBuffer[99], 99);
 }
 
@@ -309,7 +312,7 @@ class FileRangeTest : public ExchangeTest {
 
 TEST_F(FileRangeTest, RegionOf1500BytesGoesAsOne1MiBChunkPaddedWithFf) {
   Unit().enterDataStream(0, kData);
-  EXPECT_EQ(SendFileRange(system.Table, system.Log, 0, path, 2000, 1500), 0xA0);
+  EXPECT_EQ(SendFileRange(system.Table.Link(0), system.Log, path, 2000, 1500), 0xA0);
   const sim::UnitRecord record = Unit().record();
   std::vector<std::uint32_t> streamed;
   for (const sim::WriteRecord& write : record.writes) {
@@ -327,11 +330,12 @@ TEST_F(FileRangeTest, RegionOf1500BytesGoesAsOne1MiBChunkPaddedWithFf) {
 TEST_F(FileRangeTest, AckA1StopsTheStreamAndMissingFileFails) {
   Unit().enterDataStream(0, kData);
   Unit().armFault(sim::Fault::failChunkAck(0).onCode(CommandCode::BulkOut));
-  EXPECT_EQ(SendFileRange(system.Table, system.Log, 0, path, 0, 3 * 1048576), 0xA1);
+  EXPECT_EQ(SendFileRange(system.Table.Link(0), system.Log, path, 0, 3 * 1048576), 0xA1);
   EXPECT_EQ(Texts().back(), "Site #1 - Get BulkOut Ack Fail!");
   EXPECT_EQ(Unit().streamedBytes(), 1048576u);  // stopped after the first chunk
 
-  EXPECT_EQ(SendFileRange(system.Table, system.Log, 0, path.string() + ".missing", 0, 10), 0xA1);
+  EXPECT_EQ(SendFileRange(system.Table.Link(0), system.Log, path.string() + ".missing", 0, 10),
+            0xA1);
   EXPECT_EQ(Texts().back(), "Site #1 - Open File Fail!");
 }
 
@@ -352,7 +356,7 @@ TEST(EightSitesTest, ParallelTransfersWithTraceOn) {
     workers.emplace_back([&, site] {
       std::vector<std::uint8_t> data(200000, static_cast<std::uint8_t>(site));
       results[static_cast<std::size_t>(site)] =
-          SendBuffer(system.Table, system.Log, site, data, 200000, kData);
+          SendBuffer(system.Table.Link(site), system.Log, data, 200000, kData);
     });
   }
   for (std::thread& worker : workers) worker.join();

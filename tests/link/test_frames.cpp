@@ -55,8 +55,23 @@ TEST(CommandBlockTest, CommandWithoutOptionalPartsIsFfOutsideHeadCodeAndStamp) {
 
 TEST(CommandBlockTest, EveryPartLandsAtItsOffset) {
   CommandParts parts;
-  parts.Command = MakeCommandPacket(0xA3, 1, 0, 1, 5, 0, 0x11223344, 0x55667788, Words());
-  parts.Parameter = MakeParameterPacket(0x400, 3, 0x23C10000, 4, 5, 6, 7, Words());
+  parts.Command = MakeCommandPacket({.Frame = 0xA3,
+                                     .Byte1 = 1,
+                                     .Byte2 = 0,
+                                     .CodeCount = 1,
+                                     .Command = 5,
+                                     .Byte5 = 0,
+                                     .Argument1 = 0x11223344,
+                                     .Argument2 = 0x55667788},
+                                    Words());
+  parts.Parameter = MakeParameterPacket({.ChunkLength = 0x400,
+                                         .ChunkCount = 3,
+                                         .Address = 0x23C10000,
+                                         .MainLength = 4,
+                                         .ExtLength = 5,
+                                         .Offset = 6,
+                                         .Length = 7},
+                                        Words());
   parts.ByteQuad = MakeByteQuadPacket(0xA0, 0xA3, 0xA0, 0xA3);
   parts.Word96 = 0xCAFEBABE;
   parts.ByteQuadFlag = MakeByteQuadFlagPacket(1, 2, 3, 4, 0);
@@ -84,7 +99,7 @@ TEST(CommandBlockTest, EveryPartLandsAtItsOffset) {
 
 TEST(CommandBlockTest, ZeroWordAndMissingCodeLeaveTheirBytesFf) {
   CommandParts parts;
-  parts.Command = MakeCommandPacket(0xA9, 1, 0, 0, 1, 0, 0, 0, Words());
+  parts.Command = MakeCommandPacket({.Frame = 0xA9, .CodeCount = 0, .Command = 1}, Words());
   parts.Code = MakeCodeWord(0x1234);  // count 0: not copied
   const CommandBlock block = BuildCommandBlock(parts, DateStamp{});
   EXPECT_EQ(block[96], 0xFF);
@@ -95,7 +110,7 @@ TEST(CommandBlockTest, ZeroWordAndMissingCodeLeaveTheirBytesFf) {
 
 TEST(CommandBlockTest, CodeCountBeyondSixteenStaysInsideTheCodeList) {
   CommandParts parts;
-  parts.Command = MakeCommandPacket(0xA0, 1, 0, 200, 1, 0, 0, 0, Words());
+  parts.Command = MakeCommandPacket({.Frame = 0xA0, .CodeCount = 200, .Command = 1}, Words());
   parts.Code = MakeCodeWord(0xB14E);
   parts.Name = MakeNamePacket("N", "", 0, "");
   const CommandBlock block = BuildCommandBlock(parts, DateStamp{});
@@ -124,7 +139,7 @@ TEST(PacketTest, NameTextsOfEightAndMoreBytesAreCutWithoutTerminator) {
 TEST(PacketTest, ParameterTailComesFromTheLink) {
   LinkWords words = Words();
   words.ParameterTail = 0x01020304;
-  const Packet packet = *MakeParameterPacket(0, 0, 0, 0, 0, 0, 0, words);
+  const Packet packet = *MakeParameterPacket({}, words);
   EXPECT_EQ(packet[28], 0x04);
   EXPECT_EQ(packet[31], 0x01);
 }

@@ -17,8 +17,9 @@ class LinkUsbTest : public ::testing::Test {
   void SetUp() override { ASSERT_TRUE(link.OpenDevice(usb.Unit(0))); }
 
   bool Send(std::uint8_t frameType, std::uint8_t codeCount = 1) {
-    return link.SendCommand(link.MakeCommandPacket(frameType, 1, 0, codeCount, 1, 0, 0, 0), nullptr,
-                            nullptr, 0, nullptr, link.MakeCodeWord(0x56A9), nullptr, nullptr);
+    return link.SendCommand(
+        link.MakeCommandPacket({.Frame = frameType, .CodeCount = codeCount, .Command = 1}), nullptr,
+        nullptr, 0, nullptr, link.MakeCodeWord(0x56A9), nullptr, nullptr);
   }
 
   FakeUsb usb;

@@ -90,8 +90,9 @@ TEST(SendBufferAckTest, AFailedAckStopsOnlyWhenTheLastByteSeenIsNoPass) {
     Queue(bench.usb, {Ack(0xA0)});  // the acceptance of the announcement
     Queue(bench.usb, c.Acks);
     Queue(bench.usb, {Ack(0xA0), Ack(0xA0), Ack(0xA0)});  // spare: a wrong loop cannot hang
-    EXPECT_EQ(SendBuffer(bench.system.Table, bench.system.Log, 0, data, kThreeChunks, kAddress),
-              c.Result)
+    EXPECT_EQ(
+        SendBuffer(bench.system.Table.Link(0), bench.system.Log, data, kThreeChunks, kAddress),
+        c.Result)
         << c.Name;
     EXPECT_EQ(WritesOfSize(bench.usb, kMiB), c.ChunksSent) << c.Name;
     EXPECT_EQ(bench.usb.ReadCount(), static_cast<int>(1 + c.ChunksSent)) << c.Name;
@@ -106,7 +107,7 @@ TEST(SendBufferAckTest, FailedChunkWriteIsGetDataFail) {
   bench.usb.FailWritesAfter(2, 2);  // the announcement and chunk 0 pass; chunk 1 fails twice
   Queue(bench.usb, {Ack(0xA0), Ack(0xA0), Ack(0xA0)});
   const std::vector<std::uint8_t> data(3 * kMiB, 1);
-  EXPECT_EQ(SendBuffer(bench.system.Table, bench.system.Log, 0, data, kThreeChunks, kAddress),
+  EXPECT_EQ(SendBuffer(bench.system.Table.Link(0), bench.system.Log, data, kThreeChunks, kAddress),
             0xA1);
   EXPECT_EQ(bench.Texts(), std::vector<std::string>{"Site #1 - Get Data Fail!"});
   EXPECT_EQ(bench.usb.ReadCount(), 2);  // acceptance and the first chunk's ack only
@@ -150,7 +151,7 @@ TEST(ReceiveBufferTest, ChunkReadsAndAcknowledgementWrites) {
     }
     std::vector<std::uint8_t> buffer(3 * kMiB, 0);
     EXPECT_EQ(
-        ReceiveBuffer(bench.system.Table, bench.system.Log, 0, buffer, kThreeChunks, kAddress),
+        ReceiveBuffer(bench.system.Table.Link(0), bench.system.Log, buffer, kThreeChunks, kAddress),
         c.Result)
         << c.Name;
     std::size_t acks = 0;
@@ -177,8 +178,9 @@ TEST(ReceiveBufferTest, FixedOfExactly1024BytesIsOneSmallChunk) {
   bench.usb.QueueReply(Pattern(1024, 3));
   bench.usb.QueueReply(Pattern(1024, 4));  // spare
   std::vector<std::uint8_t> buffer(1024, 0);
-  EXPECT_EQ(ReceiveBufferFixed(bench.system.Table, bench.system.Log, 0, buffer, 1024, kAddress),
-            0xA0);
+  EXPECT_EQ(
+      ReceiveBufferFixed(bench.system.Table.Link(0), bench.system.Log, buffer, 1024, kAddress),
+      0xA0);
   EXPECT_EQ(buffer, Pattern(1024, 3));
   EXPECT_EQ(bench.usb.ReadCount(), 2);
   const std::vector<FakeUsb::Write> writes = bench.usb.Writes();
@@ -200,7 +202,7 @@ class SendFileRangeTest : public ::testing::Test {
     path = folder.Write("image.bin", content);
   }
   SiteResult Stream(std::uint64_t offset, std::uint64_t length) {
-    return SendFileRange(bench.system.Table, bench.system.Log, 0, path, offset, length);
+    return SendFileRange(bench.system.Table.Link(0), bench.system.Log, path, offset, length);
   }
   TempFolder folder;
   std::string path;
@@ -227,7 +229,8 @@ TEST_F(SendFileRangeTest, AckRulesOfTheStream) {
     Bench fresh;
     Queue(fresh.usb, c.Acks);
     Queue(fresh.usb, {Ack(0xA0), Ack(0xA0)});  // spare
-    EXPECT_EQ(SendFileRange(fresh.system.Table, fresh.system.Log, 0, path, 0, kMiB + 1), c.Result)
+    EXPECT_EQ(SendFileRange(fresh.system.Table.Link(0), fresh.system.Log, path, 0, kMiB + 1),
+              c.Result)
         << c.Name;
     EXPECT_EQ(WritesOfSize(fresh.usb, kMiB), c.Chunks) << c.Name;
     EXPECT_EQ(fresh.system.Log.Texts(), c.Lines) << c.Name;

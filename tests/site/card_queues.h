@@ -11,6 +11,7 @@
 
 #include "site/opcode_table.h"
 #include "site/ops/card_store_ops.h"
+#include "site/ops/operation_list.h"
 #include "site/site_system.h"
 #include "tests/site/site_test_rig.h"
 
@@ -20,16 +21,16 @@ class CardQueues {
   using Hook = std::function<void(int site, Opcode opcode)>;
 
   explicit CardQueues(SiteSystem& system) {
-    RegisterCardOperations(real_);
     for (Opcode opcode = Opcodes::SdProjectList; opcode <= Opcodes::SdFilter; ++opcode) {
-      system.Opcodes().Register(
-          opcode, [this, opcode](SiteSystem& s, int site, const OperationTexts& texts) {
-            if (Hook hook = TakeHook(); hook) hook(site, opcode);
-            const SiteResult result = real_.Run(s, opcode, site, texts);
-            std::lock_guard<std::mutex> lock(mutex_);
-            ran_[site].push_back(opcode);
-            return result;
-          });
+      system.Opcodes().Register(opcode,
+                                [this, opcode](SiteContext& ctx, const OperationTexts& texts) {
+                                  const int site = ctx.Site();
+                                  if (Hook hook = TakeHook(); hook) hook(site, opcode);
+                                  const SiteResult result = real_.Run(ctx, opcode, texts);
+                                  std::lock_guard<std::mutex> lock(mutex_);
+                                  ran_[site].push_back(opcode);
+                                  return result;
+                                });
     }
   }
   // Each site that ran one, with its opcodes in order.
@@ -53,7 +54,7 @@ class CardQueues {
     return std::exchange(hook_, Hook{});
   }
 
-  OpcodeTable real_;
+  OpcodeTable real_{SiteOperationList()};
   mutable std::mutex mutex_;
   std::map<int, std::vector<Opcode>> ran_;
   Hook hook_;

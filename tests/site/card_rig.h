@@ -14,6 +14,7 @@
 #include "site/card_list.h"
 #include "site/card_store.h"
 #include "site/ops/card_store_ops.h"
+#include "site/ops/operation_list.h"
 #include "site/rescan.h"
 #include "support/checksums.h"
 #include "tests/site/run_rig.h"
@@ -56,6 +57,7 @@ struct CardRig {
   static SiteSystemConfig Config(LogSink* log) {
     SiteSystemConfig config;
     config.LogOverride = log;
+    config.Operations = SiteOperationList();
     return config;
   }
 
@@ -89,7 +91,7 @@ struct CardRig {
   // A set fetched from a card, waiting in the temp folder "Proj".
   void WriteFetchedSet(const std::string& info = "[ProjectInfo]\r\nName=A\r\n",
                        std::size_t tempBytes = 5000) {
-    WriteSet(CardFetchFolder(system), info, tempBytes);
+    WriteSet(CardFetchFolder(system.Paths()), info, tempBytes);
   }
 
   // A stored project on a card, directory and all, as the list names it.
@@ -108,6 +110,7 @@ struct CardRig {
   CapturingLog captured;
   HeadlessSiteHost host;
   SiteSystem system;
+  DirectContexts Site{system};  // Site(n): site n's context
 };
 
 // "[ListName]" with ProjCount, ProjNumber and the given slots (name "P" + slot, the given date).

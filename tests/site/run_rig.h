@@ -9,6 +9,7 @@
 
 #include "project/driver_slots.h"
 #include "records/record_store.h"
+#include "site/ops/operation_list.h"
 #include "site/rescan.h"
 #include "tests/site/site_test_rig.h"
 
@@ -74,6 +75,7 @@ struct RunRig {
   static SiteSystemConfig Config(LogSink* log) {
     SiteSystemConfig config;
     config.LogOverride = log;
+    config.Operations = SiteOperationList();
     return config;
   }
 
@@ -135,4 +137,5 @@ struct RunRig {
   CapturingLog captured;
   HeadlessSiteHost host;
   SiteSystem system;
+  DirectContexts Site{system};  // Site(n): site n's context
 };

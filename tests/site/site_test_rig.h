@@ -19,10 +19,12 @@
 #include "sim/sim_factory.h"
 #include "site/command.h"
 #include "site/headless_site_host.h"
+#include "site/ops/operation_list.h"
 #include "site/site_system.h"
 #include "support/named_lock.h"
 #include "support/system_para.h"
 #include "support/system_paths.h"
+#include "tests/site/direct_context.h"
 #include "tests/support/hang_guard.h"
 
 struct LoggedLine {
@@ -79,6 +81,7 @@ struct SiteRig {
   static SiteSystemConfig Config(LogSink* log) {
     SiteSystemConfig config;
     config.LogOverride = log;
+    config.Operations = SiteOperationList();
     return config;
   }
 
@@ -93,6 +96,7 @@ struct SiteRig {
   CapturingLog captured;
   HeadlessSiteHost host;
   SiteSystem system;
+  DirectContexts Site{system};  // Site(n): site n's context
   S_SystemPara& para;
   NamedLocks& locks;
   SitePanels& panels;
@@ -110,14 +114,13 @@ inline void WaitReleased(const std::shared_future<void>& released) {
 class BusyWorker {
  public:
   BusyWorker(SiteRig& rig, int site) {
-    rig.system.Opcodes().Register(Opcodes::EmptyStepA,
-                                  [this](SiteSystem&, int, const OperationTexts&) {
-                                    inside_ = true;
-                                    if (!WaitUntil([this] { return release_.load(); })) {
-                                      ADD_FAILURE() << "the busy worker was never released";
-                                    }
-                                    return SiteResultCode::Pass;
-                                  });
+    rig.system.Opcodes().Register(Opcodes::EmptyStepA, [this](SiteContext&, const OperationTexts&) {
+      inside_ = true;
+      if (!WaitUntil([this] { return release_.load(); })) {
+        ADD_FAILURE() << "the busy worker was never released";
+      }
+      return SiteResultCode::Pass;
+    });
     OpcodeQueue queue = MakeQueue({Opcodes::EmptyStepA});
     started_ =
         Command(rig.system, site, queue).Started() && WaitUntil([this] { return inside_.load(); });

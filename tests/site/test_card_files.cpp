@@ -94,9 +94,9 @@ TEST(CardFiles, AFileOneByteOverSixtyMebibytesTakesTwoPieces) {
     out.seekp(kPiece);
     out.put('\x7E');  // a sparse file: zeros up to the last byte
   }
-  ASSERT_EQ(SdCreateDirectory(rig.system, 0, "D"), 0xA0);
+  ASSERT_EQ(SdCreateDirectory(rig.Site(0), "D"), 0xA0);
   rig.Unit(0).clearRecord();
-  ASSERT_EQ(PutFileToCard(rig.system, 0, pc, "0:D", "BIG"), 0xA0);
+  ASSERT_EQ(PutFileToCard(rig.Site(0), pc, "0:D", "BIG"), 0xA0);
   const auto writes = rig.Unit(0).record().commandsWithCode(sim::Code::SdWriteData);
   ASSERT_EQ(writes.size(), 2u);
   const std::uint32_t expected[2][4] = {{0, kPiece, 8, 0}, {kPiece, 1, 16, 0x7E}};
@@ -111,7 +111,7 @@ TEST(CardFiles, AFileOneByteOverSixtyMebibytesTakesTwoPieces) {
 
   // And back: the same bytes in two pieces.
   const std::string back = rig.folder.Base() + "back.bin";
-  ASSERT_EQ(GetFileFromCard(rig.system, 0, back, "D", "BIG"), 0xA0);
+  ASSERT_EQ(GetFileFromCard(rig.Site(0), back, "D", "BIG"), 0xA0);
   std::uint32_t sumBack = 0;
   ASSERT_EQ(FileByteSum(back, 0, kPiece + 1ULL, sumBack), ByteSumResult::Ok);
   EXPECT_EQ(fs::file_size(back), kPiece + 1ULL);
@@ -121,17 +121,17 @@ TEST(CardFiles, AFileOneByteOverSixtyMebibytesTakesTwoPieces) {
 
 TEST(CardFiles, SmallAndEmptyFilesRoundTripAndSizesAreReported) {
   CardRig rig(1);
-  ASSERT_EQ(SdCreateDirectory(rig.system, 0, "0:D"), 0xA0);
+  ASSERT_EQ(SdCreateDirectory(rig.Site(0), "0:D"), 0xA0);
   for (const std::string& bytes : {std::string(), std::string("x"), std::string(3000, 'q')}) {
     SCOPED_TRACE(bytes.size());
     const std::string pc = rig.folder.Base() + "f.bin";
     WriteFile(pc, bytes);
-    ASSERT_EQ(PutFileToCard(rig.system, 0, pc, "0:D", "F"), 0xA0);
+    ASSERT_EQ(PutFileToCard(rig.Site(0), pc, "0:D", "F"), 0xA0);
     std::uint32_t size = 99;
-    EXPECT_EQ(SdGetFileSize(rig.system, 0, "D", "F", size), 0xA0);
+    EXPECT_EQ(SdGetFileSize(rig.Site(0), "D", "F", size), 0xA0);
     EXPECT_EQ(size, bytes.size());
     const std::string back = rig.folder.Base() + "g.bin";
-    ASSERT_EQ(GetFileFromCard(rig.system, 0, back, "D", "F"), 0xA0);
+    ASSERT_EQ(GetFileFromCard(rig.Site(0), back, "D", "F"), 0xA0);
     EXPECT_EQ(ReadFile(back), bytes);
   }
 }
@@ -143,16 +143,16 @@ TEST(CardFiles, NamesOverEightCharactersAreRefusedBeforeAnythingIsSent) {
   std::uint32_t size = 0;
   const std::string nine = "ABCDEFGHI";
   const std::function<SiteResult()> calls[] = {
-      [&] { return SdCreateDirectory(rig.system, 0, nine); },
-      [&] { return SdDeleteDirectory(rig.system, 0, nine, true); },
-      [&] { return SdGetFileSize(rig.system, 0, "0:", nine, size); },
-      [&] { return SdReadData(rig.system, 0, nine, "F", kCardPieceAddress, 0, 1); },
-      [&] { return SdWriteData(rig.system, 0, "0:", nine, kCardPieceAddress, 0, 1, 8, 0); },
+      [&] { return SdCreateDirectory(rig.Site(0), nine); },
+      [&] { return SdDeleteDirectory(rig.Site(0), nine, true); },
+      [&] { return SdGetFileSize(rig.Site(0), "0:", nine, size); },
+      [&] { return SdReadData(rig.Site(0), nine, "F", kCardPieceAddress, 0, 1); },
+      [&] { return SdWriteData(rig.Site(0), "0:", nine, kCardPieceAddress, 0, 1, 8, 0); },
   };
   const std::uint64_t before = rig.Unit(0).record().commandCount;
   for (const auto& call : calls) EXPECT_EQ(call(), 0xA5);
   // The whole-file transfer refuses at the card write, after the free space and the piece.
-  EXPECT_NE(PutFileToCard(rig.system, 0, pc, "0:", nine), 0xA0);
+  EXPECT_NE(PutFileToCard(rig.Site(0), pc, "0:", nine), 0xA0);
   const auto record = rig.Unit(0).record();
   EXPECT_EQ(record.commandsWithCode(sim::Code::SdWriteData).size(), 0u);
   EXPECT_EQ(record.commandsWithCode(sim::Code::SdCreateDirectory).size(), 0u);
@@ -174,10 +174,10 @@ TEST(CardFiles, AFileOfFourGibibytesIsRefusedBeforeAnythingIsSent) {
   }
   ASSERT_EQ(fs::file_size(pc), kCardFileLimit);
   const std::uint64_t before = rig.Unit(0).record().commandCount;
-  EXPECT_EQ(PutFileToCard(rig.system, 0, pc, "0:", "HUGE"), 0xA1);
+  EXPECT_EQ(PutFileToCard(rig.Site(0), pc, "0:", "HUGE"), 0xA1);
   EXPECT_TRUE(rig.Logged(0, " - Target's File Is 4GBytes Or Bigger!"));
   EXPECT_EQ(rig.Unit(0).record().commandCount, before);
-  EXPECT_EQ(PutFileToCard(rig.system, 0, rig.folder.Base() + "none.bin", "0:", "F"), 0xA1);
+  EXPECT_EQ(PutFileToCard(rig.Site(0), rig.folder.Base() + "none.bin", "0:", "F"), 0xA1);
   EXPECT_TRUE(rig.Logged(0, " - Not Find Taget,s File!"));
 }
 
@@ -194,16 +194,16 @@ TEST(CardFiles, PiecesThatThePcFileCannotGiveOrTake) {
     const char* line;
   };
   const Row rows[] = {
-      {"a piece over 60 MiB", [&] { return LoadFilePiece(rig.system, 0, small, 0, kPiece + 1); },
+      {"a piece over 60 MiB", [&] { return LoadFilePiece(rig.Site(0), small, 0, kPiece + 1); },
        " - Target's File Bigger Then 60MBytes!"},
       {"a piece over 60 MiB into the PC file",
-       [&] { return SaveFilePiece(rig.system, 0, small, 0, kPiece + 1, false); },
+       [&] { return SaveFilePiece(rig.Site(0), small, 0, kPiece + 1, false); },
        " - Target's File Bigger Then 60MBytes!"},
-      {"past the file's end", [&] { return LoadFilePiece(rig.system, 0, small, 4, 7); },
+      {"past the file's end", [&] { return LoadFilePiece(rig.Site(0), small, 4, 7); },
        " - Read Data From File is Fail!"},
       {"a file without a place to seek",
-       [&] { return SaveFilePiece(rig.system, 0, pipe, kPiece, 1, false); }, " - File Seek Fail!"},
-      {"no file", [&] { return LoadFilePiece(rig.system, 0, small + ".none", 0, 1); },
+       [&] { return SaveFilePiece(rig.Site(0), pipe, kPiece, 1, false); }, " - File Seek Fail!"},
+      {"no file", [&] { return LoadFilePiece(rig.Site(0), small + ".none", 0, 1); },
        " - Not Find Taget,s File!"},
   };
   for (const Row& row : rows) {
@@ -219,13 +219,13 @@ TEST(CardFiles, PiecesThatThePcFileCannotGiveOrTake) {
 
 TEST(CardFiles, TheCardRejectsAPieceWhoseByteSumIsWrong) {
   CardRig rig(1);
-  ASSERT_EQ(SdCreateDirectory(rig.system, 0, "D"), 0xA0);
+  ASSERT_EQ(SdCreateDirectory(rig.Site(0), "D"), 0xA0);
   const std::vector<std::uint8_t> bytes{1, 2, 3};
   rig.Unit(0).writeMemory(kCardPieceAddress, bytes);
-  EXPECT_EQ(SdWriteData(rig.system, 0, "D", "F", kCardPieceAddress, 0, 3, 8, 7), 0xA9);
+  EXPECT_EQ(SdWriteData(rig.Site(0), "D", "F", kCardPieceAddress, 0, 3, 8, 7), 0xA9);
   EXPECT_TRUE(rig.Logged(
       0, " - SDCard Write Data Fail!, The function failed due to a disk error an internal error"));
-  EXPECT_EQ(SdWriteData(rig.system, 0, "D", "F", kCardPieceAddress, 0, 3, 8, 6), 0xA0);
+  EXPECT_EQ(SdWriteData(rig.Site(0), "D", "F", kCardPieceAddress, 0, 3, 8, 6), 0xA0);
 }
 
 TEST(CardFiles, FreeSpaceDecidesWhetherAFileGoes) {
@@ -247,7 +247,7 @@ TEST(CardFiles, FreeSpaceDecidesWhetherAFileGoes) {
     rig.Card(0, [&](sim::SdCardState& s) { s.freeKBytes = row.freeKBytes; });
     const std::string pc = rig.folder.Base() + "f.bin";
     WriteFile(pc, std::string(row.fileBytes, 'a'));
-    EXPECT_EQ(PutFileToCard(rig.system, 0, pc, "0:", "F"), row.result);
+    EXPECT_EQ(PutFileToCard(rig.Site(0), pc, "0:", "F"), row.result);
     EXPECT_EQ(rig.system.CmdData(0).SdFreeKBytes, row.freeKBytes);
     EXPECT_TRUE(
         rig.Logged(0, " - SDCard Free Space Size = " + std::to_string(row.freeKBytes) + " KBytes",
@@ -258,9 +258,9 @@ TEST(CardFiles, FreeSpaceDecidesWhetherAFileGoes) {
 
 TEST(CardFiles, DeletingWithoutReportLogsNothingAndReturnsTheCardsCode) {
   CardRig rig(1);
-  EXPECT_EQ(SdDeleteDirectory(rig.system, 0, "NONE", false), 0xA4);
+  EXPECT_EQ(SdDeleteDirectory(rig.Site(0), "NONE", false), 0xA4);
   EXPECT_TRUE(rig.captured.Lines().empty());
-  EXPECT_EQ(SdDeleteDirectory(rig.system, 0, "NONE", true), 0xA4);
+  EXPECT_EQ(SdDeleteDirectory(rig.Site(0), "NONE", true), 0xA4);
   EXPECT_TRUE(rig.Logged(0, " - SDCard Delete Directory", LogColour::Start));
   EXPECT_TRUE(rig.Logged(0, " - SDCard Delete Directory Fail!, Could not find the path"));
 }

@@ -202,7 +202,7 @@ TEST(CardStore, ACopyGoesFromOneCardToAllWithItsSumsChecked) {
                 ReadFile(rig.Card(0) / "Proj4" / label));
     }
   }
-  EXPECT_FALSE(fs::exists(CardFetchFolder(rig.system)));
+  EXPECT_FALSE(fs::exists(CardFetchFolder(rig.system.Paths())));
 
   // A damaged data image on the source card is caught by its sum.
   WriteFile(rig.Card(0) / "Proj4" / "Temp", std::string(100, '\x5B'));
@@ -219,7 +219,7 @@ TEST(CardStore, InformationOfTheSelectedProjectAndQuickFormat) {
       RunCardQueue(rig.system, {0}, {Opcodes::SdProjectList, Opcodes::SdProjectInfo}).AllPassed());
   EXPECT_NE(rig.system.CardView().InfoText().find("Acme"), std::string::npos);
   EXPECT_EQ(rig.system.CardView().RunRow(0), 1);
-  EXPECT_FALSE(fs::exists(CardInfoCopy(rig.system, 0)));
+  EXPECT_FALSE(fs::exists(CardInfoCopy(rig.system.Paths(), 0)));
 
   ASSERT_TRUE(FormatCards(rig.system, {0}).AllPassed());
   EXPECT_TRUE(fs::is_empty(rig.Card(0)));

@@ -73,8 +73,8 @@ struct FirmwareRig {
   void UseSoftwareVersion(std::string version) {
     rig.system.Opcodes().Register(
         Opcodes::FirmwareUpdate,
-        [version = std::move(version)](SiteSystem& system, int site, const OperationTexts&) {
-          return UpdateFirmware(system, site, version);
+        [version = std::move(version)](SiteContext& ctx, const OperationTexts&) {
+          return UpdateFirmwareFor(ctx, version);
         });
   }
   void WriteTempFiles(const std::string& image, const char* oldestSoftware) {
@@ -149,7 +149,7 @@ TEST(FirmwareVersionGet, TheUnitsFourBytesBecomeTheVersionText) {
     FirmwareRig f(1);
     f.SetUnitVersion(0, c.unit);
     f.rig.system.CmdData(0).BiosVersion = "before";
-    EXPECT_EQ(BiosVersionGet(f.rig.system, 0), c.result) << c.kept;
+    EXPECT_EQ(BiosVersionGet(f.rig.Site(0)), c.result) << c.kept;
     EXPECT_EQ(f.rig.system.CmdData(0).BiosVersion, c.kept);
     ExpectLines(f.rig.captured, c.lines, c.kept);
     EXPECT_EQ(f.rig.system.Link(0).IsBusy(), 0);
@@ -162,7 +162,7 @@ TEST(FirmwareReset, SendsTheResetReadsNoReplyAndFailsOnlyWhenTheUnitIsGone) {
     if (!restarts) {
       f.UnitAt(0).registerCommand(sim::Code::Reset, [](sim::CommandContext& ctx) { ctx.accept(); });
     }
-    EXPECT_EQ(ResetUnit(f.rig.system, 0), restarts ? 0xA1 : 0xA0);
+    EXPECT_EQ(ResetUnit(f.rig.Site(0)), restarts ? 0xA1 : 0xA0);
     EXPECT_TRUE(f.rig.captured.Has(std::string("Site #1 - ") + kApplicationTitle + " Reset",
                                    LogColour::Start));
     EXPECT_TRUE(f.Sent(0, sim::Code::Reset));
@@ -271,7 +271,7 @@ TEST(FirmwareUpdate, TheUpdatedUnitRestartsAndTheRescanFindsItWithItsNewVersion)
     RescanUnits(f.rig.system);
     return f.rig.panels.Status(0) == siReady;
   }));
-  EXPECT_EQ(BiosVersionGet(f.rig.system, 0), 0xA0);
+  EXPECT_EQ(BiosVersionGet(f.rig.Site(0)), 0xA0);
   EXPECT_EQ(f.rig.system.CmdData(0).BiosVersion, "2.6");
 }
 

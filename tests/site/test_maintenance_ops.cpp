@@ -82,7 +82,7 @@ TEST(MaintenanceTest, BurnInStartsWithSiteZerosPlanAndAlwaysEndsTheQueueFailed) 
     MaintenanceRig rig(2);
     rig.system.Project().Project().PreBlankCheck = true;
     rig.Plan(1).SocketCount = 4;  // site 1's own plan is not the one sent
-    if (c.image) std::ofstream(SelfTestImagePath(rig.system), std::ios::binary) << "bits";
+    if (c.image) std::ofstream(SelfTestImagePath(rig.system.Paths()), std::ios::binary) << "bits";
     if (c.fault) rig.UnitOnSite(1).armFault(sim::Fault(*c.fault).onCode(sim::Code::BurnInTest));
     rig.RunQueue(1, {Opcodes::SelfTestFpgaLoad, Opcodes::BurnInTest});
     EXPECT_EQ(rig.captured.TextsOf(1), Lines{c.line});
@@ -123,7 +123,7 @@ TEST(MaintenanceTest, StartKeyAnswersAreSilentAndItsFaultsHaveTheirOwnTexts) {
     rig.Unit(0).clearRecord();
     rig.Unit(0).withState<sim::MaintenanceState>([&](auto& st) { st.startKeyPresses = c.presses; });
     if (c.fault) rig.Unit(0).armFault(sim::Fault(*c.fault).onCode(sim::Code::DetectStartKey));
-    EXPECT_EQ(DetectStartKey(rig.system, 0), c.result);
+    EXPECT_EQ(DetectStartKey(rig.Site(0)), c.result);
     EXPECT_EQ(rig.captured.TextsOf(0), c.lines);
     for (const std::string& line : c.lines) EXPECT_TRUE(rig.captured.Has(line, LogColour::Red));
     EXPECT_EQ(rig.Unit(0).record().commands.at(0).block.commandByte, 3);

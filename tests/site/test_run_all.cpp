@@ -67,7 +67,7 @@ TEST(RunAllTest, TheImageReachesThePartChunkByChunk) {
     // Stand-ins for the preparation, which other operations own.
     for (Opcode op : {Opcodes::CheckUsbPower, Opcodes::HardwareSettings, Opcodes::DriverSettings}) {
       rig.system.Opcodes().Register(
-          op, [](SiteSystem&, int, const OperationTexts&) { return SiteResultCode::Pass; });
+          op, [](SiteContext&, const OperationTexts&) { return SiteResultCode::Pass; });
     }
     OpcodeQueue queue = MakeQueue({Opcodes::CheckUsbPower, Opcodes::HardwareSettings,
                                    Opcodes::DriverSettings, Opcodes::RunAll});
@@ -123,7 +123,7 @@ TEST(RunAllTest, ANandRunThatPassesReportsItsBadBlocks) {
   }
   ASSERT_TRUE(rig.Unit(0).writeMemory(UnitAddress::BadBlockTable, bitmap));
 
-  EXPECT_EQ(RunAll(rig.system, 0), SiteResultCode::Pass);
+  EXPECT_EQ(RunAll(rig.Site(0)), SiteResultCode::Pass);
   EXPECT_TRUE(rig.captured.Has(Line(" - Total Block = 1024, Good Block = 964, Bad Block = 60"),
                                LogColour::Orange));
   std::vector<std::size_t> perLine;
@@ -214,7 +214,7 @@ TEST(RunAllTest, AGroupDefinePieceIsStreamedForProgramAndAgainForVerify) {
     project.ReadGroupDefine(table);
     rig.Bind();
 
-    EXPECT_EQ(RunAll(rig.system, 0), SiteResultCode::Pass);
+    EXPECT_EQ(RunAll(rig.Site(0)), SiteResultCode::Pass);
     std::vector<std::string> tails;
     for (const std::string& text : rig.captured.TextsOf(0)) {
       if (text.rfind(Line(" - RUN ALL Time = "), 0) != 0) tails.push_back(text.substr(7));
@@ -293,7 +293,7 @@ TEST(RunAllTest, EveryFailureIsOneFailedPart) {
     rig.Load(PartPlan{}, PatternImage(4096));
     rig.Bind();
     c.arm(rig.Unit(0));
-    EXPECT_EQ(RunAll(rig.system, 0), c.result);
+    EXPECT_EQ(RunAll(rig.Site(0)), c.result);
     EXPECT_EQ(rig.system.RunBytes(0).RunResult, c.result);
     EXPECT_TRUE(rig.captured.Has(Line(c.line), LogColour::Red));
     EXPECT_TRUE(rig.captured.Has(Line(" - RUN ALL Fail!"), LogColour::Red));
@@ -317,7 +317,7 @@ TEST(RunAllTest, ARunWithoutSocketsIsNotAPart) {
   rig.Load(PartPlan{}, PatternImage(4096));
   rig.Bind();
   rig.system.Project().Records().ProcessPlan[0].SocketCode = {0, 0, 0, 0};
-  EXPECT_EQ(RunAll(rig.system, 0), SiteResultCode::Fail);
+  EXPECT_EQ(RunAll(rig.Site(0)), SiteResultCode::Fail);
   EXPECT_TRUE(rig.captured.Has(Line(" - No Choice Textool!"), LogColour::Red));
   EXPECT_EQ(rig.system.Panels().FailCount(0), 0u);
   EXPECT_TRUE(rig.Unit(0).record().commandsWithCode(0x0000).empty());

@@ -57,7 +57,7 @@ TEST(RunSoakTest, EightLoopsAgreeWithTheUnitsAndTheRecords) {
     // Stand-ins for the preparation, which other operations own.
     for (Opcode op : {Opcodes::CheckUsbPower, Opcodes::HardwareSettings, Opcodes::DriverSettings}) {
       rig.system.Opcodes().Register(
-          op, [](SiteSystem&, int, const OperationTexts&) { return SiteResultCode::Pass; });
+          op, [](SiteContext&, const OperationTexts&) { return SiteResultCode::Pass; });
     }
     ExpectSoakAgrees(rig, LoopUntilParts(rig, RunRecipe::PcAutoRun, kParts), kParts);
   }

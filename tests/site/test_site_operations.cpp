@@ -14,6 +14,7 @@
 #include "site/ops/unit_notice_ops.h"
 #include "site/rescan.h"
 #include "site/site_wait.h"
+#include "site/system_startup.h"
 #include "tests/site/site_test_rig.h"
 
 namespace {
@@ -46,8 +47,8 @@ class OperationsTest : public ::testing::Test {
 };
 
 TEST_F(OperationsTest, NoticesSendTheirCodeAndLogNothingOnTheirWay) {
-  EXPECT_EQ(ConnectNotice(rig.system, 0), SiteResultCode::Pass);
-  EXPECT_EQ(CloseNotice(rig.system, 0), SiteResultCode::Pass);
+  EXPECT_EQ(ConnectNotice(rig.Site(0)), SiteResultCode::Pass);
+  EXPECT_EQ(CloseNotice(rig.Site(0)), SiteResultCode::Pass);
   EXPECT_EQ(Unit().record().codes(),
             (std::vector<std::uint16_t>{sim::Code::ConnectNotice, sim::Code::CloseNotice}));
   const sim::DecodedBlock block = Unit().record().commands.front().block;
@@ -69,7 +70,7 @@ TEST_F(OperationsTest, NoticeAnswersOtherThanPassFailSilently) {
   for (const sim::Fault& fault :
        {sim::Fault::refuse(), sim::Fault::fail(), sim::Fault::garbage(0x5A)}) {
     Unit().armFault(sim::Fault(fault).onCode(sim::Code::ConnectNotice));
-    EXPECT_EQ(ConnectNotice(rig.system, 0), SiteResultCode::Fail);
+    EXPECT_EQ(ConnectNotice(rig.Site(0)), SiteResultCode::Fail);
     EXPECT_EQ(Link().IsBusy(), 0);
     EXPECT_TRUE(Link().HasHandle());
   }
@@ -79,16 +80,17 @@ TEST_F(OperationsTest, NoticeAnswersOtherThanPassFailSilently) {
 TEST_F(OperationsTest, ABusyLinkRefusesWithoutSending) {
   // A frame without answer leaves the link busy, as the input/output mode command does.
   CommandParts parts;
-  parts.Command = Link().MakeCommandPacket(FrameType::IoMode, 1, 0, 0, 1, 0, 0, 0);
+  parts.Command =
+      Link().MakeCommandPacket({.Frame = FrameType::IoMode, .CodeCount = 0, .Command = 1});
   ASSERT_TRUE(Link().SendCommand(std::move(parts)));
   ASSERT_EQ(Link().IsBusy(), 1);
   const std::uint64_t sent = Unit().record().commandCount;
 
-  EXPECT_EQ(ConnectNotice(rig.system, 0), SiteResultCode::Fail);
-  EXPECT_EQ(GetDateTimeId(rig.system, 0), SiteResultCode::Fail);
+  EXPECT_EQ(ConnectNotice(rig.Site(0)), SiteResultCode::Fail);
+  EXPECT_EQ(GetDateTimeId(rig.Site(0)), SiteResultCode::Fail);
   // The card commands: the same refusal, not the card's own " Ack Error!,".
-  EXPECT_EQ(SdCardDetect(rig.system, 0), SiteResultCode::Fail);
-  EXPECT_EQ(SdDeleteDirectory(rig.system, 0, "Proj0", false), SiteResultCode::Fail);
+  EXPECT_EQ(SdCardDetect(rig.Site(0)), SiteResultCode::Fail);
+  EXPECT_EQ(SdDeleteDirectory(rig.Site(0), "Proj0", false), SiteResultCode::Fail);
   EXPECT_EQ(Lines(), (std::vector<std::string>(4, "Site #1 - USB Busy!")));
   EXPECT_EQ(Unit().record().commandCount, sent);
   EXPECT_EQ(Link().IsBusy(), 1);  // the refusal leaves the flag alone
@@ -97,7 +99,7 @@ TEST_F(OperationsTest, ABusyLinkRefusesWithoutSending) {
 TEST_F(OperationsTest, DateTimeIdReadsTheEepromBlockIntoTheOrderKey) {
   // The block 01 00 00 00 02 00 00 00: low word 1, high word 2.
   Unit().setDateTimeId(0x0000000200000001ULL);
-  EXPECT_EQ(GetDateTimeId(rig.system, 0), SiteResultCode::Pass);
+  EXPECT_EQ(GetDateTimeId(rig.Site(0)), SiteResultCode::Pass);
   EXPECT_EQ(Link().GetOrderKey(), 0x0000000200000001ULL);
   EXPECT_EQ(Lines(),
             (std::vector<std::string>{"Site #1 - EEPROM Read", "Site #1 - EEPROM Read Pass",
@@ -133,7 +135,7 @@ TEST_F(OperationsTest, EepromFailuresAreReportedOnceWithTheirOwnTexts) {
   for (const Case& c : cases) {
     rig.captured.Clear();
     Unit().armFault(sim::Fault(c.fault).onCode(sim::Code::EepromRead));
-    EXPECT_EQ(GetDateTimeId(rig.system, 0), SiteResultCode::Fail) << c.line;
+    EXPECT_EQ(GetDateTimeId(rig.Site(0)), SiteResultCode::Fail) << c.line;
     // The EEPROM lines say it all: no identifier line follows.
     EXPECT_EQ(Lines(), (std::vector<std::string>{"Site #1 - EEPROM Read", c.line}));
     EXPECT_TRUE(rig.captured.Has(c.line, LogColour::Red));
@@ -144,7 +146,7 @@ TEST_F(OperationsTest, EepromFailuresAreReportedOnceWithTheirOwnTexts) {
 TEST_F(OperationsTest, AFailedReadBackLeavesTheKeyAlone) {
   Link().SetOrderKey(42);
   Unit().armFault(sim::Fault::refuse().onCode(sim::Code::BulkIn));
-  EXPECT_EQ(GetDateTimeId(rig.system, 0), SiteResultCode::Fail);
+  EXPECT_EQ(GetDateTimeId(rig.Site(0)), SiteResultCode::Fail);
   EXPECT_EQ(Lines(), (std::vector<std::string>{
                          "Site #1 - EEPROM Read", "Site #1 - EEPROM Read Pass",
                          "Site #1 - BulkIn Command Error!", "Site #1 - Get DateTime ID Fail!"}));
@@ -156,7 +158,7 @@ TEST_F(OperationsTest, PullingTheUnitWhileItsReplyIsAwaitedEndsWithAnAckError) {
   Unit().armFault(sim::Fault::neverAnswer().onCode(sim::Code::EepromRead));
   ExpectCompletionWait();
   std::future<SiteResult> result =
-      std::async(std::launch::async, [this] { return GetDateTimeId(rig.system, 0); });
+      std::async(std::launch::async, [this] { return GetDateTimeId(rig.Site(0)); });
   ASSERT_TRUE(Received(sim::Code::EepromRead));
   rig.rig.bus->pull(Unit());
   EXPECT_FALSE(RescanUnits(rig.system));  // the removal notice's rescan closes the link
@@ -188,7 +190,7 @@ TEST_F(OperationsTest, CloseNoticeEndsWhenTheUnitLeavesWithoutARescan) {
   Unit().armFault(sim::Fault::neverAnswer().onCode(sim::Code::CloseNotice));
   ExpectCompletionWait();
   std::future<SiteResult> result =
-      std::async(std::launch::async, [this] { return CloseNotice(rig.system, 0); });
+      std::async(std::launch::async, [this] { return CloseNotice(rig.Site(0)); });
   ASSERT_TRUE(Received(sim::Code::CloseNotice));
   rig.rig.bus->pull(Unit());
   ASSERT_EQ(result.wait_for(std::chrono::seconds(60)), std::future_status::ready);
@@ -201,7 +203,7 @@ TEST_F(OperationsTest, ConnectNoticeEndsWhenARescanClosesTheLinkOfAPresentUnit) 
   Unit().armFault(sim::Fault::neverAnswer().onCode(sim::Code::ConnectNotice));
   ExpectCompletionWait();
   std::future<SiteResult> result =
-      std::async(std::launch::async, [this] { return ConnectNotice(rig.system, 0); });
+      std::async(std::launch::async, [this] { return ConnectNotice(rig.Site(0)); });
   ASSERT_TRUE(Received(sim::Code::ConnectNotice));
   Link().CloseDevice();  // what a rescan does to a link it drops; the unit stays on the bus
   ASSERT_EQ(result.wait_for(std::chrono::seconds(60)), std::future_status::ready);
@@ -213,10 +215,8 @@ TEST_F(OperationsTest, ConnectNoticeEndsWhenARescanClosesTheLinkOfAPresentUnit) 
 }
 
 TEST_F(OperationsTest, OperationsOnASiteWithoutUnitFail) {
-  EXPECT_EQ(ConnectNotice(rig.system, 3), SiteResultCode::Fail);
-  EXPECT_FALSE(EepromRead(rig.system, 3, UnitAddress::Settings, 320, 64));
-  EXPECT_EQ(CloseNotice(rig.system, 8), SiteResultCode::Fail);
-  EXPECT_FALSE(EepromRead(rig.system, -1, UnitAddress::Settings, 320, 64));
+  EXPECT_EQ(ConnectNotice(rig.Site(3)), SiteResultCode::Fail);
+  EXPECT_FALSE(EepromRead(rig.Site(3), UnitAddress::Settings, 320, 64));
   EXPECT_EQ(Link().IsBusy(), 0);
 }
 

@@ -13,6 +13,7 @@
 #include "log/core/log_queue.h"
 #include "log/core/log_writer.h"
 #include "site/command.h"
+#include "site/ops/operation_list.h"
 #include "site/rescan.h"
 #include "site/site_wait.h"
 #include "tests/site/site_test_rig.h"
@@ -85,14 +86,14 @@ TEST(ParallelSitesTest, EightSitesRunAtOnceAndTheLogKeepsTheQueueingOrder) {
     HeadlessSiteHost host;
     SiteSystemConfig config;
     config.LogOverride = &log;
+    config.Operations = SiteOperationList();
     SiteSystem system(*simRig.bus, config);
     system.AttachHost(host);
     ASSERT_TRUE(RescanUnits(system));
 
     Rendezvous rendezvous;
-    system.Opcodes().Register(kMeet, [&rendezvous](SiteSystem&, int, const OperationTexts&) {
-      return rendezvous.Meet();
-    });
+    system.Opcodes().Register(
+        kMeet, [&rendezvous](SiteContext&, const OperationTexts&) { return rendezvous.Meet(); });
     for (int site = 0; site < kSiteCount; ++site) {
       OpcodeQueue queue = MakeQueue(
           {Opcodes::GetDateTimeId, kMeet, Opcodes::GetDateTimeId, Opcodes::ConnectNotice});

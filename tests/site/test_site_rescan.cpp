@@ -142,7 +142,7 @@ TEST(RescanTest, ARescanWhileASiteWorksLeavesThatSiteAlone) {
   // the greetings does not wait for it.
   std::promise<void> release;
   std::shared_future<void> released = release.get_future().share();
-  rig.system.Opcodes().Register(9, [released](SiteSystem&, int, const OperationTexts&) {
+  rig.system.Opcodes().Register(9, [released](SiteContext&, const OperationTexts&) {
     WaitReleased(released);
     return SiteResultCode::Pass;
   });

@@ -30,7 +30,7 @@ class WorkerTest : public ::testing::Test {
   // Replaces an opcode's operation by one that notes its run and returns `result`.
   void Fake(Opcode opcode, SiteResult result, std::function<void()> also = {}) {
     rig.system.Opcodes().Register(
-        opcode, [this, opcode, result, also](SiteSystem&, int, const OperationTexts&) {
+        opcode, [this, opcode, result, also](SiteContext&, const OperationTexts&) {
           {
             std::lock_guard<std::mutex> lock(mutex);
             ran.push_back(opcode);
@@ -122,7 +122,8 @@ TEST_F(WorkerTest, UnitPulledMeanwhileEndsInNoneWithTheLinkClosed) {
 
 TEST_F(WorkerTest, OperationsGetTheSiteAndTheTexts) {
   std::vector<std::string> seen;
-  rig.system.Opcodes().Register(20, [&](SiteSystem&, int site, const OperationTexts& texts) {
+  rig.system.Opcodes().Register(20, [&](SiteContext& ctx, const OperationTexts& texts) {
+    const int site = ctx.Site();
     seen.push_back(std::to_string(site) + ":" + texts.Text1 + "|" + texts.Text2);
     return SiteResultCode::Pass;
   });
@@ -194,11 +195,11 @@ TEST_F(WorkerTest, ACommandOnASiteWhoseWorkerRunsWaitsForIt) {
 TEST_F(WorkerTest, CloseDeviceClearsTheBusyFlagAnIoModeFrameLeftSet) {
   // The input/output mode frame has no reply; an operation that ends without ClearBusy
   // leaves the flag set and the next command on the link is refused.
-  rig.system.Opcodes().Register(29, [](SiteSystem& system, int site, const OperationTexts&) {
-    ZvUsb& link = system.Link(site);
-    const bool sent =
-        link.SendCommand(link.MakeCommandPacket(FrameType::IoMode, 1, 0, 0, 1, 0, 0, 0), nullptr,
-                         nullptr, 0, nullptr, std::nullopt, nullptr, nullptr);
+  rig.system.Opcodes().Register(29, [](SiteContext& ctx, const OperationTexts&) {
+    ZvUsb& link = ctx.Link();
+    const bool sent = link.SendCommand(
+        link.MakeCommandPacket({.Frame = FrameType::IoMode, .CodeCount = 0, .Command = 1}), nullptr,
+        nullptr, 0, nullptr, std::nullopt, nullptr, nullptr);
     return sent ? SiteResultCode::Pass : SiteResultCode::Fail;
   });
   EXPECT_EQ(Run({29}), siPass);
@@ -231,13 +232,12 @@ TEST(WorkerLifetime, SystemShutdownWaitsForRunningWorkers) {
   {
     auto rig = std::make_unique<SiteRig>(1);
     ASSERT_TRUE(RescanUnits(rig->system));
-    rig->system.Opcodes().Register(
-        9, [&finished](SiteSystem& system, int site, const OperationTexts&) {
-          std::this_thread::sleep_for(std::chrono::milliseconds(100));
-          system.CmdData(site).BiosNumber = 1;  // uses the system after the pause
-          finished = true;
-          return SiteResultCode::Pass;
-        });
+    rig->system.Opcodes().Register(9, [&finished](SiteContext& ctx, const OperationTexts&) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+      ctx.UnitReport().BiosNumber = 1;  // uses the system after the pause
+      finished = true;
+      return SiteResultCode::Pass;
+    });
     OpcodeQueue queue = MakeQueue({9});
     Command command(rig->system, 0, queue);
     ASSERT_TRUE(command.Started());
@@ -258,23 +258,22 @@ TEST(OpcodeTableTest, UnbuiltOpcodesFailAndRegistrationIsBounded) {
   SiteRig rig(0);
   OpcodeTable table;
   const OperationTexts texts;
-  EXPECT_EQ(table.Run(rig.system, 12, 0, texts), SiteResultCode::Fail);
+  EXPECT_EQ(table.Run(rig.Site(0), 12, texts), SiteResultCode::Fail);
   EXPECT_FALSE(table.IsBuilt(12));
-  const auto pass = [](SiteSystem&, int, const OperationTexts&) { return SiteResultCode::Pass; };
+  const auto pass = [](SiteContext&, const OperationTexts&) { return SiteResultCode::Pass; };
   EXPECT_TRUE(table.Register(12, pass));
-  EXPECT_EQ(table.Run(rig.system, 12, 0, texts), SiteResultCode::Pass);
-  EXPECT_EQ(table.Run(rig.system, 12, 8, texts), SiteResultCode::Fail);  // no such site
+  EXPECT_EQ(table.Run(rig.Site(0), 12, texts), SiteResultCode::Pass);
   EXPECT_FALSE(table.Register(37, pass));
   EXPECT_FALSE(table.Register(-1, pass));
   EXPECT_FALSE(table.Register(5, SiteOperation{}));
   EXPECT_FALSE(table.IsBuilt(5));
 
-  // The system's own table: the empty steps and the operations built so far.
-  for (Opcode built : {1, 2, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 30, 31, 32, 36}) {
-    EXPECT_TRUE(rig.system.Opcodes().IsBuilt(built));
+  // The system's own table, from the standard list: every opcode 0..36.
+  for (Opcode built = Opcodes::First; built <= Opcodes::Last; ++built) {
+    EXPECT_TRUE(rig.system.Opcodes().IsBuilt(built)) << built;
   }
   for (Opcode empty : {30, 31, 32}) {
-    EXPECT_EQ(rig.system.Opcodes().Run(rig.system, empty, 0, texts), SiteResultCode::Pass);
+    EXPECT_EQ(rig.system.Opcodes().Run(rig.Site(0), empty, texts), SiteResultCode::Pass);
   }
 }
 

@@ -16,6 +16,7 @@
 #include "site/ops/unit_message.h"
 #include "site/site_panels.h"
 #include "support/named_lock.h"
+#include "tests/site/site_test_rig.h"
 
 namespace {
 
@@ -51,16 +52,26 @@ class LineLog final : public LogSink {
   std::vector<std::uint8_t> essentials;
 };
 
-// One site's records as the reports see them: socket 1 chosen, pin scan on, slots zero.
+// One site's records as the reports see them through its context: socket 1 chosen, pin scan
+// on, slots zero. No unit: the reports never touch the link.
 struct Site {
-  Site() { plan.SocketCode[0] = kPlanEnabled; }
-  StepReportSite At() { return {log, kSite, driver, plan, pinscan, bytes}; }
+  Site()
+      : rig(0, &log),
+        driver(rig.system.Project().Records().DriverIni[kSite]),
+        plan(rig.system.Project().Records().ProcessPlan[kSite]),
+        bytes(rig.system.RunBytes(kSite)),
+        pinscan(rig.system.Project().Records().ProjectValue[kSite].Step[StepFlag::Pinscan]) {
+    plan.SocketCode[0] = kPlanEnabled;
+    pinscan = 1;
+  }
+  const SiteContext& At() { return rig.Site(kSite); }
   void Slot(std::size_t slot, std::uint32_t value) { driver.Values[slot] = value; }
   LineLog log;
-  ZV_Driver_INI driver;
-  SiteProcessPlan plan;
-  SiteRunBytes bytes;
-  bool pinscan = true;
+  SiteRig rig;
+  ZV_Driver_INI& driver;
+  SiteProcessPlan& plan;
+  SiteRunBytes& bytes;
+  std::uint8_t& pinscan;
 };
 
 Reply MakeReply(std::uint8_t result, std::uint8_t verdict) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -74,7 +75,7 @@ TEST_F(UnitInfoTest, FirmwareNumberIsStoredWhateverItIsAndOnlyOneOrTwoPass) {
     Clear();
     Unit().setFirmware(sim::FirmwareInfo{c.number, {1, '.', 3, 0}});
     const bool valid = c.number == 2;
-    EXPECT_EQ(BiosNumberGet(rig.system, 0), valid ? SiteResultCode::Pass : SiteResultCode::Fail);
+    EXPECT_EQ(BiosNumberGet(rig.Site(0)), valid ? SiteResultCode::Pass : SiteResultCode::Fail);
     EXPECT_EQ(Logged(), OfSite1(c.tails));
     EXPECT_TRUE(rig.captured.Has(OfSite1(c.tails)[1], valid ? LogColour::Black : LogColour::Red));
     EXPECT_EQ(Data().BiosNumber, c.number);
@@ -123,7 +124,7 @@ TEST_F(UnitInfoTest, SerialTextComesFromTheEepromUpToItsZeroAndAtMost256Bytes) {
     SCOPED_TRACE(c.name);
     Clear();
     ASSERT_TRUE(Unit().writeEeprom(0, c.eeprom));
-    EXPECT_EQ(ReadSeriesNumber(rig.system, 0), c.result);
+    EXPECT_EQ(ReadSeriesNumber(rig.Site(0)), c.result);
     EXPECT_EQ(Logged(), OfSite1({" - SN Read", " - SN Read Pass", c.line}));
     EXPECT_TRUE(rig.captured.Has(OfSite1({c.line})[0], c.colour));
     EXPECT_EQ(Data().SerialText, c.kept);
@@ -181,10 +182,10 @@ TEST_F(UnitInfoTest, SelfTestShowsTheUnitsMessageAndItsFirstByteDecides) {
        {" - Self Test", " - FPGA Init Fail!"},
        0xA1},
   };
-  EXPECT_EQ(SelfTest(rig.system, 0), SiteResultCode::Fail);  // no image: silent, nothing sent
+  EXPECT_EQ(SelfTest(rig.Site(0)), SiteResultCode::Fail);  // no image: silent, nothing sent
   EXPECT_TRUE(Logged().empty());
   EXPECT_EQ(Unit().record().commandCount, 0u);
-  std::ofstream(SelfTestImagePath(rig.system), std::ios::binary) << "self-test fpga bits";
+  std::ofstream(SelfTestImagePath(rig.system.Paths()), std::ios::binary) << "self-test fpga bits";
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     Clear();
@@ -194,7 +195,7 @@ TEST_F(UnitInfoTest, SelfTestShowsTheUnitsMessageAndItsFirstByteDecides) {
     });
     if (c.fault) Unit().armFault(sim::Fault(*c.fault).onCode(sim::Code::SelfTest));
     Data().SelfTestText = "old";
-    EXPECT_EQ(SelfTest(rig.system, 0), c.result);
+    EXPECT_EQ(SelfTest(rig.Site(0)), c.result);
     const Lines expected = OfSite1(c.tails);
     EXPECT_EQ(Logged(), expected);
     if (expected.size() > 2) {
@@ -216,17 +217,21 @@ TEST_F(UnitInfoTest, EachFailureIsReportedOnceAndEndsTheOperation) {
   struct Op {
     const char* stem;
     std::uint16_t code;
-    SiteResult (*run)(SiteSystem&, int);
+    std::function<SiteResult(SiteContext&)> run;
     const char* failLine;  // the line of the unit's "fail" answer
   };
   const std::vector<Op> ops = {
-      {"Power Led Flash", sim::Code::PowerLedFlash, PowerLedFlash, " - Power Led Flash Fail!"},
-      {"BIOS Number Get", sim::Code::BiosNumberGet, BiosNumberGet, " - BIOS Number Get Fail!"},
-      {"BIOS Version Get", sim::Code::BiosVersionGet, BiosVersionGet, " - BIOS Version Get Fail!"},
-      {"SN Read", sim::Code::EepromRead, ReadSeriesNumber, " - SN Read Fail!"},
+      {"Power Led Flash", sim::Code::PowerLedFlash, [](SiteContext& c) { return PowerLedFlash(c); },
+       " - Power Led Flash Fail!"},
+      {"BIOS Number Get", sim::Code::BiosNumberGet, [](SiteContext& c) { return BiosNumberGet(c); },
+       " - BIOS Number Get Fail!"},
+      {"BIOS Version Get", sim::Code::BiosVersionGet,
+       [](SiteContext& c) { return BiosVersionGet(c); }, " - BIOS Version Get Fail!"},
+      {"SN Read", sim::Code::EepromRead, [](SiteContext& c) { return ReadSeriesNumber(c); },
+       " - SN Read Fail!"},
       {"Self Test", sim::Code::SelfTest, SelfTestCommand, " - FPGA Init Fail!"},
-      {"SDCard AutoRun Initialization", sim::Code::SdAutoRunInit, SdAutoRunInit,
-       " - SDCard AutoRun Initialization Fail!"},
+      {"SDCard AutoRun Initialization", sim::Code::SdAutoRunInit,
+       [](SiteContext& c) { return SdAutoRunInit(c); }, " - SDCard AutoRun Initialization Fail!"},
   };
   for (const Op& op : ops) {
     const std::string start = std::string(" - ") + op.stem;
@@ -240,14 +245,14 @@ TEST_F(UnitInfoTest, EachFailureIsReportedOnceAndEndsTheOperation) {
       SCOPED_TRACE(line);
       Clear();
       Unit().armFault(sim::Fault(fault).onCode(op.code));
-      EXPECT_EQ(op.run(rig.system, 0), SiteResultCode::Fail);
+      EXPECT_EQ(op.run(rig.Site(0)), SiteResultCode::Fail);
       EXPECT_EQ(Logged(), OfSite1({start, line}));
       EXPECT_TRUE(rig.captured.Has(OfSite1({line})[0], LogColour::Red));
       EXPECT_EQ(Link().IsBusy(), 0);
     }
     SCOPED_TRACE(start + " pulled");
     Unit().armFault(sim::Fault::leaveBus().onCode(op.code));
-    EXPECT_EQ(op.run(rig.system, 0), SiteResultCode::Fail);
+    EXPECT_EQ(op.run(rig.Site(0)), SiteResultCode::Fail);
     EXPECT_FALSE(Link().HasHandle());
     EXPECT_EQ(Link().IsBusy(), 0);
   }
