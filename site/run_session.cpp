@@ -12,8 +12,6 @@
 
 namespace {
 
-constexpr int kSitePollMs = 10;
-
 bool IsMainRun(RunRecipe recipe) {
   return recipe == RunRecipe::PcRun || recipe == RunRecipe::PcAutoRun ||
          recipe == RunRecipe::SdRun || recipe == RunRecipe::SdAutoRun;
@@ -215,7 +213,7 @@ void RunSession::WaitWhileHeld(const StartedRun& run, bool keyWaitHolds) {
       return keyWaitHolds || system_.Panels().Status(site) != siPushKey;
     });
   };
-  while (held()) MyDelay(system_.Host(), kSitePollMs);
+  WaitWhile(system_, held);
 }
 
 RunSummary RunSession::End(const StartedRun& run) {

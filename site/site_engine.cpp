@@ -27,6 +27,8 @@ void SiteEngine::Run(std::unique_ptr<S_ThreadInfo> info) {
   const auto site = static_cast<std::size_t>(info->SiteIndex);
   SiteWorker(system_, std::move(info));
   running_[site] = false;
+  // After the store: a wait that reads the wake count before it looks cannot miss the end.
+  system_.Host().Wake();
 }
 
 bool SiteEngine::IsRunning(int site) const {

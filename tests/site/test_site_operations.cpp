@@ -15,6 +15,7 @@
 #include "site/rescan.h"
 #include "site/site_wait.h"
 #include "tests/site/site_test_rig.h"
+#include "tests/site/site_waits.h"
 
 namespace {
 
@@ -176,7 +177,7 @@ TEST_F(OperationsTest, AWorkerWhoseUnitIsPulledEndsWithNoneAndAClosedLink) {
   ASSERT_TRUE(Received(sim::Code::EepromRead));
   rig.rig.bus->pull(Unit());
   EXPECT_FALSE(RescanUnits(rig.system));
-  WaitForSites(rig.system);
+  WaitForSitesOrFail(rig.system);
   ASSERT_TRUE(WaitUntil([&] { return !rig.system.Engine().IsRunning(0); }));
   EXPECT_EQ(rig.panels.Status(0), siNone);
   EXPECT_FALSE(Link().HasHandle());

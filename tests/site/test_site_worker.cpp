@@ -16,6 +16,7 @@
 #include "site/run_recipes.h"
 #include "site/site_wait.h"
 #include "tests/site/site_test_rig.h"
+#include "tests/site/site_waits.h"
 
 namespace {
 
@@ -49,7 +50,7 @@ class WorkerTest : public ::testing::Test {
     Command command(rig.system, 0, queue);
     EXPECT_TRUE(command.Started());
     EXPECT_TRUE(queue.empty());
-    WaitForSites(rig.system);
+    WaitForSitesOrFail(rig.system);
     EXPECT_TRUE(WaitUntil([this] { return !rig.system.Engine().IsRunning(0); }));
     return rig.panels.Status(0);
   }
@@ -128,7 +129,7 @@ TEST_F(WorkerTest, OperationsGetTheSiteAndTheTexts) {
   });
   OpcodeQueue queue = MakeQueue({20});
   { Command command(rig.system, 0, "PROJ0001", "PROJ0002", queue); }
-  WaitForSites(rig.system);
+  WaitForSitesOrFail(rig.system);
   ASSERT_TRUE(WaitUntil([this] { return !rig.system.Engine().IsRunning(0); }));
   EXPECT_EQ(seen, (std::vector<std::string>{"0:PROJ0001|PROJ0002"}));
 }
@@ -146,7 +147,7 @@ TEST_F(WorkerTest, CommandShowsWorkingBeforeItReturnsAndUntilTheEnd) {
   EXPECT_EQ(calls.front().kind, PanelEvent::Kind::Status);
   EXPECT_EQ(calls.front().value, siWorking);
   release.set_value();
-  WaitForSites(rig.system);
+  WaitForSitesOrFail(rig.system);
   EXPECT_EQ(rig.panels.Status(0), siPass);
 }
 
@@ -183,7 +184,7 @@ TEST_F(WorkerTest, ACommandOnASiteWhoseWorkerRunsWaitsForIt) {
   EXPECT_EQ(Ran(), std::vector<Opcode>{9});
   release.set_value();
   second.join();
-  WaitForSites(rig.system);
+  WaitForSitesOrFail(rig.system);
   ASSERT_TRUE(WaitUntil([this] { return !rig.system.Engine().IsRunning(0); }));
   EXPECT_EQ(Ran(), (std::vector<Opcode>{9, Opcodes::EmptyStepAfterQueue, 10,
                                         Opcodes::EmptyStepAfterQueue}));
@@ -376,7 +377,7 @@ TEST(UnitReportsTest, ClearedOnlyWhileNoWorkerRuns) {
   EXPECT_FALSE(rig.system.ClearUnitReports());
   EXPECT_EQ(rig.system.CmdData(0).SerialText, "SN1");
   busy.Release();
-  WaitForSites(rig.system);
+  WaitForSitesOrFail(rig.system);
   rig.system.Shutdown();
   EXPECT_TRUE(rig.system.ClearUnitReports());
   EXPECT_TRUE(rig.system.CmdData(0).SerialText.empty());
