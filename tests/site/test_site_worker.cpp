@@ -366,6 +366,61 @@ TEST(RunSessionTest, StartsExactlyTheChosenSitesThatHaveAUnit) {
   }
 }
 
+// One thread drives the session at a time: while the UI thread waits for a run, a start and a
+// load from a second thread are refused with one red line each and start or load nothing; once
+// the wait is over, the same calls from that thread go ahead.
+TEST(RunSessionTest, ASecondThreadCannotDriveWhileTheFirstDoes) {
+  const std::string refusal = "The run session is driven by another thread: nothing started";
+  SiteRig rig(3);
+  ASSERT_TRUE(RescanUnits(rig.system));
+  RunSession& session = rig.system.Session();
+  BusyWorker busy(rig, 6);
+  ASSERT_TRUE(busy.Started());
+  StartedRun held;
+  held.sites = {6};
+  StartedRun during;
+  int loadDuring = 0;
+  std::vector<LoggedLine> linesDuring;
+  bool acted = false;
+  rig.host.SetIdleRound(std::chrono::milliseconds(1));
+  rig.host.SetProcessMessagesHook([&] {
+    if (acted) return;
+    acted = true;
+    rig.captured.Clear();
+    std::thread second([&] {
+      during = session.Start(RunRecipe::Reset, SiteChoice::ListedSites({0}));
+      loadDuring = session.LoadProject("/no/such/project.zvprj");
+    });
+    second.join();
+    linesDuring = rig.captured.Lines();
+    busy.Release();
+  });
+  session.Wait(held);
+  rig.host.SetProcessMessagesHook({});
+  EXPECT_TRUE(acted);
+  EXPECT_EQ(during.refusal, StartRefusal::OtherThread);
+  EXPECT_EQ(during.sites, std::vector<int>{});
+  EXPECT_EQ(loadDuring, LoadCode::SitesRunning);
+  ASSERT_EQ(linesDuring.size(), 2u);
+  for (const LoggedLine& line : linesDuring) {
+    EXPECT_EQ(line.text, refusal);
+    EXPECT_EQ(line.colour, LogColour::Red);
+  }
+
+  StartedRun after;
+  int loadAfter = 0;
+  std::thread second([&] {
+    after = session.Start(RunRecipe::Reset, SiteChoice::ListedSites({0}));
+    session.Wait(after);
+    loadAfter = session.LoadProject("/no/such/project.zvprj");
+  });
+  second.join();
+  EXPECT_EQ(after.refusal, StartRefusal::None);
+  EXPECT_EQ(after.sites, std::vector<int>{0});
+  EXPECT_NE(loadAfter, LoadCode::SitesRunning);
+  EXPECT_NE(loadAfter, LoadCode::Loaded);
+}
+
 // What the units reported is written by each site's own worker: it is cleared only while none
 // runs.
 TEST(UnitReportsTest, ClearedOnlyWhileNoWorkerRuns) {
