@@ -291,6 +291,11 @@ TEST(SdRunTest, TheLoopEndsWhenTheUnitCannotStartFromItsCard) {
                              card_rig::Bytes("[ListName]\nProjCount=1\n"));
        },
        0xA9, " - SDCard RUN ALL Fail By Merge Command Initialization!"},
+      {"a short hardware image",
+       [](const std::filesystem::path& slot) {
+         std::filesystem::resize_file(slot / "Hardware", 16383);
+       },
+       0xAA, " - SDCard RUN ALL Fail By Hardware Initialization!"},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
