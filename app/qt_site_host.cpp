@@ -111,6 +111,30 @@ void QtSiteHost::WaitForMessages(std::chrono::milliseconds limit) {
   while (timeUp.isActive()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 }
 
+// Counted first, then an empty event ends the event loop's sleep, so a wait in it sees the new
+// count. On the UI thread the wake comes from an event being handled, which ends the round.
+void QtSiteHost::Wake() {
+  SiteHost::Wake();
+  if (!OnUiThread())
+    QMetaObject::invokeMethod(
+        this, [] {}, Qt::QueuedConnection);
+}
+
+// The UI thread sleeps in the event loop, handling the windows' events, until a wake after
+// `seen` or the time is up. Off the UI thread there is no loop of the windows to run.
+void QtSiteHost::WaitForWake(std::uint64_t seen, std::chrono::milliseconds limit) {
+  if (!OnUiThread()) {
+    SiteHost::WaitForWake(seen, limit);
+    return;
+  }
+  QTimer timeUp;
+  timeUp.setSingleShot(true);
+  timeUp.start(limit);
+  while (timeUp.isActive() && Wakes() == seen)
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+  QCoreApplication::processEvents();  // what is pending, even when the wake came first
+}
+
 int QtSiteHost::MessageBox(const std::string& text, const std::string& caption, unsigned flags) {
   if (OnUiThread()) {
     Drain();  // the panels show what happened before the question

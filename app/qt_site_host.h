@@ -31,6 +31,8 @@ class QtSiteHost final : public QObject, public SiteHost {
   void Show(const PanelEvent& event) override;
   void ProcessMessages() override;
   void WaitForMessages(std::chrono::milliseconds limit) override;
+  void Wake() override;
+  void WaitForWake(std::uint64_t seen, std::chrono::milliseconds limit) override;
   // Shown on the UI thread; a worker waits for the answer there.
   int MessageBox(const std::string& text, const std::string& caption, unsigned flags) override;
   void RequestExit() override;

@@ -213,7 +213,8 @@ struct RunBench {
 
 // The program's own CPU time over a measured stretch: the process's, less what its threads
 // spent inside the simulated bus and units, which run on the same threads and cores.
-// Made on the UI thread, which also tells its own share: mostly its waits' message rounds.
+// Made on the UI thread, which also tells its own share (its waits sleep until a change wakes
+// them).
 class ProgramCpu {
  public:
   explicit ProgramCpu(const sim::SimBus& bus)

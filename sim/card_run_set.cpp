@@ -40,6 +40,7 @@ inline constexpr std::size_t BlockOrganised = 166;
 constexpr std::uint16_t kBadBlockScan = 0x25DA;
 constexpr std::size_t kOptionBytes = 100;
 constexpr std::size_t kDriverSettingsBytes = 16384;
+constexpr std::size_t kHardwareBytes = 16384;
 constexpr std::uint32_t kUnset = 0xFFFFFFFF;
 constexpr const char* kListKey = "ProjNumber";
 
@@ -159,6 +160,9 @@ CardRunSet readCardRunSet(const fs::path& card, std::uint32_t chunkLength) {
     set.refusal = CardRunRefusal::Option;
   } else if (!fs::is_regular_file(set.dataImage, ec)) {
     set.refusal = CardRunRefusal::DataImage;
+  } else if (!fs::is_regular_file(folder / "Hardware", ec) ||
+             fs::file_size(folder / "Hardware", ec) < kHardwareBytes) {
+    set.refusal = CardRunRefusal::Hardware;
   } else if (!checksumsMatch(folder)) {
     set.refusal = CardRunRefusal::Checksum;
   } else {

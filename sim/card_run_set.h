@@ -21,7 +21,8 @@ inline constexpr std::uint8_t Menu = 0xA5;
 inline constexpr std::uint8_t Option = 0xA6;
 inline constexpr std::uint8_t DataImage = 0xA7;  // "Temp"
 inline constexpr std::uint8_t Checksum = 0xA8;
-inline constexpr std::uint8_t List = 0xA9;  // no run project named
+inline constexpr std::uint8_t List = 0xA9;      // no run project named
+inline constexpr std::uint8_t Hardware = 0xAA;  // no whole 16 KiB hardware settings image
 }  // namespace CardRunRefusal
 
 struct CardRunSet {

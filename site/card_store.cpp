@@ -21,8 +21,6 @@ constexpr const char* kExecutePass = "Execute Project File Pass";
 constexpr const char* kPrepareFail = "Create Project Data Fail!";
 constexpr int kFirstRow = 1;
 
-constexpr int kPollMs = 10;
-
 int CountEnded(SiteSystem& system, const std::vector<int>& sites) {
   return static_cast<int>(std::count_if(sites.begin(), sites.end(), [&](int site) {
     return system.Panels().Status(site) != siWorking;
@@ -32,13 +30,12 @@ int CountEnded(SiteSystem& system, const std::vector<int>& sites) {
 void WaitForEnd(SiteSystem& system, const std::vector<int>& started,
                 const CardStoreProgress& progress) {
   int reported = -1;
-  for (;;) {
+  WaitWhile(system, [&] {
     const int ended = CountEnded(system, started);
     if (progress && ended != reported) progress(ended, static_cast<int>(started.size()));
     reported = ended;
-    if (ended == static_cast<int>(started.size())) return;
-    MyDelay(system.Host(), kPollMs);
-  }
+    return ended != static_cast<int>(started.size());
+  });
 }
 
 // The row of `name` in the site's list as last fetched.

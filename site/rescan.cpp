@@ -10,8 +10,6 @@
 
 namespace {
 
-constexpr int kWorkerPollMs = 10;
-
 using SiteFlags = std::array<bool, kSiteCount>;
 
 // What one scan found besides the bound units.
@@ -90,11 +88,12 @@ void OfferDevice(SiteSystem& system, struct usb_device* device, ScanFindings& fo
 // their links, which they do just after it.
 void WaitForGreetings(SiteSystem& system, const SiteFlags& greeted) {
   WaitForSites(system);
-  for (int site = 0; site < kSiteCount; ++site) {
-    while (greeted[static_cast<std::size_t>(site)] && SiteInUse(system, site)) {
-      MyDelay(system.Host(), kWorkerPollMs);
+  WaitWhile(system, [&] {
+    for (int site = 0; site < kSiteCount; ++site) {
+      if (greeted[static_cast<std::size_t>(site)] && SiteInUse(system, site)) return true;
     }
-  }
+    return false;
+  });
 }
 
 void ShowBoundSites(SiteSystem& system) {

@@ -12,8 +12,6 @@
 
 namespace {
 
-constexpr int kSitePollMs = 10;
-
 bool IsMainRun(RunRecipe recipe) {
   return recipe == RunRecipe::PcRun || recipe == RunRecipe::PcAutoRun ||
          recipe == RunRecipe::SdRun || recipe == RunRecipe::SdAutoRun;
@@ -49,13 +47,68 @@ std::string NoUnitText(int site) {
   return "Site #" + std::to_string(site + 1) + " - No Unit!";
 }
 
+constexpr const char* kOtherThreadText =
+    "The run session is driven by another thread: nothing started";
+
 }  // namespace
+
+// Holds the session's driving turn for one call on this thread.
+class RunSession::Driving {
+ public:
+  Driving(RunSession& session, bool waitTurn)
+      : session_(session), entered_(session.EnterDrive(waitTurn)) {}
+  ~Driving() {
+    if (entered_) session_.LeaveDrive();
+  }
+  Driving(const Driving&) = delete;
+  Driving& operator=(const Driving&) = delete;
+  bool Entered() const { return entered_; }
+
+ private:
+  RunSession& session_;
+  const bool entered_;
+};
 
 RunSession::RunSession(SiteSystem& system) : system_(system) {}
 
 RunSession::~RunSession() = default;
 
+bool RunSession::EnterDrive(bool waitTurn) {
+  const std::thread::id self = std::this_thread::get_id();
+  std::unique_lock<std::mutex> lock(driveMutex_);
+  const auto mine = [&] { return driveDepth_ == 0 || driver_ == self; };
+  if (waitTurn) {
+    driveFree_.wait(lock, mine);
+  } else if (!mine()) {
+    return false;
+  }
+  driver_ = self;
+  ++driveDepth_;
+  return true;
+}
+
+void RunSession::LeaveDrive() {
+  {
+    std::lock_guard<std::mutex> lock(driveMutex_);
+    if (--driveDepth_ == 0) driver_ = std::thread::id{};
+  }
+  driveFree_.notify_all();
+}
+
+StartedRun RunSession::RefusedToOtherThread(std::optional<RunRecipe> recipe) {
+  system_.Log().Write(kOtherThreadText, LogColour::Red);
+  StartedRun run;
+  run.recipe = recipe;
+  run.refusal = StartRefusal::OtherThread;
+  return run;
+}
+
 int RunSession::LoadProject(const std::string& path) {
+  const Driving driving(*this, false);
+  if (!driving.Entered()) {
+    system_.Log().Write(kOtherThreadText, LogColour::Red);
+    return LoadCode::SitesRunning;
+  }
   return LoadProjectInto(system_, path);
 }
 
@@ -67,6 +120,8 @@ bool RunSession::ReadyToRun(RunSource source) {
 
 StartedRun RunSession::StartRun(const RunRequest& request) {
   const RunRecipe recipe = MainRunRecipe(request.source == RunSource::SdCard, request.autoRun);
+  const Driving driving(*this, false);
+  if (!driving.Entered()) return RefusedToOtherThread(recipe);
   Begin(request.parts);
   if (!ReadyToRun(request.source)) return Refused(recipe, StartRefusal::NoProcedure);
   const SiteChoice choice =
@@ -75,6 +130,8 @@ StartedRun RunSession::StartRun(const RunRequest& request) {
 }
 
 StartedRun RunSession::Start(RunRecipe recipe, const SiteChoice& choice) {
+  const Driving driving(*this, false);
+  if (!driving.Entered()) return RefusedToOtherThread(recipe);
   Begin(0);
   return StartChosen(recipe, choice);
 }
@@ -111,6 +168,8 @@ std::vector<int> RunSession::ChooseSites(const SiteChoice& choice) {
 }
 
 StartedRun RunSession::Start(RunRecipe recipe, SiteList& list) {
+  const Driving driving(*this, false);
+  if (!driving.Entered()) return RefusedToOtherThread(recipe);
   Begin(0);
   if (!PrepareResources(recipe)) return Refused(recipe, StartRefusal::MissingResource);
   std::vector<int> sites;
@@ -125,6 +184,8 @@ StartedRun RunSession::Start(RunRecipe recipe, SiteList& list) {
 
 StartedRun RunSession::StartQueue(const std::vector<int>& sites, const std::vector<Opcode>& queue,
                                   const std::string& text1, const std::string& text2) {
+  const Driving driving(*this, false);
+  if (!driving.Entered()) return RefusedToOtherThread(std::nullopt);
   Begin(0);
   StartedRun run;
   for (int site : sites) {
@@ -199,11 +260,13 @@ void RunSession::Begin(std::uint64_t parts) {
 }
 
 RunSummary RunSession::Wait(const StartedRun& run) {
+  const Driving driving(*this, true);
   WaitWhileHeld(run, false);
   return End(run);
 }
 
 RunSummary RunSession::WaitForEnd(const StartedRun& run) {
+  const Driving driving(*this, true);
   WaitWhileHeld(run, true);
   return End(run);
 }
@@ -215,7 +278,7 @@ void RunSession::WaitWhileHeld(const StartedRun& run, bool keyWaitHolds) {
       return keyWaitHolds || system_.Panels().Status(site) != siPushKey;
     });
   };
-  while (held()) MyDelay(system_.Host(), kSitePollMs);
+  WaitWhile(system_, held);
 }
 
 RunSummary RunSession::End(const StartedRun& run) {

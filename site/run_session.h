@@ -5,14 +5,21 @@
 // resources a recipe needs (the self-test image), the choice of sites, the run bytes, arming and
 // stopping the loops, and waiting for exactly the sites it started.
 //
-// Threads: Start, Wait and LoadProject on the thread that drives the front end (the UI thread
-// of the windows); RequestStop, Snapshot, Attach and Detach from any thread, workers included.
+// Threads: Start, Wait and LoadProject (the driving calls) run on one thread at a time, the one
+// that drives the front end (the UI thread of the windows, or a station's waiter for its Wait).
+// A driving call nested on the same thread (a wait's event handling) goes ahead as before; one
+// from a second thread while a driving call is in progress is refused: a start returns
+// StartRefusal::OtherThread and logs why, a load returns LoadCode::SitesRunning, and a wait
+// waits its turn (its run cannot end sooner anyway). RequestStop, Snapshot, Attach and Detach
+// from any thread, workers included.
 #include <array>
+#include <condition_variable>
 #include <cstdint>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "site/run_observer.h"
@@ -58,6 +65,7 @@ enum class StartRefusal {
   NoProcedure,      // a run from the PC with no procedure selected in the project
   NoUnit,           // a listed site without a unit, or no site could start
   MissingResource,  // a file the recipe needs could not be extracted (the pack said why)
+  OtherThread,      // another thread is in a driving call of the session
 };
 
 // The sites one start started; hand it back to Wait.
@@ -148,6 +156,12 @@ class RunSession {
   void Publish(const PartRecord& record);
 
  private:
+  class Driving;
+  // Whether the calling thread may drive now; `waitTurn` waits while another thread drives.
+  bool EnterDrive(bool waitTurn);
+  void LeaveDrive();
+  StartedRun RefusedToOtherThread(std::optional<RunRecipe> recipe);
+
   // Every start begins a new run: nothing started, nothing counted, no stop asked for.
   void Begin(std::uint64_t parts);
   StartedRun StartChosen(RunRecipe recipe, const SiteChoice& choice);
@@ -174,6 +188,11 @@ class RunSession {
   RunTally tally_;
   std::uint64_t target_ = 0;
   bool stopRequested_ = false;
+
+  std::mutex driveMutex_;  // guards the driver below
+  std::condition_variable driveFree_;
+  std::thread::id driver_;  // the thread in a driving call; none between calls
+  int driveDepth_ = 0;      // its nested driving calls
 
   std::mutex observerMutex_;  // held during every call into an observer
   std::vector<RunObserver*> observers_;

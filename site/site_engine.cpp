@@ -30,6 +30,8 @@ void SiteEngine::Run(std::unique_ptr<S_ThreadInfo> info) {
   SiteContext ctx(system_, site);
   SiteWorker(system_.Opcodes(), ctx, std::move(info));
   running_[SiteSlot(site)] = false;
+  // After the store: a wait that reads the wake count before it looks cannot miss the end.
+  system_.Host().Wake();
 }
 
 bool SiteEngine::IsRunning(int site) const {

@@ -13,6 +13,11 @@ bool IsPanelState(std::uint8_t status) {
 bool IsRunState(std::uint8_t status) {
   return status == siWorking || status == siTake || status == siPut;
 }
+// The facts the UI thread's waits and their hooks look at.
+bool WakesWaits(PanelEvent::Kind kind) {
+  return kind == PanelEvent::Kind::Status || kind == PanelEvent::Kind::Checked ||
+         kind == PanelEvent::Kind::PassCount || kind == PanelEvent::Kind::FailCount;
+}
 }  // namespace
 
 SitePanels::SitePanels(NamedLock& statisticsLock, SiteHost& host)
@@ -21,6 +26,7 @@ SitePanels::SitePanels(NamedLock& statisticsLock, SiteHost& host)
 void SitePanels::Show(PanelEvent event) {
   host_->Show(event);
   if (feed_ != nullptr) feed_->Publish(event);
+  if (WakesWaits(event.kind)) host_->Wake();
 }
 
 void SitePanels::SetStatus(int site, std::uint8_t status) {

@@ -6,8 +6,10 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QLabel>
+#include <QTimer>
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -119,4 +121,26 @@ TEST_F(HostTest, SelectionFollowsTheStateAtCallTime) {
   panels.SetPassCount(-1, 3);
   EXPECT_EQ(panels.Status(8), siNone);
   EXPECT_FALSE(panels.Checked(-1));
+}
+
+// A worker's change ends the UI thread's sleep in the event loop, which handles the windows'
+// events meanwhile; only the 60 s guard could end it otherwise (the wait itself allows two
+// minutes).
+TEST_F(HostTest, AWorkersChangeWakesTheUiThreadsWait) {
+  bool guardFired = false;
+  QTimer guard;
+  guard.setSingleShot(true);
+  QObject::connect(&guard, &QTimer::timeout, [&] { guardFired = true; });
+  guard.start(60000);
+  bool eventHandled = false;
+  QMetaObject::invokeMethod(
+      &host, [&] { eventHandled = true; }, Qt::QueuedConnection);
+  const std::uint64_t seen = host.Wakes();
+  std::thread worker([&] { panels.SetStatus(3, siPass); });
+  host.WaitForWake(seen, std::chrono::minutes(2));
+  worker.join();
+  EXPECT_FALSE(guardFired);
+  EXPECT_GT(host.Wakes(), seen);
+  EXPECT_TRUE(eventHandled);
+  EXPECT_EQ(panels.Status(3), siPass);
 }

@@ -13,6 +13,7 @@
 #include "site/ops/auto_run_ops.h"
 #include "site/site_wait.h"
 #include "tests/site/run_rig.h"
+#include "tests/site/site_waits.h"
 
 namespace {
 
@@ -34,7 +35,7 @@ struct LoopRun {
     });
     OpcodeQueue queue = MakeQueue({Opcodes::AutoRunLoop});
     ASSERT_TRUE(Command(rig.system, 0, queue).Started());
-    WaitForSites(rig.system);
+    WaitForSitesOrFail(rig.system);
     rig.system.Shutdown();
     EXPECT_FALSE(timedOut);
   }

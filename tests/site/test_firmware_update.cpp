@@ -19,6 +19,7 @@
 #include "site/site_wait.h"
 #include "site/system_startup.h"
 #include "tests/site/site_test_rig.h"
+#include "tests/site/site_waits.h"
 #include "tests/support/temp_folder.h"
 
 namespace {
@@ -95,7 +96,7 @@ struct FirmwareRig {
       OpcodeQueue queue = MakeQueue({Opcodes::FirmwareUpdate});
       ASSERT_TRUE(Command(rig.system, site, queue).Started());
     }
-    WaitForStartedSites(rig.system, sites);
+    WaitForStartedSitesOrFail(rig.system, sites);
   }
   bool TempFilesGone() const {
     return !std::filesystem::exists(paths.TempDir + kFirmwareImageFile) &&
@@ -378,7 +379,7 @@ TEST(FirmwareRun, TheSiteListDecidesWhereTheUpdateRuns) {
 
   // Nothing chosen: no worker, and the files are still deleted.
   busy.Release();
-  WaitForStartedSites(f.rig.system, {2});
+  WaitForStartedSitesOrFail(f.rig.system, {2});
   EXPECT_EQ(f.rig.system.CmdData(1).BiosVersion, "");
   EXPECT_EQ(f.rig.system.CmdData(2).BiosVersion, "owned by the busy worker");
   FirmwareSiteList none{};

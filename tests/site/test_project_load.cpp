@@ -17,6 +17,7 @@
 #include "site/site_wait.h"
 #include "tests/site/demo_base.h"
 #include "tests/site/site_test_rig.h"
+#include "tests/site/site_waits.h"
 
 namespace fs = std::filesystem;
 
@@ -116,7 +117,7 @@ TEST_F(ProjectLoadTest, RefusedWhileAWorkerRuns) {
   EXPECT_TRUE(rig.system.Project().Path().empty());
   EXPECT_FALSE(fs::exists(demo.base + "Temp/Temp.BIN"));
   busy.Release();
-  WaitForSites(rig.system);
+  WaitForSitesOrFail(rig.system);
   rig.system.Shutdown();  // the worker's last step is over too
   EXPECT_EQ(LoadProjectInto(rig.system, demo.projects[0]), LoadCode::Loaded);
 }

@@ -20,6 +20,7 @@
 #include "support/byte_order.h"
 #include "support/checksums.h"
 #include "tests/site/run_rig.h"
+#include "tests/site/site_waits.h"
 
 namespace {
 
@@ -72,7 +73,7 @@ TEST(RunAllTest, TheImageReachesThePartChunkByChunk) {
     OpcodeQueue queue = MakeQueue({Opcodes::CheckUsbPower, Opcodes::HardwareSettings,
                                    Opcodes::DriverSettings, Opcodes::RunAll});
     ASSERT_TRUE(Command(rig.system, 0, queue).Started());
-    WaitForSites(rig.system);
+    WaitForSitesOrFail(rig.system);
 
     EXPECT_EQ(rig.system.RunBytes(0).RunResult, c.result);
     EXPECT_TRUE(rig.captured.Has(Line(c.lastStepLine), c.result == SiteResultCode::Pass

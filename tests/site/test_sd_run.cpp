@@ -19,6 +19,7 @@
 #include "site/site_wait.h"
 #include "support/checksums.h"
 #include "tests/site/card_run_rig.h"
+#include "tests/site/site_waits.h"
 #include "tests/site/soak.h"
 
 namespace {
@@ -108,7 +109,7 @@ TEST(SdRunTest, EveryEndIsReportedAndCountedAsFromThePc) {
     });
     OpcodeQueue queue = MakeQueue({Opcodes::SdRunAll});
     ASSERT_TRUE(Command(rig.system, 0, queue).Started());
-    WaitForSites(rig.system);
+    WaitForSitesOrFail(rig.system);
     rig.system.Shutdown();
 
     if (c.counted) {
@@ -290,6 +291,11 @@ TEST(SdRunTest, TheLoopEndsWhenTheUnitCannotStartFromItsCard) {
                              card_rig::Bytes("[ListName]\nProjCount=1\n"));
        },
        0xA9, " - SDCard RUN ALL Fail By Merge Command Initialization!"},
+      {"a short hardware image",
+       [](const std::filesystem::path& slot) {
+         std::filesystem::resize_file(slot / "Hardware", 16383);
+       },
+       0xAA, " - SDCard RUN ALL Fail By Hardware Initialization!"},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
@@ -315,7 +321,7 @@ TEST(SdRunTest, TheLoopEndsWhenTheUnitCannotStartFromItsCard) {
     });
     OpcodeQueue queue = MakeQueue({Opcodes::SdAutoRunLoop});
     ASSERT_TRUE(Command(rig.system, 0, queue).Started());
-    WaitForSites(rig.system);
+    WaitForSitesOrFail(rig.system);
     rig.system.Shutdown();
     EXPECT_EQ(rig.system.RunBytes(0).RunResult, row.result);
     EXPECT_EQ(rig.system.Panels().FailCount(0), 1u);

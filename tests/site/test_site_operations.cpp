@@ -16,6 +16,7 @@
 #include "site/site_wait.h"
 #include "site/system_startup.h"
 #include "tests/site/site_test_rig.h"
+#include "tests/site/site_waits.h"
 
 namespace {
 
@@ -178,7 +179,7 @@ TEST_F(OperationsTest, AWorkerWhoseUnitIsPulledEndsWithNoneAndAClosedLink) {
   ASSERT_TRUE(Received(sim::Code::EepromRead));
   rig.rig.bus->pull(Unit());
   EXPECT_FALSE(RescanUnits(rig.system));
-  WaitForSites(rig.system);
+  WaitForSitesOrFail(rig.system);
   ASSERT_TRUE(WaitUntil([&] { return !rig.system.Engine().IsRunning(0); }));
   EXPECT_EQ(rig.panels.Status(0), siNone);
   EXPECT_FALSE(Link().HasHandle());

@@ -17,6 +17,7 @@
 #include "site/rescan.h"
 #include "site/site_wait.h"
 #include "tests/site/site_test_rig.h"
+#include "tests/site/site_waits.h"
 
 namespace {
 
@@ -99,7 +100,7 @@ TEST(ParallelSitesTest, EightSitesRunAtOnceAndTheLogKeepsTheQueueingOrder) {
           {Opcodes::GetDateTimeId, kMeet, Opcodes::GetDateTimeId, Opcodes::ConnectNotice});
       ASSERT_TRUE(Command(system, site, queue).Started());
     }
-    WaitForSites(system);
+    WaitForSitesOrFail(system);
     for (int site = 0; site < kSiteCount; ++site) {
       EXPECT_EQ(system.Panels().Status(site), siReady) << site;  // the rendezvous passed everywhere
     }

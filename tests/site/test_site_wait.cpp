@@ -1,18 +1,24 @@
 // The UI thread's waits and the panel model: which states WaitForSites waits for, that it keeps
-// the host's events going meanwhile, and the panel rules the rest of the system relies on.
+// the host's events going meanwhile, that the engine's changes wake it, and the panel rules the
+// rest of the system relies on.
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <functional>
+#include <thread>
 
 #include "site/site_wait.h"
 #include "tests/site/site_test_rig.h"
+#include "tests/site/site_waits.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Lets a selected site leave its state after a number of event rounds, as a worker would.
+// Lets a selected site leave its state after a number of event rounds, as a worker would. The
+// rounds come at the host's idle round, as nothing wakes the wait before.
 void FinishAfter(SiteRig& rig, int site, unsigned rounds) {
+  rig.host.SetIdleRound(std::chrono::milliseconds(1));
   rig.host.SetProcessMessagesHook([&rig, site, rounds] {
     if (rig.host.ProcessMessagesCalls() >= rounds) rig.panels.SetStatus(site, siPass);
   });
@@ -26,7 +32,7 @@ TEST(WaitForSitesTest, ReturnsAtOnceWhenNoSelectedSiteRuns) {
   rig.panels.SetStatus(0, siReady);  // selected, idle
   rig.panels.SetStatus(1, siReady);
   rig.panels.SetStatus(1, siPushKey);  // a key run waiting for its key is not waited for
-  WaitForSites(rig.system);
+  WaitForSitesOrFail(rig.system);
   EXPECT_EQ(rig.host.ProcessMessagesCalls(), 0u);
 }
 
@@ -37,7 +43,7 @@ TEST(WaitForSitesTest, WaitsForEveryRunningStateOfASelectedSite) {
     rig.panels.SetStatus(2, running);
     rig.panels.SetStatus(5, siWorking);  // unselected and never finishing: ignored
     FinishAfter(rig, 2, 30);
-    WaitForSites(rig.system);
+    WaitForSitesOrFail(rig.system);
     EXPECT_GE(rig.host.ProcessMessagesCalls(), 30u) << int{running};
     EXPECT_EQ(rig.panels.Status(2), siPass);
   }
@@ -47,14 +53,51 @@ TEST(WaitForSitesTest, WaitsForStartedSitesSelectedOrNot) {
   SiteRig rig(0);
   BusyWorker busy(rig, 6);  // site 6 is never selected
   ASSERT_TRUE(busy.Started());
+  rig.host.SetIdleRound(std::chrono::milliseconds(1));
   rig.host.SetProcessMessagesHook([&] {
     if (rig.host.ProcessMessagesCalls() >= 30) busy.Release();
   });
-  WaitForSites(rig.system);
+  WaitForSitesOrFail(rig.system);
   EXPECT_EQ(rig.host.ProcessMessagesCalls(), 0u);
-  WaitForStartedSites(rig.system, {6});
+  WaitForStartedSitesOrFail(rig.system, {6});
   EXPECT_GE(rig.host.ProcessMessagesCalls(), 30u);
   EXPECT_FALSE(rig.system.Engine().IsRunning(6));
+}
+
+struct WakeCase {
+  const char* name;
+  bool selected;
+  std::function<bool(SiteRig&, int)> wait;
+};
+
+// The wait sleeps on the host's wake count, not on a clock: with an idle round of an hour only
+// the engine's wake can end it within the limit, whenever the worker ends (before the wait
+// looks, between its look and its sleep, or during the sleep).
+TEST(WaitForSitesTest, TheWorkersEndWakesTheWait) {
+  const std::vector<WakeCase> cases = {
+      {"WaitForSites: the end state", true,
+       [](SiteRig& rig, int) { return WaitForSitesOrFail(rig.system); }},
+      // The end state comes before the worker is done: only the engine's own wake ends this.
+      {"WaitForStartedSites: the worker's end", false,
+       [](SiteRig& rig, int site) { return WaitForStartedSitesOrFail(rig.system, {site}); }},
+  };
+  constexpr int kSite = 4;
+  for (const WakeCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    SiteRig rig(0);
+    rig.host.SetIdleRound(std::chrono::hours(1));
+    if (c.selected) rig.panels.SetStatus(kSite, siReady);
+    BusyWorker busy(rig, kSite);
+    ASSERT_TRUE(busy.Started());
+    std::thread release([&] { busy.Release(); });
+    EXPECT_TRUE(c.wait(rig, kSite));
+    release.join();
+    // WaitForSites returns at the end state, which the worker sets before its last empty step.
+    if (!c.selected) {
+      EXPECT_FALSE(rig.system.Engine().IsRunning(kSite));
+    }
+    EXPECT_EQ(rig.panels.Status(kSite), siNone);  // no unit on the rig
+  }
 }
 
 TEST(WaitForSitesTest, MyDelayKeepsTheEventsGoingForTheWholeWait) {

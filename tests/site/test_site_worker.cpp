@@ -16,6 +16,7 @@
 #include "site/run_recipes.h"
 #include "site/site_wait.h"
 #include "tests/site/site_test_rig.h"
+#include "tests/site/site_waits.h"
 
 namespace {
 
@@ -49,7 +50,7 @@ class WorkerTest : public ::testing::Test {
     Command command(rig.system, 0, queue);
     EXPECT_TRUE(command.Started());
     EXPECT_TRUE(queue.empty());
-    WaitForSites(rig.system);
+    WaitForSitesOrFail(rig.system);
     EXPECT_TRUE(WaitUntil([this] { return !rig.system.Engine().IsRunning(0); }));
     return rig.panels.Status(0);
   }
@@ -129,7 +130,7 @@ TEST_F(WorkerTest, OperationsGetTheSiteAndTheTexts) {
   });
   OpcodeQueue queue = MakeQueue({20});
   { Command command(rig.system, 0, "PROJ0001", "PROJ0002", queue); }
-  WaitForSites(rig.system);
+  WaitForSitesOrFail(rig.system);
   ASSERT_TRUE(WaitUntil([this] { return !rig.system.Engine().IsRunning(0); }));
   EXPECT_EQ(seen, (std::vector<std::string>{"0:PROJ0001|PROJ0002"}));
 }
@@ -147,7 +148,7 @@ TEST_F(WorkerTest, CommandShowsWorkingBeforeItReturnsAndUntilTheEnd) {
   EXPECT_EQ(calls.front().kind, PanelEvent::Kind::Status);
   EXPECT_EQ(calls.front().value, siWorking);
   release.set_value();
-  WaitForSites(rig.system);
+  WaitForSitesOrFail(rig.system);
   EXPECT_EQ(rig.panels.Status(0), siPass);
 }
 
@@ -184,7 +185,7 @@ TEST_F(WorkerTest, ACommandOnASiteWhoseWorkerRunsWaitsForIt) {
   EXPECT_EQ(Ran(), std::vector<Opcode>{9});
   release.set_value();
   second.join();
-  WaitForSites(rig.system);
+  WaitForSitesOrFail(rig.system);
   ASSERT_TRUE(WaitUntil([this] { return !rig.system.Engine().IsRunning(0); }));
   EXPECT_EQ(Ran(), (std::vector<Opcode>{9, Opcodes::EmptyStepAfterQueue, 10,
                                         Opcodes::EmptyStepAfterQueue}));
@@ -364,6 +365,61 @@ TEST(RunSessionTest, StartsExactlyTheChosenSitesThatHaveAUnit) {
   }
 }
 
+// One thread drives the session at a time: while the UI thread waits for a run, a start and a
+// load from a second thread are refused with one red line each and start or load nothing; once
+// the wait is over, the same calls from that thread go ahead.
+TEST(RunSessionTest, ASecondThreadCannotDriveWhileTheFirstDoes) {
+  const std::string refusal = "The run session is driven by another thread: nothing started";
+  SiteRig rig(3);
+  ASSERT_TRUE(RescanUnits(rig.system));
+  RunSession& session = rig.system.Session();
+  BusyWorker busy(rig, 6);
+  ASSERT_TRUE(busy.Started());
+  StartedRun held;
+  held.sites = {6};
+  StartedRun during;
+  int loadDuring = 0;
+  std::vector<LoggedLine> linesDuring;
+  bool acted = false;
+  rig.host.SetIdleRound(std::chrono::milliseconds(1));
+  rig.host.SetProcessMessagesHook([&] {
+    if (acted) return;
+    acted = true;
+    rig.captured.Clear();
+    std::thread second([&] {
+      during = session.Start(RunRecipe::Reset, SiteChoice::ListedSites({0}));
+      loadDuring = session.LoadProject("/no/such/project.zvprj");
+    });
+    second.join();
+    linesDuring = rig.captured.Lines();
+    busy.Release();
+  });
+  session.Wait(held);
+  rig.host.SetProcessMessagesHook({});
+  EXPECT_TRUE(acted);
+  EXPECT_EQ(during.refusal, StartRefusal::OtherThread);
+  EXPECT_EQ(during.sites, std::vector<int>{});
+  EXPECT_EQ(loadDuring, LoadCode::SitesRunning);
+  ASSERT_EQ(linesDuring.size(), 2u);
+  for (const LoggedLine& line : linesDuring) {
+    EXPECT_EQ(line.text, refusal);
+    EXPECT_EQ(line.colour, LogColour::Red);
+  }
+
+  StartedRun after;
+  int loadAfter = 0;
+  std::thread second([&] {
+    after = session.Start(RunRecipe::Reset, SiteChoice::ListedSites({0}));
+    session.Wait(after);
+    loadAfter = session.LoadProject("/no/such/project.zvprj");
+  });
+  second.join();
+  EXPECT_EQ(after.refusal, StartRefusal::None);
+  EXPECT_EQ(after.sites, std::vector<int>{0});
+  EXPECT_NE(loadAfter, LoadCode::SitesRunning);
+  EXPECT_NE(loadAfter, LoadCode::Loaded);
+}
+
 // What the units reported is written by each site's own worker: it is cleared only while none
 // runs.
 TEST(UnitReportsTest, ClearedOnlyWhileNoWorkerRuns) {
@@ -375,7 +431,7 @@ TEST(UnitReportsTest, ClearedOnlyWhileNoWorkerRuns) {
   EXPECT_FALSE(rig.system.ClearUnitReports());
   EXPECT_EQ(rig.system.CmdData(0).SerialText, "SN1");
   busy.Release();
-  WaitForSites(rig.system);
+  WaitForSitesOrFail(rig.system);
   rig.system.Shutdown();
   EXPECT_TRUE(rig.system.ClearUnitReports());
   EXPECT_TRUE(rig.system.CmdData(0).SerialText.empty());

@@ -15,6 +15,7 @@
 #include "site/ops/unit_info_ops.h"
 #include "site/site_wait.h"
 #include "tests/site/run_rig.h"
+#include "tests/site/site_waits.h"
 
 namespace {
 
@@ -84,7 +85,7 @@ TEST_F(UnitInfoTest, FirmwareNumberIsStoredWhateverItIsAndOnlyOneOrTwoPass) {
   Clear();
   OpcodeQueue queue = MakeQueue({Opcodes::BiosNumberGet, Opcodes::SerialNumberRead});
   ASSERT_TRUE(Command(rig.system, 0, queue).Started());
-  WaitForSites(rig.system);
+  WaitForSitesOrFail(rig.system);
   EXPECT_EQ(rig.system.Panels().Status(0), siFail);
   EXPECT_EQ(Unit().record().codes(), (std::vector<std::uint16_t>{sim::Code::BiosNumberGet}));
 }

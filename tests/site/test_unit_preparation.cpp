@@ -18,6 +18,7 @@
 #include "site/rescan.h"
 #include "site/site_wait.h"
 #include "tests/site/site_test_rig.h"
+#include "tests/site/site_waits.h"
 #include "tests/support/temp_folder.h"
 
 namespace {
@@ -70,7 +71,7 @@ struct Bench {
       for (Opcode opcode : opcodes) queue.push(opcode);
       EXPECT_TRUE(Command(rig.system, site, queue).Started());
     }
-    WaitForSites(rig.system);
+    WaitForSitesOrFail(rig.system);
     for (int site : sites) {
       EXPECT_TRUE(WaitUntil([&] { return !rig.system.Engine().IsRunning(site); }));
     }
@@ -336,7 +337,7 @@ TEST(UnitPreparationTest, AUnitThatNeverAnswersFpgaInitIsEndedByItsRemoval) {
   ASSERT_TRUE(WaitUntil([&] { return unit.record().repliesSent >= awaited; }));
   bench.rig.rig.bus->pull(unit);
   RescanUnits(bench.rig.system);  // the removal notice's rescan closes the link
-  WaitForSites(bench.rig.system);
+  WaitForSitesOrFail(bench.rig.system);
   for (int site : {0, 1}) {
     ASSERT_TRUE(WaitUntil([&] { return !bench.rig.system.Engine().IsRunning(site); }));
   }
