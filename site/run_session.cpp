@@ -55,8 +55,8 @@ RunSession::RunSession(SiteSystem& system) : system_(system) {}
 
 RunSession::~RunSession() = default;
 
-int RunSession::LoadProject(const std::string& path) {
-  return LoadProjectInto(system_, path);
+int RunSession::LoadProject(const std::string& path, LoadUse use) {
+  return LoadProjectInto(system_, path, use);
 }
 
 bool RunSession::ReadyToRun(RunSource source) {
