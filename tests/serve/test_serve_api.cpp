@@ -149,7 +149,7 @@ TEST_F(ServeTest, ALineControllerLoadsRunsAHundredPartsFollowsTheEventsAndReadsT
   ASSERT_GT(serve->Port(), 0) << serve->Output();
   httplib::Client api("127.0.0.1", serve->Port());
   EventFollower follower(serve->Port());
-  ASSERT_TRUE(StreamClients(api, 1));
+  ASSERT_TRUE(StreamClients(api, 1)) << serve->Output();
 
   int status = 0;
   const Json project = Post(api, "/api/v1/project", Json{{"path", SmallProject()}}.dump(), status);
@@ -356,7 +356,7 @@ TEST_F(ServeTest, EveryRefusalHasItsStatusAndSaysWhyInJson) {
 
   // While a run goes: no second run, no other project; the stop lets it end.
   EventFollower follower(serve->Port());
-  ASSERT_TRUE(StreamClients(api, 1));
+  ASSERT_TRUE(StreamClients(api, 1)) << serve->Output();
   int status = 0;
   Post(api, "/api/v1/project", Json{{"path", project}}.dump(), status);
   ASSERT_EQ(status, 200);
@@ -447,7 +447,7 @@ TEST_F(ServeTest, TheStreamResumesAfterTheLastEventIdAndDropsAClientThatReadsNot
   auto follower = std::make_unique<EventFollower>(serve->Port());
   RawClient stalled(serve->Port(), 4096);
   stalled.Send("GET /api/v1/events HTTP/1.1\r\nHost: x\r\n\r\n");
-  ASSERT_TRUE(StreamClients(api, 2));
+  ASSERT_TRUE(StreamClients(api, 2)) << serve->Output();
   int status = 0;
   Post(api, "/api/v1/project", Json{{"path", SmallProject()}}.dump(), status);
   ASSERT_EQ(status, 200);
@@ -458,7 +458,7 @@ TEST_F(ServeTest, TheStreamResumesAfterTheLastEventIdAndDropsAClientThatReadsNot
   ASSERT_FALSE(follower->Ended()) << "the reading client is never dropped";
   EXPECT_GE(OfType(seen, "part").size(), 400u);
   // The stalled client is gone: only the reading one is left.
-  ASSERT_TRUE(StreamClients(api, 1));
+  ASSERT_TRUE(StreamClients(api, 1)) << serve->Output();
   std::string stalledText;
   ASSERT_TRUE(stalled.ReadToEnd(stalledText)) << "the stalled client's connection is closed";
   const std::vector<std::uint64_t> stalledIds = StreamIds(stalledText);
