@@ -4,6 +4,8 @@
 
 #include "app/main_form.h"
 #include "app/startup_program.h"
+#include "log/view/log_view.h"
+#include "serve/run_event_json.h"
 #include "site/site_system.h"
 
 namespace {
@@ -16,9 +18,12 @@ struct Pending {
 WindowStation::WindowStation(GangProgram& program, StationEvents& events)
     : program_(program), station_(program.Sites(), events) {
   program_.Sites().Session().Attach(*this);
+  program_.Main().LogView().SetTap(
+      [&events](const std::vector<ShownLogLine>& lines) { PublishLogLines(events, lines); });
 }
 
 WindowStation::~WindowStation() {
+  program_.Main().LogView().SetTap(nullptr);
   Close();
   program_.Sites().Session().Detach(*this);
 }

@@ -4,7 +4,8 @@
 // shows in the main window as the project window's does; a run locks the run controls as "Run
 // Program" does and leaves "Stop All" to the operator for an automatic run; its end gives the
 // controls back. While the windows are busy (a run of their own, a window open over the main
-// one) a load or a start is refused as while a run is active.
+// one) a load or a start is refused as while a run is active. The log view's lines go to the
+// stream as the command line's do.
 #include <QObject>
 #include <condition_variable>
 #include <functional>

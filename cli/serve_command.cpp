@@ -1,9 +1,6 @@
 // gangprog-cli serve: the station served to the line (HTTP API, event stream, metrics and the
 // dashboard) on the system built as for every other subcommand, until Ctrl-C or SIGTERM. A run
 // that is going then ends as "Stop All" ends it: every site finishes the part in hand.
-#include <iomanip>
-#include <sstream>
-
 #include "cli/cli_program.h"
 #include "cli/commands.h"
 #include "cli/stop_request.h"
@@ -17,14 +14,6 @@
 
 namespace {
 constexpr const char* kProjectsFolder = "Projects";
-
-// "#RRGGBB" of a log colour (0x00BBGGRR).
-std::string CssColour(std::uint32_t bgr) {
-  std::ostringstream text;
-  text << '#' << std::hex << std::uppercase << std::setfill('0') << std::setw(2) << (bgr & 0xFF)
-       << std::setw(2) << ((bgr >> 8) & 0xFF) << std::setw(2) << ((bgr >> 16) & 0xFF);
-  return text.str();
-}
 
 // The server's options from the command line; false with the reason printed when they cannot
 // be used (a bad address, a token file that is not private, beyond loopback without one).
@@ -53,13 +42,8 @@ bool ServerOptionsFrom(const CliOptions& options, const std::string& baseDir, Se
 }
 
 void TapLog(HeadlessProgram& program, StationEvents& events) {
-  program.Log().SetTap([&events](const std::vector<ShownLogLine>& lines) {
-    for (const ShownLogLine& line : lines) {
-      events.Publish("log", EventText({{"event", "log"},
-                                       {"line", line.stamped},
-                                       {"colour", CssColour(line.colour)}}));
-    }
-  });
+  program.Log().SetTap(
+      [&events](const std::vector<ShownLogLine>& lines) { PublishLogLines(events, lines); });
 }
 
 // Serves until the stop request; then the run in hand ends and every stream is closed.

@@ -68,6 +68,11 @@ constexpr std::string_view kDocument = R"json({
         {"name": "limit", "in": "query", "schema": {"type": "integer", "minimum": 1, "maximum": 100000, "default": 1000}},
         {"name": "format", "in": "query", "schema": {"type": "string", "enum": ["json", "csv"], "default": "json"}}],
       "responses": {"200": {"description": "the records", "content": {"application/json": {"schema": {"type": "array", "items": {"type": "object"}}}, "text/csv": {"schema": {"type": "string"}}}}, "400": {"$ref": "#/components/responses/Error"}, "401": {"$ref": "#/components/responses/Error"}}}},
+    "/api/v1/report": {"get": {"summary": "The yield report of the production trail, as gangprog-cli records report gives it",
+      "parameters": [
+        {"name": "by", "in": "query", "required": true, "schema": {"type": "string", "enum": ["site", "socket", "part", "step", "hour"]}},
+        {"name": "since", "in": "query", "schema": {"type": "string"}, "description": "YYYY-MM-DD[Thh:mm[:ss[.fff]]][Z|+hh:mm]; without an offset the station's local time"}],
+      "responses": {"200": {"description": "one row per key: the key under the name of by (hours as YYYY-MM-DDThh:00Z), parts, passed, failed, yield (a share)", "content": {"application/json": {"schema": {"type": "array", "items": {"type": "object"}}}}}, "400": {"$ref": "#/components/responses/Error"}, "401": {"$ref": "#/components/responses/Error"}}}},
     "/api/v1/events": {"get": {"summary": "Server-sent events: site, step, part, summary and log, each with an increasing id; reset when a Last-Event-ID is no longer held",
       "parameters": [{"name": "Last-Event-ID", "in": "header", "schema": {"type": "integer"}}],
       "responses": {"200": {"description": "the stream", "content": {"text/event-stream": {"schema": {"type": "string"}}}}, "401": {"$ref": "#/components/responses/Error"}}}},

@@ -1,7 +1,21 @@
 #include "serve/run_event_json.h"
 
+#include <iomanip>
+#include <sstream>
+
 #include "records/record_export.h"
+#include "serve/station_engine.h"
 #include "site/site_words.h"
+
+namespace {
+// "#RRGGBB" of a log colour (0x00BBGGRR).
+std::string CssColour(std::uint32_t bgr) {
+  std::ostringstream text;
+  text << '#' << std::hex << std::uppercase << std::setfill('0') << std::setw(2) << (bgr & 0xFF)
+       << std::setw(2) << ((bgr >> 8) & 0xFF) << std::setw(2) << ((bgr >> 16) & 0xFF);
+  return text.str();
+}
+}  // namespace
 
 std::string EventText(const EventJson& event) {
   return event.dump(-1, ' ', false, EventJson::error_handler_t::replace);
@@ -34,4 +48,12 @@ std::vector<EventJson> StepEvents(const PartRecord& record) {
 
 EventJson SummaryEvent(std::uint64_t passed, std::uint64_t failed) {
   return {{"event", "summary"}, {"parts", passed + failed}, {"passed", passed}, {"failed", failed}};
+}
+
+EventJson LogEvent(const ShownLogLine& line) {
+  return {{"event", "log"}, {"line", line.stamped}, {"colour", CssColour(line.colour)}};
+}
+
+void PublishLogLines(StationEvents& events, const std::vector<ShownLogLine>& lines) {
+  for (const ShownLogLine& line : lines) events.Publish("log", EventText(LogEvent(line)));
 }

@@ -7,6 +7,7 @@
 #include "project/project_value.h"
 #include "records/record_store.h"
 #include "serve/run_event_json.h"
+#include "site/project_load.h"
 #include "site/site_system.h"
 #include "site/site_words.h"
 
@@ -70,7 +71,7 @@ ProjectLoad SiteStation::LoadProject(const std::string& path) {
       return load;
     }
   }
-  const int code = session_.LoadProject(path);
+  const int code = session_.LoadProject(path, LoadUse::Remote);
   if (code == LoadCode::SitesRunning) {
     load.status = ProjectLoad::Status::RunActive;
   } else if (code != LoadCode::Loaded) {

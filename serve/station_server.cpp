@@ -14,6 +14,7 @@
 #include "serve/openapi.h"
 #include "serve/project_roots.h"
 #include "serve/records_query.h"
+#include "serve/report_query.h"
 #include "site/system_startup.h"
 
 namespace {
@@ -41,6 +42,7 @@ const Route kRoutes[] = {
     {"/api/v1/stop", "POST"},
     {"/api/v1/runs/[0-9]+", "GET, HEAD"},
     {"/api/v1/records", "GET, HEAD"},
+    {"/api/v1/report", "GET, HEAD"},
     {"/api/v1/events", "GET"},
     {"/api/v1/openapi.json", "GET, HEAD"},
 };
@@ -245,6 +247,8 @@ void StationServer::Routes() {
              [this](const Request& request, Response& response) { RunState(request, response); });
   http_->Get("/api/v1/records",
              [this](const Request& request, Response& response) { Records(request, response); });
+  http_->Get("/api/v1/report",
+             [this](const Request& request, Response& response) { Report(request, response); });
   http_->Get("/api/v1/events",
              [this](const Request& request, Response& response) { Events(request, response); });
 }
@@ -313,6 +317,16 @@ void StationServer::Records(const httplib::Request& request, httplib::Response& 
                         Param(request, "format", format), error);
   if (!query) return Error(response, 400, error);
   const RecordsReply reply = QueryRecords(engine_.RecordsPath(), *query);
+  if (reply.status != 200) return Error(response, reply.status, reply.body);
+  response.set_content(reply.body, reply.contentType);
+}
+
+void StationServer::Report(const httplib::Request& request, httplib::Response& response) {
+  std::string by, since, error;
+  const std::optional<ReportQuery> query =
+      ParseReportQuery(Param(request, "by", by), Param(request, "since", since), error);
+  if (!query) return Error(response, 400, error);
+  const RecordsReply reply = QueryReport(engine_.RecordsPath(), *query);
   if (reply.status != 200) return Error(response, reply.status, reply.body);
   response.set_content(reply.body, reply.contentType);
 }

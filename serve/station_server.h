@@ -59,6 +59,7 @@ class StationServer {
   void Run(const httplib::Request& request, httplib::Response& response);
   void RunState(const httplib::Request& request, httplib::Response& response);
   void Records(const httplib::Request& request, httplib::Response& response);
+  void Report(const httplib::Request& request, httplib::Response& response);
   void Events(const httplib::Request& request, httplib::Response& response);
 
   StationEngine& engine_;

@@ -39,7 +39,7 @@ void ReadGroupDefine(SiteSystem& system, CProject& project, bool logIt) {
 }  // namespace
 
 int LoadProjectInto(SiteSystem& system, const std::string& path, LoadUse use) {
-  const bool forRun = use == LoadUse::Run;
+  const bool forRun = use != LoadUse::CardSet;
   std::unique_ptr<LoadedProject> loaded = system.NewProject();
   CProject& project = loaded->Project();
   int code = StageAndPlace(system, project, path, !forRun);
@@ -50,8 +50,8 @@ int LoadProjectInto(SiteSystem& system, const std::string& path, LoadUse use) {
   }
   if (code != LoadCode::Loaded) {
     const std::string message = LoadProjectMessage(code);
-    if (!forRun) system.Log().Write(message, LogColour::Red);
-    system.Host().MessageBox(message, kErrorCaption, kErrorIconFlag);
+    if (use != LoadUse::Run) system.Log().Write(message, LogColour::Red);
+    if (use != LoadUse::Remote) system.Host().MessageBox(message, kErrorCaption, kErrorIconFlag);
     return code;
   }
   if (forRun) system.Log().Write(kLoadProjectComplete, LogColour::Green, LogLevel::Essential);

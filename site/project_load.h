@@ -13,6 +13,8 @@ inline constexpr const char* kGroupDefineLoaded = "Group Define File Loaded";
 // What a load is for.
 enum class LoadUse {
   Run,      // the project to run: its group-define table and "Load Project Complete" logged
+  Remote,   // as Run, asked over the network: a failure's message is logged as a red line and
+            // shown in no box, which would wait for someone at the window to dismiss it
   CardSet,  // the source of an SD card set: the information file stays in the temp directory,
             // nothing is logged on success, a failure's message also as a red line
 };
@@ -22,5 +24,5 @@ enum class LoadUse {
 // logs its group-define table; then puts it in place of the system's project and logs "Load
 // Project Complete". Refused (LoadCode::SitesRunning) while a worker runs, since workers read
 // the loaded project and its data image. Any code other than 0 is shown through the system's
-// host with its message (caption "ERROR") and changes nothing.
+// host with its message (caption "ERROR"), or logged for a remote load, and changes nothing.
 int LoadProjectInto(SiteSystem& system, const std::string& path, LoadUse use = LoadUse::Run);

@@ -103,13 +103,13 @@ StartedRun RunSession::RefusedToOtherThread(std::optional<RunRecipe> recipe) {
   return run;
 }
 
-int RunSession::LoadProject(const std::string& path) {
+int RunSession::LoadProject(const std::string& path, LoadUse use) {
   const Driving driving(*this, false);
   if (!driving.Entered()) {
     system_.Log().Write(kOtherThreadText, LogColour::Red);
     return LoadCode::SitesRunning;
   }
-  return LoadProjectInto(system_, path);
+  return LoadProjectInto(system_, path, use);
 }
 
 bool RunSession::ReadyToRun(RunSource source) {

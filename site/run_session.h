@@ -22,6 +22,7 @@
 #include <thread>
 #include <vector>
 
+#include "site/project_load.h"
 #include "site/run_observer.h"
 #include "site/run_recipes.h"
 #include "site/run_source.h"
@@ -104,9 +105,10 @@ class RunSession {
   RunSession& operator=(const RunSession&) = delete;
 
   // The project window's load: a new project takes the loaded one's place only when the whole
-  // load passed; refused while a worker runs. A failed load has shown its message.
-  // The result is a LoadCode (project/cproject.h), LoadCode::Loaded when it passed.
-  int LoadProject(const std::string& path);
+  // load passed; refused while a worker runs. A failed load has shown its message (logged it,
+  // for LoadUse::Remote). The result is a LoadCode (project/cproject.h), LoadCode::Loaded when
+  // it passed.
+  int LoadProject(const std::string& path, LoadUse use = LoadUse::Run);
   // The checks a main run makes before it starts; logs why not. From the PC: a procedure must
   // be selected in the loaded project. From the card: nothing (each unit loads its own).
   bool ReadyToRun(RunSource source);

@@ -85,6 +85,7 @@ void TLogView::AppendLogLine(const std::string& text, std::uint32_t colour) {
   std::vector<LogQueue::LogInfo> one{{colour, text}};
   const std::vector<ShownLogLine> shown = StampLogLines(one, Now());
   if (journal_) journal_->Append(shown);
+  if (tap_) tap_(shown);
   NamedLockGuard viewLock(locks_.view);
   QTextCursor cursor(document());
   cursor.beginEditBlock();
@@ -118,6 +119,7 @@ bool TLogView::AppendQueued(int budgetMs) {
   if (!cursor) return emptied;
   // Before the turn ends, so the bytes are in the kernel before the window can paint the lines.
   if (journal_) journal_->Append(turn);
+  if (tap_) tap_(turn);
   cursor->endEditBlock();
   // Keep the newest line in sight.
   QScrollBar* bar = verticalScrollBar();

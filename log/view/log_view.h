@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <ctime>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -44,6 +45,10 @@ class TLogView : public QPlainTextEdit {
   // is read at each row-limit request that the pipeline carries. All must outlive the view or
   // be detached first.
   void Attach(LogQueue* log, Journal* journal, const std::string* limitSaveDir = nullptr);
+  // Also hands the lines of each turn to `tap`, right after the journal (the station's event
+  // stream); on the UI thread, so it must not wait. Empty: none.
+  using Tap = std::function<void(const std::vector<ShownLogLine>& lines)>;
+  void SetTap(Tap tap) { tap_ = std::move(tap); }
   // Replaces the clock of the stamps and of the automatic file names (tests).
   void SetClock(LocalTimeSource clock) { clock_ = std::move(clock); }
   // Longest time one event-loop turn spends appending lines.
@@ -88,6 +93,7 @@ class TLogView : public QPlainTextEdit {
   Locks locks_;
   LogQueue* log_ = nullptr;
   Journal* journal_ = nullptr;
+  Tap tap_;
   const std::string* limitSaveDir_ = nullptr;
   LocalTimeSource clock_;
   std::vector<LogQueue::LogInfo> chunk_;  // reused between takes

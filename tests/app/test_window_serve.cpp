@@ -2,7 +2,9 @@
 // line controller loads the project and starts the automatic loop over HTTP; the main window
 // shows the load and locks its run controls as its own "Run Program" does, the panels count the
 // parts, a second start is refused, and "Stop All" at the window ends the run, which then reads
-// "done" with the counts the window shows.
+// "done" with the counts the window shows. A damaged project asked over the network is refused
+// in the answer and the log, with no message box waiting for the operator; the event stream
+// carries the log view's lines as they are shown.
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
@@ -11,7 +13,9 @@
 #include <QPushButton>
 #include <QThread>
 #include <QToolButton>
+#include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <future>
 #include <nlohmann/json.hpp>
@@ -23,6 +27,8 @@
 #include "app/part_counts.h"
 #include "app/qt_site_host.h"
 #include "app/startup_program.h"
+#include "log/view/log_view.h"
+#include "tests/serve/event_follower.h"
 #include "tests/site/demo_base.h"
 
 #include <httplib.h>
@@ -66,15 +72,42 @@ Answer Call(int port, const std::string& method, const std::string& path,
   }
   return answer.get();
 }
+
+// The "log" events' lines, in order.
+std::vector<std::string> LogLines(const EventFollower& follower) {
+  std::vector<std::string> lines;
+  for (const StreamEvent& event : follower.Events()) {
+    if (event.type == "log") lines.push_back(event.data["line"]);
+  }
+  return lines;
+}
+
+bool EndsWith(const std::vector<std::string>& lines, const std::vector<std::string>& tail) {
+  return lines.size() >= tail.size() &&
+         std::equal(tail.begin(), tail.end(), lines.end() - static_cast<long>(tail.size()));
+}
+
+bool HasLineEndingIn(const std::vector<std::string>& lines, const std::string& text) {
+  return std::any_of(lines.begin(), lines.end(), [&](const std::string& line) {
+    return line.size() >= text.size() &&
+           line.compare(line.size() - text.size(), text.size(), text) == 0;
+  });
+}
 }  // namespace
 
 TEST(WindowServeTest, ARunStartedOverHttpShowsAtTheWindowAndStopAllEndsIt) {
   DemoBase demo;
-  SetMessageBoxAnswerer([](const MessageBoxCall&) { return IDNO; });
+  int boxes = 0;
+  SetMessageBoxAnswerer([&boxes](const MessageBoxCall&) {
+    ++boxes;
+    return IDNO;
+  });
   fs::create_directories(demo.base + "Projects");
   const std::string project =
       demo.base + "Projects/" + fs::path(demo.projects[0]).filename().string();
   fs::copy_file(demo.projects[0], project);
+  const std::string damaged = demo.base + "Projects/damaged.zvprj";
+  std::ofstream(damaged) << "not an archive";
   {
     ProgramOptions options;
     options.baseDir = demo.base;
@@ -91,6 +124,12 @@ TEST(WindowServeTest, ARunStartedOverHttpShowsAtTheWindowAndStopAllEndsIt) {
     ASSERT_GT(port, 0);
     TMainForm& main = program.Main();
     EXPECT_FALSE(main.RunProgramButton->isEnabled());
+    EventFollower follower(port, 0);  // from the stream's first event on
+
+    const Answer refused = Call(port, "POST", "/api/v1/project", Json{{"path", damaged}}.dump());
+    EXPECT_EQ(refused.status, 422);
+    EXPECT_EQ(Json::parse(refused.body), (Json{{"error", "Decryption Fail!"}}));
+    EXPECT_EQ(boxes, 0);
 
     const Answer load = Call(port, "POST", "/api/v1/project", Json{{"path", project}}.dump());
     ASSERT_EQ(load.status, 200) << load.body;
@@ -130,6 +169,24 @@ TEST(WindowServeTest, ARunStartedOverHttpShowsAtTheWindowAndStopAllEndsIt) {
                     {"failed", shown.Statistics.Fail}}));
     EXPECT_EQ(shown.SiteSum(), shown.Statistics);
     EXPECT_EQ(shown.Statistics.Fail, 0u);
+
+    // Every line the view showed since the station started is on the stream, in order.
+    std::vector<std::string> viewed;
+    ASSERT_TRUE(WaitFor([&] {
+      main.LogView().FlushPending();
+      viewed = main.LogView().Lines();
+      const std::vector<std::string> streamed = LogLines(follower);
+      return !streamed.empty() && streamed.back() == viewed.back() && EndsWith(viewed, streamed);
+    })) << LogLines(follower).size()
+        << " log events for " << viewed.size() << " lines";
+    const std::vector<std::string> streamed = LogLines(follower);
+    EXPECT_TRUE(HasLineEndingIn(streamed, "] Decryption Fail!"));
+    EXPECT_TRUE(HasLineEndingIn(streamed, "] Load Project Complete"));
+    for (const StreamEvent& event : follower.Events()) {
+      if (event.type == "log" && event.data["line"].get<std::string>().ends_with("Fail!")) {
+        EXPECT_EQ(event.data["colour"], "#FF0000");
+      }
+    }
   }
   SetMessageBoxAnswerer({});
 }

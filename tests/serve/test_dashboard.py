@@ -3,7 +3,8 @@
 
 gangprog-cli serve on eight simulated units with a demo project loaded and the automatic loop
 going; headless Chromium driven by Selenium opens the dashboard, finds eight site tiles, sees the
-total rise, both charts drawn, and no error in the console. With --shot FILE it only saves a
+total rise, both charts drawn and, once the run is stopped, showing the station's yield report,
+and no error in the console. With --shot FILE it only saves a
 picture of the page during the run (scripts/screenshot.sh dashboard).
 
 Exit status 0 passed, 1 failed, 77 skipped (no Chromium or Selenium here).
@@ -87,6 +88,10 @@ class Station:
         with urllib.request.urlopen(request, timeout=DEADLINE) as reply:
             return reply.status, json.load(reply)
 
+    def get(self, path):
+        with urllib.request.urlopen(self.url + path, timeout=DEADLINE) as reply:
+            return json.load(reply)
+
     def stop(self):
         self.process.send_signal(signal.SIGTERM)
         return self.process.wait(DEADLINE)
@@ -145,8 +150,33 @@ def check_dashboard(driver, station):
     assert all(s in ("READY", "WORKING", "PASS", "FAIL", "Remove IC", "Insert IC")
                for s in states), states
     assert PROJECT in driver.find_element("id", "project-name").text
+    check_charts_follow_the_report(driver, station)
     errors = [entry for entry in driver.get_log("browser") if entry["level"] == "SEVERE"]
     assert not errors, errors
+
+
+CHART_DATA = """
+return [Chart.getChart("uph-chart").data.datasets[0].data,
+        Chart.getChart("yield-chart").data.datasets[0].data];
+"""
+
+
+# Once the run has ended, the charts show the station's yield report: the hours' parts add up to
+# every record, each site's bar is its yield in the report.
+def check_charts_follow_the_report(driver, station):
+    station.post("api/v1/stop", {})
+    wait_until("the run ends", lambda: not station.get("api/v1/station")["running"])
+    by_site = {row["site"]: 100 * row["yield"] for row in station.get("api/v1/report?by=site")}
+    parts = sum(row["parts"] for row in station.get("api/v1/report?by=hour"))
+    assert parts == len(station.get("api/v1/records?limit=100000")), parts
+    wanted = [by_site.get(str(site), 0) for site in range(1, 9)]
+    assert len(by_site) == 8, by_site
+
+    def shown():
+        hours, yields = driver.execute_script(CHART_DATA)
+        return (sum(hours) == parts and len(hours) == 12 and
+                all(abs(a - b) < 1e-9 for a, b in zip(yields, wanted)) and len(yields) == 8)
+    wait_until("charts of %d parts and yields %s" % (parts, wanted), shown)
 
 
 def main():
@@ -178,7 +208,8 @@ def main():
             print("screenshot: " + args.shot)
         else:
             check_dashboard(driver, station)
-            print("dashboard: eight tiles, the total rising, both charts drawn, no console error")
+            print("dashboard: eight tiles, the total rising, both charts drawn from the report, "
+                  "no console error")
         driver.quit()
         driver = None
         status = station.stop()

@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -82,7 +83,30 @@ struct RawClient {
     }
     return true;
   }
+  // Everything up to the connection's end; whether it ended (not at the deadline).
+  bool ReadToEnd(std::string& text) const {
+    timeval patience{kDeadline.count(), 0};
+    setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &patience, sizeof patience);
+    char buffer[4096];
+    for (;;) {
+      const ssize_t got = read(fd, buffer, sizeof buffer);
+      if (got == 0 || (got < 0 && errno == ECONNRESET)) return true;
+      if (got < 0) return false;
+      text.append(buffer, static_cast<std::size_t>(got));
+    }
+  }
 };
+
+// The ids of a stream's text, in order.
+std::vector<std::uint64_t> StreamIds(const std::string& text) {
+  std::vector<std::uint64_t> ids;
+  static const std::regex id("(^|\n)id: ([0-9]+)\n");
+  for (auto at = std::sregex_iterator(text.begin(), text.end(), id); at != std::sregex_iterator();
+       ++at) {
+    ids.push_back(std::stoull((*at)[2]));
+  }
+  return ids;
+}
 
 class ServeTest : public CliTest {
  protected:
@@ -125,7 +149,7 @@ TEST_F(ServeTest, ALineControllerLoadsRunsAHundredPartsFollowsTheEventsAndReadsT
   ASSERT_GT(serve->Port(), 0) << serve->Output();
   httplib::Client api("127.0.0.1", serve->Port());
   EventFollower follower(serve->Port());
-  ASSERT_TRUE(StreamClients(api, 1));
+  ASSERT_TRUE(StreamClients(api, 1)) << serve->Output();
 
   int status = 0;
   const Json project = Post(api, "/api/v1/project", Json{{"path", SmallProject()}}.dump(), status);
@@ -197,6 +221,25 @@ TEST_F(ServeTest, ALineControllerLoadsRunsAHundredPartsFollowsTheEventsAndReadsT
     EXPECT_EQ(from("since=" + httplib::detail::encode_query_param(afterLast)).size(), 0u);
   }
   EXPECT_EQ(from("limit=1"), Json::array({trail.front()}));
+
+  // The yield report counts what the events told, site by site.
+  Json bySite = Json::array();
+  for (int site = 1; site <= 8; ++site) {
+    std::uint64_t done = 0, passed = 0;
+    for (const StreamEvent& part : parts) {
+      if (part.data["site"] != site) continue;
+      ++done;
+      passed += part.data["pass"].get<bool>() ? 1 : 0;
+    }
+    if (done == 0) continue;
+    bySite.push_back({{"site", std::to_string(site)},
+                      {"parts", done},
+                      {"passed", passed},
+                      {"failed", done - passed},
+                      {"yield", static_cast<double>(passed) / static_cast<double>(done)}});
+  }
+  EXPECT_EQ(Json::parse(api.Get("/api/v1/report?by=site")->body), bySite);
+  EXPECT_EQ(Json::parse(api.Get("/api/v1/report?by=site&since=2999-01-01")->body), Json::array());
 
   const Json station = Json::parse(api.Get("/api/v1/station")->body);
   EXPECT_EQ(station["running"], false);
@@ -298,6 +341,11 @@ TEST_F(ServeTest, EveryRefusalHasItsStatusAndSaysWhyInJson) {
            "limit: needs a number from 1 to 100000"},
           {"GET", "/api/v1/records?format=xml", "", 400, "format: json or csv, not xml"},
           {"GET", "/api/v1/records?since=2026-13-01", "", 400, ""},
+          {"GET", "/api/v1/report", "", 400, "by: site, socket, part, step or hour"},
+          {"GET", "/api/v1/report?by=day", "", 400, "by: site, socket, part, step or hour"},
+          {"GET", "/api/v1/report?by=site&since=2026-13-01", "", 400,
+           "since: needs a time YYYY-MM-DDThh:mm:ss with an optional offset, not 2026-13-01"},
+          {"POST", "/api/v1/report?by=site", "{}", 405, "method not allowed; allowed: GET, HEAD"},
       });
   EXPECT_EQ(api.Get("/api/v1/records?limit=100000")->status, 200);
   // A POST that names no body length has none: answered at once, not at the connection's end.
@@ -308,7 +356,7 @@ TEST_F(ServeTest, EveryRefusalHasItsStatusAndSaysWhyInJson) {
 
   // While a run goes: no second run, no other project; the stop lets it end.
   EventFollower follower(serve->Port());
-  ASSERT_TRUE(StreamClients(api, 1));
+  ASSERT_TRUE(StreamClients(api, 1)) << serve->Output();
   int status = 0;
   Post(api, "/api/v1/project", Json{{"path", project}}.dump(), status);
   ASSERT_EQ(status, 200);
@@ -387,7 +435,8 @@ TEST_F(ServeTest, TheTokenFileMustBePrivateAndEveryRequestShowsTheToken) {
 
 // A client that reconnects with the last id it saw gets the events after it, the same ones; an
 // id the station never gave (another start of it) gets "reset" first. A client that reads
-// nothing while eight sites run is cut off, and the one that reads gets every event.
+// nothing while eight sites run is cut off (having been sent no more than its backlog of 4,096
+// events, in order), the run completes, and the one that reads gets every event.
 TEST_F(ServeTest, TheStreamResumesAfterTheLastEventIdAndDropsAClientThatReadsNothing) {
   // Every log line on the stream, and parts enough that the stream holds far more than the
   // socket buffers between the station and the client that reads nothing.
@@ -398,7 +447,7 @@ TEST_F(ServeTest, TheStreamResumesAfterTheLastEventIdAndDropsAClientThatReadsNot
   auto follower = std::make_unique<EventFollower>(serve->Port());
   RawClient stalled(serve->Port(), 4096);
   stalled.Send("GET /api/v1/events HTTP/1.1\r\nHost: x\r\n\r\n");
-  ASSERT_TRUE(StreamClients(api, 2));
+  ASSERT_TRUE(StreamClients(api, 2)) << serve->Output();
   int status = 0;
   Post(api, "/api/v1/project", Json{{"path", SmallProject()}}.dump(), status);
   ASSERT_EQ(status, 200);
@@ -409,7 +458,16 @@ TEST_F(ServeTest, TheStreamResumesAfterTheLastEventIdAndDropsAClientThatReadsNot
   ASSERT_FALSE(follower->Ended()) << "the reading client is never dropped";
   EXPECT_GE(OfType(seen, "part").size(), 400u);
   // The stalled client is gone: only the reading one is left.
-  ASSERT_TRUE(StreamClients(api, 1));
+  ASSERT_TRUE(StreamClients(api, 1)) << serve->Output();
+  std::string stalledText;
+  ASSERT_TRUE(stalled.ReadToEnd(stalledText)) << "the stalled client's connection is closed";
+  const std::vector<std::uint64_t> stalledIds = StreamIds(stalledText);
+  ASSERT_FALSE(stalledIds.empty());
+  EXPECT_LE(stalledIds.size(), 4096u);
+  EXPECT_LT(stalledIds.back(), *seen.back().id) << "it never got the run's end";
+  for (std::size_t i = 1; i < stalledIds.size(); ++i) {
+    ASSERT_EQ(stalledIds[i], stalledIds[i - 1] + 1) << "what it got came in order, whole";
+  }
   follower.reset();
 
   const std::size_t middle = seen.size() / 2;
