@@ -33,6 +33,7 @@
 #include "site/rescan.h"
 #include "site/site_system.h"
 #include "support/system_para.h"
+#include "tests/app/program_fixture.h"
 #include "tests/site/card_queues.h"
 #include "tests/site/card_run_rig.h"
 #include "tests/site/demo_base.h"
@@ -229,12 +230,7 @@ TEST(StartupProjectTest, ProjectNamedAtStartUpLoadsAndJoinsTheHistoryOnce) {
   DemoBase demo;
   SetMessageBoxAnswerer([](const MessageBoxCall&) { return IDNO; });
   for (int start = 0; start < 2; ++start) {
-    ProgramOptions options;
-    options.baseDir = demo.base;
-    options.bus.simulatedUnits = 2;
-    options.bus.timing = false;
-    options.tempRoot = demo.temp;
-    options.registry = RegistryStore(demo.root + "registry.ini");
+    ProgramOptions options = DemoProgramOptions(demo, 2);
     options.project = demo.projects[0];
     GangProgram program(std::move(options));
     program.Show();

@@ -29,21 +29,15 @@
 #include "sim/sim_factory.h"
 #include "site/site_system.h"
 #include "site/system_startup.h"
+#include "tests/app/program_fixture.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 constexpr int kWaitMs = 20000;
 
-bool WaitFor(const std::function<bool()>& done, int timeoutMs = kWaitMs) {
-  QElapsedTimer timer;
-  timer.start();
-  while (!done()) {
-    if (timer.elapsed() > timeoutMs) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    QThread::msleep(2);
-  }
-  return true;
+bool WaitFor(const std::function<bool()>& done) {
+  return PumpEventsUntil(done, kWaitMs);
 }
 
 class StartupProgramTest : public ::testing::Test {

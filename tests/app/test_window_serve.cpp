@@ -28,6 +28,7 @@
 #include "app/qt_site_host.h"
 #include "app/startup_program.h"
 #include "log/view/log_view.h"
+#include "tests/app/program_fixture.h"
 #include "tests/serve/event_follower.h"
 #include "tests/site/demo_base.h"
 
@@ -40,14 +41,7 @@ namespace {
 constexpr int kWaitMs = 30000;
 
 bool WaitFor(const std::function<bool()>& done) {
-  QElapsedTimer timer;
-  timer.start();
-  while (!done()) {
-    if (timer.elapsed() > kWaitMs) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    QThread::msleep(2);
-  }
-  return true;
+  return PumpEventsUntil(done, kWaitMs);
 }
 
 struct Answer {
@@ -109,12 +103,7 @@ TEST(WindowServeTest, ARunStartedOverHttpShowsAtTheWindowAndStopAllEndsIt) {
   const std::string damaged = demo.base + "Projects/damaged.zvprj";
   std::ofstream(damaged) << "not an archive";
   {
-    ProgramOptions options;
-    options.baseDir = demo.base;
-    options.bus.simulatedUnits = 2;
-    options.bus.timing = false;
-    options.tempRoot = demo.temp;
-    options.registry = RegistryStore(demo.root + "registry.ini");
+    ProgramOptions options = DemoProgramOptions(demo, 2);
     options.serve = true;
     options.servePort = 0;
     GangProgram program(std::move(options));
