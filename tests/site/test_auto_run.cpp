@@ -54,6 +54,14 @@ struct LoopRun {
   bool timedOut = false;
 };
 
+// One unit, a small project loaded and bound, and no part in the sockets.
+void LoadWithEmptySockets(RunRig& rig) {
+  rig.Load(PartPlan{}, PatternImage(1024));
+  rig.Bind();
+  rig.Unit(0).withState<sim::ProcedureState>(
+      [](sim::ProcedureState& st) { st.part.inserted = false; });
+}
+
 TEST(AutoRunTest, TheOperatorFeedsPartsUntilStopAll) {
   sim::RigOptions options = RunRig::Options(1);
   options.virtualOperator = true;
@@ -134,10 +142,7 @@ TEST(AutoRunTest, EmptySocketsArePolledOncePerIntervalOfMilliseconds) {
   for (const PaceCase& c : cases) {
     SCOPED_TRACE(c.name);
     RunRig rig(RunRig::Options(1));
-    rig.Load(PartPlan{}, PatternImage(1024));
-    rig.Bind();
-    rig.Unit(0).withState<sim::ProcedureState>(
-        [](sim::ProcedureState& st) { st.part.inserted = false; });
+    LoadWithEmptySockets(rig);
     rig.system.Controls().IgnoreInsertionDetection = c.ignore;
     LoopRun loop(rig);
     rig.system.Controls().AutoRunInterval = 350;
@@ -182,10 +187,7 @@ TEST(AutoRunTest, OverCurrentOrALostUnitEndsTheLoop) {
   for (const EndCase& c : cases) {
     SCOPED_TRACE(c.name);
     RunRig rig(RunRig::Options(1));
-    rig.Load(PartPlan{}, PatternImage(1024));
-    rig.Bind();
-    rig.Unit(0).withState<sim::ProcedureState>(
-        [](sim::ProcedureState& st) { st.part.inserted = false; });
+    LoadWithEmptySockets(rig);
     LoopRun loop(rig);
     bool acted = c.before;
     if (c.before) c.act(rig);

@@ -47,6 +47,17 @@ struct DataCase {
   const char* lastStepLine;
 };
 
+// A NAND part of 1024 blocks of 2048 bytes whose data fills the first 16.
+PartPlan SmallNandPart() {
+  PartPlan part;
+  part.nand = true;
+  part.blockLength = 2048;
+  part.processBlocks = 16;
+  part.totalBlocks = 1024;
+  part.dataBytes = 16 * 2048;
+  return part;
+}
+
 TEST(RunAllTest, TheImageReachesThePartChunkByChunk) {
   const std::vector<DataCase> cases = {
       {"one chunk", 4096, true, SiteResultCode::Pass, " - Verify Pass"},
@@ -109,12 +120,7 @@ TEST(RunAllTest, TheImageReachesThePartChunkByChunk) {
 
 TEST(RunAllTest, ANandRunThatPassesReportsItsBadBlocks) {
   RunRig rig(RunRig::Options(1));
-  PartPlan part;
-  part.nand = true;
-  part.blockLength = 2048;
-  part.processBlocks = 16;
-  part.totalBlocks = 1024;
-  part.dataBytes = 16 * 2048;
+  PartPlan part = SmallNandPart();
   rig.Load(part, PatternImage(part.dataBytes));
   rig.Bind();
   std::vector<std::uint8_t> bitmap(kBadBlockMapBytes, 0xFF);
@@ -190,12 +196,7 @@ TEST(RunAllTest, AGroupDefinePieceIsStreamedForProgramAndAgainForVerify) {
   for (const GroupDefineCase& c : cases) {
     SCOPED_TRACE(c.name);
     RunRig rig(RunRig::Options(1));
-    PartPlan part;
-    part.nand = true;
-    part.blockLength = 2048;
-    part.processBlocks = 16;
-    part.totalBlocks = 1024;
-    part.dataBytes = 16 * 2048;
+    PartPlan part = SmallNandPart();
     part.program = part.erase = c.program;
     part.verify = c.verify;
     const std::vector<std::uint8_t> image = PatternImage(part.dataBytes);
