@@ -12,7 +12,7 @@
 #include "log/core/log_sink.h"
 #include "project/driver_ini.h"
 #include "project/project_value.h"
-#include "site/ops/op_pause.h"
+#include "site/loop_pause.h"
 
 class CardStoreView;
 class LoadedProject;

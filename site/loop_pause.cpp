@@ -1,4 +1,4 @@
-#include "site/ops/op_pause.h"
+#include "site/loop_pause.h"
 
 #include <algorithm>
 #include <thread>
