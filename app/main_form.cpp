@@ -17,9 +17,12 @@
 #include "app/mouse_flush.h"
 #include "app/qt_site_host.h"
 #include "app/site_frame.h"
+#include "app/window_observer.h"
 #include "log/core/journal.h"
 #include "log/core/log_queue.h"
 #include "log/view/log_view.h"
+#include "project/cproject.h"
+#include "site/loaded_project.h"
 #include "site/rescan.h"
 #include "site/site_system.h"
 #include "support/named_lock.h"
@@ -36,17 +39,25 @@ QString Percent(std::uint32_t part, std::uint64_t total) {
 }  // namespace
 
 namespace {
-// A command that reports into the log has ended: told on the UI thread that waited for it, or
-// on the station server's waiter thread, which must leave the log view to the UI thread.
-class LogLimitObserver final : public RunObserver {
+// Logs and projects of every front end, shown here. A command that reports into the log has
+// ended: told on the UI thread that waited for it, or on the station server's waiter thread,
+// which must leave the log view to the UI thread.
+class MainWindowObserver final : public WindowObserver {
  public:
-  explicit LogLimitObserver(TMainForm& form) : form_(form) {}
+  MainWindowObserver(RunSession& session, TMainForm& form)
+      : WindowObserver(session, form), form_(form) {}
   void OnLogLimit(std::int32_t clearSelection, std::int32_t rowLimit) override {
     if (QThread::currentThread() == form_.thread()) {
       form_.CheckLogLimit(clearSelection, rowLimit);
     } else {
       form_.LogPipeline().RequestLimitCheck(clearSelection, rowLimit);
     }
+  }
+  void OnProjectLoaded(const std::string& path) override {
+    OnWindowThread([&form = form_, path] { form.ShowLoadedProject(path); });
+  }
+  void OnSettingsLoaded(bool) override {
+    OnWindowThread([&form = form_] { form.ShowLoadedSettings(); });
   }
 
  private:
@@ -64,14 +75,13 @@ TMainForm::TMainForm(SiteSystem& system, QWidget* parent)
   LayoutSitePanels();
   host_->SetMainWindow(this);
   system_.AttachHost(*host_);
-  logLimit_ = std::make_unique<LogLimitObserver>(*this);
-  system_.Session().Attach(*logLimit_);
+  observer_ = std::make_unique<MainWindowObserver>(system_.Session(), *this);
   ConnectHandlers();
   StartLogPipeline();
 }
 
 TMainForm::~TMainForm() {
-  system_.Session().Detach(*logLimit_);
+  observer_.reset();
   system_.AttachHost(noHost_);
   logView->Attach(nullptr, nullptr);  // nothing of the pipeline reaches the view once it goes
 }
@@ -93,16 +103,6 @@ void TMainForm::ConnectHandlers() {
 void TMainForm::StartLogPipeline() {
   LogPipeline().SetLogDisplayMode(settings_.LogDisplayMode);
   logView->Attach(&LogPipeline(), &system_.LogJournal(), &settings_.MegSaveDir);
-}
-
-void TMainForm::SetOptionsWindow(QWidget* window, std::function<void()> activate) {
-  optionsWindow_ = window;
-  optionsActivate_ = std::move(activate);
-}
-
-void TMainForm::SetProjectWindow(QWidget* window, std::function<void()> activate) {
-  projectWindow_ = window;
-  projectActivate_ = std::move(activate);
 }
 
 TSiteFrame* TMainForm::SiteFrame(int site) const {
@@ -137,6 +137,17 @@ void TMainForm::ShowDataBuffer(std::int32_t selection) {
     SetProjectPath("");
     SetRunControlsEnabled(true);
   }
+}
+
+void TMainForm::ShowLoadedProject(const std::string& path) {
+  informationMemo->setPlainText(
+      QString::fromStdString(system_.Project().Project().ProjectInfoText(path)));
+  SetProjectPath(path);
+  SetRunControlsEnabled(true);
+}
+
+void TMainForm::ShowLoadedSettings() {
+  if (settings_.DataBufferSel == 1) SetRunControlsEnabled(true);
 }
 
 void TMainForm::SetStopAllEnabled(bool on) {
@@ -182,6 +193,11 @@ void TMainForm::RunProgramButtonClick() {
   SetBusy(false);
   mouseFlush_->Flush();
   emit RunEnded();
+}
+
+void TMainForm::StartAutomaticRun() {
+  AutoRunCheckBox->setChecked(true);
+  RunProgramButtonClick();
 }
 
 // While a run is on the window cannot close and the log and information take no input.
@@ -281,8 +297,7 @@ int TMainForm::RunRescan() {
   if (found) {
     if (ProjectLoaded() || settings_.DataBufferSel == 1) SetRunControlsEnabled(true);
     closeEnabled_ = true;
-    if (optionsActivate_) optionsActivate_();
-    if (projectActivate_) projectActivate_();
+    emit UnitsFound();
   } else {
     SetStopAllEnabled(false);
     closeEnabled_ = true;
@@ -294,7 +309,8 @@ bool TMainForm::FormCloseQuery() {
   if (!isEnabled() || !siteGroupEnabled_ || !closeEnabled_) return false;
   if (StopAllButton->isEnabled()) return false;
   const bool allowed = LogCloseStep(
-      {*logView, settings_, LogPipeline(), system_.Paths().DesktopDir, this}, exitCleanup_);
+      {*logView, settings_, LogPipeline(), system_.Paths().DesktopDir, this},
+      [this] { emit ExitCleanupRequested(); });
   if (allowed) LogPipeline().Terminate();
   return allowed;
 }

@@ -41,13 +41,11 @@ class TMainForm : public QMainWindow {
   explicit TMainForm(SiteSystem& system, QWidget* parent = nullptr);
   ~TMainForm() override;
 
-  // --- wiring done by start-up ---
-  // The options window: shown by "Options"; `activate` is its activation handler, also run after
+  // --- wiring done by start-up (app/window_wiring.h) ---
+  // The windows shown by "Project" and "Options"; each is activated again (UnitsFound) after
   // a device notice that found units.
-  void SetOptionsWindow(QWidget* window, std::function<void()> activate);
-  void SetProjectWindow(QWidget* window, std::function<void()> activate);
-  // The exit clean-up run by the close query's log step.
-  void SetExitCleanup(std::function<void()> cleanup) { exitCleanup_ = std::move(cleanup); }
+  void SetOptionsWindow(QWidget* window) { optionsWindow_ = window; }
+  void SetProjectWindow(QWidget* window) { projectWindow_ = window; }
   // Lays out the eight panels Site1..Site8 in " Site Status " and resets them (siNone, counters
   // 0, ID i+1). Done by the constructor; may be run again.
   void LayoutSitePanels();
@@ -75,6 +73,12 @@ class TMainForm : public QMainWindow {
   // run controls locked, "Stop All" left for an automatic run, until EndOutsideRun.
   void BeginOutsideRun(bool autoRun);
   void EndOutsideRun();
+
+  // A project loaded by any front end: its information text, its path, the run controls on.
+  void ShowLoadedProject(const std::string& path);
+  // The main window's part of a settings load: from the SD card the units run without a PC
+  // project, so the run controls are on.
+  void ShowLoadedSettings();
 
   // Row-limit check with the current settings (the options window's Execute commands).
   void CheckLogLimit(std::int32_t clearSelection, std::int32_t rowLimit);
@@ -121,6 +125,10 @@ class TMainForm : public QMainWindow {
   void StatisticsShown(std::uint32_t pass, std::uint32_t fail);
   // A "Run Program" click's run has ended and the run controls are back.
   void RunEnded();
+  // A device notice's rescan found units: the other windows look again.
+  void UnitsFound();
+  // The close query's log step reached the exit clean-up (the program's, not the window's).
+  void ExitCleanupRequested();
 
  public slots:
   // The platform's device arrival or removal notice.
@@ -128,6 +136,8 @@ class TMainForm : public QMainWindow {
   // The rescan of the notice; the number of units found.
   int RunRescan();
   void RunProgramButtonClick();
+  // The start-up's --auto-run: "Auto Run" ticked and "Run Program" pressed, as the operator would.
+  void StartAutomaticRun();
   void StopAllButtonClick();
   void Button3Click();  // log Clear
   void Button4Click();  // log Save
@@ -158,12 +168,9 @@ class TMainForm : public QMainWindow {
   std::unique_ptr<QtSiteHost> host_;
   NoSiteHost noHost_;  // what the system shows to once the window is gone
   std::unique_ptr<MouseFlush> mouseFlush_;
-  std::unique_ptr<RunObserver> logLimit_;  // the session's log-limit events, on this window
+  std::unique_ptr<RunObserver> observer_;  // the session's events this window shows
   QWidget* optionsWindow_ = nullptr;
-  std::function<void()> optionsActivate_;
   QWidget* projectWindow_ = nullptr;
-  std::function<void()> projectActivate_;
-  std::function<void()> exitCleanup_;
   std::atomic<bool> busy_{false};
   bool closeEnabled_ = true;
   bool siteGroupEnabled_ = true;  // false while a run holds the selection of sites

@@ -3,7 +3,6 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QEvent>
-#include <QFileDialog>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -16,9 +15,10 @@
 #include <QTextEdit>
 #include <utility>
 
-#include "app/main_form.h"
+#include "app/file_dialogs.h"
 #include "app/mouse_flush.h"
 #include "app/options_form_widgets.h"
+#include "app/window_observer.h"
 #include "site/run_controls.h"
 #include "site/site_start_rule.h"
 #include "site/site_system.h"
@@ -29,31 +29,36 @@
 namespace {
 constexpr const char* kWriteFailure = "Write System.ini Fail!";
 
-std::string ChooseFolderWithDialog(QWidget* parent, const std::string& initial) {
-  return QFileDialog::getExistingDirectory(parent, QStringLiteral("Browse"),
-                                           QString::fromStdString(initial))
-      .toStdString();
-}
-
 QString Text(const std::string& text) {
   return QString::fromStdString(text);
 }
+
+// The settings as every load read them, shown on this window's thread.
+class OptionsWindowObserver final : public WindowObserver {
+ public:
+  OptionsWindowObserver(RunSession& session, TOptionsForm& form)
+      : WindowObserver(session, form), form_(form) {}
+  void OnSettingsLoaded(bool handlerMode) override {
+    OnWindowThread([&form = form_, handlerMode] { form.ShowLoadedSettings(handlerMode); });
+  }
+
+ private:
+  TOptionsForm& form_;
+};
 }  // namespace
 
-TOptionsForm::TOptionsForm(SiteSystem& system, TMainForm& mainForm, OptionsFormConfig config,
-                           QWidget* parent)
+TOptionsForm::TOptionsForm(SiteSystem& system, bool debugMode, QWidget* parent)
     : QDialog(parent),
       para_(system.Para()),
       system_(system),
-      mainForm_(mainForm),
       paths_(system.Paths()),
       snapshot_(&system.Controls()),
-      config_(std::move(config)) {
+      debugMode_(debugMode) {
   setObjectName(QStringLiteral("OptionsForm"));
-  if (!config_.chooseFolder) config_.chooseFolder = ChooseFolderWithDialog;
   BuildWindow();
   ConnectHandlers();
   ConnectCommandHandlers();
+  observer_ = std::make_unique<OptionsWindowObserver>(system_.Session(), *this);
 }
 
 TOptionsForm::~TOptionsForm() = default;
@@ -83,9 +88,9 @@ void TOptionsForm::FormCreate() {
   }
   for (TSiteCheckList* list : {selfTestSiteList, informationSiteList, biosUpdateSiteList})
     list->setCurrentRow(0);
-  if (config_.loadSystemIni) config_.loadSystemIni();  // the paths are set by start-up before
+  emit SettingsLoadRequested();  // the paths are set by start-up before
   PrepareFirmwareImage();
-  if (!config_.debugMode) RemovePage(QStringLiteral("Debug"));
+  if (!debugMode_) RemovePage(QStringLiteral("Debug"));
 }
 
 void TOptionsForm::FormShow() {
@@ -97,7 +102,7 @@ void TOptionsForm::FormActivate() {
   // click); that must not re-tick its lists, stop its marquee or clear reports mid-command.
   if (activating_ || !closeEnabled_) return;
   activating_ = true;
-  if (config_.loadSystemIni) config_.loadSystemIni();
+  emit SettingsLoadRequested();
   progressBar->setRange(0, 100);  // the saved style back: no marquee
   progressBar->setValue(0);
   logFolderEdit->setText(Text(para_.MegSaveDir));
@@ -186,7 +191,7 @@ void TOptionsForm::ListBox1Click() {
 }
 
 void TOptionsForm::Button1Click() {
-  const std::string folder = config_.chooseFolder(this, logFolderEdit->text().toStdString());
+  const std::string folder = ChooseFolder(this, "Browse", logFolderEdit->text().toStdString());
   if (folder.empty()) return;
   logFolderEdit->setText(Text(folder));
   para_.MegSaveDir = folder;
@@ -212,10 +217,9 @@ void TOptionsForm::LogDisplayModeRadioGroupClick(int index) {
 }
 
 void TOptionsForm::RadioGroup2Click(int index) {
-  mainForm_.ShowDataBuffer(index);
+  emit DataBufferChosen(index);
   WriteInteger(SystemIni::DataBufferSel, index);
   para_.DataBufferSel = index;
-  if (config_.resetProjectSelection) config_.resetProjectSelection();
 }
 
 void TOptionsForm::TrackBar2Change(int position) {
@@ -269,6 +273,6 @@ void TOptionsForm::closeEvent(QCloseEvent* event) {
   }
   loopAbandoned_ = true;
   hide();
-  mainForm_.setEnabled(true);
   event->accept();
+  emit Closed();
 }

@@ -34,28 +34,17 @@ class TSiteCheckList;
 class MouseFlush;
 struct RunControls;
 class SiteSystem;
-class TMainForm;
+class RunObserver;
 struct S_SystemPara;
 struct SystemPaths;
-
-// What the window needs beyond the system and the main window.
-struct OptionsFormConfig {
-  bool debugMode = false;               // read once, at creation
-  std::function<void()> loadSystemIni;  // the settings load (start-up's)
-  // The project window's pending counter; empty while there is no project window.
-  std::function<void()> resetProjectSelection;
-  // Chooses a folder starting at `initial` (dialog caption "Browse"); empty when cancelled.
-  std::function<std::string(QWidget* parent, const std::string& initial)> chooseFolder;
-};
 
 class TOptionsForm : public QDialog {
   Q_OBJECT
  public:
-  // The system and the main window outlive this window. The settings pages write the
-  // system's settings and run controls; the run controls of the main window follow the data
-  // buffer's choice.
-  TOptionsForm(SiteSystem& system, TMainForm& mainForm, OptionsFormConfig config,
-               QWidget* parent = nullptr);
+  // The system outlives this window. The settings pages write the system's settings and run
+  // controls; what the other windows must follow is said by the signals below. `debugMode`
+  // (read once, at creation) keeps the "Debug" page.
+  TOptionsForm(SiteSystem& system, bool debugMode, QWidget* parent = nullptr);
   ~TOptionsForm() override;
 
   // Creation: page list, check lists, the first settings load, the "Debug" entry.
@@ -171,6 +160,17 @@ class TOptionsForm : public QDialog {
   // Whether "Close" is available (greyed while a page command runs).
   bool CloseEnabled() const { return closeEnabled_; }
 
+ signals:
+  // The settings are to be read again (creation and every activation); the program's load
+  // runs at once and its observers show what it read.
+  void SettingsLoadRequested();
+  // "Data Buffer" chose the SDRAM (0) or the SD card (1): the run controls follow it.
+  void DataBufferChosen(std::int32_t selection);
+  // One pass of the "Debug" page's "Run Program" loop: the main window's own "Run Program".
+  void RunProgramRequested();
+  // The window closed: the main window, disabled while it was shown, takes input again.
+  void Closed();
+
  protected:
   void changeEvent(QEvent* event) override;
   void reject() override { close(); }  // Escape closes like the close button
@@ -220,10 +220,10 @@ class TOptionsForm : public QDialog {
 
   S_SystemPara& para_;
   SiteSystem& system_;
-  TMainForm& mainForm_;
   const SystemPaths& paths_;
   RunControls* snapshot_;
-  OptionsFormConfig config_;
+  bool debugMode_;
+  std::unique_ptr<RunObserver> observer_;  // the settings loads
   bool barStyleSaved_ = false;
   bool activating_ = false;  // an activation's own load must not start another
   bool closeEnabled_ = true;

@@ -6,7 +6,6 @@
 #include <QPushButton>
 #include <QTextEdit>
 
-#include "app/main_form.h"
 #include "app/message_box.h"
 #include "app/mouse_flush.h"
 #include "app/options_form.h"

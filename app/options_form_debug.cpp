@@ -6,7 +6,6 @@
 #include <cstdint>
 #include <memory>
 
-#include "app/main_form.h"
 #include "app/message_box.h"
 #include "app/mouse_flush.h"
 #include "app/options_form.h"
@@ -52,7 +51,7 @@ void TOptionsForm::Button17Click() {
 void TOptionsForm::Button8Click() {
   RunLoop(
       [this] {
-        mainForm_.RunProgramButtonClick();
+        emit RunProgramRequested();
         return true;
       },
       false);

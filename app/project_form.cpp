@@ -1,7 +1,6 @@
 #include "app/project_form.h"
 
 #include <QCloseEvent>
-#include <QFileDialog>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QListWidget>
@@ -15,11 +14,14 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "app/file_dialogs.h"
 #include "app/message_box.h"
 #include "app/mouse_flush.h"
+#include "app/window_observer.h"
 #include "project/cproject.h"
 #include "site/card_store.h"
 #include "site/project_load.h"
+#include "site/run_session.h"
 #include "site/site_system.h"
 #include "support/system_para.h"
 
@@ -82,11 +84,22 @@ std::string Lines(const std::vector<std::string>& paths) {
 }
 }  // namespace
 
-TProjectForm::TProjectForm(SiteSystem& system, ProjectFormWiring wiring, QWidget* parent)
-    : QDialog(parent),
-      system_(system),
-      wiring_(std::move(wiring)),
-      mouseFlush_(std::make_unique<MouseFlush>()) {
+namespace {
+class ProjectWindowObserver final : public WindowObserver {
+ public:
+  ProjectWindowObserver(RunSession& session, TProjectForm& form)
+      : WindowObserver(session, form), form_(form) {}
+  void OnProjectLoaded(const std::string& path) override {
+    OnWindowThread([&form = form_, path] { form.NoteLoadedProject(path); });
+  }
+
+ private:
+  TProjectForm& form_;
+};
+}  // namespace
+
+TProjectForm::TProjectForm(SiteSystem& system, QWidget* parent)
+    : QDialog(parent), system_(system), mouseFlush_(std::make_unique<MouseFlush>()) {
   setObjectName("ProjectForm");
   setWindowTitle("Project");
   sourcePages = new QStackedWidget(this);
@@ -97,6 +110,7 @@ TProjectForm::TProjectForm(SiteSystem& system, ProjectFormWiring wiring, QWidget
   BuildSdCardPage();
   setFixedSize(640, 480);
   FormCreate();
+  observer_ = std::make_unique<ProjectWindowObserver>(system_.Session(), *this);
 }
 
 TProjectForm::~TProjectForm() = default;
@@ -238,19 +252,7 @@ std::vector<std::string> TProjectForm::AskForFiles(bool several) {
   std::error_code error;
   const std::string start =
       !selected.empty() && fs::is_directory(folder, error) ? folder : system_.Paths().DesktopDir;
-  if (wiring_.openFiles) return wiring_.openFiles(kAddTitle, start, several);
-  QStringList chosen;
-  if (several) {
-    chosen = QFileDialog::getOpenFileNames(this, kAddTitle, QString::fromStdString(start),
-                                           kProjectFilter);
-  } else {
-    const QString one = QFileDialog::getOpenFileName(this, kAddTitle, QString::fromStdString(start),
-                                                     kProjectFilter);
-    if (!one.isEmpty()) chosen << one;
-  }
-  std::vector<std::string> files;
-  for (const QString& file : chosen) files.push_back(file.toStdString());
-  return files;
+  return ChooseFiles(this, kAddTitle, start, kProjectFilter, several);
 }
 
 void TProjectForm::NoteLoadedProject(const std::string& path) {
@@ -345,14 +347,10 @@ void TProjectForm::ToolButton3Click() {
 bool TProjectForm::LoadFile(const std::string& path) {
   setWindowOpacity(kBusyOpacity);
   setEnabled(false);
-  const int code = LoadProjectInto(system_, path);
+  const int code = system_.Session().LoadProject(path);
   setEnabled(true);
   setWindowOpacity(1.0);
-  if (code != LoadCode::Loaded) return false;
-  if (wiring_.showLoadedProject)
-    wiring_.showLoadedProject(pcInfoMemo->toPlainText().toStdString(), path);
-  loadedRow_ = SelectedRow();
-  PaintLoadedRow();
+  if (code != LoadCode::Loaded) return false;  // the load has said why
   close();
   return true;
 }
@@ -365,6 +363,6 @@ void TProjectForm::closeEvent(QCloseEvent* event) {
   CloseCardPage(system_);
   ShowCardPage();
   sdCardSiteList->setCurrentRow(-1);
-  if (wiring_.enableMainWindow) wiring_.enableMainWindow();
   event->accept();
+  emit Closed();
 }

@@ -1,7 +1,7 @@
 #pragma once
 // The project window: the history of project files on the PC ("From PC") and, in SD card mode,
 // the projects on each unit's SD card ("From SDCard"). Only the page of the run mode is shown.
-// A load goes through LoadProjectInto; the main window is told through the wiring.
+// A load goes through the run session, whose observers (this window's among them) show it.
 #include <QDialog>
 #include <functional>
 #include <memory>
@@ -17,28 +17,19 @@ class QProgressBar;
 class QStackedWidget;
 class QTableWidget;
 class QToolButton;
+class RunObserver;
 class SiteSystem;
-
-struct ProjectFormWiring {
-  // A project was loaded: its information text and path for the main window, which enables
-  // its run controls.
-  std::function<void(const std::string& info, const std::string& path)> showLoadedProject;
-  std::function<void()> enableMainWindow;  // the window closed
-  // The open dialog: (title, start folder, several files) -> the chosen files, none on cancel.
-  // Empty: the toolkit's file dialog.
-  std::function<std::vector<std::string>(const std::string&, const std::string&, bool)> openFiles;
-};
 
 class TProjectForm : public QDialog {
   Q_OBJECT
  public:
-  TProjectForm(SiteSystem& system, ProjectFormWiring wiring, QWidget* parent = nullptr);
+  TProjectForm(SiteSystem& system, QWidget* parent = nullptr);
   ~TProjectForm() override;
 
   // Run at every showing and after a device notice: the run mode's page, the site items.
   void FormActivate();
-  // A project loaded without this window (at start-up): it joins the history if it is not
-  // there yet, and its row is shown as the loaded one.
+  // A project loaded by any front end (this window, the start-up, the station server): it
+  // joins the history if it is not there yet, and its row is shown as the loaded one.
   void NoteLoadedProject(const std::string& path);
   // The grid row of the project loaded last, 0 for none.
   int LoadedRow() const { return loadedRow_; }
@@ -83,6 +74,10 @@ class TProjectForm : public QDialog {
   void ToolButton5Click();
   void ToolButton6Click();
 
+ signals:
+  // The window closed: the main window, disabled while it was shown, takes input again.
+  void Closed();
+
  protected:
   void closeEvent(QCloseEvent* event) override;
 
@@ -107,7 +102,7 @@ class TProjectForm : public QDialog {
   int CardSite() const;
 
   SiteSystem& system_;
-  ProjectFormWiring wiring_;
+  std::unique_ptr<RunObserver> observer_;  // the loads of every front end
   int loadedRow_ = 0;
   bool cardWorkRunning_ = false;
   std::unique_ptr<MouseFlush> mouseFlush_;

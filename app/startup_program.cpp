@@ -1,7 +1,6 @@
 #include "app/startup_program.h"
 
 #include <QApplication>
-#include <QCheckBox>
 #include <QEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -17,13 +16,13 @@
 #include "app/site_frame.h"
 #include "app/startup.h"
 #include "app/window_station.h"
+#include "app/window_wiring.h"
 #include "link/link_table.h"
 #include "log/core/log_queue.h"
 #include "log/view/log_view.h"
 #include "project/cproject.h"
 #include "serve/station_feed.h"
 #include "serve/station_server.h"
-#include "site/project_load.h"
 #include "site/rescan.h"
 #include "site/site_system.h"
 #include "site/site_wait.h"
@@ -37,7 +36,7 @@ constexpr const char* kProjectsFolder = "Projects";  // the station's project ro
 // below it.
 GangProgram::GangProgram(ProgramOptions options) : config_(std::move(options)), core_(config_) {
   main_ = std::make_unique<TMainForm>(Sites());
-  main_->SetExitCleanup([this] { SystemCleanup(); });
+  connect(main_.get(), &TMainForm::ExitCleanupRequested, this, &GangProgram::SystemCleanup);
   connect(&main_->SiteHost(), &QtSiteHost::ExitRequested, this, [this] { EndInOrder(1); });
   notices_ = std::make_unique<DeviceNoticeSource>(*Bus().notices);
   connect(notices_.get(), &DeviceNoticeSource::DeviceChanged, main_.get(),
@@ -74,43 +73,16 @@ const SystemPaths& GangProgram::Paths() const {
 }
 
 void GangProgram::BuildOptionsWindow() {
-  OptionsFormConfig config;
-  config.debugMode = DebugMode();
-  config.loadSystemIni = [this] { LoadSystemIni(); };
-  options_ = std::make_unique<TOptionsForm>(Sites(), *main_, std::move(config));
-  main_->SetOptionsWindow(options_.get(), [this] { options_->FormActivate(); });
-  core_.OnSettingsLoaded([this] { ShowLoadedSettings(); });
+  options_ = std::make_unique<TOptionsForm>(Sites(), DebugMode());
+  ConnectOptionsWindow(*main_, *options_);
+  connect(options_.get(), &TOptionsForm::SettingsLoadRequested, this, &GangProgram::LoadSystemIni);
   // Creation: the first settings load (the window's creation handler).
   options_->FormCreate();
 }
 
 void GangProgram::BuildProjectWindow() {
-  ProjectFormWiring wiring;
-  wiring.showLoadedProject = [this](const std::string& info, const std::string& path) {
-    ShowLoadedProject(info, path);
-  };
-  wiring.enableMainWindow = [this] { main_->setEnabled(true); };
-  project_ = std::make_unique<TProjectForm>(Sites(), std::move(wiring));
-  main_->SetProjectWindow(project_.get(), [this] { project_->FormActivate(); });
-}
-
-void GangProgram::ShowLoadedProject(const std::string& info, const std::string& path) {
-  main_->informationMemo->setPlainText(QString::fromStdString(info));
-  main_->SetProjectPath(path);
-  main_->SetRunControlsEnabled(true);
-}
-
-int GangProgram::LoadProject(const std::string& path) {
-  const int code = LoadProjectInto(Sites(), path);
-  if (code == LoadCode::Loaded) {
-    ShowLoadedProject(Sites().Project().Project().ProjectInfoText(path), path);
-  }
-  return code;
-}
-
-void GangProgram::ShowProjectLoaded(const std::string& path) {
-  ShowLoadedProject(Sites().Project().Project().ProjectInfoText(path), path);
-  project_->NoteLoadedProject(path);
+  project_ = std::make_unique<TProjectForm>(Sites());
+  ConnectProjectWindow(*main_, *project_);
 }
 
 // The project named on the command line loads as the project window would load it, and joins
@@ -118,8 +90,7 @@ void GangProgram::ShowProjectLoaded(const std::string& path) {
 void GangProgram::LoadStartProject() {
   std::error_code error;
   const std::filesystem::path full = std::filesystem::absolute(config_.project, error);
-  const std::string path = error ? config_.project : full.lexically_normal().string();
-  if (LoadProject(path) == LoadCode::Loaded) project_->NoteLoadedProject(path);
+  Sites().Session().LoadProject(error ? config_.project : full.lexically_normal().string());
 }
 
 bool GangProgram::DebugMode() const {
@@ -166,8 +137,7 @@ void GangProgram::StartRequestedActions() {
     QMetaObject::invokeMethod(main_->projectToolButton, &QToolButton::click, Qt::QueuedConnection);
   }
   if (config_.autoRun && main_->RunProgramButton->isEnabled()) {
-    main_->AutoRunCheckBox->setChecked(true);
-    QMetaObject::invokeMethod(main_->RunProgramButton, &QPushButton::click, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(main_.get(), &TMainForm::StartAutomaticRun, Qt::QueuedConnection);
   } else if (config_.exitAfterParts > 0) {
     EndUnattended(1, "no automatic run could start (no project loaded?)");
   }
@@ -207,11 +177,6 @@ bool GangProgram::SystemInitialization() {
 // The settings may move the base folder ("ExeDirPath").
 void GangProgram::LoadSystemIni() {
   core_.LoadSettings();
-}
-
-void GangProgram::ShowLoadedSettings() {
-  options_->ShowLoadedSettings(HandlerMode());
-  if (Para().DataBufferSel == 1) main_->SetRunControlsEnabled(true);
 }
 
 void GangProgram::SetCaptionAndDefaults() {

@@ -68,11 +68,7 @@ class GangProgram final : public QObject {
   TMainForm& Main() { return *main_; }
   TOptionsForm& Options() { return *options_; }
   TProjectForm& ProjectWindow() { return *project_; }
-  // Loads a project as the project window does and shows it in the main window; the load code.
-  int LoadProject(const std::string& path);
   void LoadStartProject();
-  // A project loaded elsewhere (the station server) shown and noted as the project window does.
-  void ShowProjectLoaded(const std::string& path);
   // The station server's port once it serves; 0 while it does not.
   int ServePort() const;
   SiteSystem& Sites() { return core_.System(); }
@@ -87,7 +83,6 @@ class GangProgram final : public QObject {
  private:
   void BuildOptionsWindow();
   void BuildProjectWindow();
-  void ShowLoadedProject(const std::string& info, const std::string& path);
   void StartDeviceNotices();
   void StartStationServer();
   // Before the system closes: no request reaches the windows any more, a run from the network
@@ -99,8 +94,6 @@ class GangProgram final : public QObject {
   void OnRunEnded();
   void EndUnattended(int exitCode, const std::string& reason);
   std::vector<std::string> BusSnapshot();
-  // The windows' part of every settings load.
-  void ShowLoadedSettings();
 
   ProgramOptions config_;
   ProgramCore core_;                 // outlives the windows that draw its system

@@ -78,9 +78,7 @@ StationSnapshot WindowStation::Snapshot() {
 ProjectLoad WindowStation::LoadProject(const std::string& path) {
   const std::optional<ProjectLoad> load = OnUiThread<ProjectLoad>([this, path] {
     if (WindowsBusy()) return ProjectLoad{ProjectLoad::Status::RunActive, {}, {}};
-    ProjectLoad done = station_.LoadProject(path);
-    if (done.status == ProjectLoad::Status::Loaded) program_.ShowProjectLoaded(path);
-    return done;
+    return station_.LoadProject(path);  // the windows show it as the session's observers
   });
   return load.value_or(ProjectLoad{ProjectLoad::Status::RunActive, {}, {}});
 }

@@ -84,7 +84,7 @@ int ServeCommand(HeadlessProgram& program, const CliOptions& options, CliEnviron
   }
   RescanUnits(program.System());
   if (!options.project.empty() &&
-      LoadProjectInto(program.System(), options.project) != LoadCode::Loaded) {
+      program.System().Session().LoadProject(options.project) != LoadCode::Loaded) {
     return CliExit::BadInput;  // the load has shown its message
   }
   return Serve(program, server, env);

@@ -3,6 +3,7 @@
 #include <stdexcept>
 
 #include "site/ops/operation_list.h"
+#include "site/run_session.h"
 #include "site/site_system.h"
 #include "site/system_startup.h"
 #include "support/system_paths_init.h"
@@ -43,7 +44,7 @@ void ProgramCore::LoadSettings() {
   }
   LoadSystemSettings(*system_, handlerMode_);
   system_->LogPipeline().SetLogDisplayMode(system_->Para().LogDisplayMode);
-  if (settingsShown_) settingsShown_();
+  system_->Session().PublishSettingsLoaded(handlerMode_);
 }
 
 bool ProgramCore::Initialize(const std::function<void()>& beforeChecks) {

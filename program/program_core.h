@@ -38,11 +38,9 @@ class ProgramCore {
 
   // The front end that shows the panels; before any worker runs.
   void AttachHost(SiteHost& host);
-  // Runs after every settings load, so that a front end shows what was loaded.
-  void OnSettingsLoaded(std::function<void()> show) { settingsShown_ = std::move(show); }
-
   // The settings load: the handler mode (once on, on for the run), "System/System.ini" (which
-  // may move the base folder), the links' settings, the records' URL, the log's display mode.
+  // may move the base folder), the links' settings, the records' URL, the log's display mode;
+  // then the session's observers are told (OnSettingsLoaded).
   void LoadSettings();
   // The start-up: the USB library's debug output off, the registry's notice, the settings,
   // `beforeChecks` (a front end's own defaults), the private temporary folder, the database
@@ -67,5 +65,4 @@ class ProgramCore {
   bool privateTemp_ = false;            // the private temporary folder could be made
   bool handlerMode_ = false;
   bool closed_ = false;
-  std::function<void()> settingsShown_;
 };

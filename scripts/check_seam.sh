@@ -2,7 +2,8 @@
 # The seam between the engine and its front ends, checked on the sources: the windows (app/),
 # the command line (cli/) and the station server (serve/) run everything through RunSession
 # (site/run_session.h). They never build an opcode queue, start a worker with Command, touch the
-# run bytes or arm and stop the loops through the run controls. Prints each offending line; exit status 1 when there is one.
+# run bytes, arm and stop the loops through the run controls, or load a project past the session
+# (whose observers show every load). Prints each offending line; exit status 1 when there is one.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -17,6 +18,7 @@ RULES=(
   '\bRunBytes\(@@touches the run bytes'
   '\bResetRunBytes\(@@touches the run bytes'
   'Controls\(\)\.(StopAllEnabled|KeyRunStopEnabled)@@arms or stops a loop by its control'
+  '\bLoadProjectInto\(@@loads a project past the session'
 )
 
 found=0

@@ -1,9 +1,11 @@
 #pragma once
 // What a front end is told while the engine works: the one interface through which the windows,
-// the command line and the station server learn what a run does. Every call may come from a
+// the command line and the station server learn what a run does, which project is loaded and
+// when the settings were read again. Every call may come from a
 // site's worker thread; an observer must return quickly and never wait for its front end, and
 // must not attach or detach observers from inside a call.
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "records/part_record.h"
@@ -41,4 +43,10 @@ class RunObserver {
   virtual void OnLogLimit(std::int32_t /*clearSelection*/, std::int32_t /*rowLimit*/) {}
   // A run was waited for to its end.
   virtual void OnSummary(const RunSummary&) {}
+  // A project passed its whole load and is the loaded one now (any front end's load; not the
+  // card store's sets). Told on the thread that loaded it.
+  virtual void OnProjectLoaded(const std::string& /*path*/) {}
+  // The settings were read again (start-up, a window's activation); `handlerMode` is on for
+  // the program's run once the registry turned it on. Told on the thread that read them.
+  virtual void OnSettingsLoaded(bool /*handlerMode*/) {}
 };

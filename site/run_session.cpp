@@ -109,7 +109,11 @@ int RunSession::LoadProject(const std::string& path, LoadUse use) {
     system_.Log().Write(kOtherThreadText, LogColour::Red);
     return LoadCode::SitesRunning;
   }
-  return LoadProjectInto(system_, path, use);
+  const int code = LoadProjectInto(system_, path, use);
+  // A card set is the store's working copy, not the project the PC runs.
+  if (code == LoadCode::Loaded && use != LoadUse::CardSet)
+    Notify([&](RunObserver& observer) { observer.OnProjectLoaded(path); });
+  return code;
 }
 
 bool RunSession::ReadyToRun(RunSource source) {
@@ -362,6 +366,10 @@ void RunSession::Publish(const PartRecord& record) {
     for (const StepRecord& step : record.Steps) observer.OnStep(site, step);
     observer.OnPart(record);
   });
+}
+
+void RunSession::PublishSettingsLoaded(bool handlerMode) {
+  Notify([&](RunObserver& observer) { observer.OnSettingsLoaded(handlerMode); });
 }
 
 void RunSession::Count(const PanelEvent& event) {

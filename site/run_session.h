@@ -104,10 +104,10 @@ class RunSession {
   RunSession(const RunSession&) = delete;
   RunSession& operator=(const RunSession&) = delete;
 
-  // The project window's load: a new project takes the loaded one's place only when the whole
-  // load passed; refused while a worker runs. A failed load has shown its message (logged it,
-  // for LoadUse::Remote). The result is a LoadCode (project/cproject.h), LoadCode::Loaded when
-  // it passed.
+  // Every front end's project load: a new project takes the loaded one's place only when the
+  // whole load passed; refused while a worker runs. A failed load has shown its message (logged
+  // it, for LoadUse::Remote); a passed one is told to the observers (OnProjectLoaded). The
+  // result is a LoadCode (project/cproject.h), LoadCode::Loaded when it passed.
   int LoadProject(const std::string& path, LoadUse use = LoadUse::Run);
   // The checks a main run makes before it starts; logs why not. From the PC: a procedure must
   // be selected in the loaded project. From the card: nothing (each unit loads its own).
@@ -153,9 +153,10 @@ class RunSession {
   void Attach(RunObserver& observer);
   void Detach(RunObserver& observer);
 
-  // The system's feed (SitePanels, the part records): not for front ends.
+  // The system's feed (SitePanels, the part records, the settings load): not for front ends.
   void Publish(const PanelEvent& event);
   void Publish(const PartRecord& record);
+  void PublishSettingsLoaded(bool handlerMode);
 
  private:
   class Driving;

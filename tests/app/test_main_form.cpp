@@ -224,7 +224,7 @@ TEST_F(MainFormTest, CloseIsRefusedDuringARunWithoutAsking) {
 
 TEST_F(MainFormTest, CancelAtTheLogQuestionKeepsRunningWithTheLog) {
   int cleanups = 0;
-  form->SetExitCleanup([&] { ++cleanups; });
+  QObject::connect(form.get(), &TMainForm::ExitCleanupRequested, [&] { ++cleanups; });
   form->LogView().AppendLogLine("kept", 0);
   answer = IDCANCEL;
   EXPECT_FALSE(form->FormCloseQuery());
@@ -244,7 +244,7 @@ TEST_F(MainFormTest, CancelAtTheLogQuestionKeepsRunningWithTheLog) {
 TEST_F(MainFormTest, CloseWithAutoSaveWritesTheLogWithoutAsking) {
   settings().MBoxClrSel = 1;
   int cleanups = 0;
-  form->SetExitCleanup([&] { ++cleanups; });
+  QObject::connect(form.get(), &TMainForm::ExitCleanupRequested, [&] { ++cleanups; });
   form->LogView().AppendLogLine("saved at close", 0);
   EXPECT_TRUE(form->FormCloseQuery());
   EXPECT_TRUE(asked.empty());
@@ -315,11 +315,10 @@ TEST_F(MainFormTest, RunWithoutProcedureStartsNothingAndSaysSo) {
 
 TEST_F(MainFormTest, DeviceNoticeRescansAndRefreshesTheOtherWindows) {
   int activations = 0;
-  form->SetOptionsWindow(nullptr, [&] { ++activations; });
-  form->SetProjectWindow(nullptr, [&] { ++activations; });
+  QObject::connect(form.get(), &TMainForm::UnitsFound, [&] { ++activations; });
   form->OnDeviceChange();
   form->OnDeviceChange();
-  EXPECT_EQ(activations, 4);
+  EXPECT_EQ(activations, 2);
   EXPECT_EQ(system.Panels().Status(7), siReady);      // the rescan found the units
   EXPECT_FALSE(form->RunProgramButton->isEnabled());  // no project loaded
   EXPECT_TRUE(form->CloseEnabled());
@@ -334,7 +333,7 @@ TEST_F(MainFormTest, DeviceNoticeRescansAndRefreshesTheOtherWindows) {
   form->OnDeviceChange();
   EXPECT_FALSE(form->RunProgramButton->isEnabled());
   EXPECT_FALSE(form->StopAllButton->isEnabled());
-  EXPECT_EQ(activations, 6);
+  EXPECT_EQ(activations, 3);  // no unit found: nothing to look at again
 }
 
 TEST_F(MainFormTest, NoticeDuringARunIsIgnored) {
@@ -349,7 +348,7 @@ TEST_F(MainFormTest, NoticeDuringARunIsIgnored) {
 
 TEST_F(MainFormTest, OptionsButtonShowsTheWindowAndDisablesTheMainWindow) {
   QWidget options;
-  form->SetOptionsWindow(&options, nullptr);
+  form->SetOptionsWindow(&options);
   QTest::mouseClick(form->optionsToolButton, Qt::LeftButton);
   EXPECT_TRUE(options.isVisible());
   EXPECT_FALSE(form->isEnabled());

@@ -21,6 +21,7 @@
 #include "app/message_box.h"
 #include "app/options_form.h"
 #include "app/options_form_widgets.h"
+#include "app/window_wiring.h"
 #include "project/project_value.h"
 #include "sim/sim_factory.h"
 #include "site/firmware_files.h"
@@ -90,9 +91,8 @@ class OptionsCommandsTest : public ::testing::Test {
     return sim::makeSimRig(options);
   }
   void BuildForm() {
-    OptionsFormConfig config;
-    config.debugMode = true;
-    form = std::make_unique<TOptionsForm>(system, *main, std::move(config));
+    form = std::make_unique<TOptionsForm>(system, true);
+    ConnectOptionsWindow(*main, *form);  // the "Debug" loop presses the main window's button
     form->FormCreate();
   }
   void Record(Opcode opcode) {

@@ -17,10 +17,12 @@
 #include <memory>
 #include <sstream>
 
+#include "app/file_dialogs.h"
 #include "app/main_form.h"
 #include "app/message_box.h"
 #include "app/options_form.h"
 #include "app/options_form_widgets.h"
+#include "app/window_wiring.h"
 #include "sim/sim_factory.h"
 #include "site/ops/operation_list.h"
 #include "site/run_controls.h"
@@ -50,6 +52,7 @@ class OptionsFormTest : public ::testing::Test {
   }
   void TearDown() override {
     SetMessageBoxAnswerer(nullptr);
+    SetFileDialogAnswerer(nullptr);
     form_.reset();
     main_.reset();
     system_.reset();
@@ -64,19 +67,21 @@ class OptionsFormTest : public ::testing::Test {
 
   void Build(bool debugMode, bool handlerMode) {
     handlerMode_ = handlerMode;
-    OptionsFormConfig config;
-    config.debugMode = debugMode;
-    config.loadSystemIni = [this] {
+    SetFileDialogAnswerer([this](const FileDialogCall& call) {
+      EXPECT_TRUE(call.folder);
+      EXPECT_EQ(call.caption, "Browse");
+      chooserStart_ = call.start;
+      return chosenFolder_.empty() ? std::vector<std::string>{}
+                                   : std::vector<std::string>{chosenFolder_};
+    });
+    form_ = std::make_unique<TOptionsForm>(*system_, debugMode);
+    ConnectOptionsWindow(*main_, *form_);
+    // The program's settings load, told to the windows as the session's observers.
+    QObject::connect(form_.get(), &TOptionsForm::SettingsLoadRequested, [this] {
       ++loads_;
       LoadSystemIniFile(paths_.BaseDir, handlerMode_, para_);
-      form_->ShowLoadedSettings(handlerMode_);
-    };
-    config.resetProjectSelection = [this] { ++selectionResets_; };
-    config.chooseFolder = [this](QWidget*, const std::string& initial) {
-      chooserStart_ = initial;
-      return chosenFolder_;
-    };
-    form_ = std::make_unique<TOptionsForm>(*system_, *main_, std::move(config));
+      system_->Session().PublishSettingsLoaded(handlerMode_);
+    });
     form_->FormCreate();
     form_->SetIntervalDefaults();
   }
@@ -126,7 +131,6 @@ class OptionsFormTest : public ::testing::Test {
   std::unique_ptr<TOptionsForm> form_;
   bool handlerMode_ = false;
   int loads_ = 0;
-  int selectionResets_ = 0;
   std::string chooserStart_;
   std::string chosenFolder_;
 };
@@ -280,7 +284,6 @@ TEST_F(OptionsFormTest, BufferSelectSwitchesTheRunMode) {
   Click("RadioGroup2_Item1");
   EXPECT_TRUE(RunControls());
   EXPECT_EQ(para_.DataBufferSel, 1);
-  EXPECT_EQ(selectionResets_, 4);
   EXPECT_NE(ReadIni().find("DataBufferSel=1"), std::string::npos);
 }
 

@@ -20,6 +20,7 @@
 #include <map>
 #include <memory>
 
+#include "app/file_dialogs.h"
 #include "app/message_box.h"
 #include "app/project_form.h"
 #include "app/qt_site_host.h"
@@ -47,6 +48,7 @@ class ProjectFormTest : public ::testing::Test {
   ProjectFormTest() : rig(sim::makeSimRig({})), system(*rig.bus, StandardSiteConfig()) {
     system.SetPaths(demo.Paths());
     system.AttachHost(host);  // the load's messages are boxes of the windows
+    system.Session().Attach(loads);
     LoadSelectList(demo.base, system.SelectList(), system.Log());
     SetMessageBoxAnswerer([this](const MessageBoxCall& call) {
       asked.push_back(call.caption + ": " + call.text);
@@ -55,22 +57,25 @@ class ProjectFormTest : public ::testing::Test {
   }
   ~ProjectFormTest() override {
     form.reset();
+    system.Session().Detach(loads);
     system.AttachHost(noHost);
     SetMessageBoxAnswerer({});
+    SetFileDialogAnswerer({});
   }
+  // The loads the session tells its observers (the main window among them).
+  struct LoadsSeen final : RunObserver {
+    void OnProjectLoaded(const std::string& path) override { paths.push_back(path); }
+    std::vector<std::string> paths;
+  };
 
   void Open() {
-    ProjectFormWiring wiring;
-    wiring.showLoadedProject = [this](const std::string& info, const std::string& path) {
-      shownInfo = info;
-      shownPath = path;
-    };
-    wiring.enableMainWindow = [this] { ++closed; };
-    wiring.openFiles = [this](const std::string& title, const std::string&, bool) {
-      EXPECT_EQ(title, "Add Project");
+    SetFileDialogAnswerer([this](const FileDialogCall& call) {
+      EXPECT_EQ(call.caption, "Add Project");
+      EXPECT_FALSE(call.folder);
       return chosen;
-    };
-    form = std::make_unique<TProjectForm>(system, std::move(wiring));
+    });
+    form = std::make_unique<TProjectForm>(system);
+    QObject::connect(form.get(), &TProjectForm::Closed, [this] { ++closed; });
     form->show();
   }
   template <typename T>
@@ -95,7 +100,7 @@ class ProjectFormTest : public ::testing::Test {
   std::vector<std::string> chosen;
   std::vector<std::string> asked;
   int answer = IDYES;
-  std::string shownInfo, shownPath;
+  LoadsSeen loads;
   int closed = 0;
 };
 
@@ -190,8 +195,7 @@ TEST_F(ProjectFormTest, LoadAndFailedLoadsKeepTheLoadedProject) {
   Click("ToolButton3");  // the empty row: the dialog, added, loaded
   EXPECT_TRUE(asked.empty());
   EXPECT_EQ(system.Project().Path(), demo.projects[0]);
-  EXPECT_EQ(shownPath, demo.projects[0]);
-  EXPECT_NE(shownInfo.find("Parts Number: "), std::string::npos) << shownInfo;
+  EXPECT_EQ(loads.paths, std::vector<std::string>{demo.projects[0]});
   EXPECT_EQ(form->LoadedRow(), 1);
   EXPECT_EQ(closed, 1);
   const LoadedProject* first = &system.Project();
@@ -212,13 +216,13 @@ TEST_F(ProjectFormTest, LoadAndFailedLoadsKeepTheLoadedProject) {
                   {2, "ERROR: Manufacturers Folder doesn't exist!"}};
   for (const auto& failure : failures) {
     asked.clear();
-    shownPath.clear();
+    loads.paths.clear();
     form->SelectRow(failure.row);
     Click("ToolButton3");
     EXPECT_EQ(asked, std::vector<std::string>{failure.message});
     EXPECT_EQ(&system.Project(), first);
     EXPECT_EQ(system.Project().Path(), demo.projects[0]);
-    EXPECT_TRUE(shownPath.empty());
+    EXPECT_TRUE(loads.paths.empty());
     EXPECT_TRUE(form->isVisible());
   }
 }
@@ -276,6 +280,7 @@ class CardPageTest : public ::testing::Test {
     system.Shutdown();
     system.AttachHost(noHost);
     SetMessageBoxAnswerer({});
+    SetFileDialogAnswerer({});
   }
   static sim::RigOptions Options(const std::string& cards) {
     sim::RigOptions options;
@@ -308,10 +313,9 @@ class CardPageTest : public ::testing::Test {
   }
   fs::path Card(int unit) { return rig.units[static_cast<std::size_t>(unit)]->sdCardFolder(); }
   void Open() {
-    ProjectFormWiring wiring;
-    wiring.openFiles = [this](const std::string&, const std::string&, bool) { return chosen; };
-    wiring.enableMainWindow = [this] { ++closed; };
-    form = std::make_unique<TProjectForm>(system, std::move(wiring));
+    SetFileDialogAnswerer([this](const FileDialogCall&) { return chosen; });
+    form = std::make_unique<TProjectForm>(system);
+    QObject::connect(form.get(), &TProjectForm::Closed, [this] { ++closed; });
     form->show();
     form->FormActivate();
   }

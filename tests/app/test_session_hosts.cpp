@@ -4,6 +4,7 @@
 // alone decides what runs and what is reported.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -51,6 +52,9 @@ class RecordingObserver final : public RunObserver {
     text += " parts " + std::to_string(summary.tally.passed) + "/" +
             std::to_string(summary.tally.failed);
     Add(-1, text);
+  }
+  void OnProjectLoaded(const std::string& path) override {
+    Add(-1, "project " + std::filesystem::path(path).filename().string());
   }
   std::map<int, std::vector<std::string>> Events() const {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -116,10 +120,9 @@ TEST(SessionHostsTest, TheWindowsAndTheCommandLineSeeTheSameEvents) {
 
   const auto seen = windows.observer.Events();
   EXPECT_EQ(seen, commandLine.observer.Events());
-  // What both saw, at the edges: the two runs' summaries and the reports of site 3's part.
   // The whole run, at its edges: the rescan's site group, the information's log limit, each
-  // wait's summary (the listed site 6 has no unit: nothing started), and site 3's two parts
-  // (the second on the part left in the socket fails its erase).
+  // wait's summary (the listed site 6 has no unit: nothing started), the project load, and
+  // site 3's two parts (the second on the part left in the socket fails its erase).
   EXPECT_EQ(seen.at(-1), (std::vector<std::string>{
                              "panel 6 0 ",
                              "panel 6 1 ",
@@ -127,6 +130,7 @@ TEST(SessionHostsTest, TheWindowsAndTheCommandLineSeeTheSameEvents) {
                              "summary s0 s1 s2 p0 p1 p2 parts 0/0",
                              "summary s1 p1 parts 0/0",
                              "summary parts 0/0",
+                             "project CV25Q64.zvprj",
                              "summary s0 s1 s2 p0 p1 p2 parts 3/0",
                              "summary s2 parts 0/1",
                          }));

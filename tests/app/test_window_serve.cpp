@@ -9,6 +9,7 @@
 
 #include <QCheckBox>
 #include <QCoreApplication>
+#include <QPlainTextEdit>
 #include <QElapsedTimer>
 #include <QPushButton>
 #include <QThread>
@@ -25,6 +26,7 @@
 #include "app/main_form.h"
 #include "app/message_box.h"
 #include "app/part_counts.h"
+#include "app/project_form.h"
 #include "app/qt_site_host.h"
 #include "app/startup_program.h"
 #include "log/view/log_view.h"
@@ -119,11 +121,16 @@ TEST(WindowServeTest, ARunStartedOverHttpShowsAtTheWindowAndStopAllEndsIt) {
     EXPECT_EQ(refused.status, 422);
     EXPECT_EQ(Json::parse(refused.body), (Json{{"error", "Decryption Fail!"}}));
     EXPECT_EQ(boxes, 0);
+    EXPECT_EQ(main.ProjectPath(), "");
+    EXPECT_EQ(program.ProjectWindow().LoadedRow(), 0);
 
+    // Both windows show a load from the network as their own: path, information, history row.
     const Answer load = Call(port, "POST", "/api/v1/project", Json{{"path", project}}.dump());
     ASSERT_EQ(load.status, 200) << load.body;
     EXPECT_EQ(main.ProjectPath(), project);
     EXPECT_TRUE(main.RunProgramButton->isEnabled());
+    EXPECT_TRUE(main.informationMemo->toPlainText().contains("Parts Number: "));
+    EXPECT_EQ(program.ProjectWindow().LoadedRow(), 1);
 
     const Answer run = Call(port, "POST", "/api/v1/run", R"({"auto": true})");
     ASSERT_EQ(run.status, 202) << run.body;
