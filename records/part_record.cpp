@@ -27,9 +27,16 @@ bool IsIsoDate(const std::string& text) {
   for (std::size_t i : {0u, 1u, 2u, 3u, 5u, 6u, 8u, 9u}) {
     if (text[i] < '0' || text[i] > '9') return false;
   }
+  int year = 0;
+  for (std::size_t i = 0; i < 4; ++i) year = year * 10 + (text[i] - '0');
   const int month = (text[5] - '0') * 10 + (text[6] - '0');
   const int day = (text[8] - '0') * 10 + (text[9] - '0');
-  return month >= 1 && month <= 12 && day >= 1 && day <= 31;
+  if (month < 1 || month > 12) return false;
+  // A day the month does not have would roll over into the next month when the time is made.
+  const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+  constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  const int last = month == 2 && leap ? 29 : kDays[month - 1];
+  return day >= 1 && day <= last;
 }
 
 std::vector<int> SocketList(std::uint8_t mask) {

@@ -52,7 +52,7 @@ struct PartRecord {
 // "YYYY-MM-DDThh:mm:ss.mmm+hh:mm" of the instant in the machine's local time zone.
 std::string LocalIsoTime(std::chrono::system_clock::time_point when);
 
-// True for a text "YYYY-MM-DD" with a month 01..12 and a day 01..31.
+// True for a text "YYYY-MM-DD" naming a day of the calendar (month 01..12, a day the month has).
 bool IsIsoDate(const std::string& text);
 
 // The socket numbers (1 to 4) of a mask, ascending.

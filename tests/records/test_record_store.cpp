@@ -86,7 +86,8 @@ TEST(RecordStore, SinceKeepsRecordsFromThatDateOn) {
     }
   }
   for (const char* bad :
-       {"2024-5-1", "2024-13-01", "2024-12-32", "2024-12-00", "yesterday", "2024-05-01'; DROP"}) {
+       {"2024-5-1", "2024-13-01", "2024-12-32", "2024-12-00", "2024-02-30", "2023-02-29",
+        "2100-02-29", "2024-04-31", "yesterday", "2024-05-01'; DROP"}) {
     std::vector<PartRecord> rows;
     EXPECT_EQ(store.QuerySince(bad, rows).Status, StoreStatus::Failed) << bad;
   }
