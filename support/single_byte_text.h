@@ -9,3 +9,6 @@
 // The UTF-8 text of `bytes`, each byte read as the Latin-1 character of that code.
 std::string SingleByteText(std::span<const std::uint8_t> bytes);
 std::string SingleByteText(std::string_view bytes);
+// The same with every control code (0x00..0x1F, 0x7F..0x9F) a blank: what a unit reports for
+// the log or a terminal can neither break a log line nor steer the terminal.
+std::string PrintableSingleByteText(std::string_view bytes);

@@ -21,7 +21,8 @@ std::optional<std::string> DecodeSerialText(std::span<const std::uint8_t> block)
   if (block.empty() || block[0] == kErasedByte) return std::nullopt;
   const std::span<const std::uint8_t> head = block.first(std::min(block.size(), kSerialTextMax));
   const auto end = std::find(head.begin(), head.end(), std::uint8_t{0});
-  return SingleByteText(head.first(static_cast<std::size_t>(end - head.begin())));
+  const std::size_t length = static_cast<std::size_t>(end - head.begin());
+  return PrintableSingleByteText(std::string_view(reinterpret_cast<const char*>(head.data()), length));
 }
 
 SelfTestMessage DecodeSelfTestMessage(std::span<const std::uint8_t> block) {
@@ -35,6 +36,6 @@ SelfTestMessage DecodeSelfTestMessage(std::span<const std::uint8_t> block) {
   for (const std::uint8_t byte : body.subspan(kSelfTestTextOffset)) {
     if (byte != 0) bytes.push_back(static_cast<char>(byte));
   }
-  message.Text = SingleByteText(bytes);
+  message.Text = PrintableSingleByteText(bytes);
   return message;
 }

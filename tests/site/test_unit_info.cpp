@@ -27,16 +27,18 @@ Lines OfSite1(const Lines& tails) {
   return lines;
 }
 
-// The unit's bytes 0x80..0xFF, and the text they must show: each byte the Latin-1 character of
-// its code, written as UTF-8.
+// The unit's bytes 0x01..0x1F and 0x7F..0xFF, and the text they must show: each control code
+// (0x01..0x1F, 0x7F..0x9F) a blank, every other byte the Latin-1 character of its code, written
+// as UTF-8.
 std::vector<std::uint8_t> HighBytes() {
   std::vector<std::uint8_t> bytes;
-  for (int byte = 0x80; byte <= 0xFF; ++byte) bytes.push_back(static_cast<std::uint8_t>(byte));
+  for (int byte = 0x01; byte <= 0x1F; ++byte) bytes.push_back(static_cast<std::uint8_t>(byte));
+  for (int byte = 0x7F; byte <= 0xFF; ++byte) bytes.push_back(static_cast<std::uint8_t>(byte));
   return bytes;
 }
 std::string HighText() {
-  std::string text;
-  for (const std::uint8_t byte : HighBytes()) {
+  std::string text(0x1F + (0x9F - 0x7F + 1), ' ');
+  for (int byte = 0xA0; byte <= 0xFF; ++byte) {
     text += byte < 0xC0 ? '\xC2' : '\xC3';
     text += static_cast<char>(0x80 | (byte & 0x3F));
   }
@@ -116,8 +118,8 @@ TEST_F(UnitInfoTest, SerialTextComesFromTheEepromUpToItsZeroAndAtMost256Bytes) {
        " - String of SN System = " + first256,
        LogColour::Black,
        first256},
-      {"each byte one character", high, 0xA0, " - String of SN System = " + HighText(),
-       LogColour::Black, HighText()},
+      {"control codes blank, each other byte one character", high, 0xA0,
+       " - String of SN System = " + HighText(), LogColour::Black, HighText()},
       {"erased", std::vector<std::uint8_t>(64, 0xFF), 0xA1, " - Invalid Series Number!",
        LogColour::Orange, HighText()},
   };
@@ -170,7 +172,7 @@ TEST_F(UnitInfoTest, SelfTestShowsTheUnitsMessageAndItsFirstByteDecides) {
        "",
        {" - Self Test", " - Self Test Fail!", good, end, " - SelfTest All Pass"},
        0xA0},
-      {"each byte of the message one character",
+      {"control codes blank, each other byte of the message one character",
        false,
        std::nullopt,
        std::string(high.begin(), high.end()),
