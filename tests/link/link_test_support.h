@@ -13,6 +13,7 @@
 #include "log/core/log_sink.h"
 #include "support/named_lock.h"
 #include "support/system_para.h"
+#include "tests/support/calendar_time.h"
 
 struct LoggedLine {
   std::string Text;
@@ -43,15 +44,8 @@ class CaptureLog : public LogSink {
   std::vector<LoggedLine> lines_;
 };
 
-inline std::tm FixedTime() {  // 2024-05-17 09:30:15
-  std::tm time{};
-  time.tm_year = 124;
-  time.tm_mon = 4;
-  time.tm_mday = 17;
-  time.tm_hour = 9;
-  time.tm_min = 30;
-  time.tm_sec = 15;
-  return time;
+inline std::tm FixedTime() {
+  return CalendarTime(2024, 5, 17, 9, 30, 15);
 }
 
 // Counts the pauses instead of waiting them (a short real pause keeps poll loops from

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "log/core/log_files.h"
+#include "tests/support/calendar_time.h"
 
 namespace fs = std::filesystem;
 
@@ -27,17 +28,6 @@ class LogFilesTest : public ::testing::Test {
   fs::path dir_;
 };
 
-std::tm At(int year, int month, int day, int hour, int minute, int second) {
-  std::tm t{};
-  t.tm_year = year - 1900;
-  t.tm_mon = month - 1;
-  t.tm_mday = day;
-  t.tm_hour = hour;
-  t.tm_min = minute;
-  t.tm_sec = second;
-  return t;
-}
-
 TEST(LogLimit, RowLimitIsClampedTo10000Through50000) {
   EXPECT_EQ(ClampLogLimitRows(5000), 10000);
   EXPECT_EQ(ClampLogLimitRows(-1), 10000);
@@ -56,13 +46,13 @@ TEST_F(LogFilesTest, CountsPlainFilesButNotSubFolders) {
 }
 
 TEST_F(LogFilesTest, AutomaticNameTakesTimeAndNextNumber) {
-  EXPECT_EQ(AutoLogFileName(At(2015, 8, 5, 14, 3, 9), 13), "20150805_140309_13.TXT");
-  EXPECT_EQ(AutoLogFileName(At(2026, 12, 31, 0, 0, 0), 1), "20261231_000000_1.TXT");
+  EXPECT_EQ(AutoLogFileName(CalendarTime(2015, 8, 5, 14, 3, 9), 13), "20150805_140309_13.TXT");
+  EXPECT_EQ(AutoLogFileName(CalendarTime(2026, 12, 31, 0, 0, 0), 1), "20261231_000000_1.TXT");
 
   for (int i = 0; i < 12; ++i) Touch("old" + std::to_string(i));
   fs::create_directory(dir_ / "a");
   fs::create_directory(dir_ / "b");
-  const auto path = FreeAutoLogPath(dir_, [] { return At(2015, 8, 5, 14, 3, 9); });
+  const auto path = FreeAutoLogPath(dir_, [] { return CalendarTime(2015, 8, 5, 14, 3, 9); });
   EXPECT_EQ(path, dir_ / "20150805_140309_13.TXT");
 }
 
@@ -70,14 +60,14 @@ TEST_F(LogFilesTest, TakenNameIsBuiltAgainFromTheNextSecond) {
   Touch("20150805_140309_2.TXT");  // one file: the next number is 2, and that name is taken
   int calls = 0;
   const auto path =
-      FreeAutoLogPath(dir_, [&calls] { return At(2015, 8, 5, 14, 3, 9 + calls++ / 3); });
+      FreeAutoLogPath(dir_, [&calls] { return CalendarTime(2015, 8, 5, 14, 3, 9 + calls++ / 3); });
   EXPECT_EQ(path, dir_ / "20150805_140310_2.TXT");
   EXPECT_EQ(calls, 4);
 }
 
 TEST_F(LogFilesTest, ClockThatNeverMovesGivesUpWithEmptyPath) {
   Touch("20150805_140309_2.TXT");
-  EXPECT_TRUE(FreeAutoLogPath(dir_, [] { return At(2015, 8, 5, 14, 3, 9); }).empty());
+  EXPECT_TRUE(FreeAutoLogPath(dir_, [] { return CalendarTime(2015, 8, 5, 14, 3, 9); }).empty());
 }
 
 }  // namespace

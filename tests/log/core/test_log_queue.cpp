@@ -16,19 +16,13 @@
 #include "log/core/log_queue.h"
 #include "log/core/log_writer.h"
 #include "log/core/shown_line.h"
+#include "tests/support/calendar_time.h"
 #include "tests/support/hang_guard.h"
 
 namespace {
 
 std::tm FixedTime() {
-  std::tm t{};
-  t.tm_year = 2026 - 1900;
-  t.tm_mon = 11;
-  t.tm_mday = 9;
-  t.tm_hour = 7;
-  t.tm_min = 5;
-  t.tm_sec = 3;
-  return t;
+  return CalendarTime(2026, 12, 9, 7, 5, 3);
 }
 constexpr const char* kFixedStamp = "[2026 / 12 / 09 - 07:05:03] ";
 

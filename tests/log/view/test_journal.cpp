@@ -22,6 +22,7 @@
 #include "log/core/log_queue.h"
 #include "log/view/log_view.h"
 #include "support/named_lock.h"
+#include "tests/support/calendar_time.h"
 #include "tests/support/hang_guard.h"
 
 namespace fs = std::filesystem;
@@ -30,12 +31,7 @@ namespace {
 constexpr const char* kChildFlag = "--journal-child";
 
 std::tm Day(int mday, int hour) {
-  std::tm t{};
-  t.tm_year = 2026 - 1900;
-  t.tm_mon = 11;
-  t.tm_mday = mday;
-  t.tm_hour = hour;
-  return t;
+  return CalendarTime(2026, 12, mday, hour);
 }
 
 std::vector<std::string> ReadLines(const fs::path& path) {

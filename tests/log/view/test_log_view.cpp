@@ -19,19 +19,13 @@
 #include "log/core/log_queue.h"
 #include "log/view/log_view.h"
 #include "support/named_lock.h"
+#include "tests/support/calendar_time.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 std::tm FixedTime() {
-  std::tm t{};
-  t.tm_year = 2015 - 1900;
-  t.tm_mon = 7;
-  t.tm_mday = 5;
-  t.tm_hour = 14;
-  t.tm_min = 3;
-  t.tm_sec = 9;
-  return t;
+  return CalendarTime(2015, 8, 5, 14, 3, 9);
 }
 
 class TempDir {
