@@ -44,8 +44,8 @@ namespace {
 // which must leave the log view to the UI thread.
 class MainWindowObserver final : public WindowObserver {
  public:
-  MainWindowObserver(RunSession& session, TMainForm& form)
-      : WindowObserver(session, form), form_(form) {}
+  MainWindowObserver(SiteSystem& system, TMainForm& form)
+      : WindowObserver(system.Session(), form), system_(system), form_(form) {}
   void OnLogLimit(std::int32_t clearSelection, std::int32_t rowLimit) override {
     if (QThread::currentThread() == form_.thread()) {
       form_.CheckLogLimit(clearSelection, rowLimit);
@@ -54,13 +54,16 @@ class MainWindowObserver final : public WindowObserver {
     }
   }
   void OnProjectLoaded(const std::string& path) override {
-    OnWindowThread([&form = form_, path] { form.ShowLoadedProject(path); });
+    // Taken now, on the loading thread: a later load may replace the project before it is shown.
+    const std::string info = system_.Project().Project().LoadedInfoText();
+    OnWindowThread([&form = form_, path, info] { form.ShowLoadedProject(path, info); });
   }
   void OnSettingsLoaded(bool) override {
     OnWindowThread([&form = form_] { form.ShowLoadedSettings(); });
   }
 
  private:
+  SiteSystem& system_;
   TMainForm& form_;
 };
 }  // namespace
@@ -75,7 +78,7 @@ TMainForm::TMainForm(SiteSystem& system, QWidget* parent)
   LayoutSitePanels();
   host_->SetMainWindow(this);
   system_.AttachHost(*host_);
-  observer_ = std::make_unique<MainWindowObserver>(system_.Session(), *this);
+  observer_ = std::make_unique<MainWindowObserver>(system_, *this);
   ConnectHandlers();
   StartLogPipeline();
 }
@@ -139,9 +142,8 @@ void TMainForm::ShowDataBuffer(std::int32_t selection) {
   }
 }
 
-void TMainForm::ShowLoadedProject(const std::string& path) {
-  informationMemo->setPlainText(
-      QString::fromStdString(system_.Project().Project().ProjectInfoText(path)));
+void TMainForm::ShowLoadedProject(const std::string& path, const std::string& info) {
+  informationMemo->setPlainText(QString::fromStdString(info));
   SetProjectPath(path);
   SetRunControlsEnabled(true);
 }

@@ -75,7 +75,7 @@ class TMainForm : public QMainWindow {
   void EndOutsideRun();
 
   // A project loaded by any front end: its information text, its path, the run controls on.
-  void ShowLoadedProject(const std::string& path);
+  void ShowLoadedProject(const std::string& path, const std::string& info);
   // The main window's part of a settings load: from the SD card the units run without a PC
   // project, so the run controls are on.
   void ShowLoadedSettings();

@@ -98,6 +98,9 @@ class CProject : public ProjectKeys {
 
   // The information text of the project archive at `path`.
   std::string ProjectInfoText(const std::string& path) const;
+  // The information text of the project this object loaded (its "Info.meg", read by the load
+  // itself: no second extraction); empty before a load.
+  const std::string& LoadedInfoText() const { return loadedInfoText_; }
 
   // Builds the menu record for the loaded driver (its MenuFile). A driver without menu gets
   // a record of 0xFF bytes, so that no earlier project's values are sent.
@@ -127,6 +130,7 @@ class CProject : public ProjectKeys {
   std::unique_ptr<MenuRecord> menu_;
   ArchiveResult stageResult_;      // the load's extraction of the small members
   bool staged_ = false;            // a load's files wait in its stage folders
+  std::string loadedInfoText_;
   mutable std::mutex groupMutex_;  // the table itself; the named lock guards the file
   std::vector<GroupDefineEntry> groupDefine_;
 };

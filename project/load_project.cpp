@@ -10,6 +10,7 @@
 #include "project/driver_index.h"
 #include "project/driver_ini.h"
 #include "project/menu_file.h"
+#include "project/project_info.h"
 #include "project/project_records.h"
 #include "support/archiver.h"
 #include "support/ini_file.h"
@@ -152,6 +153,7 @@ int CProject::ExtractInfo(const std::string& path) {
   IniFile info;
   if (!info.Load(stage + kInfoMember)) return LoadCode::ExtractFailed;
   ReadProjectKeys(info, *this);
+  loadedInfoText_ = ProjectInfoTextOf(fs::path(path).filename().string(), info);
   return LoadCode::Loaded;
 }
 

@@ -303,8 +303,11 @@ TEST_F(LoadProjectTest, DamagedAndTruncatedArchivesFailCleanly) {
   }
 }
 
+// The load keeps the text of what it loaded: the same as the archive's own, read once.
 TEST_F(LoadProjectTest, InformationTextOfAnArchiveLeavesTheLoadedInfoAlone) {
-  ASSERT_EQ(Load(MenuRecipe(), false), LoadCode::Loaded);
+  const std::string loaded = sys.Make(MenuRecipe());
+  EXPECT_EQ(sys.project->LoadedInfoText(), "");
+  ASSERT_EQ(sys.project->LoadProject(loaded, false), LoadCode::Loaded);
   const std::uintmax_t infoSize = SizeOf(sys.Temp("Info.meg"));
   ProjectRecipe other = sys.RecipeFor("Beta", "B100");
   other.Keys.Note = "None";
@@ -318,6 +321,8 @@ TEST_F(LoadProjectTest, InformationTextOfAnArchiveLeavesTheLoadedInfoAlone) {
   ProjectRecipe broken = sys.RecipeFor("Beta", "B100");
   broken.OmitInfo = true;
   EXPECT_EQ(sys.project->ProjectInfoText(sys.Make(broken, "broken.zvprj")), "");
+  EXPECT_EQ(sys.project->LoadedInfoText(), sys.project->ProjectInfoText(loaded));
+  EXPECT_NE(sys.project->LoadedInfoText().find("Parts Number: "), std::string::npos);
 }
 
 TEST_F(LoadProjectTest, DemoProjectOfEveryPartLoadsWithItsMenu) {
