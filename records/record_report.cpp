@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <ctime>
-#include <nlohmann/json.hpp>
 
 #include "records/record_export.h"
 #include "records/sqlite_statement.h"
@@ -264,14 +263,20 @@ void WriteReportCsv(std::ostream& out, ReportBy by, const std::vector<ReportRow>
   }
 }
 
+nlohmann::ordered_json ReportRowJson(ReportBy by, const ReportRow& row) {
+  nlohmann::ordered_json object;
+  object[ReportByName(by)] = row.Key;
+  object["parts"] = row.Parts;
+  object["passed"] = row.Passed;
+  object["failed"] = row.Failed();
+  object["yield"] = row.Yield();
+  return object;
+}
+
 void WriteReportJson(std::ostream& out, ReportBy by, const std::vector<ReportRow>& rows) {
   for (const ReportRow& row : rows) {
-    nlohmann::ordered_json object;
-    object[ReportByName(by)] = row.Key;
-    object["parts"] = row.Parts;
-    object["passed"] = row.Passed;
-    object["failed"] = row.Failed();
-    object["yield"] = row.Yield();
-    out << object.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << '\n';
+    out << ReportRowJson(by, row).dump(-1, ' ', false,
+                                       nlohmann::ordered_json::error_handler_t::replace)
+        << '\n';
   }
 }

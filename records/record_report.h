@@ -4,6 +4,7 @@
 // PostgreSQL database and give the same rows, so a station's dashboard and the line's reports
 // never disagree about what a number means.
 #include <cstdint>
+#include <nlohmann/json.hpp>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -49,3 +50,6 @@ bool CentralReport(PgConnection& pg, ReportBy by, const std::string& sinceUtc,
 void WriteReportTable(std::ostream& out, ReportBy by, const std::vector<ReportRow>& rows);
 void WriteReportCsv(std::ostream& out, ReportBy by, const std::vector<ReportRow>& rows);
 void WriteReportJson(std::ostream& out, ReportBy by, const std::vector<ReportRow>& rows);
+// One row as the JSON lines and the station's report API give it: the key under `by`'s name,
+// parts, passed, failed, yield (a share).
+nlohmann::ordered_json ReportRowJson(ReportBy by, const ReportRow& row);

@@ -39,13 +39,7 @@ RecordsReply QueryReport(const std::string& databasePath, const ReportQuery& que
     }
   }
   nlohmann::ordered_json body = nlohmann::ordered_json::array();
-  for (const ReportRow& row : rows) {
-    body.push_back({{ReportByName(query.by), row.Key},
-                    {"parts", row.Parts},
-                    {"passed", row.Passed},
-                    {"failed", row.Failed()},
-                    {"yield", row.Yield()}});
-  }
+  for (const ReportRow& row : rows) body.push_back(ReportRowJson(query.by, row));
   return {200, "application/json",
           body.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n"};
 }
